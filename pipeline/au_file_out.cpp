@@ -1,0 +1,27 @@
+#include "pipeline/au_file_out.h"
+
+void TAuStreamedOutput::SetStream(TStream* stream) {
+    stream_ = stream;
+    streamAssigned_ = stream != nullptr;
+}
+
+void TAuFileOut::SetFileMode(TFileOutputMode mode) {
+    (void)mode;
+    fileMode_ = foRewrite;
+}
+
+TStream& TAuFileOut::OpenOutputStream() {
+    if (streamAssigned_ && stream_ != nullptr) return *stream_;
+    if (fileMode_ == foAppend)
+        ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmOpenReadWrite | shareMode_);
+    else
+        ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmCreate, exclusiveCreate_);
+    stream_ = ownedStream_.get();
+    return *stream_;
+}
+
+void TAuFileOut::CloseOutputStream() {
+    if (streamAssigned_) return;
+    ownedStream_.reset();
+    stream_ = nullptr;
+}

@@ -1,0 +1,187 @@
+#include "pipeline/au_output.h"
+
+#include "pipeline/au_exception.h"
+#include "pipeline/au_thread.h"
+#include "pipeline/event_handler.h"
+#include "pipeline/main_thread.h"
+
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <thread>
+
+TAuOutput::TAuOutput()
+    : serial_(TEventHandler::RegisterSink(this)), dispatcher_(TEventHandler::Acquire()),
+      worker_(std::make_unique<TAuThread>(*this)) {}
+
+TAuOutput::~TAuOutput() {
+    Shutdown();
+}
+
+void TAuOutput::Shutdown() {
+    if (!worker_) return;
+    Stop(false);
+    worker_.reset();
+    TEventHandler::UnregisterSink(serial_);
+    dispatcher_->RemoveEvents(serial_, UINT64_MAX);
+    dispatcher_.reset();
+}
+
+void TAuOutput::SetInput(TAuInput* input) {
+    if (busy_) {
+        Stop(false);
+        input_ = input;
+        Run();
+    } else {
+        input_ = input;
+    }
+}
+
+void TAuOutput::Run() {
+    std::lock_guard guard(runLock_);
+    SetErrorMessage({});
+    if (busy_) throw EAuException("Component is Busy");
+    if (input_ == nullptr) throw EAuException("Input is not assigned");
+    busy_ = true;
+    stopRequested_ = false;
+    worker_->RequestJob(++runCounter_);
+}
+
+void TAuOutput::Stop(bool async) {
+    if (!worker_) return;
+    if (worker_->IsWorkerThread())
+        throw EAuException("You are trying to stop this thread from the thread itself!");
+    stopRequested_ = true;
+    worker_->callOnDone = async;
+    worker_->stop = true;
+    if (async) return;
+
+    const uint64_t target = runCounter_;
+    cancelledRun_ = target;
+    dispatcher_->RemoveEvents(serial_, target);
+    const bool onMain = MainThread::IsMainThread();
+    while (worker_->FinishedRun() < target) {
+        if (onMain)
+            MainThread::WaitAndCheck(std::chrono::milliseconds(1));
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    worker_->callOnDone = true;
+}
+
+int TAuOutput::Progress() const {
+    TAuInput* input = input_;
+    if (input == nullptr) return 0;
+    const int64_t size = input->Size();
+    if (size == -1) return -1;
+    if (size == 0) return 0;
+    // Round to nearest, ties to even (the default floating-point rounding mode).
+    return static_cast<int>(
+        std::nearbyint(static_cast<double>(input->Position()) * 100.0 / static_cast<double>(size)));
+}
+
+std::string TAuOutput::ErrorMessage() const {
+    std::lock_guard guard(stateLock_);
+    return errorMessage_;
+}
+
+void TAuOutput::SetErrorMessage(std::string text) {
+    std::lock_guard guard(stateLock_);
+    errorMessage_ = std::move(text);
+}
+
+void TAuOutput::SetOnDone(TOutputDoneEvent handler) {
+    std::lock_guard guard(stateLock_);
+    onDone_ = std::move(handler);
+}
+void TAuOutput::SetOnSyncDone(TOutputDoneEvent handler) {
+    std::lock_guard guard(stateLock_);
+    onSyncDone_ = std::move(handler);
+}
+void TAuOutput::SetOnProgress(TOutputProgressEvent handler) {
+    std::lock_guard guard(stateLock_);
+    onProgress_ = std::move(handler);
+}
+void TAuOutput::SetOnThreadException(TThreadExceptionEvent handler) {
+    std::lock_guard guard(stateLock_);
+    onThreadException_ = std::move(handler);
+}
+TOutputDoneEvent TAuOutput::OnDone() const {
+    std::lock_guard guard(stateLock_);
+    return onDone_;
+}
+TOutputDoneEvent TAuOutput::OnSyncDone() const {
+    std::lock_guard guard(stateLock_);
+    return onSyncDone_;
+}
+TOutputProgressEvent TAuOutput::OnProgress() const {
+    std::lock_guard guard(stateLock_);
+    return onProgress_;
+}
+TThreadExceptionEvent TAuOutput::OnThreadException() const {
+    std::lock_guard guard(stateLock_);
+    return onThreadException_;
+}
+
+void TAuOutput::Post(EventKind kind, uint64_t runId, std::function<void(TAuOutput*)> handler) {
+    if (runId <= cancelledRun_) return;
+    TEventHandler::Event event;
+    event.kind = static_cast<uint8_t>(kind);
+    event.sender = this;
+    event.senderSerial = serial_;
+    event.runId = runId;
+    event.handler = std::move(handler);
+    dispatcher_->Post(std::move(event));
+}
+
+void TAuOutput::DeliverDone(uint64_t runId) {
+    (void)runId;
+    if (auto handler = OnDone(); handler && worker_->callOnDone) handler(this);
+}
+
+// One job on the worker thread: prepare, pump blocks, finish, report.
+void TAuOutput::RunJob(uint64_t runId) {
+    std::atomic<bool>& stop = worker_->stop;
+    try {
+        PrepareOutput();
+        outputActive_ = true;
+        bool more = true;
+        while (more && !stop) {
+            const int progress = Progress();
+            if (progress != lastProgress_) {
+                lastProgress_ = progress;
+                if (auto handler = OnProgress()) Post(EventKind::Progress, runId, handler);
+            }
+            more = OutputBlock(stop);
+        }
+        stop = false;
+    } catch (const std::exception& e) {
+        SetErrorMessage(e.what());
+        if (auto handler = OnThreadException()) Post(EventKind::Notification, runId, handler);
+        stop = true;
+    } catch (...) {
+        SetErrorMessage("Unknown error");
+        if (auto handler = OnThreadException()) Post(EventKind::Notification, runId, handler);
+        stop = true;
+    }
+    if (busy_) {
+        outputActive_ = false;
+        // A target that cannot be completed (its header not fixed, its tail not written) is a
+        // failed run, not a success: report it unless the run already failed.
+        try {
+            FinishOutput();
+        } catch (const std::exception& e) {
+            if (ErrorMessage().empty()) {
+                SetErrorMessage(e.what());
+                if (auto handler = OnThreadException())
+                    Post(EventKind::Notification, runId, handler);
+            }
+        } catch (...) {
+        }
+        stopRequested_ = false;
+    }
+    busy_ = false;
+    outputActive_ = false;
+    if (auto handler = OnSyncDone()) handler(this);
+    Post(EventKind::Done, runId, nullptr);
+}

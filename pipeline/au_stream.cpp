@@ -1,0 +1,88 @@
+#include "pipeline/au_stream.h"
+
+#include "pipeline/au_exception.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+size_t THandleStream::Read(std::span<uint8_t> buffer) {
+    size_t total = 0;
+    while (total < buffer.size()) {
+        const ssize_t n = ::read(fd_, buffer.data() + total, buffer.size() - total);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EAuException(std::strerror(errno));
+        }
+        if (n == 0) break;
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
+
+size_t THandleStream::Write(std::span<const uint8_t> buffer) {
+    size_t total = 0;
+    while (total < buffer.size()) {
+        const ssize_t n = ::write(fd_, buffer.data() + total, buffer.size() - total);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (n == 0) break;
+        total += static_cast<size_t>(n);
+    }
+    return total;
+}
+
+int64_t THandleStream::Seek(int64_t offset, Origin origin) {
+    const int whence = origin == Origin::Begin     ? SEEK_SET
+                       : origin == Origin::Current ? SEEK_CUR
+                                                   : SEEK_END;
+    return ::lseek(fd_, offset, whence);
+}
+
+int64_t THandleStream::Size() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+}
+
+bool THandleStream::Truncate() {
+    const int64_t position = Position();
+    return position >= 0 && ::ftruncate(fd_, position) == 0;
+}
+
+namespace {
+
+int OpenFlags(uint16_t mode, bool exclusive) {
+    if (mode == fmCreate) return O_RDWR | O_CREAT | (exclusive ? O_EXCL : O_TRUNC);
+    switch (mode & 3) {
+    case 1:
+        return O_WRONLY;
+    case 2:
+        return O_RDWR;
+    default:
+        return O_RDONLY;
+    }
+}
+
+} // namespace
+
+TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode, bool exclusive)
+    : THandleStream(-1), fileName_(fileName) {
+    fd_ = ::open(fileName.c_str(), OpenFlags(mode, exclusive) | O_CLOEXEC, 0644);
+    if (fd_ < 0) throw EAuException(std::strerror(errno));
+    // A folder opens read-only on Linux; it is not a file this program can read.
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw EAuException(std::strerror(EISDIR));
+    }
+}
+
+TAuFileStream::~TAuFileStream() {
+    if (fd_ >= 0) ::close(fd_);
+}

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/, then starts the wizard; with arguments it runs
+# the command-line converter instead (./run.sh --to flac song.wav).
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+"$here/scripts/setup.sh" >&2
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$here/build" -j "$(nproc)" >&2
+if [ $# -gt 0 ]; then
+  exec "$here/build/bin/quillmere-cli" "$@"
+fi
+if [ -x "$here/build/bin/quillmere" ]; then
+  exec "$here/build/bin/quillmere"
+fi
+echo "Built: the pipeline core and tag model. The wizard is still to come; use ./run.sh --help for the command-line converter once it exists." >&2

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quillmere needs to build, run and test (sudo when not root).
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
+  # GUI
+  qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
+  # codec libraries loaded at run time, and headers for their record layouts
+  libflac-dev libogg-dev libvorbis-dev libwavpack-dev libmpg123-dev libmp3lame-dev libfaad-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  # reference tools the tests judge our files with
+  sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

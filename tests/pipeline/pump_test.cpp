@@ -1,0 +1,327 @@
+// The pump: events, their order and thread, Run/Stop rules, reuse and destruction.
+#include "pipeline/main_thread.h"
+#include "test_components.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Recorder {
+    std::vector<int> progress;
+    int done = 0;
+    int exceptions = 0;
+    std::string error;
+    int doneSeq = -1, exceptionSeq = -1;
+    bool allOnMain = true;
+
+    void Attach(MemorySink& sink) {
+        sink.SetOnProgress([this](TAuOutput* s) {
+            allOnMain = allOnMain && MainThread::IsMainThread();
+            progress.push_back(s->Progress());
+        });
+        sink.SetOnDone([this, &sink](TAuOutput*) {
+            allOnMain = allOnMain && MainThread::IsMainThread();
+            ++done;
+            doneSeq = sink.sequence++;
+        });
+        sink.SetOnThreadException([this, &sink](TAuOutput* s) {
+            allOnMain = allOnMain && MainThread::IsMainThread();
+            ++exceptions;
+            error = s->ErrorMessage();
+            exceptionSeq = sink.sequence++;
+        });
+    }
+};
+
+bool WaitDone(const Recorder& r, int count = 1) {
+    return MainThread::RunUntil([&] { return r.done >= count; }, 10s);
+}
+
+} // namespace
+
+TEST(Pump, CopiesEverySampleAndReportsProgressOnMainThread) {
+    MemorySource source(44100, 1000);
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r));
+    auto frames = sink.Frames();
+    ASSERT_EQ(frames.size(), 44100u);
+    for (size_t i = 0; i < frames.size(); ++i)
+        ASSERT_EQ(frames[i], uint16_t(i));
+    EXPECT_TRUE(r.allOnMain);
+    ASSERT_FALSE(r.progress.empty());
+    for (size_t i = 1; i < r.progress.size(); ++i)
+        EXPECT_GE(r.progress[i], r.progress[i - 1]);
+    EXPECT_EQ(r.progress.back(), 100);
+    EXPECT_EQ(r.exceptions, 0);
+    EXPECT_FALSE(sink.Busy());
+    EXPECT_EQ(sink.finishes, 1);
+}
+
+TEST(Pump, SizeZeroGivesProgressZeroAndMinusOneGivesMinusOne) {
+    {
+        MemorySource source(20000);
+        source.announcedSize = 0;
+        MemorySink sink;
+        Recorder r;
+        r.Attach(sink);
+        sink.SetInput(&source);
+        sink.Run();
+        ASSERT_TRUE(WaitDone(r));
+        for (int p : r.progress)
+            EXPECT_EQ(p, 0);
+        EXPECT_EQ(sink.Frames().size(), 20000u);
+        EXPECT_FALSE(source.Damaged());
+    }
+    {
+        MemorySource source(20000);
+        source.announcedSize = -1;
+        MemorySink sink;
+        Recorder r;
+        r.Attach(sink);
+        sink.SetInput(&source);
+        sink.Run();
+        ASSERT_TRUE(WaitDone(r));
+        ASSERT_FALSE(r.progress.empty());
+        for (int p : r.progress)
+            EXPECT_EQ(p, -1);
+        EXPECT_EQ(sink.Frames().size(), 20000u);
+    }
+}
+
+TEST(Pump, ProgressRoundsHalfToEven) {
+    MemorySource source(1000);
+    MemorySink sink;
+    EXPECT_EQ(sink.Progress(), 0); // no input
+    sink.SetInput(&source);
+    source.Init();
+    // Position/Size = 1/200 -> 0.5 % rounds to 0; 3/200 -> 1.5 % rounds to 2.
+    const uint8_t* buffer = nullptr;
+    uint32_t bytes = 20;
+    source.GetData(buffer, bytes);
+    EXPECT_EQ(sink.Progress(), 0);
+    bytes = 40;
+    source.GetData(buffer, bytes);
+    EXPECT_EQ(sink.Progress(), 2);
+    source.Flush();
+}
+
+TEST(Pump, RunRulesBusyAndMissingInput) {
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    try {
+        sink.Run();
+        FAIL() << "Run without input must fail";
+    } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), "Input is not assigned");
+    }
+    EXPECT_FALSE(sink.Busy());
+
+    MemorySource source(200000);
+    sink.blockDelayMicros = 200;
+    sink.SetInput(&source);
+    sink.Run();
+    try {
+        sink.Run();
+        FAIL() << "second Run must fail";
+    } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), "Component is Busy");
+    }
+    sink.blockDelayMicros = 0;
+    ASSERT_TRUE(WaitDone(r));
+    MemorySource again(1000);
+    sink.SetInput(&again);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r, 2));
+    EXPECT_EQ(sink.Frames().size(), 1000u);
+}
+
+TEST(Pump, PrepareFailureGivesExceptionThenFinishThenDone) {
+    MemorySource source(1000);
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.failPrepare = true;
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(r.exceptions, 1);
+    EXPECT_EQ(r.error, "prepare failed");
+    EXPECT_EQ(sink.finishes, 1);
+    EXPECT_GT(r.doneSeq, r.exceptionSeq);
+    EXPECT_GT(r.doneSeq, sink.finishSeq.load());
+    EXPECT_EQ(r.done, 1);
+}
+
+TEST(Pump, FinishFailureIsReportedNotSwallowed) {
+    MemorySource source(1000);
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.failFinish = true;
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(r.exceptions, 1);
+    EXPECT_EQ(r.error, "finish failed");
+}
+
+TEST(Pump, InitFailureCarriesTheSourceText) {
+    MemorySource source(1000);
+    source.throwOnOpen = true;
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(r.error, "cannot open memory");
+    EXPECT_TRUE(source.EndOfStream());
+}
+
+TEST(Pump, SynchronousStopWaitsForTheWorkerAndSuppressesDone) {
+    MemorySource source(10'000'000);
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.blockDelayMicros = 100;
+    sink.SetInput(&source);
+    sink.Run();
+    MainThread::RunUntil([&] { return !sink.Data().empty(); }, 5s);
+    sink.Stop(false);
+    EXPECT_FALSE(sink.Busy());
+    EXPECT_EQ(sink.finishes, 1);
+    MainThread::RunUntil([] { return false; }, 300ms);
+    EXPECT_EQ(r.done, 0);
+    // The sink works again afterwards, and that run's OnDone arrives.
+    sink.blockDelayMicros = 0;
+    MemorySource small(500);
+    sink.SetInput(&small);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(sink.Frames().size(), 500u);
+}
+
+TEST(Pump, AsynchronousStopEndsTheRunAndStillDeliversDone) {
+    MemorySource source(10'000'000);
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.blockDelayMicros = 100;
+    sink.SetInput(&source);
+    sink.Run();
+    MainThread::RunUntil([&] { return !sink.Data().empty(); }, 5s);
+    sink.Stop(true);
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_LT(sink.Frames().size(), 10'000'000u);
+    EXPECT_EQ(sink.finishes, 1);
+    EXPECT_EQ(r.done, 1);
+}
+
+TEST(Pump, StopFromTheWorkerIsRefused) {
+    MemorySource source(1000);
+    MemorySink sink;
+    std::string message;
+    sink.SetOnSyncDone([&](TAuOutput* s) {
+        try {
+            s->Stop(false);
+        } catch (const EAuException& e) {
+            message = e.what();
+        }
+    });
+    Recorder r;
+    r.Attach(sink);
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(message, "You are trying to stop this thread from the thread itself!");
+}
+
+TEST(Pump, DestroyingARunningSinkStopsItFirst) {
+    MemorySource source(10'000'000);
+    int done = 0;
+    {
+        MemorySink sink;
+        sink.SetOnDone([&](TAuOutput*) { ++done; });
+        sink.blockDelayMicros = 100;
+        sink.SetInput(&source);
+        sink.Run();
+        MainThread::RunUntil([&] { return !sink.Data().empty(); }, 5s);
+    }
+    MainThread::RunUntil([] { return false; }, 200ms);
+    EXPECT_EQ(done, 0);
+}
+
+TEST(Pump, OneSinkServesManyRunsWithOneDoneEach) {
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    for (int i = 1; i <= 50; ++i) {
+        MemorySource source(100 * i);
+        sink.SetInput(&source);
+        sink.Run();
+        ASSERT_TRUE(WaitDone(r, i));
+        ASSERT_EQ(sink.Frames().size(), size_t(100 * i));
+    }
+    MainThread::RunUntil([] { return false; }, 100ms);
+    EXPECT_EQ(r.done, 50);
+    EXPECT_EQ(sink.prepares, 50);
+}
+
+TEST(Pump, RunFromTheDoneHandlerStartsTheNextJob) {
+    MemorySink sink;
+    MemorySource a(3000), b(5000);
+    int done = 0;
+    sink.SetOnDone([&](TAuOutput* s) {
+        if (++done == 1) {
+            s->SetInput(&b);
+            s->Run();
+        }
+    });
+    sink.SetInput(&a);
+    sink.Run();
+    ASSERT_TRUE(MainThread::RunUntil([&] { return done == 2; }, 10s));
+    EXPECT_EQ(sink.Frames().size(), 5000u);
+}
+
+TEST(Pump, SettingInputWhileBusyRestartsOnTheNewSource) {
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    MemorySource a(10'000'000), b(700);
+    sink.blockDelayMicros = 100;
+    sink.SetInput(&a);
+    sink.Run();
+    MainThread::RunUntil([&] { return !sink.Data().empty(); }, 5s);
+    sink.blockDelayMicros = 0;
+    sink.SetInput(&b);
+    ASSERT_TRUE(WaitDone(r));
+    MainThread::RunUntil([] { return false; }, 100ms);
+    EXPECT_EQ(r.done, 1);
+    EXPECT_EQ(sink.Frames().size(), 700u);
+}
+
+TEST(Pump, LoopRepeatsTheSourceUntilStopped) {
+    MemorySource source(300, 400);
+    source.SetLoop(true);
+    MemorySink sink;
+    Recorder r;
+    r.Attach(sink);
+    sink.SetInput(&source);
+    sink.Run();
+    MainThread::RunUntil([&] { return sink.Data().size() > 300 * 4 * 5; }, 5s);
+    sink.Stop(true);
+    ASSERT_TRUE(WaitDone(r));
+    auto frames = sink.Frames();
+    ASSERT_GT(frames.size(), 1500u);
+    for (size_t i = 0; i < frames.size(); ++i)
+        ASSERT_EQ(frames[i], uint16_t(i % 300)) << i;
+}
