@@ -1,0 +1,12 @@
+// Item registration of the APEv2 container; the keys are the exact strings the libraries see.
+#include "tags/apev2/apev2_tags.h"
+
+TAPEv2Tags::TAPEv2Tags() {
+    for (const char* key :
+         {"Artist",       "Composer",        "Album",    "Debut album", "Publisher",
+          "Conductor",    "Copyright",       "ISBN",     "ISRC",        "EAN/UPC",
+          "LC",           "Catalog",         "Language", "Genre",       "Year",
+          "Record Date",  "Record Location", "File",     "Related",     "Abstract",
+          "Bibliography", "Track",           "Title",    "Subtitle",    "Comment"})
+        AddField(key, TTagValue());
+}
