@@ -1,0 +1,72 @@
+#include "codecs/loader/codec_library.h"
+
+#include "pipeline/au_exception.h"
+
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <sstream>
+
+CodecLibrary::CodecLibrary(std::string designFile, std::string fileName,
+                           std::vector<EntryPoint> entries)
+    : designFile_(std::move(designFile)), fileName_(std::move(fileName)),
+      entries_(std::move(entries)) {}
+
+CodecLibrary::~CodecLibrary() {
+    if (handle_ != nullptr) ::dlclose(handle_);
+}
+
+std::recursive_mutex& CodecLibrary::LoaderLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+std::vector<std::string> CodecLibrary::SearchFolders(bool& systemSearch) {
+    std::vector<std::string> folders;
+    if (const char* path = std::getenv("QUILLMERE_LIB_PATH"); path != nullptr) {
+        systemSearch = false;
+        std::stringstream list(path);
+        std::string folder;
+        while (std::getline(list, folder, ':'))
+            if (!folder.empty()) folders.push_back(folder);
+        return folders;
+    }
+    systemSearch = true;
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) folders.push_back((exe.parent_path() / "Libs").string());
+    return folders;
+}
+
+void CodecLibrary::Load() {
+    std::lock_guard guard(LoaderLock());
+    if (loaded_) return;
+    bool systemSearch = true;
+    void* handle = nullptr;
+    for (const auto& folder : SearchFolders(systemSearch)) {
+        const auto path = std::filesystem::path(folder) / fileName_;
+        handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle != nullptr) break;
+    }
+    if (handle == nullptr && systemSearch)
+        handle = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return;
+    handle_ = handle;
+    // An entry point the library lacks stays null; only a call to it is an error.
+    for (const EntryPoint& entry : entries_)
+        *entry.slot = ::dlsym(handle_, entry.name);
+    loaded_ = true;
+}
+
+std::string CodecLibrary::MissingMessage(bool fullStop) const {
+    return ".\\Libs\\" + designFile_ + " library could not be loaded" + (fullStop ? "." : "");
+}
+
+void CodecLibrary::Require(bool fullStop) const {
+    if (!loaded_) throw EAuException(MissingMessage(fullStop));
+}
+
+void CodecLibrary::RequireEntry(const void* pointer, std::string_view name) const {
+    if (pointer == nullptr)
+        throw EAuException("Function " + std::string(name) + " not found in " + designFile_);
+}
