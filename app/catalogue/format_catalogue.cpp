@@ -1,0 +1,60 @@
+// Lookups over the format catalogue; a file's type is decided by its extension alone.
+#include "app/catalogue/format_catalogue.h"
+
+#include "app/util/path_utils.h"
+
+#include <string>
+
+namespace qm {
+namespace {
+
+constexpr bool RowsAreConsistent() {
+    for (const auto& row : AudioFormatCatalogue)
+        if (row.DisplayName.size() > 30 || row.Descriptor.size() > 10 ||
+            row.Extension.size() > 10 || row.Extension.empty() || row.Extension[0] != '.')
+            return false;
+    for (const auto& target : TargetFormats) {
+        if (target.CatalogueRow >= AudioFormatCatalogue.size()) return false;
+        const auto& row = AudioFormatCatalogue[target.CatalogueRow];
+        if (row.Descriptor != target.Descriptor || row.Extension != target.Extension) return false;
+        if (FindTargetByCliName(target.CliName) != &target) return false;
+        if (FindTargetByDescriptor(target.Descriptor) != &target) return false;
+    }
+    return true;
+}
+static_assert(RowsAreConsistent(), "target rows must agree with the catalogue rows they name");
+
+} // namespace
+
+bool IsSupportedAudioFile(std::string_view path) {
+    const auto extension = ExtensionOf(path);
+    if (extension.empty()) return false;
+    for (const auto& row : AudioFormatCatalogue)
+        if (row.Extension == extension) return true;
+    return false;
+}
+
+std::string_view FormatDescriptorOfFile(std::string_view path) {
+    const std::string extension = LowerCaseAscii(ExtensionOf(path));
+    if (extension.empty()) return {};
+    // An entry matches when the first occurrence of the extension runs to the entry's end.
+    for (const std::string_view entry : DescriptorLookupList) {
+        const auto at = entry.find(extension);
+        if (at != std::string_view::npos && entry.substr(at) == extension)
+            return LookupEntryDescriptor(entry);
+    }
+    return {};
+}
+
+std::string_view ExtensionOfDescriptor(std::string_view descriptor) {
+    for (const auto& row : AudioFormatCatalogue)
+        if (row.Descriptor == descriptor) return row.Extension;
+    return {};
+}
+
+TFormatDescription DescribeTargetFormat(int listIndex) {
+    const TTargetFormat* target = TargetFormatAt(listIndex);
+    return target ? target->Description : TFormatDescription{};
+}
+
+} // namespace qm
