@@ -1,0 +1,144 @@
+// Shared helpers of the tag tests: temporary files held by descriptor, byte building, and
+// running the reference tools as separate processes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tagtest {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes ToBytes(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
+
+inline void Append(Bytes& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
+inline void Append(Bytes& out, std::initializer_list<uint8_t> bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+// A file in a private temporary folder, open read-write; removed with its folder at the end.
+class TempFile {
+public:
+    explicit TempFile(std::string_view name = "file.bin") {
+        char pattern[] = "/tmp/qm_tags_XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        if (!dir) throw std::runtime_error("mkdtemp failed");
+        dir_ = dir;
+        path_ = (dir_ / name).string();
+        fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        if (fd_ < 0) throw std::runtime_error("cannot create " + path_);
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (fd_ >= 0) close(fd_);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+
+    int Fd() const { return fd_; }
+    const std::string& Path() const { return path_; }
+    std::filesystem::path Dir() const { return dir_; }
+
+    // Replaces the content and puts the position at offset 0.
+    void SetContent(std::span<const uint8_t> content) const {
+        if (ftruncate(fd_, 0) != 0 ||
+            pwrite(fd_, content.data(), content.size(), 0) != static_cast<ssize_t>(content.size()))
+            throw std::runtime_error("cannot write " + path_);
+        lseek(fd_, 0, SEEK_SET);
+    }
+    Bytes Content() const {
+        struct stat info {};
+        fstat(fd_, &info);
+        Bytes content(static_cast<size_t>(info.st_size));
+        if (pread(fd_, content.data(), content.size(), 0) != static_cast<ssize_t>(content.size()))
+            throw std::runtime_error("cannot read " + path_);
+        return content;
+    }
+    off_t Position() const { return lseek(fd_, 0, SEEK_CUR); }
+    // Opens the file again after a tool has replaced it.
+    void Reopen() {
+        close(fd_);
+        fd_ = open(path_.c_str(), O_RDWR);
+        if (fd_ < 0) throw std::runtime_error("cannot open " + path_);
+    }
+
+private:
+    std::filesystem::path dir_;
+    std::string path_;
+    int fd_ = -1;
+};
+
+struct CommandResult {
+    int ExitCode = -1;
+    std::string Output;
+};
+
+// Runs a shell command and collects its standard output.
+inline CommandResult Run(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.Output.append(buffer, got);
+    const int status = pclose(pipe);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+inline bool HaveTool(const std::string& tool) {
+    return Run("command -v " + tool + " >/dev/null 2>&1").ExitCode == 0;
+}
+
+inline std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The value of "TAG:key=" in ffprobe's -show_format output, or nothing.
+inline std::optional<std::string> ProbeTag(const std::string& path, const std::string& key) {
+    const CommandResult result =
+        Run("ffprobe -v error -show_format " + Quote(path) + " 2>/dev/null");
+    const std::string marker = "TAG:" + key + "=";
+    size_t pos = 0;
+    while ((pos = result.Output.find(marker, pos)) != std::string::npos) {
+        if (pos == 0 || result.Output[pos - 1] == '\n') {
+            const size_t start = pos + marker.size();
+            return result.Output.substr(start, result.Output.find('\n', start) - start);
+        }
+        pos += marker.size();
+    }
+    return std::nullopt;
+}
+
+// A tenth of a second of silence as WAV, made by sox in dir.
+inline std::string MakeWav(const std::filesystem::path& dir) {
+    const std::string wav = (dir / "silence.wav").string();
+    if (Run("sox -n -r 44100 -c 1 -b 16 " + Quote(wav) + " trim 0 0.1 2>/dev/null").ExitCode != 0)
+        throw std::runtime_error("sox failed");
+    return wav;
+}
+
+} // namespace tagtest
