@@ -28,9 +28,10 @@ enum : std::uint32_t {
     ForceNoLinkInfo = 0x100,
 };
 
+// Little-endian; widths above eight bytes are zero-filled.
 void Put(Bytes& bytes, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i)
-        bytes.push_back(std::byte(value >> (8 * i)));
+        bytes.push_back(i < 8 ? std::byte(value >> (8 * i)) : std::byte{0});
 }
 void Put(Bytes& bytes, const Bytes& more) {
     bytes.insert(bytes.end(), more.begin(), more.end());
