@@ -53,10 +53,10 @@ inline constexpr std::array<std::string_view, 13> DescriptorLookupList{{
 }};
 
 struct TFormatDescription {
-    std::string_view Name;              // format name with extension pattern
-    std::string_view CompressionScheme; //
-    std::string_view Tags;              // "Yes" or "No"
-    std::string_view Summary;           // lines separated by "\n\r"
+    std::string_view Name; // format name with extension pattern
+    std::string_view CompressionScheme;
+    std::string_view Tags;    // "Yes" or "No"
+    std::string_view Summary; // lines separated by "\n\r"
 };
 
 // What the level slider of a target chooses.
@@ -128,57 +128,24 @@ inline constexpr std::string_view WmaSummary =
     "achieve a reduction in file size comparable to OggVorbis and Mp3 files.";
 
 // In the order of the wizard's alphabetically sorted list box.
+// clang-format off
 inline constexpr std::array<TTargetFormat, 7> TargetFormats{{
-    {"FLAC",
-     4,
-     "FLAC",
-     ".flac",
-     TLevelKind::lkCompression,
-     "flac",
+    {"FLAC", 4, "FLAC", ".flac", TLevelKind::lkCompression, "flac",
      {"FLAC  (*.flac)", "Loss-less compression", "Yes", FlacSummary}},
-    {"Monkey's Audio (Ape)",
-     6,
-     "APE",
-     ".ape",
-     TLevelKind::lkCompression,
-     "ape",
+    {"Monkey's Audio (Ape)", 6, "APE", ".ape", TLevelKind::lkCompression, "ape",
      {"Monkey's Audio  (*.ape)", "Loss-less compression", "Yes", ApeSummary}},
-    {"Mp3",
-     2,
-     "MP3",
-     ".mp3",
-     TLevelKind::lkSoundQuality,
-     "mp3",
+    {"Mp3", 2, "MP3", ".mp3", TLevelKind::lkSoundQuality, "mp3",
      {"Mp3  (*.mp3)", "Lossy compression", "Yes", Mp3Summary}},
-    {"OggVorbis",
-     3,
-     "OGG",
-     ".ogg",
-     TLevelKind::lkSoundQuality,
-     "ogg",
+    {"OggVorbis", 3, "OGG", ".ogg", TLevelKind::lkSoundQuality, "ogg",
      {"OggVorbis  (*.ogg)", "Lossy compression", "Yes", OggSummary}},
-    {"Wav",
-     1,
-     "WAV",
-     ".wav",
-     TLevelKind::lkNone,
-     "wav",
+    {"Wav", 1, "WAV", ".wav", TLevelKind::lkNone, "wav",
      {"Wav  (*.wav)", "No compression is used - (Raw audio)", "No", WavSummary}},
-    {"WavPack",
-     8,
-     "WavePack",
-     ".wv",
-     TLevelKind::lkCompression,
-     "wv",
+    {"WavPack", 8, "WavePack", ".wv", TLevelKind::lkCompression, "wv",
      {"WavePack  (*.wv)", "Loss-less compression", "Yes", WavPackSummary}},
-    {"Windows Media Audio",
-     5,
-     "WMA",
-     ".wma",
-     TLevelKind::lkSoundQuality,
-     "wma",
+    {"Windows Media Audio", 5, "WMA", ".wma", TLevelKind::lkSoundQuality, "wma",
      {"Windows Media Audio  (*.wma)", "Lossy compression", "Yes", WmaSummary}},
 }};
+// clang-format on
 
 // True when the extension of `path` is one of the catalogue extensions, compared exactly
 // (so "song.MP3" is refused although its descriptor is "MP3").
