@@ -1,0 +1,276 @@
+// Vorbis comments: the comment block layout, the FLAC and Ogg Vorbis reading and writing rules,
+// and blocks exchanged with flac and metaflac inside real FLAC files.
+#include "tag_test_support.h"
+#include "tags/common_tags.h"
+#include "tags/vorbis/vorbis_comments.h"
+#include "tags/vorbis/vorbis_tags.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tagtest::Append;
+using tagtest::Bytes;
+using tagtest::TempFile;
+
+void PutLength(Bytes& out, uint32_t value) {
+    Append(out, {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)});
+}
+
+TEST(VorbisTags, KeysPropertiesAndSortedOrder) {
+    TVorbisTags tags;
+    const std::vector<std::string> sorted = {"album",
+                                             "artist",
+                                             "date",
+                                             "discnumber",
+                                             "genre",
+                                             "replaygain_album_gain",
+                                             "replaygain_album_peak",
+                                             "replaygain_reference_loudness",
+                                             "replaygain_track_gain",
+                                             "replaygain_track_peak",
+                                             "title",
+                                             "tracknumber"};
+    std::vector<std::string> names;
+    for (int index = 0; index < tags.FieldCount(); ++index)
+        names.push_back(tags.FieldName(index));
+    EXPECT_EQ(names, sorted);
+
+    tags.SetTrack("3");
+    tags.SetDisc("1");
+    tags.SetReference("89 dB");
+    tags.SetTrackGain("-1.5 dB");
+    tags.SetAlbumPeak("0.9");
+    EXPECT_EQ(tags.GetField("tracknumber"), TTagValue(u"3"));
+    EXPECT_EQ(tags.GetField("discnumber"), TTagValue(u"1"));
+    EXPECT_EQ(tags.GetField("replaygain_reference_loudness"), TTagValue(u"89 dB"));
+    EXPECT_EQ(tags.GetField("replaygain_track_gain"), TTagValue(u"-1.5 dB"));
+    EXPECT_EQ(tags.GetField("replaygain_album_peak"), TTagValue(u"0.9"));
+    EXPECT_TRUE(tags.GetField("replaygain_album_gain").IsNull());
+}
+
+TEST(VorbisCommentBlock, FlacBlockHasTheVendorAndTheFixedOrder) {
+    TVorbisTags tags;
+    tags.SetAlbum("Alb");
+    tags.SetTitle("T\xC3\xAF");
+    tags.SetAlbumPeak("0.5");
+    tags.SetGenre(""); // empty values are not written
+    const Bytes block = tags::BuildFlacCommentBlock(tags);
+
+    Bytes expected;
+    PutLength(expected, 13);
+    Append(expected, "VENDOR=Hacked");
+    PutLength(expected, 3);
+    for (std::string_view comment : {"title=T\xC3\xAF", "album=Alb", "replaygain_album_peak=0.5"}) {
+        PutLength(expected, static_cast<uint32_t>(comment.size()));
+        Append(expected, comment);
+    }
+    EXPECT_EQ(block, expected);
+}
+
+TEST(VorbisCommentBlock, OggCommentsFollowTheSortedOrder) {
+    TVorbisTags tags;
+    tags.SetTrack("2");
+    tags.SetArtist("B\xC3\xA4nd");
+    tags.SetDate("");
+    tags.SetTrackGain("1 dB");
+    const auto comments = tags::OggComments(tags);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"artist", "B\xC3\xA4nd"}, {"replaygain_track_gain", "1 dB"}, {"tracknumber", "2"}};
+    EXPECT_EQ(comments, expected);
+}
+
+TEST(VorbisCommentBlock, ParseRoundTripsAndIgnoresTheFramingByte) {
+    const tags::VorbisCommentBlock original{"vendor", {"A=1", "", "B=\xE2\x98\x83"}};
+    Bytes bytes = tags::BuildVorbisCommentBlock(original);
+    bytes.push_back(1);
+    const auto parsed = tags::ParseVorbisCommentBlock(bytes);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->Vendor, "vendor");
+    EXPECT_EQ(parsed->Comments, original.Comments);
+}
+
+TEST(VorbisCommentBlock, LengthsRunningPastTheBufferAreRejected) {
+    const Bytes good = tags::BuildVorbisCommentBlock({"v", {"title=x"}});
+    for (size_t cut = 0; cut < good.size(); ++cut)
+        EXPECT_FALSE(tags::ParseVorbisCommentBlock(std::span(good).first(cut))) << cut;
+
+    Bytes hugeVendor;
+    PutLength(hugeVendor, 0xFFFFFFFF);
+    Append(hugeVendor, "v");
+    EXPECT_FALSE(tags::ParseVorbisCommentBlock(hugeVendor));
+
+    Bytes hugeCount;
+    PutLength(hugeCount, 0);
+    PutLength(hugeCount, 0x7FFFFFFF);
+    PutLength(hugeCount, 0);
+    EXPECT_FALSE(tags::ParseVorbisCommentBlock(hugeCount));
+
+    Bytes hugeComment;
+    PutLength(hugeComment, 0);
+    PutLength(hugeComment, 1);
+    PutLength(hugeComment, 0xFFFFFFF0);
+    Append(hugeComment, "title=x");
+    EXPECT_FALSE(tags::ParseVorbisCommentBlock(hugeComment));
+}
+
+TEST(VorbisRead, FlacRuleFirstMatchWinsAndAbsentNamesBecomeEmpty) {
+    const std::vector<std::string> comments = {"TITLE=A",
+                                               "title=B",
+                                               "replaygain_track_gain=-3 dB",
+                                               "artist",
+                                               "Album=x=y",
+                                               "GENRE=R\xC3\xB6"
+                                               "ck"};
+    TVorbisTags tags;
+    tags::ReadFlacComments(comments, tags);
+    EXPECT_EQ(tags.Title(), "A");
+    EXPECT_EQ(tags.TrackGain(), "-3 dB");
+    EXPECT_EQ(tags.Album(), "x=y");
+    EXPECT_EQ(tags.GetField("genre"), TTagValue(u"R\u00F6ck"));
+    // "artist" without "=" names nothing, so the artist is absent.
+    EXPECT_EQ(tags.GetField("artist"), TTagValue(u""));
+    EXPECT_EQ(tags.GetField("replaygain_album_peak"), TTagValue(u""));
+}
+
+TEST(VorbisRead, OggRuleLastMatchWinsOnSixNamesOnly) {
+    const std::vector<std::string> comments = {
+        "TITLE=A",   "title=B",  "replaygain_track_gain=-3 dB", "ArTiSt=Who", "artist",
+        "DATE=2001", "bad\xFF=z"};
+    TVorbisTags tags;
+    tags.SetDisc("from an earlier file");
+    tags::ReadOggComments(comments, tags);
+    EXPECT_EQ(tags.Title(), "B");
+    EXPECT_EQ(tags.Artist(), "Who");
+    EXPECT_EQ(tags.Date(), "2001");
+    EXPECT_TRUE(tags.GetField("replaygain_track_gain").IsNull());
+    EXPECT_TRUE(tags.GetField("album").IsNull());
+    EXPECT_TRUE(tags.GetField("discnumber").IsNull());
+}
+
+TEST(VorbisRead, CommonTagsTakeTheirSixFields) {
+    TVorbisTags vorbis;
+    tags::ReadFlacComments(std::vector<std::string>{"title=T", "artist=A", "album=L", "genre=G",
+                                                    "date=1999", "tracknumber=4"},
+                           vorbis);
+    TCommonTags common;
+    tags::VorbisToCommon(vorbis, common);
+    EXPECT_EQ(common.GetField("Title"), TTagValue(u"T"));
+    EXPECT_EQ(common.GetField("Artist"), TTagValue(u"A"));
+    EXPECT_EQ(common.GetField("Album"), TTagValue(u"L"));
+    EXPECT_EQ(common.GetField("Genre"), TTagValue(u"G"));
+    EXPECT_EQ(common.GetField("Year"), TTagValue("1999"));
+    EXPECT_EQ(common.GetField("Track"), TTagValue("4"));
+}
+
+// The metadata blocks of a FLAC file: type and body of each, in file order.
+struct FlacBlock {
+    uint8_t Type;
+    Bytes Body;
+};
+
+std::vector<FlacBlock> FlacBlocks(const Bytes& file, size_t& audioStart) {
+    std::vector<FlacBlock> blocks;
+    size_t pos = 4;
+    bool last = false;
+    while (!last && pos + 4 <= file.size()) {
+        last = (file[pos] & 0x80) != 0;
+        const uint8_t type = file[pos] & 0x7F;
+        const size_t length =
+            size_t(file[pos + 1]) << 16 | size_t(file[pos + 2]) << 8 | file[pos + 3];
+        pos += 4;
+        if (pos + length > file.size()) break;
+        blocks.push_back(
+            {type, Bytes(file.begin() + long(pos), file.begin() + long(pos + length))});
+        pos += length;
+    }
+    audioStart = pos;
+    return blocks;
+}
+
+constexpr uint8_t kVorbisCommentType = 4;
+
+class VorbisFlacTools : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!tagtest::HaveTool("flac") || !tagtest::HaveTool("metaflac") ||
+            !tagtest::HaveTool("sox"))
+            GTEST_SKIP() << "flac/metaflac/sox missing";
+    }
+};
+
+TEST_F(VorbisFlacTools, ReadsTheCommentBlockThatFlacWrites) {
+    TempFile file("tagged.flac");
+    const std::string wav = tagtest::MakeWav(file.Dir());
+    ASSERT_EQ(tagtest::Run("flac --silent -f -T TITLE=A -T title=B -T 'ARTIST=\xC3\x9Cn\xC3\xAF' "
+                           "-T REPLAYGAIN_TRACK_GAIN=-2.00 -o " +
+                           tagtest::Quote(file.Path()) + " " + tagtest::Quote(wav))
+                  .ExitCode,
+              0);
+    file.Reopen();
+    size_t audioStart = 0;
+    const auto blocks = FlacBlocks(file.Content(), audioStart);
+    const auto comment = std::find_if(blocks.begin(), blocks.end(), [](const FlacBlock& b) {
+        return b.Type == kVorbisCommentType;
+    });
+    ASSERT_NE(comment, blocks.end());
+    const auto parsed = tags::ParseVorbisCommentBlock(comment->Body);
+    ASSERT_TRUE(parsed);
+    EXPECT_TRUE(parsed->Vendor.starts_with("reference libFLAC")) << parsed->Vendor;
+
+    TVorbisTags flacRule;
+    tags::ReadFlacComments(parsed->Comments, flacRule);
+    EXPECT_EQ(flacRule.Title(), "A");
+    EXPECT_EQ(flacRule.Artist(), "\xC3\x9Cn\xC3\xAF");
+    EXPECT_EQ(flacRule.TrackGain(), "-2.00");
+    TVorbisTags oggRule;
+    tags::ReadOggComments(parsed->Comments, oggRule);
+    EXPECT_EQ(oggRule.Title(), "B");
+    EXPECT_TRUE(oggRule.GetField("replaygain_track_gain").IsNull());
+}
+
+TEST_F(VorbisFlacTools, MetaflacReadsTheBlockWeBuild) {
+    TempFile file("ours.flac");
+    const std::string wav = tagtest::MakeWav(file.Dir());
+    ASSERT_EQ(tagtest::Run("flac --silent -f -o " + tagtest::Quote(file.Path()) + " " +
+                           tagtest::Quote(wav))
+                  .ExitCode,
+              0);
+    file.Reopen();
+    const Bytes original = file.Content();
+    size_t audioStart = 0;
+    std::vector<FlacBlock> blocks = FlacBlocks(original, audioStart);
+    ASSERT_FALSE(blocks.empty());
+
+    TVorbisTags tags;
+    tags.SetTitle("Caf\xC3\xA9");
+    tags.SetArtist("Somebody");
+    tags.SetTrack("7");
+    tags.SetTrackGain("-1.25 dB");
+    std::erase_if(blocks, [](const FlacBlock& b) { return b.Type == kVorbisCommentType; });
+    blocks.insert(blocks.begin() + 1, {kVorbisCommentType, tags::BuildFlacCommentBlock(tags)});
+
+    Bytes rebuilt = tagtest::ToBytes("fLaC");
+    for (size_t index = 0; index < blocks.size(); ++index) {
+        const size_t length = blocks[index].Body.size();
+        const bool last = index + 1 == blocks.size();
+        Append(rebuilt, {uint8_t(blocks[index].Type | (last ? 0x80 : 0)), uint8_t(length >> 16),
+                         uint8_t(length >> 8), uint8_t(length)});
+        rebuilt.insert(rebuilt.end(), blocks[index].Body.begin(), blocks[index].Body.end());
+    }
+    rebuilt.insert(rebuilt.end(), original.begin() + long(audioStart), original.end());
+    file.SetContent(rebuilt);
+
+    const auto exported =
+        tagtest::Run("metaflac --export-tags-to=- " + tagtest::Quote(file.Path()));
+    ASSERT_EQ(exported.ExitCode, 0);
+    EXPECT_EQ(
+        exported.Output,
+        "title=Caf\xC3\xA9\nartist=Somebody\ntracknumber=7\nreplaygain_track_gain=-1.25 dB\n");
+    const auto vendor = tagtest::Run("metaflac --show-vendor-tag " + tagtest::Quote(file.Path()));
+    EXPECT_EQ(vendor.Output, "VENDOR=Hacked\n");
+    EXPECT_EQ(tagtest::Run("flac --silent -t " + tagtest::Quote(file.Path()) + " 2>&1").ExitCode,
+              0);
+}
+
+} // namespace
