@@ -11,11 +11,14 @@ void TAuFileOut::SetFileMode(TFileOutputMode mode) {
 }
 
 TStream& TAuFileOut::OpenOutputStream() {
+    outputCreated_ = false;
     if (streamAssigned_ && stream_ != nullptr) return *stream_;
-    if (fileMode_ == foAppend)
+    if (fileMode_ == foAppend) {
         ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmOpenReadWrite | shareMode_);
-    else
+    } else {
         ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmCreate, exclusiveCreate_);
+        outputCreated_ = true;
+    }
     stream_ = ownedStream_.get();
     return *stream_;
 }

@@ -5,6 +5,7 @@
 #include "pipeline/au_output.h"
 #include "pipeline/au_stream.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,8 @@ public:
     // appeared after the caller chose the name is never overwritten.
     bool ExclusiveCreate() const { return exclusiveCreate_; }
     void SetExclusiveCreate(bool exclusive) { exclusiveCreate_ = exclusive; }
+    // True when the last run created the file at FileName (so removing it loses nothing).
+    bool OutputCreated() const { return outputCreated_; }
 
 protected:
     // For PrepareOutput: the supplied stream, or the file created (foRewrite) or opened for
@@ -47,6 +50,7 @@ protected:
     TFileOutputMode fileMode_ = foRewrite;
     uint16_t shareMode_ = 0;
     bool exclusiveCreate_ = false;
+    std::atomic<bool> outputCreated_{false};
 
 private:
     std::unique_ptr<TAuFileStream> ownedStream_;

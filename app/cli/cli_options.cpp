@@ -1,0 +1,98 @@
+#include "app/cli/cli_options.h"
+
+#include "app/catalogue/format_catalogue.h"
+#include "app/util/path_utils.h"
+
+#include <charconv>
+
+const char* const kCliUsage =
+    "Usage:\n"
+    "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--delete-source] [--no-tags] FILE...\n"
+    "  quillmere-cli --info FILE...\n"
+    "  quillmere-cli --help\n"
+    "\n"
+    "Converts audio files one after another with the same engine as the Quillmere wizard.\n"
+    "\n"
+    "  --to FORMAT       target format: flac, ape, mp3, ogg, wav, wv or wma (any case; the\n"
+    "                    wizard's names such as \"Monkey's Audio (Ape)\" also work)\n"
+    "  --level N         quality or compression level 1..10 (default 5): MP3 80..320 kbit/s,\n"
+    "                    Ogg quality 0.1..1.0, FLAC level 0..8, WavPack fast/high/very high,\n"
+    "                    Monkey's Audio 1000..4000, WMA 80..320 kbit/s or lossless at 10\n"
+    "  --out DIR         write every output into DIR (created when missing); without it each\n"
+    "                    output goes beside its source\n"
+    "  --delete-source   delete a source once it was converted without error\n"
+    "  --no-tags         do not copy title, artist, album, genre, year and track\n"
+    "  --info            print format, length and tags of each file\n"
+    "\n"
+    "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
+    "A file that would be written over itself is skipped.\n"
+    "Exit status: 0 when nothing failed, 1 when a file failed, 2 for a usage error,\n"
+    "130 when interrupted (the partial output is removed).\n";
+
+namespace {
+
+const qm::TTargetFormat* FindTarget(const std::string& name) {
+    if (const auto* t = qm::FindTargetByCliName(name)) return t;
+    const std::string lower = qm::LowerCaseAscii(name);
+    for (const auto& target : qm::TargetFormats)
+        if (qm::LowerCaseAscii(target.ListText) == lower ||
+            qm::LowerCaseAscii(target.Descriptor) == lower)
+            return &target;
+    return nullptr;
+}
+
+} // namespace
+
+std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options) {
+    options = TCliOptions{};
+    bool sawTo = false, sawInfo = false, onlyFiles = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& out) -> bool {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        if (onlyFiles || arg.empty() || arg[0] != '-') {
+            options.files.push_back(arg);
+        } else if (arg == "--") {
+            onlyFiles = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.mode = TCliOptions::Mode::Help;
+            return {};
+        } else if (arg == "--to") {
+            std::string name;
+            if (!value(name)) return "--to needs a format";
+            const auto* target = FindTarget(name);
+            if (target == nullptr) return "Unknown format: " + name;
+            options.targetDescriptor = std::string(target->Descriptor);
+            options.targetExtension = std::string(target->Extension);
+            sawTo = true;
+        } else if (arg == "--level") {
+            std::string text;
+            if (!value(text)) return "--level needs a number from 1 to 10";
+            int level = 0;
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), level);
+            if (error != std::errc() || end != text.data() + text.size() || level < 1 || level > 10)
+                return "--level needs a number from 1 to 10";
+            options.level = level;
+        } else if (arg == "--out") {
+            if (!value(options.outFolder) || options.outFolder.empty())
+                return "--out needs a folder";
+        } else if (arg == "--delete-source") {
+            options.deleteSource = true;
+        } else if (arg == "--no-tags") {
+            options.copyTags = false;
+        } else if (arg == "--info") {
+            sawInfo = true;
+        } else {
+            return "Unknown option: " + arg;
+        }
+    }
+    if (sawInfo && sawTo) return "--info and --to cannot be combined";
+    if (!sawInfo && !sawTo) return "Say what to do: --to FORMAT or --info";
+    if (options.files.empty()) return "No files given";
+    options.mode = sawInfo ? TCliOptions::Mode::Info : TCliOptions::Mode::Convert;
+    return {};
+}

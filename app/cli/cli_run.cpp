@@ -1,0 +1,204 @@
+#include "app/cli/cli_run.h"
+
+#include "app/catalogue/format_catalogue.h"
+#include "app/converter/component_tables.h"
+#include "app/converter/quillmere_audio_converter.h"
+#include "app/util/path_utils.h"
+#include "pipeline/au_tagged_file.h"
+#include "pipeline/main_thread.h"
+
+#include <chrono>
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+
+std::atomic<bool> gCliInterrupted{false};
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Line {
+    TFileOutcome outcome;
+    std::string source, output, message;
+};
+
+std::string Bar(int percent, int width) {
+    const int filled = percent < 0 ? 0 : std::min(width, percent * width / 100);
+    return "[" + std::string(size_t(filled), '#') + std::string(size_t(width - filled), '.') + "]";
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+void PrintLine(std::ostream& out, const Line& line) {
+    switch (line.outcome) {
+    case TFileOutcome::Converted:
+        out << "OK " << line.source << " -> " << line.output << "\n";
+        break;
+    case TFileOutcome::Skipped:
+        out << "SKIPPED " << line.source << " (" << line.message << ")\n";
+        break;
+    case TFileOutcome::Failed:
+        out << "FAILED " << line.source << ": " << line.message << "\n";
+        break;
+    }
+}
+
+} // namespace
+
+int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) {
+    std::string outFolder;
+    if (!options.outFolder.empty()) {
+        outFolder = qm::RemoveTrailingSeparators(AbsolutePath(options.outFolder));
+        std::error_code error;
+        fs::create_directories(outFolder, error);
+        if (error || !fs::is_directory(outFolder)) {
+            out << "Cannot create the output folder " << outFolder << ": " << error.message()
+                << "\n";
+            return 1;
+        }
+    }
+
+    std::vector<Line> lines;
+    TQuillmereAudioConverter driver;
+    driver.SetCopyTags(options.copyTags);
+    for (const auto& file : options.files) {
+        if (!qm::IsSupportedAudioFile(file)) {
+            lines.push_back({TFileOutcome::Skipped, file, {}, "not a supported audio file"});
+            continue;
+        }
+        TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
+        d.TargetFormat = options.targetDescriptor;
+        d.OutputName = qm::ChangeExtension(d.SourceName, options.targetExtension);
+        d.SameFolder = outFolder.empty();
+        d.DestinationFolder = outFolder;
+        d.Level = options.level;
+        d.DeleteOriginal = options.deleteSource;
+        driver.AddFile(d);
+    }
+    const size_t queued = options.files.size() - lines.size();
+    // Unsupported files are reported first, in the order given.
+    if (!terminal)
+        for (const auto& line : lines)
+            PrintLine(out, line);
+
+    bool allDone = queued == 0;
+    int filePercent = 0;
+    int doneFiles = 0;
+    std::string currentName;
+    driver.SetOnFileStart([&](const TAudioFileDescriptor& d, int, int, int) {
+        currentName = d.SourceName;
+        filePercent = 0;
+    });
+    driver.SetOnFileProgress([&](int percent) { filePercent = percent; });
+    driver.SetOnAllDone([&] { allDone = true; });
+    driver.SetOnFileDone([&] {
+        const TFileResult& r = driver.LastResult();
+        Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message};
+        if (r.outcome == TFileOutcome::Converted && r.descriptor.DeleteOriginal) {
+            std::error_code error;
+            if (fs::exists(r.outputPath, error) && r.outputPath != r.descriptor.SourcePath)
+                fs::remove(r.descriptor.SourcePath, error);
+        }
+        ++doneFiles;
+        if (terminal) out << "\r\033[K";
+        PrintLine(out, line);
+        out.flush();
+        lines.push_back(std::move(line));
+        driver.ProcessNext();
+    });
+    if (!allDone) driver.ProcessNext();
+
+    auto lastDraw = std::chrono::steady_clock::now();
+    while (!allDone) {
+        if (gCliInterrupted) {
+            driver.Abort();
+            if (terminal) out << "\r\033[K";
+            out << "Interrupted: the partial output was removed.\n";
+            out.flush();
+            return 130;
+        }
+        MainThread::WaitAndCheck(std::chrono::milliseconds(50));
+        const auto now = std::chrono::steady_clock::now();
+        if (terminal && !allDone && now - lastDraw > std::chrono::milliseconds(100)) {
+            lastDraw = now;
+            const int overall = int((doneFiles * 100 + std::max(filePercent, 0)) / int(queued));
+            out << "\r\033[K" << Bar(filePercent, 20) << " " << std::setw(3)
+                << std::max(filePercent, 0) << "% " << currentName << "  run " << Bar(overall, 10)
+                << " " << doneFiles << "/" << queued;
+            out.flush();
+        }
+    }
+    if (terminal) {
+        out << "\r\033[K";
+        // Unsupported files were held back so the bar did not break them up.
+        for (const auto& line : lines)
+            if (line.output.empty() && line.outcome == TFileOutcome::Skipped &&
+                line.message == "not a supported audio file")
+                PrintLine(out, line);
+    }
+    int converted = 0, skipped = 0, failed = 0;
+    for (const auto& line : lines) {
+        converted += line.outcome == TFileOutcome::Converted;
+        skipped += line.outcome == TFileOutcome::Skipped;
+        failed += line.outcome == TFileOutcome::Failed;
+    }
+    out << converted << " converted, " << skipped << " skipped, " << failed << " failed\n";
+    return failed ? 1 : 0;
+}
+
+int RunInfo(const TCliOptions& options, std::ostream& out) {
+    int status = 0;
+    bool first = true;
+    for (const auto& file : options.files) {
+        if (!first) out << "\n";
+        first = false;
+        out << "file: " << file << "\n";
+        const std::string descriptor(qm::FormatDescriptorOfFile(file));
+        const TSourceRow* row = FindSourceRow(descriptor);
+        if (!qm::IsSupportedAudioFile(file) || row == nullptr) {
+            out << "error: not a supported audio file\n";
+            status = 1;
+            continue;
+        }
+        auto source = row->create();
+        source->SetFileName(AbsolutePath(file));
+        try {
+            if (!source->FileValid()) {
+                out << "error: the file is damaged or is not a valid " << descriptor << " file\n";
+                status = 1;
+                continue;
+            }
+            const int rate = source->GetSampleRate();
+            const int64_t samples = source->GetTotalSamples();
+            out << "descriptor: " << descriptor << "\n";
+            out << "channels: " << source->GetChannels() << "\n";
+            out << "sample rate: " << rate << "\n";
+            out << "bits per sample: " << source->GetBitsPerSample() << "\n";
+            out << "total samples: " << samples << "\n";
+            std::ostringstream duration;
+            if (samples > 0 && rate > 0)
+                duration << std::fixed << std::setprecision(3) << double(samples) / rate << " s";
+            else
+                duration << "unknown";
+            out << "duration: " << duration.str() << "\n";
+            if (auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source.get())) {
+                TCommonTags& tags = tagged->CommonTags();
+                out << "title: " << tags.Title() << "\n";
+                out << "artist: " << tags.Artist() << "\n";
+                out << "album: " << tags.Album() << "\n";
+                out << "genre: " << tags.Genre() << "\n";
+                out << "year: " << tags.Year() << "\n";
+                out << "track: " << tags.Track() << "\n";
+            }
+        } catch (const std::exception& e) {
+            out << "error: " << e.what() << "\n";
+            status = 1;
+        }
+    }
+    return status;
+}

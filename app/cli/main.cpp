@@ -1,0 +1,41 @@
+// quillmere-cli: the conversion engine from a terminal.
+#include "app/cli/cli_options.h"
+#include "app/cli/cli_run.h"
+#include "pipeline/main_thread.h"
+
+#include <csignal>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+void OnInterrupt(int) {
+    gCliInterrupted = true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    MainThread::BindToCurrentThread();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TCliOptions options;
+    if (const std::string error = ParseCliOptions(args, options); !error.empty()) {
+        std::cerr << "quillmere-cli: " << error << "\n\n" << kCliUsage;
+        return 2;
+    }
+    switch (options.mode) {
+    case TCliOptions::Mode::Help:
+        std::cout << kCliUsage;
+        return 0;
+    case TCliOptions::Mode::Info:
+        return RunInfo(options, std::cout);
+    case TCliOptions::Mode::Convert:
+        break;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return RunConversion(options, std::cout, ::isatty(STDOUT_FILENO) == 1);
+}

@@ -1,0 +1,23 @@
+// The per-file record that list rows own and the conversion driver copies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct TAudioFileDescriptor {
+    std::string SourceName;   // file name with extension, no folder (song.mp3)
+    std::string OutputName;   // SourceName with the target extension
+    std::string SourceFolder; // no trailing "/" except for the root
+    std::string SourcePath;
+    std::string OutputPath;   // filled in the converted-files list's copies
+    int64_t FileSize = 0;     // bytes of the source (of the output in converted-list copies)
+    std::string SourceFormat; // source descriptor, e.g. "MP3"
+    std::string TargetFormat; // "FLAC", "APE", "MP3", "OGG", "WAV", "WavePack" or "WMA"
+    bool SameFolder = true;   // output beside the source, else in DestinationFolder
+    std::string DestinationFolder;
+    int Level = 1; // slider position 1..10
+    bool DeleteOriginal = false;
+};
+
+// Fills the names, folder, size and source format of a row from a path.
+TAudioFileDescriptor DescribeSourceFile(const std::string& path);

@@ -1,0 +1,223 @@
+#include "app/converter/quillmere_audio_converter.h"
+
+#include "app/catalogue/format_catalogue.h"
+#include "app/converter/component_tables.h"
+#include "app/util/path_utils.h"
+#include "pipeline/au_tagged_file.h"
+#include "pipeline/main_thread.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0; // a dangling link still takes the name
+}
+
+} // namespace
+
+TAudioFileDescriptor DescribeSourceFile(const std::string& path) {
+    TAudioFileDescriptor d;
+    d.SourcePath = path;
+    d.SourceName = std::string(qm::FileNameOf(path));
+    d.SourceFolder = qm::FolderOf(path);
+    d.OutputName = d.SourceName;
+    d.SourceFormat = std::string(qm::FormatDescriptorOfFile(path));
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    d.FileSize = error ? 0 : static_cast<int64_t>(size);
+    return d;
+}
+
+TQuillmereAudioConverter::TQuillmereAudioConverter()
+    : self_(std::make_shared<TQuillmereAudioConverter*>(this)) {}
+
+TQuillmereAudioConverter::~TQuillmereAudioConverter() {
+    *self_ = nullptr;
+    // The sink stops itself synchronously before its source goes.
+    sink_.reset();
+    source_.reset();
+}
+
+void TQuillmereAudioConverter::AddFile(const TAudioFileDescriptor& descriptor) {
+    fileQueue_.push_back(descriptor);
+    totalCount_ = static_cast<int>(fileQueue_.size());
+}
+
+void TQuillmereAudioConverter::ProcessNext() {
+    ReleaseComponents();
+    StartNextFile();
+}
+
+void TQuillmereAudioConverter::ReleaseComponents() {
+    if (componentsReleased_) return;
+    if (sink_) sink_->Stop(false);
+    sink_.reset();
+    source_.reset();
+    sinkTarget_.clear();
+    componentsReleased_ = true;
+}
+
+void TQuillmereAudioConverter::Abort() {
+    fileQueue_.clear();
+    if (sink_ && sink_->Busy()) {
+        sink_->Stop(false);
+        RemovePartialOutput();
+    }
+    sink_.reset();
+    source_.reset();
+    sinkTarget_.clear();
+    componentsReleased_ = false;
+    *self_ = nullptr; // drop any posted completion
+    self_ = std::make_shared<TQuillmereAudioConverter*>(this);
+}
+
+std::string TQuillmereAudioConverter::FreeOutputPath(const std::string& folder,
+                                                     const std::string& name) {
+    const std::string plain = qm::JoinPath(folder, name);
+    if (!PathExists(plain)) return plain;
+    for (uint32_t n = 1; n <= UINT16_MAX; ++n) {
+        std::string candidate = qm::JoinPath(folder, "Quillmere_" + std::to_string(n) + "_" + name);
+        if (!PathExists(candidate)) return candidate;
+    }
+    return {};
+}
+
+void TQuillmereAudioConverter::RaiseFileStart(const TAudioFileDescriptor& descriptor) {
+    if (onFileStart_) onFileStart_(descriptor, totalCount_, doneCount_, remainingCount_);
+}
+
+void TQuillmereAudioConverter::StartNextFile() {
+    if (fileQueue_.empty()) {
+        componentsReleased_ = false;
+        doneCount_ = totalCount_;
+        remainingCount_ = 0;
+        RaiseFileStart(active_);
+        if (onAllDone_) onAllDone_();
+        return;
+    }
+    remainingCount_ = static_cast<int>(fileQueue_.size());
+    doneCount_ = totalCount_ - remainingCount_;
+    TAudioFileDescriptor file = fileQueue_.front();
+    fileQueue_.pop_front();
+    current_ = file;
+    runError_.clear();
+    lastResult_ = TFileResult{};
+    lastResult_.descriptor = file;
+
+    const std::string folder = file.SameFolder ? file.SourceFolder : file.DestinationFolder;
+    const std::string outputPath = qm::JoinPath(folder, file.OutputName);
+    if (outputPath == file.SourcePath) {
+        active_ = file;
+        RaiseFileStart(file);
+        FinishWithoutRun(TFileOutcome::Skipped, "The output would overwrite its source");
+        return;
+    }
+
+    auto fail = [&](const std::string& message) {
+        active_ = file;
+        RaiseFileStart(file);
+        FinishWithoutRun(TFileOutcome::Failed, message);
+    };
+
+    const TSinkRow* sinkRow = FindSinkRow(file.TargetFormat);
+    if (sinkRow == nullptr) return fail("Converting to " + file.TargetFormat + " is not available");
+    const TSourceRow* sourceRow = FindSourceRow(file.SourceFormat);
+    if (sourceRow == nullptr)
+        return fail("Reading " + (file.SourceFormat.empty() ? file.SourceName : file.SourceFormat) +
+                    " files is not available");
+    if (sink_ && sinkTarget_ != file.TargetFormat) {
+        // A target change within one queue: the previous sink is idle here.
+        sink_.reset();
+    }
+    if (!sink_) {
+        sink_ = sinkRow->create();
+        sinkTarget_ = file.TargetFormat;
+    }
+    source_.reset();
+    source_ = sourceRow->create();
+    source_->SetFileName(file.SourcePath);
+
+    // Open the source now: a file whose contents are not audio of its kind fails here instead
+    // of producing an empty output reported as converted.
+    try {
+        if (!source_->FileValid())
+            return fail("The file is damaged or is not a valid " + file.SourceFormat + " file");
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+
+    const std::string finalPath = FreeOutputPath(folder, file.OutputName);
+    if (finalPath.empty()) return fail("No free name for the output in " + folder);
+    if (finalPath != outputPath) current_.OutputName = std::string(qm::FileNameOf(finalPath));
+
+    sink_->SetFileName(finalPath);
+    sink_->SetExclusiveCreate(true);
+    sinkRow->applyLevel(*sink_, LevelSettingsFor(file.TargetFormat, file.Level));
+    auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source_.get());
+    sinkRow->applyTags(*sink_, copyTags_ && tagged ? &tagged->CommonTags() : nullptr);
+
+    sink_->SetOnProgress([this](TAuOutput*) { OnSinkProgress(); });
+    sink_->SetOnDone([this](TAuOutput*) { OnSinkDone(); });
+    sink_->SetOnThreadException([this](TAuOutput*) { OnSinkException(); });
+    sink_->SetInput(source_.get());
+    active_ = file;
+    active_.OutputName = current_.OutputName;
+    lastResult_.outputPath = finalPath;
+    try {
+        sink_->Run();
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    RaiseFileStart(active_);
+}
+
+void TQuillmereAudioConverter::FinishWithoutRun(TFileOutcome outcome, const std::string& message) {
+    lastResult_.outcome = outcome;
+    lastResult_.message = message;
+    lastResult_.outputPath.clear();
+    std::weak_ptr<TQuillmereAudioConverter*> self = self_;
+    MainThread::Post([self] {
+        auto alive = self.lock();
+        if (!alive || *alive == nullptr) return;
+        TQuillmereAudioConverter& driver = **alive;
+        if (driver.onFileProgress_) driver.onFileProgress_(0);
+        if (driver.onFileProgress_) driver.onFileProgress_(100);
+        if (driver.onFileDone_) driver.onFileDone_();
+    });
+}
+
+void TQuillmereAudioConverter::OnSinkProgress() {
+    if (onFileProgress_ && sink_) onFileProgress_(sink_->Progress());
+}
+
+void TQuillmereAudioConverter::OnSinkException() {
+    if (!sink_) return;
+    runError_ = sink_->ErrorMessage();
+    if (onError_) onError_(std::runtime_error(runError_));
+}
+
+void TQuillmereAudioConverter::RemovePartialOutput() {
+    // Only a file this run created: outputs are created exclusively, so one that existed
+    // before was never opened.
+    if (sink_ && sink_->OutputCreated()) ::unlink(sink_->FileName().c_str());
+}
+
+void TQuillmereAudioConverter::OnSinkDone() {
+    auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
+    if (runError_.empty() && streamed != nullptr && streamed->Damaged())
+        runError_ = "The file is damaged or truncated: its audio ends before its stated length";
+    if (!runError_.empty()) {
+        lastResult_.outcome = TFileOutcome::Failed;
+        lastResult_.message = runError_;
+        RemovePartialOutput();
+        lastResult_.outputPath.clear();
+    } else {
+        lastResult_.outcome = TFileOutcome::Converted;
+    }
+    if (onFileDone_) onFileDone_();
+}

@@ -1,0 +1,99 @@
+// The conversion driver: takes queued files one at a time through a source and a sink, names
+// and places each output, applies the chosen level and carries the tags across. All of it runs
+// on the main thread; the pump runs on the sink's worker.
+#pragma once
+
+#include "app/converter/audio_file_descriptor.h"
+#include "pipeline/au_file_in.h"
+#include "pipeline/au_file_out.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+enum class TFileOutcome { Converted, Skipped, Failed };
+
+// How the file just done ended; the host reads it in OnFileDone before deleting a source or
+// listing an output.
+struct TFileResult {
+    TFileOutcome outcome = TFileOutcome::Converted;
+    std::string message; // why it failed or was skipped
+    std::string outputPath;
+    TAudioFileDescriptor descriptor;
+};
+
+class TQuillmereAudioConverter {
+public:
+    using TFileProgressEvent = std::function<void(int percent)>;
+    using TFileDoneEvent = std::function<void()>;
+    using TErrorEvent = std::function<void(const std::exception& error)>;
+    using TAllDoneEvent = std::function<void()>;
+    using TFileStartEvent = std::function<void(const TAudioFileDescriptor& descriptor, int total,
+                                               int done, int remaining)>;
+
+    TQuillmereAudioConverter();
+    TQuillmereAudioConverter(const TQuillmereAudioConverter&) = delete;
+    TQuillmereAudioConverter& operator=(const TQuillmereAudioConverter&) = delete;
+    ~TQuillmereAudioConverter();
+
+    // Queues a copy of the descriptor.
+    void AddFile(const TAudioFileDescriptor& descriptor);
+    // Frees the previous run's components at the start of a run, then starts the next file (or
+    // ends the run with OnFileStart and OnAllDone when the queue is empty).
+    void ProcessNext();
+    // Stops the file being converted at once, removes its partial output and empties the
+    // queue; no further event follows.
+    void Abort();
+
+    const TAudioFileDescriptor& CurrentDescriptor() const { return current_; }
+    void GetActiveDescriptor(TAudioFileDescriptor& descriptor) const { descriptor = active_; }
+    const TFileResult& LastResult() const { return lastResult_; }
+    int TotalCount() const { return totalCount_; }
+
+    // Copy the source's title, artist, album, genre, year and track into the output.
+    void SetCopyTags(bool copy) { copyTags_ = copy; }
+
+    void SetOnFileProgress(TFileProgressEvent handler) { onFileProgress_ = std::move(handler); }
+    void SetOnFileDone(TFileDoneEvent handler) { onFileDone_ = std::move(handler); }
+    void SetOnError(TErrorEvent handler) { onError_ = std::move(handler); }
+    void SetOnAllDone(TAllDoneEvent handler) { onAllDone_ = std::move(handler); }
+    void SetOnFileStart(TFileStartEvent handler) { onFileStart_ = std::move(handler); }
+
+    // The path an output gets in folder: the name itself, or "Quillmere_N_" + name for the
+    // first N whose path is free. Empty when every numbered name is taken.
+    static std::string FreeOutputPath(const std::string& folder, const std::string& name);
+
+private:
+    void ReleaseComponents();
+    void StartNextFile();
+    // Ends the current file without a run: reported from the main-thread queue so that
+    // StartNextFile returns before the host asks for the next file.
+    void FinishWithoutRun(TFileOutcome outcome, const std::string& message);
+    void OnSinkProgress();
+    void OnSinkDone();
+    void OnSinkException();
+    void RemovePartialOutput();
+    void RaiseFileStart(const TAudioFileDescriptor& descriptor);
+
+    std::deque<TAudioFileDescriptor> fileQueue_;
+    TAudioFileDescriptor active_;
+    TAudioFileDescriptor current_;
+    TFileResult lastResult_;
+    std::string sinkTarget_; // the target the current sink was made for
+    std::unique_ptr<TAuFileOut> sink_;
+    std::unique_ptr<TAuFileIn> source_;
+    std::string runError_;
+    int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
+    bool componentsReleased_ = false;
+    bool copyTags_ = true;
+    // Lets a posted call notice that the driver is gone.
+    std::shared_ptr<TQuillmereAudioConverter*> self_;
+
+    TFileProgressEvent onFileProgress_;
+    TFileDoneEvent onFileDone_;
+    TErrorEvent onError_;
+    TAllDoneEvent onAllDone_;
+    TFileStartEvent onFileStart_;
+};
