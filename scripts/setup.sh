@@ -11,7 +11,7 @@ PACKAGES=(
   libflac-dev libogg-dev libvorbis-dev libwavpack-dev libmpg123-dev libmp3lame-dev libfaad-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   # reference tools the tests judge our files with
-  sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine
+  sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
 )
 
 missing=()

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Converts a generated 10-minute stereo 44.1 kHz WAV with quillmere-cli and with the reference
+# command-line tool of each target at the same settings, several runs each, and prints the
+# median time of each and their ratio. Run after a build: bench/compare.sh [runs]
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cli="$here/build/bin/quillmere-cli"
+runs="${1:-5}"
+[ -x "$cli" ] || { echo "build first (./test.sh or ./run.sh)"; exit 1; }
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+src="$work/source.wav"
+sox -n -r 44100 -c 2 -b 16 "$src" synth 600 pinknoise vol 0.5 2>/dev/null
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc; }
+
+# row NAME CLI-FORMAT CLI-LEVEL OUTPUT-EXT REFERENCE-COMMAND... (the reference writes $work/ref.EXT)
+row() {
+  local name="$1" fmt="$2" level="$3" ext="$4"; shift 4
+  local ours=() theirs=()
+  for _ in $(seq "$runs"); do
+    rm -rf "$work/out" "$work/ref.$ext"; mkdir -p "$work/out"
+    ours+=("$(seconds "$cli" --to "$fmt" --level "$level" --out "$work/out" "$src")")
+    theirs+=("$(seconds "$@")")
+  done
+  local mo mt
+  mo=$(printf '%s\n' "${ours[@]}" | median)
+  mt=$(printf '%s\n' "${theirs[@]}" | median)
+  local so st
+  so=$(stat -c %s "$work/out/source$ext" 2>/dev/null || echo -)
+  st=$(stat -c %s "$work/ref$ext" 2>/dev/null || echo -)
+  printf '%-28s ours %7.3f s  ref %7.3f s  ratio %5.2f  size ours %s ref %s\n' \
+    "$name" "$mo" "$mt" "$(echo "$mo / $mt" | bc -l)" "$so" "$st"
+}
+
+echo "median of $runs runs, 10-minute stereo 44.1 kHz 16-bit source"
+row "WAV -> WAV (sox)" wav 5 .wav sox "$src" "$work/ref.wav"
