@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using tags::Latin1ToUtf8;
@@ -51,6 +53,21 @@ TEST(TextEncoding, Latin1ConversionsBothWays) {
     EXPECT_EQ(Utf8ToLatin1("x\xE2\x98\x83y"), "x?y");
     EXPECT_EQ(Utf8ToLatin1("\xF0\x9F\x8E\xB5"), "?");
     EXPECT_EQ(Utf8ToLatin1("\xFF"), "?");
+}
+
+TEST(TextEncoding, ArbitraryBytesDecodeToTextThatRoundTrips) {
+    std::mt19937 random(3);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(random() % 24, '\0');
+        for (char& byte : bytes)
+            byte = static_cast<char>(random());
+        const std::u16string wide = Utf8ToUtf16(bytes);
+        const std::string utf8 = Utf16ToUtf8(wide);
+        // Once decoded, the text is valid and survives another round unchanged.
+        ASSERT_EQ(Utf8ToUtf16(utf8), wide);
+        ASSERT_EQ(Utf16ToUtf8(Utf8ToUtf16(utf8)), utf8);
+        ASSERT_LE(Utf8ToLatin1(bytes).size(), bytes.size());
+    }
 }
 
 TEST(TagValue, EqualityNeedsTheSameKindAndValue) {

@@ -186,10 +186,33 @@ TEST(Id3v2Read, EmptyFramesAreSkippedAndPaddingEndsTheLoop) {
 
 TEST(Id3v2Read, TagCutShortYieldsNoFields) {
     Bytes tag = Tag(3, Frame("TIT2", TextBody(0, "Whole")), 10);
-    tag.resize(tag.size() - 1);
+    tag.pop_back();
     TId3v2Tags tags;
     EXPECT_TRUE(tags.ReadFromTag(tag));
     EXPECT_TRUE(tags.GetField("TIT2").IsNull());
+}
+
+TEST(Id3v2Read, MutatedTagsNeverYieldFramesOutsideTheTag) {
+    Bytes frames;
+    for (const Bytes& frame : {Frame("TIT2", TextBody(1, "\xFF\xFEt\0i\0")),
+                               Frame("TPE1", TextBody(3, "a")), Frame("TALB", TextBody(0, "b"))})
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    const Bytes original = Tag(3, frames, 8);
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes tag = original;
+        for (int flips = 0; flips < 4; ++flips)
+            tag[random() % tag.size()] = static_cast<uint8_t>(random());
+        tag.resize(random() % (tag.size() + 1));
+        const auto header = tags::ParseId3v2Header(tag);
+        TId3v2Tags tags;
+        EXPECT_EQ(tags.ReadFromTag(tag), header.has_value());
+        if (!header) continue;
+        for (const tags::Id3v2Frame& frame : tags::ParseId3v2Frames(tag, *header)) {
+            ASSERT_GE(frame.Body.data(), tag.data() + tags::kId3v2HeaderSize);
+            ASSERT_LE(frame.Body.data() + frame.Body.size(), tag.data() + tag.size());
+        }
+    }
 }
 
 TEST(Id3v2File, ProbeKeepsThePositionAndReadMovesPastTheTag) {
@@ -333,6 +356,14 @@ TEST(Id3v2Write, InsertsInFrontOfTheContentByteForByte) {
     EXPECT_EQ(back.Title(), "T\xC3\xAF");
     EXPECT_EQ(back.Year(), "2001");
     EXPECT_EQ(file.Position(), static_cast<off_t>(expected.size() - content.size()));
+}
+
+TEST(Id3v2Write, EmptyFileGetsJustTheTag) {
+    TempFile file;
+    TId3v2Tags tags;
+    tags.SetArtist("Only");
+    ASSERT_TRUE(tags.WriteToFile(file.Fd(), false));
+    EXPECT_EQ(file.Content(), *tags.BuildTag(false));
 }
 
 TEST(Id3v2Write, RefusesDescriptorsItCannotWriteSafely) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using tagtest::Append;
@@ -112,6 +114,23 @@ TEST(VorbisCommentBlock, LengthsRunningPastTheBufferAreRejected) {
     PutLength(hugeComment, 0xFFFFFFF0);
     Append(hugeComment, "title=x");
     EXPECT_FALSE(tags::ParseVorbisCommentBlock(hugeComment));
+}
+
+TEST(VorbisCommentBlock, MutatedBlocksParseOnlyWhatTheyHold) {
+    const Bytes original = tags::BuildVorbisCommentBlock({"vendor", {"title=a", "artist=b", "x"}});
+    std::mt19937 random(5);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes bytes = original;
+        for (int flips = 0; flips < 3; ++flips)
+            bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+        bytes.resize(random() % (bytes.size() + 1));
+        const auto parsed = tags::ParseVorbisCommentBlock(bytes);
+        if (!parsed) continue;
+        // Whatever was accepted must be exactly the bytes it came from.
+        const Bytes rebuilt = tags::BuildVorbisCommentBlock(*parsed);
+        ASSERT_LE(rebuilt.size(), bytes.size());
+        ASSERT_TRUE(std::equal(rebuilt.begin(), rebuilt.end(), bytes.begin()));
+    }
 }
 
 TEST(VorbisRead, FlacRuleFirstMatchWinsAndAbsentNamesBecomeEmpty) {
