@@ -1,0 +1,114 @@
+#include "codecs/wavpack/wavpack_encoder.h"
+
+#include "codecs/wavpack/wavpack_library.h"
+
+using Wavpack::Api;
+
+TWavpackEncoder::TWavpackEncoder(TStream* mainStream, TStream* correctionStream) {
+    QM_WAVPACK_REQUIRE(Api().WavpackOpenFileOutput);
+    if (mainStream == nullptr) throw EWavpackException("AStream is nil!");
+    main_.stream = mainStream;
+    correction_.stream = correctionStream;
+    context_ = Api().WavpackOpenFileOutput(WriteBlock, &main_,
+                                           correctionStream != nullptr ? &correction_ : nullptr);
+    if (context_ == nullptr)
+        throw EWavpackException("Unable to allocate enought memory for WavPack context!");
+}
+
+TWavpackEncoder::~TWavpackEncoder() {
+    if (context_ != nullptr && Api().WavpackCloseFile != nullptr) Api().WavpackCloseFile(context_);
+}
+
+int TWavpackEncoder::WriteBlock(void* id, void* data, int32_t count) {
+    auto* target = static_cast<BlockTarget*>(id);
+    if (target == nullptr || target->stream == nullptr || count < 0) return 0;
+    const std::span<const uint8_t> block(static_cast<const uint8_t*>(data), size_t(count));
+    try {
+        if (target->firstBlockOffset < 0) {
+            target->firstBlockOffset = target->stream->Position();
+            target->firstBlock.assign(block.begin(), block.end());
+        }
+        // A short write fails the pack call, so a full disk cannot pass for success.
+        return target->stream->WriteAll(block) ? -1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool TWavpackEncoder::SetConfiguration(int64_t totalFrames) {
+    QM_WAVPACK_REQUIRE(Api().WavpackSetConfiguration);
+    // Counts beyond 32 bits are announced as unknown and put right by UpdateNumSamples.
+    const uint32_t frames = totalFrames < 0 || totalFrames >= int64_t(UINT32_MAX)
+                                ? UINT32_MAX
+                                : static_cast<uint32_t>(totalFrames);
+    return Api().WavpackSetConfiguration(context_, &config_, frames) != 0;
+}
+
+bool TWavpackEncoder::PackInit() {
+    QM_WAVPACK_REQUIRE(Api().WavpackPackInit);
+    return Api().WavpackPackInit(context_) != 0;
+}
+
+bool TWavpackEncoder::PackSamples(std::span<int32_t> samples, uint32_t frames) {
+    QM_WAVPACK_REQUIRE(Api().WavpackPackSamples);
+    const auto channels = static_cast<size_t>(config_.num_channels > 0 ? config_.num_channels : 1);
+    if (size_t(frames) * channels > samples.size())
+        frames = static_cast<uint32_t>(samples.size() / channels);
+    if (frames == 0) return true;
+    return Api().WavpackPackSamples(context_, samples.data(), frames) != 0;
+}
+
+bool TWavpackEncoder::FlushSamples() {
+    QM_WAVPACK_REQUIRE(Api().WavpackFlushSamples);
+    return Api().WavpackFlushSamples(context_) != 0;
+}
+
+bool TWavpackEncoder::UpdateNumSamples() {
+    auto& api = Api();
+    QM_WAVPACK_REQUIRE(api.WavpackUpdateNumSamples);
+    int64_t announced, packed;
+    if (api.WavpackGetNumSamples64 != nullptr && api.WavpackGetSampleIndex64 != nullptr) {
+        announced = api.WavpackGetNumSamples64(context_);
+        packed = api.WavpackGetSampleIndex64(context_);
+    } else {
+        QM_WAVPACK_REQUIRE(api.WavpackGetNumSamples);
+        QM_WAVPACK_REQUIRE(api.WavpackGetSampleIndex);
+        const uint32_t count = api.WavpackGetNumSamples(context_);
+        announced = count == UINT32_MAX ? -1 : int64_t(count);
+        packed = api.WavpackGetSampleIndex(context_);
+    }
+    if (announced == packed) return true;
+    bool ok = true;
+    for (BlockTarget* target : {&main_, &correction_}) {
+        if (target->stream == nullptr || target->firstBlock.empty()) continue;
+        api.WavpackUpdateNumSamples(context_, target->firstBlock.data());
+        try {
+            TStream& stream = *target->stream;
+            const int64_t end = stream.Position();
+            ok = ok && end >= 0 &&
+                 stream.Seek(target->firstBlockOffset, TStream::Origin::Begin) >= 0 &&
+                 stream.WriteAll(target->firstBlock) &&
+                 stream.Seek(end, TStream::Origin::Begin) >= 0;
+        } catch (...) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+void TWavpackEncoder::AppendTagItem(const std::string& name, std::string_view utf8Value) {
+    QM_WAVPACK_REQUIRE(Api().WavpackAppendTagItem);
+    Api().WavpackAppendTagItem(context_, name.c_str(), utf8Value.data(),
+                               static_cast<int>(utf8Value.size()));
+}
+
+bool TWavpackEncoder::WriteTag() {
+    QM_WAVPACK_REQUIRE(Api().WavpackWriteTag);
+    return Api().WavpackWriteTag(context_) != 0;
+}
+
+std::string TWavpackEncoder::ErrorMessage() const {
+    QM_WAVPACK_REQUIRE(Api().WavpackGetErrorMessage);
+    const char* text = Api().WavpackGetErrorMessage(context_);
+    return text != nullptr ? text : "";
+}

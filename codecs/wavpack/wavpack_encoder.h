@@ -1,0 +1,49 @@
+// TWavpackEncoder: one library encoding context writing blocks to a main stream and, for
+// hybrid files, a correction stream; closed when the encoder goes.
+#pragma once
+
+#include "pipeline/au_stream.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+#include <wavpack/wavpack.h>
+
+class TWavpackEncoder {
+public:
+    // Streams are not owned and must outlive the encoder. Throws EWavpackException when the
+    // library is missing or cannot make a context.
+    TWavpackEncoder(TStream* mainStream, TStream* correctionStream);
+    TWavpackEncoder(const TWavpackEncoder&) = delete;
+    TWavpackEncoder& operator=(const TWavpackEncoder&) = delete;
+    ~TWavpackEncoder();
+
+    // The library's own configuration record, zero-filled; fill it before SetConfiguration.
+    WavpackConfig& Config() { return config_; }
+    // totalFrames -1 when the input cannot tell.
+    bool SetConfiguration(int64_t totalFrames);
+    bool PackInit();
+    bool PackSamples(std::span<int32_t> samples, uint32_t frames);
+    bool FlushSamples();
+    // After the last flush: when the frames packed differ from those announced, rewrites the
+    // first block of each stream with the true count. False when a rewrite failed.
+    bool UpdateNumSamples();
+    void AppendTagItem(const std::string& name, std::string_view utf8Value);
+    bool WriteTag();
+    std::string ErrorMessage() const;
+
+private:
+    // Where the library's blocks go; the first block is kept so its count can be rewritten.
+    struct BlockTarget {
+        TStream* stream = nullptr;
+        std::vector<uint8_t> firstBlock;
+        int64_t firstBlockOffset = -1;
+    };
+    static int WriteBlock(void* id, void* data, int32_t count);
+
+    BlockTarget main_;
+    BlockTarget correction_;
+    WavpackContext* context_ = nullptr;
+    WavpackConfig config_{};
+};

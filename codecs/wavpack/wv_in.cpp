@@ -1,0 +1,188 @@
+#include "codecs/wavpack/wv_in.h"
+
+#include "codecs/wavpack/wavpack_library.h"
+#include "pipeline/au_exception.h"
+#include "pipeline/pcm_convert.h"
+#include "tags/text_encoding.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+
+namespace {
+
+// Tags are read on open; float data is scaled to +/-1.0 by the library, so that files whose
+// floats use another range do not clip to full scale.
+constexpr int kOpenFlags = OPEN_TAGS | OPEN_NORMALIZE;
+
+} // namespace
+
+TWVIn::~TWVIn() {
+    CloseSource();
+}
+
+void TWVIn::OpenSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ > 0) return;
+    Wavpack::Load();
+    Wavpack::Library().Require(false);
+    fileValid_ = false;
+    if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
+    try {
+        TStream& stream = OpenInputStream();
+        OpenDecoder(stream);
+        const int mode = decoder_->Mode();
+        floatSamples_ = (mode & MODE_FLOAT) != 0;
+        const int width = decoder_->BytesPerSample();
+        const int channels = decoder_->Channels();
+        // Pipeline widths are whole bytes: a 20-bit file is delivered in its 24-bit container,
+        // which is how the library hands its samples out.
+        const bool usable = channels > 0 && width >= 1 && width <= 4;
+        channels_ = static_cast<uint32_t>(std::max(channels, 0));
+        bitsPerSample_ = static_cast<uint32_t>(usable ? width * 8 : 0);
+        sampleRate_ = static_cast<uint32_t>(std::max(decoder_->SampleRate(), 0));
+        fileValid_ = usable;
+        const int64_t frames = decoder_->NumSamples();
+        totalSamples_ = frames;
+        position_ = 0;
+        size_ = frames < 0 ? -1 : frames * width * channels;
+        ReadTags(mode, stream);
+    } catch (...) {
+        decoder_.reset();
+        correctionStream_.reset();
+        CloseInputStream();
+        throw;
+    }
+    ++openCount_;
+}
+
+void TWVIn::OpenDecoder(TStream& stream) {
+    const int64_t start = stream.Position();
+    decoder_ = std::make_unique<TWavpackDecoder>(&stream, nullptr, kOpenFlags, 0);
+    if ((decoder_->Mode() & MODE_HYBRID) == 0 || fileName_.empty()) return;
+    // Hybrid: reopen with the correction file when there is one; without it the lossy part
+    // alone is read. Each open starts from where the first one did.
+    decoder_.reset();
+    try {
+        correctionStream_ = std::make_unique<TAuFileStream>(Wavpack::CorrectionFileName(fileName_),
+                                                            fmOpenRead | fmShareDenyWrite);
+        stream.Seek(start, TStream::Origin::Begin);
+        decoder_ = std::make_unique<TWavpackDecoder>(&stream, correctionStream_.get(),
+                                                     kOpenFlags | OPEN_WVC, 0);
+        return;
+    } catch (const std::exception&) {
+        correctionStream_.reset();
+    }
+    stream.Seek(start, TStream::Origin::Begin);
+    decoder_ = std::make_unique<TWavpackDecoder>(&stream, nullptr, kOpenFlags, 0);
+}
+
+void TWVIn::ReadTags(int mode, TStream& stream) {
+    commonTags_.Clear();
+    if ((mode & MODE_VALID_TAG) == 0) {
+        id3v1Tags_.Clear();
+        apev2Tags_.Clear();
+        return;
+    }
+    if ((mode & MODE_APETAG) == 0) {
+        ReadId3v1(stream);
+        apev2Tags_.Clear();
+        return;
+    }
+    id3v1Tags_.Clear();
+    for (int i = 0; i < apev2Tags_.FieldCount(); ++i) {
+        const std::string name = apev2Tags_.FieldName(i);
+        const std::string value = decoder_->TagItem(name).value_or(std::string());
+        apev2Tags_.SetField(name, TTagValue(tags::Utf8ToUtf16(value)));
+    }
+    commonTags_.SetArtist(apev2Tags_.Artist());
+    commonTags_.SetTitle(apev2Tags_.Title());
+    commonTags_.SetAlbum(apev2Tags_.Album());
+    commonTags_.SetGenre(apev2Tags_.Genre());
+    commonTags_.SetYear(apev2Tags_.Year());
+    commonTags_.SetTrack(apev2Tags_.Track());
+}
+
+void TWVIn::ReadId3v1(TStream& stream) {
+    // The library hands ID3v1 fields out as raw single-byte text and has no genre, so the
+    // block is parsed by our own reader; the library's read position is left as it was.
+    id3v1Tags_.Clear();
+    std::array<uint8_t, tags::kId3v1BlockSize> block{};
+    const int64_t here = stream.Position();
+    const int64_t size = stream.Size();
+    if (here < 0 || size < int64_t(block.size())) return;
+    if (stream.Seek(size - int64_t(block.size()), TStream::Origin::Begin) >= 0 &&
+        stream.ReadExact(block))
+        id3v1Tags_.ReadFromBlock(block);
+    stream.Seek(here, TStream::Origin::Begin);
+}
+
+void TWVIn::CloseSource() {
+    std::lock_guard guard(openLock_);
+    // One close ends the source, however often the format queries opened it.
+    openCount_ = 0;
+    decoder_.reset();
+    CloseInputStream();
+    correctionStream_.reset();
+    samples_ = {};
+    floats_ = {};
+    pcm_ = {};
+}
+
+void TWVIn::FailDamaged(const std::string& message) {
+    damaged_ = true;
+    throw EAuException(message);
+}
+
+void TWVIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
+    if (!busy_) throw EAuException("The Stream is not opened");
+    buffer = nullptr;
+    const size_t width = bitsPerSample_ / 8;
+    const size_t frameSize = channels_ * width;
+    if (decoder_ == nullptr || frameSize == 0) {
+        bytes = 0;
+        return;
+    }
+    uint64_t wanted = bytes;
+    if (size_ >= 0) wanted = std::min<uint64_t>(wanted, std::max<int64_t>(size_ - position_, 0));
+    const auto frames = static_cast<uint32_t>(wanted / frameSize);
+    bytes = 0;
+    if (frames == 0) return;
+    samples_.resize(std::max(samples_.size(), size_t(frames) * channels_));
+    const uint32_t got = decoder_->Unpack(samples_, frames);
+    if (const int errors = decoder_->NumErrors(); errors > 0)
+        FailDamaged("WavPack file is damaged (" + std::to_string(errors) + " bad block(s))");
+    if (got == 0) {
+        const int64_t total = decoder_->NumSamples();
+        const int64_t reached = decoder_->SampleIndex();
+        if (total >= 0 && reached < total)
+            FailDamaged("WavPack file is truncated (" + std::to_string(reached) + " of " +
+                        std::to_string(total) + " samples)");
+        return;
+    }
+    ConvertSamples(got);
+    buffer = pcm_.data();
+    bytes = static_cast<uint32_t>(size_t(got) * frameSize);
+}
+
+void TWVIn::ConvertSamples(uint32_t frames) {
+    const int bits = static_cast<int>(bitsPerSample_);
+    const size_t count = size_t(frames) * channels_;
+    pcm_.resize(count * Pcm::BytesPerSample(bits));
+    const std::span<const int32_t> values(samples_.data(), count);
+    if (!floatSamples_) {
+        Pcm::FromInt32(values, bits, pcm_);
+        return;
+    }
+    floats_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const float x = std::bit_cast<float>(values[i]);
+        floats_[i] = std::isnan(x) ? 0.0f : x;
+    }
+    Pcm::FromFloat(floats_, bits, pcm_);
+}
+
+bool TWVIn::SeekSample(int64_t& sampleNum) {
+    return decoder_ != nullptr && decoder_->Seek(sampleNum);
+}

@@ -1,0 +1,39 @@
+// TWVIn: decodes a WavPack file to pipeline PCM, losslessly from a hybrid file when its ".wvc"
+// correction file lies beside it, and reads the file's APEv2 or ID3v1 tag.
+#pragma once
+
+#include "codecs/wavpack/wavpack_decoder.h"
+#include "pipeline/au_tagged_file.h"
+
+#include <memory>
+#include <vector>
+
+class TWVIn : public TAuTaggedFileIn {
+public:
+    TWVIn() = default;
+    ~TWVIn() override;
+
+    // True while open with a correction file (the decoded audio is then lossless).
+    bool CorrectionUsed() const { return correctionStream_ != nullptr; }
+
+protected:
+    void OpenSource() override;
+    void CloseSource() override;
+    void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
+    bool SeekSample(int64_t& sampleNum) override;
+
+private:
+    void OpenDecoder(TStream& stream);
+    void ReadTags(int mode, TStream& stream);
+    void ReadId3v1(TStream& stream);
+    // Turns the library's 32-bit values into got frames of pipeline PCM in pcm_.
+    void ConvertSamples(uint32_t frames);
+    [[noreturn]] void FailDamaged(const std::string& message);
+
+    std::unique_ptr<TAuFileStream> correctionStream_;
+    std::unique_ptr<TWavpackDecoder> decoder_;
+    bool floatSamples_ = false;
+    std::vector<int32_t> samples_;
+    std::vector<float> floats_;
+    std::vector<uint8_t> pcm_;
+};
