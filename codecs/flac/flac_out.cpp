@@ -1,0 +1,185 @@
+#include "codecs/flac/flac_out.h"
+
+#include "codecs/flac/flac_comment_block.h"
+#include "codecs/flac/flac_library.h"
+#include "pipeline/au_exception.h"
+#include "pipeline/pcm_convert.h"
+
+#include <cmath>
+#include <span>
+
+// The libFLAC callbacks: C code calls them, so nothing may throw out of them.
+class TFLACOut::Callbacks {
+public:
+    static FLAC__StreamEncoderWriteStatus Write(const FLAC__StreamEncoder*,
+                                                const FLAC__byte buffer[], size_t bytes,
+                                                uint32_t samples, uint32_t, void* client) {
+        auto& self = *static_cast<TFLACOut*>(client);
+        try {
+            std::span<const uint8_t> data(buffer, bytes);
+            // Metadata blocks arrive one per write, with no samples; the first byte of each is
+            // its block header.
+            if (!self.commentBlockReplaced_ && samples == 0 && bytes > 0 &&
+                (buffer[0] & 0x7F) == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
+                self.commentBlockReplaced_ = true;
+                const std::vector<uint8_t> block =
+                    FlacCommentMetadataBlock(self.tags_, (buffer[0] & 0x80) != 0);
+                if (self.stream_->WriteAll(block)) return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+            } else if (self.stream_->WriteAll(data)) {
+                return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+            }
+        } catch (...) {
+        }
+        self.writeFailed_ = true;
+        return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
+    }
+
+    static FLAC__StreamEncoderSeekStatus Seek(const FLAC__StreamEncoder*, FLAC__uint64 offset,
+                                              void* client) {
+        auto& self = *static_cast<TFLACOut*>(client);
+        try {
+            if (self.stream_->Seek(int64_t(offset), TStream::Origin::Begin) == int64_t(offset))
+                return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+        } catch (...) {
+        }
+        return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+    }
+
+    static FLAC__StreamEncoderTellStatus Tell(const FLAC__StreamEncoder*, FLAC__uint64* offset,
+                                              void* client) {
+        auto& self = *static_cast<TFLACOut*>(client);
+        try {
+            const int64_t position = self.stream_->Position();
+            if (position >= 0) {
+                *offset = FLAC__uint64(position);
+                return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
+            }
+        } catch (...) {
+        }
+        return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
+    }
+
+    static void Metadata(const FLAC__StreamEncoder*, const FLAC__StreamMetadata*, void*) {}
+};
+
+TFLACOut::~TFLACOut() {
+    Shutdown();
+    Release();
+}
+
+void TFLACOut::SetBestModelSearch(bool search) {
+    bestModelSearch_ = search;
+    if (search) {
+        midSide_ = true;
+        looseMidSide_ = false;
+    }
+}
+
+void TFLACOut::SetEnableLooseMidSideStereo(bool enable) {
+    looseMidSide_ = enable;
+    if (enable) midSide_ = true;
+}
+
+void TFLACOut::SetCommonTags(const TCommonTags& common) {
+    tags_.Assign(common);
+    tags_.SetDate(common.Year());
+    tags_.SetTrack(common.Track());
+}
+
+void TFLACOut::PrepareOutput() {
+    flac_ = &RequireFlac();
+    const FlacApi& flac = *flac_;
+    if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned.");
+    OpenOutputStream();
+    endOfInput_ = false;
+    commentBlockReplaced_ = false;
+    writeFailed_ = false;
+    encoder_ = flac.FLAC__stream_encoder_new();
+    if (encoder_ == nullptr) throw EAuException("Failed to initialize FLAC encoder.");
+
+    TAuInput& input = *Input();
+    input.Init();
+    inputInitialised_ = true;
+    channels_ = input.GetChannels();
+    bits_ = input.GetBitsPerSample();
+    const int rate = input.GetSampleRate();
+    flac.FLAC__stream_encoder_set_verify(encoder_, verify_);
+    flac.FLAC__stream_encoder_set_channels(encoder_, uint32_t(channels_));
+    flac.FLAC__stream_encoder_set_bits_per_sample(encoder_, uint32_t(bits_));
+    flac.FLAC__stream_encoder_set_sample_rate(encoder_, uint32_t(rate));
+    // The streamable subset stops at 24 bits; 32-bit input is written losslessly outside it.
+    if (bits_ > 24) flac.FLAC__stream_encoder_set_streamable_subset(encoder_, false);
+    if (channels_ == 2) {
+        flac.FLAC__stream_encoder_set_do_mid_side_stereo(encoder_, midSide_);
+        flac.FLAC__stream_encoder_set_loose_mid_side_stereo(encoder_, looseMidSide_);
+    }
+    flac.FLAC__stream_encoder_set_blocksize(encoder_, blockSize_);
+    if (compressionLevel_ >= 0) {
+        flac.FLAC__stream_encoder_set_compression_level(encoder_, uint32_t(compressionLevel_));
+    } else {
+        flac.FLAC__stream_encoder_set_max_lpc_order(encoder_, maxLpcOrder_);
+        // A precision too wide for the sample width is narrowed; none left means automatic.
+        if (qlpPrecision_ > 0 && bits_ + qlpPrecision_ > 31)
+            qlpPrecision_ = bits_ < 31 ? uint16_t(31 - bits_) : 0;
+        flac.FLAC__stream_encoder_set_qlp_coeff_precision(encoder_, qlpPrecision_);
+        flac.FLAC__stream_encoder_set_do_qlp_coeff_prec_search(encoder_, qlpSearch_);
+        flac.FLAC__stream_encoder_set_min_residual_partition_order(encoder_, minPartitionOrder_);
+        flac.FLAC__stream_encoder_set_max_residual_partition_order(encoder_, maxPartitionOrder_);
+        flac.FLAC__stream_encoder_set_do_exhaustive_model_search(encoder_, bestModelSearch_);
+    }
+    if (input.Size() > 0 && bits_ >= 8 && channels_ > 0) {
+        const double frames = double(input.Size()) / (bits_ / 8) / channels_;
+        flac.FLAC__stream_encoder_set_total_samples_estimate(encoder_,
+                                                             FLAC__uint64(std::nearbyint(frames)));
+    }
+    if (flac.FLAC__stream_encoder_init_stream(encoder_, &Callbacks::Write, &Callbacks::Seek,
+                                              &Callbacks::Tell, &Callbacks::Metadata,
+                                              this) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+        input.Flush();
+        inputInitialised_ = false;
+        throw EAuException("Failed to initialize FLAC encoder.");
+    }
+    encoderInitialised_ = true;
+    const size_t frames = blockSize_ > 0 ? blockSize_ : 4096;
+    pullBuffer_.resize(Pcm::BytesPerSample(bits_) * frames * size_t(channels_));
+    samples_.resize(frames * size_t(channels_));
+}
+
+bool TFLACOut::OutputBlock(bool abort) {
+    if (!outputActive_) return true;
+    if (abort || endOfInput_) return false;
+    bool endReached = false;
+    const uint32_t bytes = Input()->FillBlock(pullBuffer_, endReached);
+    endOfInput_ = endReached;
+    const size_t frameBytes = Pcm::BytesPerSample(bits_) * size_t(channels_);
+    const size_t frames = bytes / frameBytes;
+    if (frames == 0) return false;
+    const size_t count = frames * size_t(channels_);
+    Pcm::ToInt32(std::span(pullBuffer_).first(frames * frameBytes), bits_,
+                 std::span(samples_).first(count));
+    if (!flac_->FLAC__stream_encoder_process_interleaved(encoder_, samples_.data(),
+                                                         uint32_t(frames)))
+        throw EAuException("Failed to encode data.");
+    return true;
+}
+
+void TFLACOut::FinishOutput() {
+    // Finishing flushes the last frames and rewrites STREAMINFO (length, MD5); a failure there
+    // leaves a broken file and must not pass for success.
+    bool finished = true;
+    if (encoder_ != nullptr && encoderInitialised_)
+        finished = flac_->FLAC__stream_encoder_finish(encoder_);
+    Release();
+    CloseOutputStream();
+    if (TAuInput* input = Input()) input->Flush();
+    inputInitialised_ = false;
+    if (!finished) throw EAuException("Failed to encode data.");
+}
+
+void TFLACOut::Release() {
+    if (encoder_ != nullptr) flac_->FLAC__stream_encoder_delete(encoder_);
+    encoder_ = nullptr;
+    encoderInitialised_ = false;
+    pullBuffer_ = {};
+    samples_ = {};
+}
