@@ -1,0 +1,16 @@
+// Message boxes of the workflow.
+#include "app/ui/message_box.h"
+
+#include "app/ui/shell_services.h"
+
+namespace qm {
+
+void ShowMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title,
+                 std::string_view text) {
+    QMessageBox box(icon, ToQString(title), DisplayText(text), QMessageBox::Ok, parent);
+    box.setObjectName("QuillmereMessageBox");
+    box.setProperty(RawTextProperty, ToQString(text));
+    box.exec();
+}
+
+} // namespace qm
