@@ -2,6 +2,8 @@
 
 #include "codecs/wavpack/wavpack_library.h"
 
+#include <cstring>
+
 using Wavpack::Api;
 
 TWavpackEncoder::TWavpackEncoder(TStream* mainStream, TStream* correctionStream) {
@@ -44,6 +46,13 @@ bool TWavpackEncoder::SetConfiguration(int64_t totalFrames) {
     return Api().WavpackSetConfiguration(context_, &config_, frames) != 0;
 }
 
+bool TWavpackEncoder::AddWrapper(std::span<const uint8_t> header) {
+    QM_WAVPACK_REQUIRE(Api().WavpackAddWrapper);
+    // The library only reads the bytes; its prototype lacks the const.
+    return Api().WavpackAddWrapper(context_, const_cast<uint8_t*>(header.data()),
+                                   static_cast<uint32_t>(header.size())) != 0;
+}
+
 bool TWavpackEncoder::PackInit() {
     QM_WAVPACK_REQUIRE(Api().WavpackPackInit);
     return Api().WavpackPackInit(context_) != 0;
@@ -63,7 +72,8 @@ bool TWavpackEncoder::FlushSamples() {
     return Api().WavpackFlushSamples(context_) != 0;
 }
 
-bool TWavpackEncoder::UpdateNumSamples() {
+bool TWavpackEncoder::UpdateNumSamples(
+    const std::function<std::vector<uint8_t>(int64_t frames)>& rebuildWrapper) {
     auto& api = Api();
     QM_WAVPACK_REQUIRE(api.WavpackUpdateNumSamples);
     int64_t announced, packed;
@@ -81,6 +91,8 @@ bool TWavpackEncoder::UpdateNumSamples() {
     bool ok = true;
     for (BlockTarget* target : {&main_, &correction_}) {
         if (target->stream == nullptr || target->firstBlock.empty()) continue;
+        if (target == &main_ && rebuildWrapper) ReplaceWrapper(*target, rebuildWrapper(packed));
+        // Also recomputes the block's checksum, so it must come after the wrapper.
         api.WavpackUpdateNumSamples(context_, target->firstBlock.data());
         try {
             TStream& stream = *target->stream;
@@ -94,6 +106,14 @@ bool TWavpackEncoder::UpdateNumSamples() {
         }
     }
     return ok;
+}
+
+void TWavpackEncoder::ReplaceWrapper(BlockTarget& target, const std::vector<uint8_t>& header) {
+    QM_WAVPACK_REQUIRE(Api().WavpackGetWrapperLocation);
+    uint32_t size = 0;
+    void* location = Api().WavpackGetWrapperLocation(target.firstBlock.data(), &size);
+    if (location != nullptr && size == header.size())
+        std::memcpy(location, header.data(), header.size());
 }
 
 void TWavpackEncoder::AppendTagItem(const std::string& name, std::string_view utf8Value) {

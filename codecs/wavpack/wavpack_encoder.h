@@ -5,6 +5,7 @@
 #include "pipeline/au_stream.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,12 +24,17 @@ public:
     WavpackConfig& Config() { return config_; }
     // totalFrames -1 when the input cannot tell.
     bool SetConfiguration(int64_t totalFrames);
+    // The file header to restore on decoding (between SetConfiguration and PackInit); without
+    // one the library makes its own.
+    bool AddWrapper(std::span<const uint8_t> header);
     bool PackInit();
     bool PackSamples(std::span<int32_t> samples, uint32_t frames);
     bool FlushSamples();
     // After the last flush: when the frames packed differ from those announced, rewrites the
-    // first block of each stream with the true count. False when a rewrite failed.
-    bool UpdateNumSamples();
+    // first block of each stream with the true count, replacing a header given to AddWrapper
+    // by rebuildWrapper(frames) when that is of the same size. False when a rewrite failed.
+    bool UpdateNumSamples(
+        const std::function<std::vector<uint8_t>(int64_t frames)>& rebuildWrapper = {});
     void AppendTagItem(const std::string& name, std::string_view utf8Value);
     bool WriteTag();
     std::string ErrorMessage() const;
@@ -41,6 +47,7 @@ private:
         int64_t firstBlockOffset = -1;
     };
     static int WriteBlock(void* id, void* data, int32_t count);
+    static void ReplaceWrapper(BlockTarget& target, const std::vector<uint8_t>& header);
 
     BlockTarget main_;
     BlockTarget correction_;

@@ -1,5 +1,6 @@
 #include "codecs/wavpack/wv_out.h"
 
+#include "codecs/wavpack/riff_header.h"
 #include "codecs/wavpack/wavpack_library.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
@@ -85,7 +86,11 @@ void TWVOut::Configure() {
     // right when the file is finished.
     const int64_t size = input.Size();
     const int64_t totalFrames = size > 0 ? size / int64_t(frameSize_) : -1;
-    if (!encoder_->SetConfiguration(totalFrames) || !encoder_->PackInit())
+    const auto header =
+        Wavpack::RiffHeader(channels, bits_, rate, config.channel_mask, totalFrames);
+    ownHeader_ = header.has_value();
+    if (!encoder_->SetConfiguration(totalFrames) || (header && !encoder_->AddWrapper(*header)) ||
+        !encoder_->PackInit())
         throw EAuException("Wavpack file Init failed (error: \"" + encoder_->ErrorMessage() +
                            "\")");
     carry_.assign(frameSize_ * kBlockFrames, 0);
@@ -124,7 +129,17 @@ std::string TWVOut::EncoderFailure(const char* what) const {
 
 std::string TWVOut::CompleteFile() {
     if (!encoder_->FlushSamples()) return EncoderFailure("write");
-    if (!encoder_->UpdateNumSamples())
+    // Our own header is rebuilt for the true count; the library updates its own.
+    std::function<std::vector<uint8_t>(int64_t)> rebuild;
+    if (ownHeader_) {
+        const WavpackConfig& config = encoder_->Config();
+        rebuild = [&](int64_t frames) {
+            return Wavpack::RiffHeader(config.num_channels, bits_, config.sample_rate,
+                                       config.channel_mask, frames)
+                .value_or(std::vector<uint8_t>());
+        };
+    }
+    if (!encoder_->UpdateNumSamples(rebuild))
         return "Wavpack file write failed (error: \"the sample count could not be rewritten\")";
     if (apev2Tags_.Empty()) return {};
     bool anyItem = false;

@@ -50,6 +50,7 @@ private:
     std::unique_ptr<TWavpackEncoder> encoder_;
     int bits_ = 0;
     size_t frameSize_ = 0;
+    bool ownHeader_ = false;
     // PCM bytes of an incomplete frame, packed with the next block.
     std::vector<uint8_t> carry_;
     size_t carryBytes_ = 0;
