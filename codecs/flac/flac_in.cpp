@@ -211,6 +211,7 @@ void TFLACIn::OpenDecoder() {
     pendingSkip_ = 0;
     seekTarget_ = -1;
     atEnd_ = false;
+    heldBlock_ = false;
     formatBroken_ = false;
     blocksDecoded_ = 0;
     streamInfoSeen_ = false;
@@ -262,7 +263,13 @@ void TFLACIn::CloseSource() {
 }
 
 void TFLACIn::InitReading() {
-    TAuTaggedFileIn::InitReading();
+    try {
+        TAuTaggedFileIn::InitReading();
+    } catch (...) {
+        // A file that cannot be opened leaves the source idle, not busy.
+        FlushReading();
+        throw;
+    }
     // Delivering nothing from a file that is not FLAC would pass for a successful, empty
     // conversion.
     if (!fileValid_) {
@@ -306,7 +313,9 @@ void TFLACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
         if (bufStart_ >= bufEnd_) {
             bufStart_ = 0;
             bufEnd_ = 0;
-            if (!DecodeNextBlock()) {
+            if (heldBlock_) {
+                heldBlock_ = false;
+            } else if (!DecodeNextBlock()) {
                 bytes = 0;
                 return;
             }
@@ -333,8 +342,11 @@ bool TFLACIn::SeekSample(int64_t& sampleNum) {
     if (decoder_ == nullptr || !fileValid_) return false;
     sampleNum = std::max<int64_t>(sampleNum, 0);
     pendingSkip_ = 0;
+    heldBlock_ = false;
     bufStart_ = 0;
     bufEnd_ = 0;
+    // There is audio after the new position even when the old one was the end.
+    endOfStream_ = false;
     atEnd_ = streamFrames_ > 0 && sampleNum >= streamFrames_;
     if (atEnd_) return true;
     seekTarget_ = sampleNum;
@@ -346,8 +358,9 @@ bool TFLACIn::SeekSample(int64_t& sampleNum) {
         sampleNum = 0;
         return false;
     }
-    // libFLAC hands over the block holding the target during the seek, trimmed to start at it;
-    // a library that hands over whole frames leaves the rest to the pending skip.
-    if (newBlock_) bufEnd_ = blockBytes_;
+    // libFLAC hands over the block holding the target during the seek, trimmed to start at it
+    // (a library handing over the whole frame leaves the rest to the pending skip). It is held
+    // apart from the read cursor, which Init marks empty after positioning at a start frame.
+    heldBlock_ = newBlock_;
     return true;
 }

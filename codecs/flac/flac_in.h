@@ -64,6 +64,8 @@ private:
     // when the decoder hands over a whole frame that starts before it.
     int64_t seekTarget_ = -1;
     int64_t pendingSkip_ = 0;
+    // The block holding a seek's target, handed over during the seek, not yet delivered.
+    bool heldBlock_ = false;
     // A seek to the very end: nothing is left to deliver.
     bool atEnd_ = false;
     // A frame whose format differs from STREAMINFO: the stream cannot be delivered on.

@@ -1,0 +1,330 @@
+// TFLACIn against files made by the reference encoder: bit-exact decoding of every width and
+// channel count, comment reading rules, exact seeking, and damaged files.
+#include "../../support/run_sink.h"
+#include "codecs/flac/flac_in.h"
+#include "codecs/flac/flac_out.h"
+#include "flac_test_support.h"
+#include "pipeline/au_exception.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+struct FlacFile {
+    std::string path;
+    std::vector<uint8_t> pcm; // what flac -d gives
+};
+
+FlacFile MakeFlac(const TempDir& dir, const std::string& name, size_t frames, int channels,
+                  int bits, const std::string& options = "") {
+    const auto pcm = MakePcm(frames, channels, bits, unsigned(channels * 100 + bits));
+    const std::string raw = dir / (name + ".in.raw");
+    WriteFileBytes(raw, pcm);
+    FlacFile file{dir / (name + ".flac"), {}};
+    EXPECT_TRUE(FlacEncodeRaw(raw, file.path, channels, bits, 44100, options));
+    const RawDecode reference = FlacDecodeRaw(file.path, bits);
+    EXPECT_EQ(reference.status, 0);
+    EXPECT_TRUE(reference.pcm == pcm);
+    file.pcm = reference.pcm;
+    return file;
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& pcm, size_t from, size_t count) {
+    from = std::min(from, pcm.size());
+    count = std::min(count, pcm.size() - from);
+    return {pcm.begin() + std::ptrdiff_t(from), pcm.begin() + std::ptrdiff_t(from + count)};
+}
+
+// A 16-bit WAVE_FORMAT_EXTENSIBLE file whose samples carry 12 valid bits (left-justified), from
+// which flac makes a 12-bit stream.
+std::vector<uint8_t> TwelveBitWav(const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> out;
+    auto put = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            out.push_back(uint8_t(v >> (8 * i)));
+    };
+    const uint32_t data = uint32_t(samples.size() * 2);
+    out.insert(out.end(), {'R', 'I', 'F', 'F'});
+    put(4 + 8 + 40 + 8 + data, 4);
+    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put(40, 4);
+    put(0xFFFE, 2), put(1, 2), put(44100, 4), put(88200, 4), put(2, 2), put(16, 2);
+    put(22, 2), put(12, 2), put(4, 4);
+    const uint8_t pcmGuid[] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    out.insert(out.end(), std::begin(pcmGuid), std::end(pcmGuid));
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    put(data, 4);
+    for (int16_t s : samples)
+        put(uint16_t(s), 2);
+    return out;
+}
+
+} // namespace
+
+TEST(FLACIn, FilesOfTheReferenceEncoderDecodeBitExactly) {
+    TempDir dir;
+    for (int bits : {8, 16, 24, 32}) {
+        for (int channels = 1; channels <= 6; ++channels) {
+            if ((bits == 8 || bits == 32) && channels != 2 && channels != 5) continue;
+            SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(channels) + " ch");
+            const FlacFile file =
+                MakeFlac(dir, "f" + std::to_string(bits) + "_" + std::to_string(channels),
+                         9000 + size_t(channels) * 11, channels, bits);
+            TFLACIn source;
+            source.SetFileName(file.path);
+            EXPECT_EQ(source.GetChannels(), channels);
+            EXPECT_EQ(source.GetBitsPerSample(), bits);
+            EXPECT_EQ(source.GetSampleRate(), 44100);
+            EXPECT_EQ(source.GetTotalSamples(), 9000 + channels * 11);
+            // A request that is not a whole number of frames is rounded down.
+            const auto decoded = ReadAll(source, 4099);
+            EXPECT_TRUE(decoded == file.pcm);
+            EXPECT_FALSE(source.Damaged());
+        }
+    }
+}
+
+TEST(FLACIn, TwelveBitStreamsArriveAsSixteenBitsLikeFlacWritesThem) {
+    TempDir dir;
+    std::vector<int16_t> samples(5000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = int16_t(int(2000 * std::sin(double(i) / 9)) * 16);
+    samples[3] = int16_t(-2048 * 16);
+    samples[4] = int16_t(2047 * 16);
+    WriteFileBytes(dir / "v12.wav", TwelveBitWav(samples));
+    ASSERT_EQ(RunCommand("flac -s -f -o " + Quote(dir / "v12.flac") + " " + Quote(dir / "v12.wav"))
+                  .status,
+              0);
+    ASSERT_EQ(RunCommand("metaflac --show-bps " + Quote(dir / "v12.flac")).output, "12\n");
+    TFLACIn source;
+    source.SetFileName(dir / "v12.flac");
+    EXPECT_EQ(source.GetBitsPerSample(), 16);
+    const auto decoded = ReadAll(source);
+    // flac writes the 12-bit stream back as a 16-bit WAV (no raw output for 12 bits); its data
+    // chunk ends the file.
+    ASSERT_EQ(
+        RunCommand("flac -d -s -f -o " + Quote(dir / "back.wav") + " " + Quote(dir / "v12.flac"))
+            .status,
+        0);
+    const auto wav = ReadFileBytes(dir / "back.wav");
+    ASSERT_EQ(decoded.size(), samples.size() * 2);
+    ASSERT_GE(wav.size(), decoded.size());
+    EXPECT_TRUE(
+        std::equal(decoded.begin(), decoded.end(), wav.end() - std::ptrdiff_t(decoded.size())));
+    EXPECT_EQ(int16_t(decoded[6] | decoded[7] << 8), -2048 * 16);
+}
+
+TEST(FLACIn, CommentsFollowTheFirstMatchRule) {
+    TempDir dir;
+    const FlacFile file =
+        MakeFlac(dir, "tagged", 2000, 2, 16,
+                 "-T TITLE=A -T title=B -T ARTIST=Someone -T Album=Caf\xC3\xA9 -T DATE=1987 "
+                 "-T TRACKNUMBER=04 -T GENRE=Jazz -T REPLAYGAIN_TRACK_GAIN=-3.2\\ dB "
+                 "-T COMMENT=other");
+    TFLACIn source;
+    source.SetFileName(file.path);
+    ASSERT_TRUE(source.FileValid());
+    EXPECT_EQ(source.VorbisTags().Title(), "A");
+    EXPECT_EQ(source.VorbisTags().Artist(), "Someone");
+    EXPECT_EQ(source.VorbisTags().Album(), "Caf\xC3\xA9");
+    EXPECT_EQ(source.VorbisTags().TrackGain(), "-3.2 dB");
+    EXPECT_EQ(source.VorbisTags().Disc(), "");
+    EXPECT_EQ(source.CommonTags().Title(), "A");
+    EXPECT_EQ(source.CommonTags().Artist(), "Someone");
+    EXPECT_EQ(source.CommonTags().Album(), "Caf\xC3\xA9");
+    EXPECT_EQ(source.CommonTags().Year(), "1987");
+    EXPECT_EQ(source.CommonTags().Track(), "04");
+    EXPECT_EQ(source.CommonTags().Genre(), "Jazz");
+    EXPECT_TRUE(ReadAll(source) == file.pcm);
+
+    // Nothing of the previous file survives a new name.
+    const FlacFile bare = MakeFlac(dir, "bare", 2000, 1, 16);
+    source.SetFileName(bare.path);
+    EXPECT_EQ(source.GetChannels(), 1);
+    EXPECT_EQ(source.VorbisTags().Title(), "");
+    EXPECT_EQ(source.CommonTags().Title(), "");
+}
+
+TEST(FLACIn, SeekingDeliversFromExactlyTheFrameAskedFor) {
+    TempDir dir;
+    for (const std::string& blocks : {std::string("-b 1152"), std::string("-b 4096")}) {
+        SCOPED_TRACE(blocks);
+        const FlacFile file = MakeFlac(dir, "seek", 20000, 3, 24, blocks);
+        const size_t frameBytes = 9;
+        TFLACIn source;
+        source.SetFileName(file.path);
+        source.Init();
+        // Forwards, backwards, on and beside block boundaries, and the very end.
+        for (int64_t frame : {4097, 1, 0, 1151, 1152, 4095, 4096, 12345, 19999, 777, 20000}) {
+            SCOPED_TRACE(frame);
+            ASSERT_TRUE(source.Seek(frame));
+            EXPECT_EQ(source.Position(), frame * int64_t(frameBytes));
+            const auto got = ReadSome(source, 5000 * frameBytes, 1000 * frameBytes + 4);
+            EXPECT_TRUE(got == Slice(file.pcm, size_t(frame) * frameBytes, 5000 * frameBytes));
+        }
+        source.Flush();
+
+        // A range set before Init: the start and end frames included.
+        source.SetStartSample(5001);
+        source.SetEndSample(15000);
+        EXPECT_TRUE(ReadAll(source) == Slice(file.pcm, 5001 * frameBytes, 10000 * frameBytes));
+        EXPECT_FALSE(source.Damaged());
+        source.SetStartSample(19000);
+        EXPECT_TRUE(ReadAll(source) == Slice(file.pcm, 19000 * frameBytes, 1000 * frameBytes));
+    }
+}
+
+TEST(FLACIn, TruncatedFilesEndEarlyAndAreMarkedDamaged) {
+    TempDir dir;
+    const FlacFile file = MakeFlac(dir, "whole", 30000, 2, 16);
+    const auto bytes = ReadFileBytes(file.path);
+
+    const std::string cut = dir / "cut.flac";
+    WriteFileBytes(cut, {bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * 55 / 100)});
+    TFLACIn source;
+    source.SetFileName(cut);
+    EXPECT_EQ(source.GetTotalSamples(), 30000);
+    const auto decoded = ReadAll(source);
+    EXPECT_GT(decoded.size(), file.pcm.size() / 3);
+    EXPECT_LT(decoded.size(), file.pcm.size() * 6 / 10);
+    EXPECT_TRUE(decoded == Slice(file.pcm, 0, decoded.size()));
+    EXPECT_TRUE(source.Damaged());
+
+    // Only the header left: announced audio of which nothing can be found.
+    const auto list = RunCommand("metaflac --list " + Quote(file.path)).output;
+    size_t audioStart = 0;
+    {
+        // fLaC + STREAMINFO (38) + the comment block: its length from the bytes themselves.
+        size_t pos = 4;
+        for (;;) {
+            const bool last = bytes[pos] & 0x80;
+            pos +=
+                4 + (size_t(bytes[pos + 1]) << 16 | size_t(bytes[pos + 2]) << 8 | bytes[pos + 3]);
+            if (last) break;
+        }
+        audioStart = pos;
+    }
+    const std::string header = dir / "header.flac";
+    WriteFileBytes(header, {bytes.begin(), bytes.begin() + std::ptrdiff_t(audioStart)});
+    source.SetFileName(header);
+    EXPECT_TRUE(source.FileValid());
+    try {
+        ReadAll(source);
+        FAIL() << "no error";
+    } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), "Sinc lost or corrupt data");
+    }
+    source.Flush();
+
+    // Cut inside the metadata: not a FLAC file this source can read.
+    const std::string stub = dir / "stub.flac";
+    WriteFileBytes(stub, {bytes.begin(), bytes.begin() + 20});
+    source.SetFileName(stub);
+    EXPECT_FALSE(source.FileValid());
+    try {
+        source.Init();
+        FAIL() << "no error";
+    } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), "The file is not a valid FLAC file");
+    }
+    EXPECT_FALSE(source.Busy());
+}
+
+TEST(FLACIn, CorruptFilesNeverCrashOrHang) {
+    TempDir dir;
+    const FlacFile file = MakeFlac(dir, "whole", 20000, 2, 16, "-b 1152");
+    const auto bytes = ReadFileBytes(file.path);
+
+    // Damage inside the audio: resynchronised, the rest delivered, the source marked damaged.
+    {
+        auto damaged = bytes;
+        for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 40; ++i)
+            damaged[i] ^= 0x5A;
+        WriteFileBytes(dir / "mid.flac", damaged);
+        TFLACIn source;
+        source.SetFileName(dir / "mid.flac");
+        const auto decoded = ReadAll(source);
+        EXPECT_TRUE(source.Damaged());
+        EXPECT_GT(decoded.size(), file.pcm.size() / 2);
+        EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + 4 * 4000, file.pcm.begin()));
+    }
+
+    // Not FLAC at all.
+    {
+        std::vector<uint8_t> noise(50000);
+        std::mt19937 random(3);
+        for (auto& b : noise)
+            b = uint8_t(random());
+        WriteFileBytes(dir / "noise.flac", noise);
+        TFLACIn source;
+        source.SetFileName(dir / "noise.flac");
+        EXPECT_FALSE(source.FileValid());
+        EXPECT_THROW(source.Init(), EAuException);
+    }
+
+    // Random damage anywhere: every read ends, with data or with one of the known texts.
+    std::mt19937 random(11);
+    for (int round = 0; round < 60; ++round) {
+        auto damaged = bytes;
+        const size_t at = random() % damaged.size();
+        for (size_t i = at; i < std::min(damaged.size(), at + 1 + random() % 64); ++i)
+            damaged[i] = uint8_t(random());
+        const std::string path = dir / "random.flac";
+        WriteFileBytes(path, damaged);
+        TFLACIn source;
+        source.SetFileName(path);
+        try {
+            const auto decoded = ReadAll(source);
+            EXPECT_LE(decoded.size(), size_t(20000 * 4)) << at;
+        } catch (const EAuException& e) {
+            const std::string text = e.what();
+            EXPECT_TRUE(text == "The file is not a valid FLAC file" ||
+                        text == "Sinc lost or corrupt data" || text == "Error reading FLAC file")
+                << text;
+            source.Reset();
+        }
+    }
+}
+
+TEST(FLACIn, MissingFilesAndNamesAreReported) {
+    TFLACIn source;
+    EXPECT_THROW(source.Init(), EAuException);
+    source.SetFileName("/nonexistent/quillmere/none.flac");
+    try {
+        source.Init();
+        FAIL();
+    } catch (const EAuException& e) {
+        EXPECT_NE(std::string(e.what()), "");
+    }
+    EXPECT_FALSE(source.Busy());
+    EXPECT_THROW(source.GetChannels(), EAuException);
+}
+
+TEST(FLACIn, FlacToFlacKeepsSamplesAndTags) {
+    TempDir dir;
+    const FlacFile file = MakeFlac(dir, "src", 15000, 2, 24,
+                                   "-T TITLE=Song -T ARTIST=Band -T ALBUM=Record "
+                                   "-T GENRE=Rock -T DATE=2004 -T TRACKNUMBER=9");
+    TFLACIn source;
+    source.SetFileName(file.path);
+    ASSERT_TRUE(source.FileValid());
+    TFLACOut sink;
+    sink.SetCompressionLevel(3);
+    sink.SetCommonTags(source.CommonTags());
+    sink.SetFileName(dir / "copy.flac");
+    const SinkResult result = RunSink(sink, source);
+    ASSERT_EQ(result.error, "");
+    EXPECT_TRUE(FlacDecodeRaw(dir / "copy.flac", 24).pcm == file.pcm);
+    TFLACIn copy;
+    copy.SetFileName(dir / "copy.flac");
+    ASSERT_TRUE(copy.FileValid());
+    EXPECT_EQ(copy.CommonTags().Title(), "Song");
+    EXPECT_EQ(copy.CommonTags().Artist(), "Band");
+    EXPECT_EQ(copy.CommonTags().Album(), "Record");
+    EXPECT_EQ(copy.CommonTags().Genre(), "Rock");
+    EXPECT_EQ(copy.CommonTags().Year(), "2004");
+    EXPECT_EQ(copy.CommonTags().Track(), "9");
+}
