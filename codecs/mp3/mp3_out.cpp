@@ -1,0 +1,156 @@
+#include "codecs/mp3/mp3_out.h"
+
+#include "codecs/mp3/lame_enc_library.h"
+#include "codecs/mp3/mp3_id3v1.h"
+#include "pipeline/au_exception.h"
+#include "pipeline/pcm_convert.h"
+
+#include <string>
+
+namespace {
+
+[[noreturn]] void ThrowLameError(BE_ERR error) {
+    throw EAuException("LAME Error: " + std::to_string(error));
+}
+
+template <typename Function>
+void RequireEntry(const CodecLibrary& library, Function* function, const char* name) {
+    library.RequireEntry(reinterpret_cast<const void*>(function), name);
+}
+
+bool SupportedWidth(int bits) {
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+} // namespace
+
+TMP3Out::TMP3Out() {
+    LameEnc().library.Load();
+}
+
+TMP3Out::~TMP3Out() {
+    Shutdown();
+    ReleaseEncoder();
+}
+
+void TMP3Out::PrepareOutput() {
+    LameEncLibrary& lameEnc = LameEnc();
+    lameEnc.library.Load();
+    lameEnc.library.Require();
+    const LameEncApi& api = lameEnc.api;
+    RequireEntry(lameEnc.library, api.beInitStream, "beInitStream");
+    RequireEntry(lameEnc.library, api.beEncodeChunk, "beEncodeChunk");
+    RequireEntry(lameEnc.library, api.beDeinitStream, "beDeinitStream");
+    RequireEntry(lameEnc.library, api.beCloseStream, "beCloseStream");
+    RequireEntry(lameEnc.library, api.beWriteVBRHeader, "beWriteVBRHeader");
+
+    if (!StreamAssigned() && fileName_.empty()) throw EAuException("File name is not assigned.");
+    OpenOutputStream();
+
+    TAuInput& input = *Input();
+    input.Init();
+    const int channels = input.GetChannels();
+    inputBits_ = input.GetBitsPerSample();
+    const int rate = input.GetSampleRate();
+    if (channels < 1 || rate < 1 || !SupportedWidth(inputBits_))
+        throw EAuException("The input's PCM format (" + std::to_string(inputBits_) + " bits, " +
+                           std::to_string(channels) + " channels, " + std::to_string(rate) +
+                           " Hz) cannot be encoded");
+
+    const BE_CONFIG config = BuildMp3Config(settings_, static_cast<uint32_t>(rate), channels);
+    uint32_t chunkSamples = 0;
+    uint32_t outputSize = 0;
+    HBE_STREAM handle = 0;
+    if (const BE_ERR error = api.beInitStream(&config, &chunkSamples, &outputSize, &handle);
+        error != BE_ERR_SUCCESSFUL)
+        ThrowLameError(error);
+    stream_handle_ = handle;
+
+    encoderChannels_ = static_cast<size_t>(EncoderChannels(settings_, channels));
+    mixer_ = std::make_unique<ChannelMixer>(channels, static_cast<int>(encoderChannels_));
+    // One chunk of input is exactly the frames the encoder takes per call.
+    const size_t frames = chunkSamples / encoderChannels_;
+    inputFrameBytes_ = static_cast<size_t>(channels) * Pcm::BytesPerSample(inputBits_);
+    inputChunk_.assign(frames * inputFrameBytes_, 0);
+    samples_.assign(frames * static_cast<size_t>(channels), 0);
+    mixed_.assign(mixer_->PassThrough() ? 0 : frames * encoderChannels_, 0);
+    output_.assign(outputSize, 0);
+}
+
+bool TMP3Out::OutputBlock(bool abort) {
+    if (!outputActive_) return true;
+    if (abort) return false;
+    bool endReached = false;
+    const uint32_t got = Input()->FillBlock(inputChunk_, endReached);
+    // A source that ends inside a frame leaves a partial frame that cannot be encoded.
+    const size_t frames = got / inputFrameBytes_;
+    if (frames == 0) return false;
+
+    const size_t inputSamples = frames * inputFrameBytes_ / Pcm::BytesPerSample(inputBits_);
+    Pcm::ToInt16({inputChunk_.data(), frames * inputFrameBytes_}, inputBits_,
+                 {samples_.data(), inputSamples});
+    std::span<const int16_t> pcm(samples_.data(), inputSamples);
+    if (!mixer_->PassThrough()) {
+        mixer_->Mix(pcm, {mixed_.data(), frames * encoderChannels_});
+        pcm = {mixed_.data(), frames * encoderChannels_};
+    }
+
+    uint32_t bytes = 0;
+    const BE_ERR error = LameEnc().api.beEncodeChunk(
+        *stream_handle_, static_cast<uint32_t>(pcm.size()), pcm.data(), output_.data(), &bytes);
+    if (error != BE_ERR_SUCCESSFUL) ThrowLameError(error);
+    WriteOutput(bytes);
+    return !endReached;
+}
+
+void TMP3Out::WriteOutput(uint32_t bytes) {
+    if (bytes > 0 && !stream_->WriteAll({output_.data(), bytes}))
+        throw EAuException("Error writing down mp3 file");
+}
+
+void TMP3Out::FinishOutput() {
+    // Whatever fails here, the stream, the encoder and the input are released.
+    struct Cleanup {
+        TMP3Out& sink;
+        ~Cleanup() {
+            sink.CloseOutputStream();
+            sink.ReleaseEncoder();
+            try {
+                if (sink.Input() != nullptr) sink.Input()->Flush();
+            } catch (...) {
+            }
+        }
+    } cleanup{*this};
+
+    if (!stream_handle_) return;
+    const LameEncApi& api = LameEnc().api;
+    uint32_t bytes = 0;
+    if (const BE_ERR error = api.beDeinitStream(*stream_handle_, output_.data(), &bytes);
+        error != BE_ERR_SUCCESSFUL)
+        ThrowLameError(error);
+    WriteOutput(bytes);
+    const auto block = BuildMp3Id3v1Block(id3v1Tags_);
+    if (!stream_->WriteAll(block)) throw EAuException("Error writing down mp3 file");
+    CloseOutputStream();
+
+    const HBE_STREAM handle = *stream_handle_;
+    stream_handle_.reset();
+    api.beCloseStream(handle);
+    if (WritesVbrHeader(settings_) && !StreamAssigned() && !fileName_.empty()) {
+        if (const BE_ERR error = api.beWriteVBRHeader(fileName_.c_str());
+            error != BE_ERR_SUCCESSFUL)
+            ThrowLameError(error);
+    }
+}
+
+void TMP3Out::ReleaseEncoder() {
+    if (stream_handle_) {
+        LameEnc().api.beCloseStream(*stream_handle_);
+        stream_handle_.reset();
+    }
+    mixer_.reset();
+    inputChunk_ = {};
+    samples_ = {};
+    mixed_ = {};
+    output_ = {};
+}
