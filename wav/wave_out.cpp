@@ -1,0 +1,268 @@
+#include "wav/wave_out.h"
+
+#include "pipeline/au_exception.h"
+#include "pipeline/pcm_convert.h"
+#include "wav/byte_source.h"
+#include "wav/ima_adpcm.h"
+#include "wav/wave_bytes.h"
+#include "wav/wave_header_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+constexpr uint32_t kPcmBlockBytes = 16384;
+constexpr const char* kWriteError = "Error writing wave file";
+constexpr const char* kCannotAppend = "Cannot append data to this .wav file.";
+constexpr const char* kDifferentFormat = "Cannot append data in different audio format.";
+constexpr const char* kNot16Bit = "Cannot encode 8 bit sound into ADPCM.";
+constexpr const char* kTooManyChannels = "Cannot encode more than two channels into ADPCM.";
+constexpr const char* kBadBlockSize = "Cannot encode ADPCM with this block size.";
+
+bool FileExists(const std::string& name) {
+    std::error_code error;
+    return std::filesystem::exists(name, error);
+}
+
+void WriteAt(TStream& stream, uint64_t offset, std::span<const uint8_t> bytes) {
+    if (stream.Seek(int64_t(offset), TStream::Origin::Begin) != int64_t(offset) ||
+        !stream.WriteAll(bytes))
+        throw EAuException(kWriteError);
+}
+
+void Write32At(TStream& stream, uint64_t offset, uint64_t value) {
+    std::array<uint8_t, 4> field{};
+    WaveBytes::Write32(field, 0, WaveHeaderWriter::Clamp32(value));
+    WriteAt(stream, offset, field);
+}
+
+} // namespace
+
+TWaveOut::~TWaveOut() {
+    Shutdown();
+}
+
+void TWaveOut::SetWavType(TWavType type) {
+    if (busy_ || (type != wtPCM && type != wtDVIADPCM)) return;
+    wavType_ = type;
+}
+
+void TWaveOut::SetBlockSize(uint16_t size) {
+    if (busy_ || size == 0 || size % 4 != 0) return;
+    blockSize_ = size;
+}
+
+void TWaveOut::SetFileMode(TFileOutputMode mode) {
+    fileMode_ = mode;
+}
+
+void TWaveOut::FailPrepare(const char* message) {
+    if (TAuInput* input = Input()) input->Flush();
+    CloseOutputStream();
+    throw EAuException(message);
+}
+
+void TWaveOut::Write(std::span<const uint8_t> bytes) {
+    if (!stream_->WriteAll(bytes)) throw EAuException(kWriteError);
+}
+
+void TWaveOut::PrepareOutput() {
+    endOfInput_ = false;
+    headerWritten_ = false;
+    framesWritten_ = 0;
+    layout_ = {};
+    bool appending = fileMode_ == foAppend;
+    if (!streamAssigned_) {
+        if (fileName_.empty()) throw EAuException("File name is not assigned.");
+        // Appending to a file that is not there creates it, like a new output.
+        appending = appending && FileExists(fileName_);
+        const TFileOutputMode mode = fileMode_;
+        fileMode_ = appending ? foAppend : foRewrite;
+        try {
+            OpenOutputStream();
+        } catch (...) {
+            fileMode_ = mode;
+            throw;
+        }
+        fileMode_ = mode;
+    }
+    TStream& stream = *stream_;
+    TAuInput& input = *Input();
+    input.Init();
+    layout_.channels = input.GetChannels();
+    layout_.bits = input.GetBitsPerSample();
+    if (appending && stream.Size() > 0)
+        PrepareAppend(stream, input);
+    else
+        WriteNewHeader(stream, input);
+    headerWritten_ = true;
+    if (layout_.type == wtDVIADPCM) {
+        const size_t samples = size_t(layout_.framesPerBlock) * layout_.channels;
+        pcmBlock_.assign(samples * 2, 0);
+        samples_.assign(samples, 0);
+        adpcmBlock_.assign(layout_.blockSize, 0);
+        stepIndex_ = {0, 0};
+    }
+}
+
+void TWaveOut::CheckAdpcmInput() {
+    if (layout_.bits != 16) FailPrepare(kNot16Bit);
+    if (layout_.channels > 2) FailPrepare(kTooManyChannels);
+}
+
+void TWaveOut::WriteNewHeader(TStream& stream, TAuInput& input) {
+    TWavType type = wavType_;
+    if ((layout_.channels > 2 || layout_.bits > 16) && !createNonMsHeaders_) type = wtExtPCM;
+    layout_.type = type;
+    layout_.base = uint64_t(std::max<int64_t>(stream.Position(), 0));
+    const uint64_t size = uint64_t(std::max<int64_t>(input.Size(), 0));
+    const uint32_t rate = uint32_t(input.GetSampleRate());
+    using namespace WaveHeaderWriter;
+    if (type == wtDVIADPCM) {
+        CheckAdpcmInput();
+        // A stereo block holds whole groups of 8 bytes per channel pair.
+        layout_.blockSize = layout_.channels == 2 ? blockSize_ & ~7 : blockSize_.load();
+        layout_.framesPerBlock = ImaFramesPerBlock(layout_.blockSize, uint16_t(layout_.channels));
+        if (layout_.framesPerBlock == 0) FailPrepare(kBadBlockSize);
+        const uint64_t frames = size / 2 / uint64_t(layout_.channels);
+        const uint64_t blocks = uint64_t(std::nearbyint(double(frames) / layout_.framesPerBlock));
+        Write(ImaAdpcmHeader(layout_.channels, rate, layout_.blockSize, frames,
+                             blocks * layout_.blockSize));
+        layout_.headerLength = kImaHeaderBytes;
+        layout_.dataSizeOffset = layout_.base + kImaDataSizeOffset;
+        layout_.factOffset = layout_.base + kImaFactOffset;
+    } else if (type == wtExtPCM) {
+        Write(ExtensiblePcmHeader(layout_.channels, rate, layout_.bits, size));
+        layout_.headerLength = kExtensibleHeaderBytes;
+        layout_.dataSizeOffset = layout_.base + kExtensibleDataSizeOffset;
+    } else {
+        Write(PcmHeader(layout_.channels, rate, layout_.bits, size));
+        layout_.headerLength = kPcmHeaderBytes;
+        layout_.dataSizeOffset = layout_.base + kPcmDataSizeOffset;
+    }
+}
+
+void TWaveOut::PrepareAppend(TStream& stream, TAuInput& input) {
+    StreamByteSource bytes(stream);
+    const WaveHeader header = ReadWaveHeader(bytes);
+    TWavType type = wtUnsupported;
+    if (header.hasData && header.formatTag == WaveFormatTag::kPcm) type = wtPCM;
+    if (header.hasData && header.formatTag == WaveFormatTag::kImaAdpcm) type = wtDVIADPCM;
+    if (type == wtUnsupported) FailPrepare(kCannotAppend);
+    // Audio appended behind other chunks would be read as part of them: the data chunk must
+    // end the file (but for its pad byte), and hold whole frames or blocks.
+    const uint64_t dataEnd = header.dataOffset + header.dataLength;
+    if (bytes.Size() > dataEnd + header.dataLength % 2) FailPrepare(kCannotAppend);
+    layout_.type = type;
+    layout_.base = header.riffOffset;
+    layout_.headerLength = header.dataOffset - header.riffOffset;
+    layout_.dataSizeOffset = header.dataSizeOffset;
+    layout_.existingBytes = header.dataLength;
+    const uint32_t rate = uint32_t(input.GetSampleRate());
+    if (type == wtPCM) {
+        const uint32_t bits = header.bitsPerSample;
+        if (header.channels == 0 || (bits != 8 && bits != 16 && bits != 24 && bits != 32) ||
+            header.dataLength % (header.channels * bits / 8) != 0)
+            FailPrepare(kCannotAppend);
+        if (header.sampleRate != rate || int(bits) != layout_.bits ||
+            header.channels != layout_.channels)
+            FailPrepare(kDifferentFormat);
+    } else {
+        if (layout_.bits != 16) FailPrepare(kNot16Bit);
+        WaveHeader ima = header;
+        ima.type = wtDVIADPCM;
+        if (!IsReadableFormat(ima) || header.dataLength % header.blockAlign != 0)
+            FailPrepare(kCannotAppend);
+        if (header.sampleRate != rate || header.channels != layout_.channels)
+            FailPrepare(kDifferentFormat);
+        layout_.blockSize = header.blockAlign;
+        layout_.framesPerBlock = ImaFramesPerBlock(header.blockAlign, header.channels);
+        layout_.factOffset = header.factValueOffset;
+        layout_.existingFrames = header.dataLength / header.blockAlign * layout_.framesPerBlock;
+    }
+    // Appending overwrites the pad byte an odd-sized data chunk may end with.
+    if (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) != int64_t(dataEnd))
+        FailPrepare(kCannotAppend);
+}
+
+bool TWaveOut::OutputBlock(bool abort) {
+    if (!outputActive_) return true;
+    if (abort || endOfInput_) return false;
+    TAuInput& input = *Input();
+    if (layout_.type == wtDVIADPCM) return OutputAdpcmBlock(input);
+    const uint8_t* data = nullptr;
+    uint32_t bytes = kPcmBlockBytes;
+    input.GetData(data, bytes);
+    if (bytes == 0 || data == nullptr) return false;
+    Write(std::span(data, bytes));
+    return true;
+}
+
+bool TWaveOut::OutputAdpcmBlock(TAuInput& input) {
+    const size_t frameBytes = size_t(layout_.channels) * 2;
+    std::fill(pcmBlock_.begin(), pcmBlock_.end(), 0);
+    size_t filled = 0;
+    while (filled < pcmBlock_.size()) {
+        const uint32_t n = input.CopyBlock(std::span(pcmBlock_).subspan(filled));
+        if (n == 0) {
+            endOfInput_ = true;
+            break;
+        }
+        filled += n;
+    }
+    const size_t frames = filled / frameBytes;
+    // The rest of a last block stays silent, but a block with no input is never written.
+    if (frames == 0) return false;
+    Pcm::ToInt16(pcmBlock_, 16, samples_);
+    ImaAdpcm::EncodeBlock(samples_, layout_.channels, adpcmBlock_, stepIndex_);
+    Write(adpcmBlock_);
+    framesWritten_ += frames;
+    return !endOfInput_;
+}
+
+void TWaveOut::FixHeader(TStream& stream) {
+    // Sizes come from the audio really in the file; a partial frame or block left by a
+    // failed write is cut off, and an odd-sized data chunk gets its pad byte.
+    const int64_t fileSize = stream.Size();
+    const uint64_t dataStart = layout_.base + layout_.headerLength;
+    uint64_t audio = fileSize > int64_t(dataStart) ? uint64_t(fileSize) - dataStart : 0;
+    if (layout_.type == wtDVIADPCM)
+        audio -= audio % layout_.blockSize;
+    else
+        audio -= audio % (uint64_t(layout_.channels) * (layout_.bits / 8));
+    const uint64_t end = dataStart + audio + audio % 2;
+    if (audio % 2) WriteAt(stream, dataStart + audio, std::array<uint8_t, 1>{0});
+    if (stream.Seek(int64_t(end), TStream::Origin::Begin) != int64_t(end) || !stream.Truncate())
+        throw EAuException(kWriteError);
+    Write32At(stream, layout_.dataSizeOffset, audio);
+    if (layout_.type == wtDVIADPCM) {
+        const uint64_t existingBlocks = layout_.existingBytes / layout_.blockSize;
+        const uint64_t blocks = audio / layout_.blockSize;
+        const uint64_t newBlocks = blocks > existingBlocks ? blocks - existingBlocks : 0;
+        Write32At(stream, layout_.factOffset,
+                  layout_.existingFrames +
+                      std::min<uint64_t>(framesWritten_, newBlocks * layout_.framesPerBlock));
+    }
+    Write32At(stream, layout_.base + WaveHeaderWriter::kRiffSizeOffset, end - layout_.base - 8);
+}
+
+void TWaveOut::FinishOutput() {
+    TAuInput* input = Input();
+    // Closing and flushing happen however the header fix ends.
+    struct Cleanup {
+        TWaveOut& sink;
+        TAuInput* input;
+        ~Cleanup() {
+            sink.CloseOutputStream();
+            if (input != nullptr) {
+                try {
+                    input->Flush();
+                } catch (...) {
+                }
+            }
+        }
+    } cleanup{*this, input};
+    if (OutputStreamOpen() && headerWritten_) FixHeader(*stream_);
+}
