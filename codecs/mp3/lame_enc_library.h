@@ -4,20 +4,18 @@
 #include "codecs/loader/codec_library.h"
 #include "platform/lame_enc/lame_enc_api.h"
 
-struct LameEncApi {
-    QM_ENTRY_POINTER(beInitStream)
-    QM_ENTRY_POINTER(beEncodeChunk)
-    QM_ENTRY_POINTER(beDeinitStream)
-    QM_ENTRY_POINTER(beCloseStream)
-    QM_ENTRY_POINTER(beWriteVBRHeader)
-    QM_ENTRY_POINTER(beFlushNoGap)
-    QM_ENTRY_POINTER(beWriteInfoTag)
+#define QM_LAME_ENC_ENTRIES(X)                                                                     \
+    X(beInitStream)                                                                                \
+    X(beEncodeChunk)                                                                               \
+    X(beDeinitStream)                                                                              \
+    X(beCloseStream)                                                                               \
+    X(beWriteVBRHeader)                                                                            \
+    X(beFlushNoGap)                                                                                \
+    X(beWriteInfoTag)
 
-    std::vector<EntryPoint> Table() {
-        return {QM_ENTRY_ROW(beInitStream) QM_ENTRY_ROW(beEncodeChunk) QM_ENTRY_ROW(beDeinitStream)
-                    QM_ENTRY_ROW(beCloseStream) QM_ENTRY_ROW(beWriteVBRHeader)
-                        QM_ENTRY_ROW(beFlushNoGap) QM_ENTRY_ROW(beWriteInfoTag)};
-    }
+struct LameEncApi {
+    QM_LAME_ENC_ENTRIES(QM_ENTRY_POINTER)
+    std::vector<EntryPoint> Table() { return {QM_LAME_ENC_ENTRIES(QM_ENTRY_ROW)}; }
 };
 
 struct LameEncLibrary {

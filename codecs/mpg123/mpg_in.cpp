@@ -1,0 +1,211 @@
+#include "codecs/mpg123/mpg_in.h"
+
+#include "codecs/mpg123/mpg123_tags.h"
+#include "pipeline/au_exception.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr size_t kInputChunk = 16384;
+constexpr size_t kOutputBuffer = 32768;
+// A decoding error this close to the end of the file is taken for trailing junk after the
+// last frame, not for damaged audio.
+constexpr int64_t kTailMargin = 13104;
+// Reads that produce nothing without asking for input; more means the decoder is stuck.
+constexpr int kMaxIdleReads = 1000;
+
+} // namespace
+
+TMpgIn::TMpgIn() : input_(kInputChunk), output_(kOutputBuffer) {}
+
+TMpgIn::~TMpgIn() {
+    CloseSource();
+}
+
+void TMpgIn::OpenSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ > 0) return;
+    Mpg123Library& mpg123 = Mpg123();
+    mpg123.Require();
+    const Mpg123Api& api = mpg123.api;
+    fileValid_ = false;
+    exactFrames_ = 0;
+
+    int64_t scannedFrames = -1;
+    if (!fileName_.empty())
+        scannedFrames = ReadMpg123File(api, fileName_, {id3v1Tags_, id3v2Tags_, commonTags_});
+
+    TStream* stream = nullptr;
+    try {
+        stream = &OpenInputStream();
+        streamSize_ = stream->Size();
+        if (stream->Seek(0, TStream::Origin::Begin) != 0) throw EAuException("seek");
+    } catch (const std::exception&) {
+        CloseInputStream();
+        throw EAuException("Failed to open stream");
+    }
+
+    try {
+        decoder_ = std::make_unique<Mpg123Handle>(api);
+        mpg123_handle* handle = decoder_->Get();
+        // Whatever the stream holds, the pipeline gets signed 16-bit samples at its own rate.
+        api.mpg123_format_none(handle);
+        const long* rates = nullptr;
+        size_t rateCount = 0;
+        api.mpg123_rates(&rates, &rateCount);
+        for (size_t i = 0; i < rateCount; ++i)
+            api.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        api.mpg123_open_feed(handle);
+        available_ = readPosition_ = 0;
+        inputEnded_ = decoderEnded_ = false;
+
+        if (FindFormat()) {
+            int encoding = 0;
+            api.mpg123_getformat(handle, &formatRate_, &formatChannels_, &encoding);
+            api.mpg123_set_filesize(handle, streamSize_);
+            // Only an exact length is announced: from a full scan of the named file, or from a
+            // LAME/Info tag in a stream handed over. An estimate would cut or pad the audio.
+            long delay = -1;
+            double unused = 0;
+            if (scannedFrames > 0) {
+                exactFrames_ = scannedFrames;
+            } else if (api.mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) ==
+                           MPG123_OK &&
+                       delay >= 0) {
+                exactFrames_ = std::max<int64_t>(api.mpg123_length(handle), 0);
+            }
+            bitsPerSample_ = 16;
+            sampleRate_ = static_cast<uint32_t>(formatRate_);
+            channels_ = static_cast<uint32_t>(formatChannels_);
+            size_ = exactFrames_ * formatChannels_ * 2;
+            seekable_ = size_ > 0;
+            fileValid_ = true;
+        } else {
+            // No MPEG audio anywhere in the data: not an MP3 file.
+            decoder_.reset();
+            CloseInputStream();
+            size_ = 0;
+            seekable_ = false;
+        }
+    } catch (...) {
+        decoder_.reset();
+        CloseInputStream();
+        throw;
+    }
+    ++openCount_;
+}
+
+bool TMpgIn::FindFormat() {
+    const Mpg123Api& api = Mpg123().api;
+    for (;;) {
+        size_t done = 0;
+        const int result = api.mpg123_read(decoder_->Get(), output_.data(), output_.size(), &done);
+        if (result == MPG123_NEW_FORMAT) return true;
+        if (result == MPG123_NEED_MORE) {
+            if (!FeedMore()) return false;
+            continue;
+        }
+        return false; // an error, or the end, before any format
+    }
+}
+
+bool TMpgIn::FeedMore() {
+    if (inputEnded_) return false;
+    const size_t got = stream_->Read(input_);
+    if (got == 0 || Mpg123().api.mpg123_feed(decoder_->Get(), input_.data(), got) != MPG123_OK) {
+        inputEnded_ = true;
+        return false;
+    }
+    return true;
+}
+
+void TMpgIn::EndDecoding(bool error) {
+    decoderEnded_ = true;
+    if (!error) return;
+    // With a known length the pump itself notices a short stream; without one an error before
+    // the tail of the file marks the copy as truncated.
+    const int64_t position = stream_->Position();
+    if (size_ == 0 && position >= 0 && position < streamSize_ - kTailMargin) damaged_ = true;
+}
+
+void TMpgIn::Refill() {
+    const Mpg123Api& api = Mpg123().api;
+    available_ = readPosition_ = 0;
+    int idleReads = 0;
+    while (!decoderEnded_ && available_ == 0) {
+        size_t done = 0;
+        const int result = api.mpg123_read(decoder_->Get(), output_.data(), output_.size(), &done);
+        available_ = done;
+        switch (result) {
+        case MPG123_OK:
+            if (done == 0 && ++idleReads > kMaxIdleReads) EndDecoding(true);
+            break;
+        case MPG123_NEED_MORE:
+            // Whatever the decoder still held is out; now it needs the next chunk.
+            idleReads = 0;
+            if (done == 0 && !FeedMore()) EndDecoding(false);
+            break;
+        case MPG123_NEW_FORMAT: {
+            // The pipeline's format is fixed for the stream: a change in the middle cannot be
+            // delivered as it is.
+            long rate = 0;
+            int channels = 0, encoding = 0;
+            api.mpg123_getformat(decoder_->Get(), &rate, &channels, &encoding);
+            if (rate != formatRate_ || channels != formatChannels_) {
+                damaged_ = true;
+                EndDecoding(false);
+            }
+            break;
+        }
+        case MPG123_DONE:
+            EndDecoding(false);
+            break;
+        default:
+            EndDecoding(true);
+            break;
+        }
+    }
+}
+
+void TMpgIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
+    if (!decoder_) {
+        buffer = nullptr;
+        bytes = 0;
+        return;
+    }
+    if (readPosition_ >= available_) Refill();
+    const size_t left = available_ - readPosition_;
+    if (left == 0) {
+        buffer = nullptr;
+        bytes = 0;
+        return;
+    }
+    buffer = output_.data() + readPosition_;
+    bytes = static_cast<uint32_t>(std::min<size_t>(bytes, left));
+    readPosition_ += bytes;
+}
+
+bool TMpgIn::SeekSample(int64_t& sampleNum) {
+    if (!seekable_ || !decoder_) return false;
+    sampleNum = std::clamp<int64_t>(sampleNum, 0, exactFrames_);
+    off_t inputOffset = 0;
+    const off_t reached =
+        Mpg123().api.mpg123_feedseek(decoder_->Get(), sampleNum, SEEK_SET, &inputOffset);
+    if (reached < 0 || stream_->Seek(inputOffset, TStream::Origin::Begin) != inputOffset)
+        return false;
+    available_ = readPosition_ = 0;
+    inputEnded_ = decoderEnded_ = false;
+    sampleNum = reached;
+    return true;
+}
+
+void TMpgIn::CloseSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ == 0 && !decoder_) return;
+    decoder_.reset();
+    CloseInputStream();
+    available_ = readPosition_ = 0;
+    openCount_ = 0;
+}
