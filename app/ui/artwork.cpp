@@ -135,11 +135,15 @@ QPixmap StepIndicator(int number, const QString& title, bool highlighted) {
     stepFont.setPointSizeF(stepFont.pointSizeF() * 0.85);
     stepFont.setBold(highlighted);
     const QFontMetrics stepMetrics(stepFont);
-    QFont titleFont = QFont();
-    titleFont.setBold(highlighted);
-    const QFontMetrics titleMetrics(titleFont);
     const int textLeft = 52;
     const int textWidth = StepIndicatorWidth - textLeft - 4;
+    // The bold title of the highlighted step is narrowed to fit rather than cut.
+    QFont titleFont = QFont();
+    titleFont.setBold(highlighted);
+    while (QFontMetrics(titleFont).horizontalAdvance(title) > textWidth &&
+           titleFont.pointSizeF() > 6)
+        titleFont.setPointSizeF(titleFont.pointSizeF() - 0.25);
+    const QFontMetrics titleMetrics(titleFont);
     const int top = (StepIndicatorHeight - stepMetrics.height() - titleMetrics.height()) / 2;
     painter.setFont(stepFont);
     painter.setPen(highlighted ? Accent : Muted);

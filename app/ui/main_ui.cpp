@@ -239,7 +239,8 @@ QWidget* TQulMerMainUI::BuildStep2() {
     row->addLayout(description, 1);
     layout->addLayout(row, 1);
 
-    connect(lstbxAudioFormats, &QListWidget::currentRowChanged, this,
+    // The selection, not the current row: Qt moves the current row before it selects.
+    connect(lstbxAudioFormats, &QListWidget::itemSelectionChanged, this,
             &TQulMerMainUI::lstbxAudioFormatsClick);
     return page;
 }

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTextBlock>
 
 namespace qm {
@@ -29,6 +30,16 @@ void TVexoMediaImage::ShowHighlighted() {
     Highlighted = true;
 }
 
+void TVexoMediaImage::paintEvent(QPaintEvent*) {
+    const QPixmap shown = pixmap();
+    if (shown.isNull()) return;
+    QPainter painter(this);
+    const QSize size = shown.deviceIndependentSize().toSize();
+    const QRect area = contentsRect();
+    painter.drawPixmap(QPoint(area.left(), area.top() + (area.height() - size.height()) / 2),
+                       shown);
+}
+
 TVexoTrackBar::TVexoTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::NoTicks);
 }
@@ -47,6 +58,7 @@ TQulMerMemoCtrl::TQulMerMemoCtrl(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    document()->setDocumentMargin(1);
     viewport()->setCursor(Qt::ArrowCursor);
     viewport()->setAutoFillBackground(false);
     setStyleSheet("QPlainTextEdit { background: transparent; }");

@@ -32,6 +32,11 @@ public:
     void ShowHighlighted();
     bool IsHighlighted() const { return Highlighted; }
 
+protected:
+    // Drawn as it is even while disabled: the step indicators are disabled so the mouse leaves
+    // them alone, not to look greyed.
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QPixmap NormalPicture;
     QPixmap MouseOverPicture;

@@ -6,6 +6,9 @@
 #include "tests/app/ui/ui_test_support.h"
 
 #include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 namespace qm::test {
@@ -37,7 +40,16 @@ protected:
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     }
 
-    QString Text(const char* name) const;
+    // The text a control shows: a label's, a button's, an edit's or a group's title.
+    QString Text(const char* name) const {
+        QWidget* widget = Find(name);
+        if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+        if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title();
+        ADD_FAILURE() << name << " has no text";
+        return {};
+    }
 
     TAudioFileListView& List() const { return *Wizard->AudioFileList(); }
 

@@ -17,16 +17,6 @@
 
 namespace qm::test {
 
-QString WizardTest::Text(const char* name) const {
-    QWidget* widget = Find(name);
-    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
-    if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title();
-    ADD_FAILURE() << name << " has no text";
-    return {};
-}
-
 namespace {
 
 QString Q(std::string_view text) {

@@ -1,0 +1,382 @@
+// The source list: which files an add takes, drops of file URLs (a move never honoured as a
+// move), the open dialog, the context menu's rules, renaming without ever replacing a file,
+// sorting, playing and revealing.
+#include "app/ui/file_rename.h"
+#include "app/ui/ui_texts.h"
+#include "tests/app/ui/wizard_fixture.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+
+#include <cstdint>
+#include <fstream>
+
+namespace qm::test {
+namespace {
+
+QString Q(std::string_view text) {
+    return ToQString(text);
+}
+
+QStringList Names(const TAudioFileListView& list) {
+    QStringList names;
+    for (int i = 0; i < list.RowCount(); ++i)
+        names.append(list.Row(i)->text(0));
+    return names;
+}
+
+// A Windows shortcut whose link information names `target` as its local path.
+void WriteShortcut(const std::string& file, const std::string& target) {
+    std::string bytes;
+    const auto put = [&](std::uint32_t value, int width) {
+        for (int i = 0; i < width; ++i)
+            bytes.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    put(0x4C, 4);
+    for (const int b : {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46})
+        put(b, 1);
+    put(0x02, 4); // link information only
+    put(0x20, 4);
+    bytes.append(24, '\0');
+    put(0, 4);
+    put(0, 4);
+    put(1, 4);
+    put(0, 2);
+    bytes.append(10, '\0');
+    const std::uint32_t volumeOffset = 0x1C, volumeSize = 0x11;
+    const std::uint32_t localOffset = volumeOffset + volumeSize;
+    const std::uint32_t suffixOffset = localOffset + static_cast<std::uint32_t>(target.size()) + 1;
+    put(suffixOffset + 1, 4);
+    put(0x1C, 4);
+    put(1, 4);
+    put(volumeOffset, 4);
+    put(localOffset, 4);
+    put(0, 4);
+    put(suffixOffset, 4);
+    put(volumeSize, 4);
+    put(3, 4);
+    put(0x1234, 4);
+    put(0x10, 4);
+    put(0, 1);
+    bytes += target;
+    bytes.push_back('\0');
+    bytes.push_back('\0');
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+using AudioFileListTest = WizardTest;
+
+TEST_F(AudioFileListTest, AddTakesSupportedExistingFilesOnce) {
+    const std::string song = Folder.File("song.mp3", 1536);
+    Add({song, song, Folder.File("notes.txt"), Folder.File("LOUD.MP3"), Folder / "missing.flac",
+         Folder.Folder("album.flac"), Folder.File("a.b.flac", 1'500'000), Folder.File("take.wv")});
+    EXPECT_EQ(Names(List()), (QStringList{"song.mp3", "a.b.flac", "take.wv"}));
+    Add({song, Folder / "take.wv"});
+    EXPECT_EQ(List().RowCount(), 3);
+
+    const auto& first = List().Row(0)->Descriptor();
+    EXPECT_EQ(first.SourceName, "song.mp3");
+    EXPECT_EQ(first.SourceFolder, Folder.Path.string());
+    EXPECT_EQ(first.SourcePath, song);
+    EXPECT_EQ(first.FileSize, 1536);
+    EXPECT_EQ(first.SourceFormat, "MP3");
+    EXPECT_EQ(first.Level, 1);
+    EXPECT_TRUE(first.SameFolder);
+    EXPECT_EQ(List().Row(0)->text(1), "2 KB");
+    EXPECT_EQ(List().Row(0)->text(2), "MP3 file");
+    EXPECT_EQ(List().Row(0)->text(3), QString::fromStdString(Folder.Path.string()));
+    EXPECT_EQ(List().Row(1)->text(1), "1.5 MB");
+    EXPECT_EQ(List().Row(2)->Descriptor().SourceFormat, "WavPack");
+    EXPECT_EQ(List().Row(2)->text(2), "WavPack file");
+}
+
+TEST_F(AudioFileListTest, ShortcutsAddTheirTargets) {
+    const std::string target = Folder.File("real/song.flac");
+    WriteShortcut(Folder / "song.lnk", target);
+    WriteShortcut(Folder / "gone.lnk", Folder / "real/deleted.flac");
+    Add({Folder / "song.lnk", Folder / "gone.lnk"});
+    ASSERT_EQ(List().RowCount(), 1);
+    EXPECT_EQ(List().Row(0)->Descriptor().SourcePath, target);
+    EXPECT_EQ(List().Row(0)->Descriptor().SourceFolder, Folder / "real");
+}
+
+TEST_F(AudioFileListTest, HeadersAndHintFollowTheRows) {
+    auto* hint = Find<QLabel>("statxtDropAudioFiles");
+    EXPECT_TRUE(List().isHeaderHidden());
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(), Q(texts::DropHint));
+    Add({Folder.File("song.txt")});
+    EXPECT_TRUE(List().isHeaderHidden());
+    EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::LoadingPrompt));
+
+    Add({Folder.File("a.ogg")});
+    EXPECT_FALSE(List().isHeaderHidden());
+    EXPECT_FALSE(hint->isVisible());
+    EXPECT_TRUE(Find("btnNext")->isEnabled());
+    EXPECT_TRUE(Find("spdbtnDeleteList")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::ListOfSelected));
+    EXPECT_EQ(List().headerItem()->text(0), Q(texts::ColumnName));
+    EXPECT_EQ(List().headerItem()->text(3), Q(texts::ColumnFolder));
+    EXPECT_EQ(List().columnWidth(1), 75);
+    EXPECT_EQ(List().header()->sectionResizeMode(1), QHeaderView::Fixed);
+
+    Click("spdbtnDeleteList");
+    EXPECT_EQ(List().RowCount(), 0);
+    EXPECT_TRUE(List().isHeaderHidden());
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_FALSE(Find("btnNext")->isEnabled());
+    EXPECT_FALSE(Find("spdbtnDeleteList")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::LoadingPrompt));
+}
+
+// Sends a real drop of file URLs to the list's viewport; returns the answered action.
+Qt::DropAction Drop(TAudioFileListView& list, const QStringList& paths, Qt::DropActions possible,
+                    Qt::DropAction proposed) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    urls.append(QUrl("https://example.org/remote.mp3"));
+    data.setUrls(urls);
+    const QPointF where(30, 30);
+    QDragEnterEvent enter(where.toPoint(), possible, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(proposed);
+    QCoreApplication::sendEvent(list.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(where, possible, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(proposed);
+    QCoreApplication::sendEvent(list.viewport(), &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+TEST_F(AudioFileListTest, DropsAddFilesAndNeverMoveThem) {
+    const std::string a = Folder.File("a.flac"), b = Folder.File("b.wav");
+    EXPECT_EQ(Drop(List(), {QString::fromStdString(a), QString::fromStdString(b)},
+                   Qt::CopyAction | Qt::MoveAction, Qt::MoveAction),
+              Qt::CopyAction);
+    // The add waits for the event loop, so the drop's handler has returned first.
+    EXPECT_EQ(List().RowCount(), 0);
+    RunPending();
+    EXPECT_EQ(Names(List()), (QStringList{"a.flac", "b.wav"}));
+
+    const std::string c = Folder.File("c.ogg");
+    EXPECT_EQ(Drop(List(), {QString::fromStdString(c), QString::fromStdString(a)}, Qt::MoveAction,
+                   Qt::MoveAction),
+              Qt::IgnoreAction);
+    RunPending();
+    EXPECT_EQ(Names(List()), (QStringList{"a.flac", "b.wav", "c.ogg"}));
+    EXPECT_EQ(
+        Drop(List(), {QString::fromStdString(c)}, Qt::LinkAction | Qt::MoveAction, Qt::MoveAction),
+        Qt::LinkAction);
+    RunPending();
+    EXPECT_EQ(List().RowCount(), 3);
+    for (const auto& path : {a, b, c})
+        EXPECT_TRUE(fs::exists(path));
+}
+
+TEST_F(AudioFileListTest, AddFilesUsesTheOpenDialog) {
+    Shell->FilesToChoose = {QString::fromStdString(Folder.File("x.ape")),
+                            QString::fromStdString(Folder.File("y.tak"))};
+    Click("spdbtnAdd");
+    EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::Loading));
+    EXPECT_EQ(Shell->DialogTitle, Q(texts::OpenDialogTitle));
+    EXPECT_TRUE(Shell->DialogFilter.startsWith("Any File (*);;Mp3 - (.mp3) (*.mp3);;"));
+    EXPECT_TRUE(Shell->DialogFilter.endsWith(";;Windows Media Video - (.wmv) (*.wmv)"));
+    EXPECT_EQ(Shell->DialogFilter.count(";;"), 13);
+    RunPending();
+    EXPECT_EQ(Names(List()), (QStringList{"x.ape", "y.tak"}));
+    EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::ListOfSelected));
+
+    Shell->FilesToChoose.clear(); // cancelled
+    Click("spdbtnAdd");
+    RunPending();
+    EXPECT_EQ(List().RowCount(), 2);
+}
+
+TEST_F(AudioFileListTest, ContextMenuFollowsTheSelection) {
+    Add({Folder.File("a.mp3"), Folder.File("b.mp3"), Folder.File("c.mp3")});
+    const auto enabled = [&] {
+        List().UpdateMenuItems();
+        QString flags;
+        for (auto* action : List().ContextMenu()->actions())
+            flags += action->isEnabled() ? '1' : '0';
+        return flags;
+    };
+    QStringList captions;
+    for (auto* action : List().ContextMenu()->actions())
+        captions.append(action->text());
+    EXPECT_EQ(captions,
+              (QStringList{"Play", "Remove", "Rename Source File", "Show in File Manager"}));
+    List().clearSelection();
+    EXPECT_EQ(enabled(), "0000");
+    List().Row(1)->setSelected(true);
+    EXPECT_EQ(enabled(), "1111");
+    List().Row(0)->setSelected(true);
+    List().Row(2)->setSelected(true);
+    EXPECT_EQ(enabled(), "0100");
+
+    List().RemoveSelected();
+    EXPECT_EQ(List().RowCount(), 0);
+    EXPECT_FALSE(Find("btnNext")->isEnabled());
+    EXPECT_TRUE(List().isHeaderHidden());
+}
+
+TEST_F(AudioFileListTest, PlayAndReveal) {
+    const std::string song = Folder.File("song.ogg");
+    Add({song});
+    List().Row(0)->setSelected(true);
+    List().PlaySelected();
+    ASSERT_EQ(Shell->OpenedUrls.size(), 1);
+    EXPECT_EQ(Shell->OpenedUrls[0].toLocalFile().toStdString(), song);
+
+    Shell->OpenSucceeds = false;
+    TModalCatcher catcher;
+    List().PlaySelected();
+    ASSERT_EQ(catcher.Messages.size(), 1u);
+    EXPECT_EQ(catcher.Messages[0].RawText,
+              "The audio from the selected file, \"song.ogg\", cannot be played.   \n\r\n\rMake "
+              "sure that you have software installed on your computer that is\n\rcapable of "
+              "playing audio contained with in this type of file.");
+
+    Shell->OpenedUrls.clear();
+    List().RevealSelected();
+    EXPECT_EQ(Shell->ShownItems, QStringList{QString::fromStdString(song)});
+    EXPECT_TRUE(Shell->OpenedUrls.isEmpty());
+    // Without a file manager on the bus, the folder itself is opened.
+    Shell->ShowItemsSucceeds = false;
+    List().RevealSelected();
+    ASSERT_EQ(Shell->OpenedUrls.size(), 1);
+    EXPECT_EQ(Shell->OpenedUrls[0].toLocalFile().toStdString(), Folder.Path.string());
+}
+
+// Types `typed` into the in-place editor of the single selected row and presses Enter.
+void TypeNewName(TAudioFileListView& list, const QString& typed) {
+    list.RenameSelected();
+    auto* editor = list.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->clear();
+    QTest::keyClicks(editor, typed);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
+TEST_F(AudioFileListTest, RenameKeepsTheExtensionAndUpdatesTheRow) {
+    const std::string song = Folder.File("song.mp3");
+    Add({song});
+    List().Row(0)->setSelected(true);
+    TModalCatcher catcher;
+    TypeNewName(List(), "new.name.ogg");
+    RunPending();
+    EXPECT_TRUE(catcher.Messages.empty());
+    EXPECT_FALSE(fs::exists(song));
+    EXPECT_EQ(ReadFile(Folder / "new.mp3").substr(0, 8), "song.mp3");
+    const auto& d = List().Row(0)->Descriptor();
+    EXPECT_EQ(List().Row(0)->text(0), "new.mp3");
+    EXPECT_EQ(d.SourceName, "new.mp3");
+    EXPECT_EQ(d.SourcePath, Folder / "new.mp3");
+    EXPECT_TRUE(List().ContainsPath(Folder / "new.mp3"));
+
+    // The same name again is no rename and no message.
+    TypeNewName(List(), "new");
+    RunPending();
+    EXPECT_TRUE(catcher.Messages.empty());
+    EXPECT_TRUE(fs::exists(Folder / "new.mp3"));
+}
+
+TEST_F(AudioFileListTest, RenameNeverReplacesAFileAndRefusesBadNames) {
+    const std::string song = Folder.File("song.mp3");
+    const std::string other = Folder.File("other.mp3");
+    Add({song});
+    List().Row(0)->setSelected(true);
+    TModalCatcher catcher;
+    for (const QString typed : {"other", "", ".hidden", "sub/dir"}) {
+        TypeNewName(List(), typed);
+        RunPending();
+        EXPECT_EQ(List().Row(0)->text(0), "song.mp3") << typed.toStdString();
+        EXPECT_EQ(List().Row(0)->Descriptor().SourcePath, song);
+    }
+    ASSERT_EQ(catcher.Messages.size(), 4u);
+    for (const auto& message : catcher.Messages) {
+        EXPECT_EQ(message.RawText, Q(texts::RenameFailedMessage));
+        EXPECT_EQ(message.Title, "Error");
+    }
+    EXPECT_EQ(ReadFile(song).substr(0, 8), "song.mp3");
+    EXPECT_EQ(ReadFile(other).substr(0, 9), "other.mp3");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path), fs::directory_iterator()), 2);
+}
+
+TEST(RenameWithoutReplacing, RefusesAnExistingTargetOfAnyKind) {
+    TempFolder folder;
+    const std::string from = folder.File("from.wav"), taken = folder.File("taken.wav");
+    fs::create_symlink(folder / "nowhere", folder / "dangling.wav");
+    EXPECT_FALSE(RenameWithoutReplacing(from, taken));
+    EXPECT_FALSE(RenameWithoutReplacing(from, folder / "dangling.wav"));
+    EXPECT_EQ(ReadFile(taken).substr(0, 9), "taken.wav");
+    EXPECT_TRUE(RenameWithoutReplacing(from, folder / "free.wav"));
+    EXPECT_FALSE(fs::exists(from));
+    EXPECT_EQ(ReadFile(folder / "free.wav").substr(0, 8), "from.wav");
+}
+
+TEST(RenamedFileName, CutsAtTheFirstDotAndKeepsTheExtension) {
+    EXPECT_EQ(RenamedFileName("song.mp3", "new.name.ogg"), "new.mp3");
+    EXPECT_EQ(RenamedFileName("song.mp3", "plain"), "plain.mp3");
+    EXPECT_EQ(RenamedFileName("noext", "other.wav"), "other");
+    EXPECT_EQ(RenamedFileName("a.b.flac", "c"), "c.flac");
+    EXPECT_EQ(RenamedFileName("song.mp3", ""), std::nullopt);
+    EXPECT_EQ(RenamedFileName("song.mp3", ".mp3"), std::nullopt);
+    EXPECT_EQ(RenamedFileName("song.mp3", "../up"), std::nullopt);
+    EXPECT_EQ(RenamedFileName("song.mp3", "a/b"), std::nullopt);
+    EXPECT_EQ(RenamedFileName("song.mp3", std::string_view("a\0b", 3)), std::nullopt);
+}
+
+TEST_F(AudioFileListTest, SortsByTheClickedColumn) {
+    Add({Folder.File("b.mp3", 3000), Folder.File("C.flac", 100), Folder.File("a.ape", 2000),
+         Folder.File("d.mp3", 100)});
+    const auto click = [&](int column) {
+        QHeaderView* header = List().header();
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    };
+    click(1);
+    EXPECT_EQ(Names(List()), (QStringList{"C.flac", "d.mp3", "a.ape", "b.mp3"}));
+    EXPECT_EQ(AudioFileSortColumn(), 1);
+    click(2);
+    EXPECT_EQ(Names(List()).mid(0, 2), (QStringList{"a.ape", "C.flac"}));
+    click(0);
+    EXPECT_EQ(Names(List()), (QStringList{"a.ape", "b.mp3", "C.flac", "d.mp3"}));
+    click(0); // always ascending
+    EXPECT_EQ(Names(List()), (QStringList{"a.ape", "b.mp3", "C.flac", "d.mp3"}));
+}
+
+TEST_F(AudioFileListTest, SelectedFilesWindowShowsTheSameRowsReadOnly) {
+    Add({Folder.File("one.mp3"), Folder.File("two.ogg")});
+    Wizard->ShowStep1();
+    TModalCatcher catcher;
+    QStringList shown;
+    QString enabled;
+    catcher.OnModal = [&](QWidget* modal) {
+        auto* list = modal->findChild<TAudioFileListView*>("lstvwSelectedAudioFiles");
+        if (!list) return;
+        shown = Names(*list);
+        EXPECT_EQ(&list->Row(1)->Descriptor(), &List().Row(1)->Descriptor());
+        EXPECT_GE(list->columnWidth(3), 260); // the last column also takes the rest
+        list->Row(0)->setSelected(true);
+        list->UpdateMenuItems();
+        for (auto* action : list->ContextMenu()->actions())
+            enabled += action->isEnabled() ? '1' : '0';
+        list->PlaySelected();
+    };
+    Wizard->spbtnViewFilesClick();
+    EXPECT_EQ(shown, (QStringList{"one.mp3", "two.ogg"}));
+    EXPECT_EQ(enabled, "1001");
+    ASSERT_EQ(Shell->OpenedUrls.size(), 1);
+    EXPECT_EQ(Shell->OpenedUrls[0].toLocalFile().toStdString(), Folder / "one.mp3");
+    EXPECT_EQ(List().RowCount(), 2);
+    EXPECT_EQ(List().Row(0)->Descriptor().SourceName, "one.mp3");
+}
+
+} // namespace
+} // namespace qm::test
