@@ -6,6 +6,9 @@
 #include "pipeline/au_exception.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace wvtest;
 namespace fs = std::filesystem;
@@ -39,6 +42,11 @@ protected:
         openCount_ = 0;
     }
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override {
+        if (cursor_ >= holdAt_ && !released_) {
+            holding_ = true;
+            while (!released_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         const size_t n = std::min<size_t>({bytes, chunk_, pcm_.size() - cursor_});
         buffer = n ? pcm_.data() + cursor_ : nullptr;
         bytes = static_cast<uint32_t>(n);
@@ -46,7 +54,16 @@ protected:
     }
     bool SeekSample(int64_t&) override { return false; }
 
+public:
+    // Makes the reader wait before the chunk that starts at or after byte holdAt.
+    void HoldAt(size_t holdAt) { holdAt_ = holdAt; }
+    bool Holding() const { return holding_; }
+    void Release() { released_ = true; }
+
 private:
+    std::atomic<size_t> holdAt_{SIZE_MAX};
+    std::atomic<bool> holding_{false};
+    std::atomic<bool> released_{false};
     std::vector<uint8_t> pcm_;
     uint32_t chunk_;
     int64_t announced_;
@@ -152,6 +169,31 @@ TEST(WvOut, IncompleteFramesCarryOverAndUnknownOrWrongCountsArePutRight) {
         reader.SetFileName(wv);
         EXPECT_EQ(reader.GetTotalSamples(), frames);
     }
+}
+
+TEST(WvOut, AStoppedRunLeavesAShorterFileThatTellsItsTrueLength) {
+    TempDir dir;
+    const Format f{2, 16, 44100};
+    const std::vector<uint8_t> pcm = MakePcm(dir, f, 4.0);
+    const std::string wv = dir / "stopped.wv";
+    ChunkedSource source(pcm, f, 10000, int64_t(pcm.size()));
+    source.HoldAt(200000);
+    TWVOut sink;
+    sink.SetFileName(wv);
+    bool done = false;
+    sink.SetOnDone([&](TAuOutput*) { done = true; });
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(MainThread::RunUntil([&] { return source.Holding(); }, std::chrono::seconds(30)));
+    sink.Stop(true);
+    source.Release();
+    ASSERT_TRUE(MainThread::RunUntil([&] { return done; }, std::chrono::seconds(30)));
+    EXPECT_EQ(sink.ErrorMessage(), "");
+
+    // 21 chunks reached the sink: the one read while stopping is still packed.
+    const std::vector<uint8_t> expected(pcm.begin(), pcm.begin() + 210000);
+    EXPECT_EQ(Wvunpack(dir, wv), expected);
+    EXPECT_EQ(WvunpackInfo(wv, 6), std::to_string(210000 / 4));
 }
 
 TEST(WvOut, HybridWritesACorrectionFileThatRestoresEveryBit) {
