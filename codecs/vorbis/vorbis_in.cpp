@@ -1,0 +1,228 @@
+#include "codecs/vorbis/vorbis_in.h"
+
+#include "codecs/vorbis/vorbis_channel_order.h"
+#include "codecs/vorbis/vorbis_libraries.h"
+#include "pipeline/au_exception.h"
+#include "tags/vorbis/vorbis_comments.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <span>
+#include <string>
+
+namespace {
+
+constexpr size_t kBufferBytes = 12288;
+
+} // namespace
+
+struct TVorbisIn::Decoder {
+    explicit Decoder(VorbisApis apis) : api(apis) {}
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    // ov_clear closes the stream through the close callback; it is harmless on a handle that
+    // a failed open already cleared.
+    ~Decoder() { api.file.ov_clear(&file); }
+
+    VorbisApis api;
+    OggVorbis_File file{};
+};
+
+// libvorbisfile's stream callbacks over the source's stream; C code calls them, so nothing may
+// throw out of them.
+struct TVorbisIn::Callbacks {
+    static size_t Read(void* data, size_t size, size_t count, void* client) {
+        auto& self = *static_cast<TVorbisIn*>(client);
+        if (size == 0) return 0;
+        try {
+            return self.stream_->Read(std::span(static_cast<uint8_t*>(data), size * count)) / size;
+        } catch (...) {
+            errno = EIO; // tells the library a read error from the end of the file
+            return 0;
+        }
+    }
+
+    static int Seek(void* client, ogg_int64_t offset, int whence) {
+        auto& self = *static_cast<TVorbisIn*>(client);
+        if (!self.seekable_) return -1;
+        const TStream::Origin origin = whence == SEEK_CUR   ? TStream::Origin::Current
+                                       : whence == SEEK_END ? TStream::Origin::End
+                                                            : TStream::Origin::Begin;
+        try {
+            return self.stream_->Seek(offset, origin) < 0 ? -1 : 0;
+        } catch (...) {
+            return -1;
+        }
+    }
+
+    static int Close(void* client) {
+        auto& self = *static_cast<TVorbisIn*>(client);
+        try {
+            if (self.streamAssigned_)
+                self.stream_->Seek(0, TStream::Origin::Begin);
+            else
+                self.CloseInputStream();
+        } catch (...) {
+        }
+        return 0;
+    }
+
+    static long Tell(void* client) {
+        auto& self = *static_cast<TVorbisIn*>(client);
+        try {
+            return long(self.stream_->Position());
+        } catch (...) {
+            return -1;
+        }
+    }
+};
+
+TVorbisIn::TVorbisIn() : buffer_(kBufferBytes / 2) {}
+
+TVorbisIn::~TVorbisIn() {
+    CloseSource();
+}
+
+void TVorbisIn::OpenSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ > 0) return;
+    try {
+        OpenDecoder();
+    } catch (...) {
+        decoder_.reset();
+        CloseInputStream();
+        fileValid_ = false;
+        throw;
+    }
+    ++openCount_;
+}
+
+void TVorbisIn::OpenDecoder() {
+    const VorbisApis api = RequireVorbis();
+    fileValid_ = true;
+    try {
+        OpenInputStream();
+    } catch (...) {
+        throw EAuException("Failed to open stream");
+    }
+    decoder_ = std::make_unique<Decoder>(api);
+    OggVorbis_File& file = decoder_->file;
+    const ov_callbacks callbacks{&Callbacks::Read, &Callbacks::Seek, &Callbacks::Close,
+                                 &Callbacks::Tell};
+    int result = api.file.ov_test_callbacks(this, &file, nullptr, 0, callbacks);
+    if (result == 0) result = api.file.ov_test_open(&file);
+    if (result != 0) throw EAuException("Failed to open an ogg file: " + std::to_string(result));
+
+    std::vector<std::string> comments;
+    if (const vorbis_comment* header = api.file.ov_comment(&file, -1)) {
+        for (int i = 0; i < header->comments; ++i)
+            if (header->user_comments[i] != nullptr)
+                comments.emplace_back(header->user_comments[i], size_t(header->comment_lengths[i]));
+    }
+    tags::ReadOggComments(comments, vorbisTags_);
+    commonTags_.Clear();
+    tags::VorbisToCommon(vorbisTags_, commonTags_);
+
+    const vorbis_info* info = api.file.ov_info(&file, -1);
+    if (info == nullptr || info->channels < 1 || info->rate < 1)
+        throw EAuException("Failed to open an ogg file: " + std::to_string(OV_EBADHEADER));
+    channels_ = uint32_t(info->channels);
+    sampleRate_ = uint32_t(info->rate);
+    bitsPerSample_ = 16;
+    bitrateUpper_ = info->bitrate_upper;
+    bitrateNominal_ = info->bitrate_nominal;
+    bitrateLower_ = info->bitrate_lower;
+    const ogg_int64_t frames = api.file.ov_pcm_total(&file, -1);
+    size_ = frames > 0 ? int64_t(frames) * 2 * info->channels : 0;
+    currentLink_ = -1;
+    decoderEnded_ = false;
+    bufStart_ = 1;
+    bufEnd_ = 0;
+}
+
+void TVorbisIn::CloseSource() {
+    std::lock_guard guard(openLock_);
+    decoder_.reset();
+    CloseInputStream();
+    openCount_ = 0;
+}
+
+void TVorbisIn::InitReading() {
+    try {
+        TAuTaggedFileIn::InitReading();
+    } catch (...) {
+        // A file that cannot be opened leaves the source idle, not busy.
+        FlushReading();
+        throw;
+    }
+}
+
+void TVorbisIn::FillBuffer() {
+    const VorbisApis& api = decoder_->api;
+    OggVorbis_File& file = decoder_->file;
+    const int channels = int(channels_);
+    const uint32_t frameBytes = 2 * uint32_t(channels);
+    // The library refuses a request smaller than one frame, so only whole frames are asked for.
+    const uint32_t capacity = uint32_t(kBufferBytes) / frameBytes * frameBytes;
+    auto* bytes = reinterpret_cast<char*>(buffer_.data());
+    while (!decoderEnded_ && bufEnd_ + frameBytes <= capacity) {
+        int link = 0;
+        const long got =
+            api.file.ov_read(&file, bytes + bufEnd_, int(capacity - bufEnd_), 0, 2, 1, &link);
+        if (got == OV_HOLE) {
+            // Lost pages: the library picks up after them, but the copy has a gap.
+            damaged_ = true;
+            continue;
+        }
+        if (got <= 0) {
+            if (got < 0) damaged_ = true;
+            decoderEnded_ = true;
+            break;
+        }
+        if (link != currentLink_) {
+            // A chained stream whose next link has another format cannot go on in this one.
+            const vorbis_info* info = api.file.ov_info(&file, link);
+            if (info == nullptr || info->channels != channels || info->rate != long(sampleRate_)) {
+                damaged_ = true;
+                decoderEnded_ = true;
+                break;
+            }
+            currentLink_ = link;
+        }
+        VorbisChannels::VorbisToWav(std::span(buffer_).subspan(bufEnd_ / 2, size_t(got) / 2),
+                                    channels);
+        bufEnd_ += uint32_t(got);
+        if (size_ > 0 && position_ + bufEnd_ >= size_) {
+            bufEnd_ = uint32_t(size_ - position_);
+            break;
+        }
+    }
+}
+
+void TVorbisIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
+    if (!busy_) throw EAuException("The Stream is not opened");
+    buffer = nullptr;
+    if (!decoder_) {
+        bytes = 0;
+        return;
+    }
+    if (bufStart_ >= bufEnd_) {
+        bufStart_ = 0;
+        bufEnd_ = 0;
+        FillBuffer();
+    }
+    const uint32_t frameBytes = 2 * channels_;
+    bytes = std::min(bytes - bytes % frameBytes, bufEnd_ - bufStart_);
+    buffer = reinterpret_cast<const uint8_t*>(buffer_.data()) + bufStart_;
+    bufStart_ += bytes;
+}
+
+bool TVorbisIn::SeekSample(int64_t& sampleNum) {
+    OpenSource();
+    bufStart_ = 0;
+    bufEnd_ = 0;
+    decoderEnded_ = false;
+    // There is audio after the new position even when the old one was the end.
+    endOfStream_ = false;
+    return decoder_->api.file.ov_pcm_seek(&decoder_->file, sampleNum) == 0;
+}
