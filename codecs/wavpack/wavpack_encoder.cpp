@@ -72,21 +72,25 @@ bool TWavpackEncoder::FlushSamples() {
     return Api().WavpackFlushSamples(context_) != 0;
 }
 
+int64_t TWavpackEncoder::NumSamples() const {
+    if (Api().WavpackGetNumSamples64 != nullptr) return Api().WavpackGetNumSamples64(context_);
+    QM_WAVPACK_REQUIRE(Api().WavpackGetNumSamples);
+    const uint32_t count = Api().WavpackGetNumSamples(context_);
+    return count == UINT32_MAX ? -1 : int64_t(count);
+}
+
+int64_t TWavpackEncoder::SampleIndex() const {
+    if (Api().WavpackGetSampleIndex64 != nullptr) return Api().WavpackGetSampleIndex64(context_);
+    QM_WAVPACK_REQUIRE(Api().WavpackGetSampleIndex);
+    return Api().WavpackGetSampleIndex(context_);
+}
+
 bool TWavpackEncoder::UpdateNumSamples(
     const std::function<std::vector<uint8_t>(int64_t frames)>& rebuildWrapper) {
     auto& api = Api();
     QM_WAVPACK_REQUIRE(api.WavpackUpdateNumSamples);
-    int64_t announced, packed;
-    if (api.WavpackGetNumSamples64 != nullptr && api.WavpackGetSampleIndex64 != nullptr) {
-        announced = api.WavpackGetNumSamples64(context_);
-        packed = api.WavpackGetSampleIndex64(context_);
-    } else {
-        QM_WAVPACK_REQUIRE(api.WavpackGetNumSamples);
-        QM_WAVPACK_REQUIRE(api.WavpackGetSampleIndex);
-        const uint32_t count = api.WavpackGetNumSamples(context_);
-        announced = count == UINT32_MAX ? -1 : int64_t(count);
-        packed = api.WavpackGetSampleIndex(context_);
-    }
+    const int64_t packed = SampleIndex();
+    const int64_t announced = NumSamples();
     if (announced == packed) return true;
     bool ok = true;
     for (BlockTarget* target : {&main_, &correction_}) {

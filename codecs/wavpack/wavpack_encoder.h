@@ -30,6 +30,9 @@ public:
     bool PackInit();
     bool PackSamples(std::span<int32_t> samples, uint32_t frames);
     bool FlushSamples();
+    // Frames announced to SetConfiguration (-1 unknown) and frames packed so far.
+    int64_t NumSamples() const;
+    int64_t SampleIndex() const;
     // After the last flush: when the frames packed differ from those announced, rewrites the
     // first block of each stream with the true count, replacing a header given to AddWrapper
     // by rebuildWrapper(frames) when that is of the same size. False when a rewrite failed.

@@ -129,6 +129,10 @@ std::string TWVOut::EncoderFailure(const char* what) const {
 
 std::string TWVOut::CompleteFile() {
     if (!encoder_->FlushSamples()) return EncoderFailure("write");
+    // Without a single block the file is not a WavPack file at all (the wavpack tool refuses
+    // such input too); a stopped run is the caller's to discard.
+    if (encoder_->SampleIndex() == 0 && !StopRequested())
+        return "Wavpack file write failed (error: \"the input has no audio samples\")";
     // Our own header is rebuilt for the true count; the library updates its own.
     std::function<std::vector<uint8_t>(int64_t)> rebuild;
     if (ownHeader_) {

@@ -307,8 +307,26 @@ TEST(WvOut, WriteFailuresEndTheRunWithTheLibrarysMessage) {
     EXPECT_EQ(result.error.rfind("Wavpack file write failed (error: \"", 0), 0) << result.error;
 }
 
-TEST(WvOut, ANameOrAStreamIsRequired) {
-    PcmSource source(std::vector<uint8_t>(400), 2, 16, 44100);
-    TWVOut sink;
-    EXPECT_EQ(RunSink(sink, source).error, "File name is not assigned");
+TEST(WvOut, InputsThatCannotMakeAWavpackFileAreRefused) {
+    TempDir dir;
+    {
+        PcmSource source(std::vector<uint8_t>(400), 2, 16, 44100);
+        TWVOut sink;
+        EXPECT_EQ(RunSink(sink, source).error, "File name is not assigned");
+    }
+    {
+        // The wavpack tool refuses such input too: a file without a block is no WavPack file.
+        PcmSource source({}, 2, 16, 44100);
+        TWVOut sink;
+        sink.SetFileName(dir / "empty.wv");
+        EXPECT_EQ(RunSink(sink, source).error,
+                  "Wavpack file write failed (error: \"the input has no audio samples\")");
+    }
+    {
+        PcmSource source(std::vector<uint8_t>(400), 2, 12, 44100);
+        TWVOut sink;
+        sink.SetFileName(dir / "twelve.wv");
+        EXPECT_EQ(RunSink(sink, source).error,
+                  "Wavpack file Init failed (error: \"unsupported PCM format\")");
+    }
 }
