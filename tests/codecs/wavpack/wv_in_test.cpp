@@ -82,6 +82,25 @@ TEST(WvIn, FilesOfEveryWavpackModeDecodeBitExactly) {
     }
 }
 
+TEST(WvIn, A20BitFileArrivesIn24BitSamples) {
+    TempDir dir;
+    const Format f{2, 24, 44100};
+    std::vector<uint8_t> pcm = MakePcm(dir, f, 0.3);
+    for (size_t i = 0; i < pcm.size(); i += 3)
+        pcm[i] &= 0xF0; // 20 significant bits, left-justified as WAV holds them
+    const std::string raw = dir / "twenty.raw";
+    WriteFileBytes(raw, pcm);
+    const std::string wv = dir / "twenty.wv";
+    ASSERT_EQ(
+        RunCommand("wavpack -q -y --raw-pcm=44100,20,2 " + Quote(raw) + " -o " + Quote(wv)).status,
+        0);
+    ASSERT_EQ(WvunpackInfo(wv, 2), "20");
+    TWVIn source;
+    source.SetFileName(wv);
+    EXPECT_EQ(source.GetBitsPerSample(), 24);
+    EXPECT_EQ(DecodeWithTWVIn(source).pcm, pcm);
+}
+
 TEST(WvIn, HybridFilesUseTheirCorrectionFileAndDecodeLossyWithoutIt) {
     TempDir dir;
     const Format f{2, 16, 44100};
@@ -209,6 +228,29 @@ TEST(WvIn, ARangeIsDecodedFromItsFirstToItsLastFrame) {
     ASSERT_EQ(decoded.error, "");
     const std::vector<uint8_t> expected(pcm.begin() + 30000 * 6, pcm.begin() + 40001 * 6);
     EXPECT_EQ(decoded.pcm, expected);
+}
+
+TEST(WvIn, LibrariesWithoutThe64BitEntryPointsAreReadThroughTheOlderOnes) {
+    TempDir dir;
+    const Format f{2, 16, 44100};
+    const std::vector<uint8_t> pcm = MakePcm(dir, f, 1.0);
+    const std::string wav = dir / "in.wav";
+    WriteWav(dir, pcm, f, wav);
+    const std::string wv = WavpackTool("-h", wav, dir / "old.wv");
+    Wavpack::Load();
+    WavpackApi& api = Wavpack::Api();
+    const WavpackApi saved = api;
+    api.WavpackOpenFileInputEx64 = nullptr;
+    api.WavpackGetNumSamples64 = nullptr;
+    api.WavpackGetSampleIndex64 = nullptr;
+    api.WavpackSeekSample64 = nullptr;
+    TWVIn source;
+    source.SetFileName(wv);
+    EXPECT_EQ(source.GetTotalSamples(), int64_t(pcm.size() / 4));
+    EXPECT_EQ(DecodeWithTWVIn(source).pcm, pcm);
+    source.SetStartSample(20000);
+    EXPECT_EQ(DecodeWithTWVIn(source).pcm, std::vector<uint8_t>(pcm.begin() + 80000, pcm.end()));
+    api = saved;
 }
 
 TEST(WvIn, TruncatedCorruptAndForeignFilesFailWithAClearMessage) {
