@@ -123,6 +123,7 @@ void TWaveIn::ApplyHeader(TStream& stream) {
     wavType_ = type;
     bufStart_ = 1;
     bufEnd_ = 0;
+    skipBytes_ = 0;
 }
 
 uint32_t TWaveIn::StoredFrameBytes() const {
@@ -163,7 +164,8 @@ void TWaveIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
     }
     if (bufEnd_ < bufStart_) {
         Refill();
-        bufStart_ = 1;
+        bufStart_ = std::min(1 + skipBytes_, bufEnd_ + 1);
+        skipBytes_ = 0;
     }
     const uint32_t frame = channels_ * bitsPerSample_ / 8;
     const uint32_t pending = bufEnd_ >= bufStart_ ? bufEnd_ - bufStart_ + 1 : 0;
@@ -212,6 +214,7 @@ void TWaveIn::RefillAdpcm() {
 bool TWaveIn::SeekSample(int64_t& sampleNum) {
     bufStart_ = 1;
     bufEnd_ = 0;
+    skipBytes_ = 0;
     if (!fileValid_ || audio_ == nullptr) return false;
     sampleNum = std::max<int64_t>(sampleNum, 0);
     const uint64_t frame = uint64_t(sampleNum);
@@ -219,17 +222,11 @@ bool TWaveIn::SeekSample(int64_t& sampleNum) {
         readPos_ = std::min(header_.dataOffset + frame * StoredFrameBytes(), dataEnd_);
         return audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) == int64_t(readPos_);
     }
-    // ADPCM decodes from a block start; the frames before the wanted one are skipped in the
-    // decoded block, so the position is exact.
+    // ADPCM decodes from a block start; the frames before the wanted one are dropped from the
+    // decoded block at the next refill, so the position is exact.
     const uint64_t framesPerBlock = FramesPerBlock();
     const uint64_t block = frame / framesPerBlock;
     readPos_ = std::min(header_.dataOffset + block * header_.blockAlign, dataEnd_);
-    if (audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) != int64_t(readPos_)) return false;
-    RefillAdpcm();
-    bufStart_ = uint32_t(1 + (frame - block * framesPerBlock) * StoredFrameBytes());
-    if (bufStart_ > bufEnd_ + 1) {
-        bufStart_ = 1;
-        bufEnd_ = 0;
-    }
-    return true;
+    skipBytes_ = uint32_t((frame - block * framesPerBlock) * StoredFrameBytes());
+    return audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) == int64_t(readPos_);
 }

@@ -50,6 +50,8 @@ private:
     std::unique_ptr<TMemoryStream> image_;
     uint64_t dataEnd_ = 0;
     uint64_t readPos_ = 0;
+    // Decoded bytes to drop from the next ADPCM block: a seek inside a block.
+    uint32_t skipBytes_ = 0;
     bool floatSingle_ = false;
     std::atomic<bool> truncated_{false};
     std::vector<uint8_t> block_;

@@ -229,8 +229,9 @@ TEST(WaveHeader, RandomAndMutatedBytesNeverReadPastTheirEnd) {
         if (h.hasData) {
             EXPECT_LE(h.dataOffset + h.dataLength, std::max<uint64_t>(bytes.size(), h.dataOffset));
         }
-        if (IsReadableFormat(h) && h.type == wtMSADPCM)
+        if (IsReadableFormat(h) && h.type == wtMSADPCM) {
             EXPECT_LE(h.coefficients.size(), kMaxMsAdpcmCoefficients);
+        }
     }
 }
 
