@@ -1,0 +1,373 @@
+// TWaveOut: headers byte by byte, files read back by sox and ffprobe, IMA ADPCM, appending,
+// failed writes and early ends, and WAV to WAV through the pump.
+#include "pipeline/au_exception.h"
+#include "tests/support/pcm_source.h"
+#include "tests/support/run_sink.h"
+#include "tests/wav/wav_test_support.h"
+#include "wav/memory_stream.h"
+#include "wav/wave_bytes.h"
+#include "wav/wave_header_writer.h"
+#include "wav/wave_in.h"
+#include "wav/wave_out.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+using WaveBytes::Read16;
+using WaveBytes::Read32;
+
+std::vector<uint8_t> Noise(size_t bytes, uint32_t seed = 7) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> data(bytes);
+    for (auto& b : data)
+        b = uint8_t(random());
+    return data;
+}
+
+// A 16-bit sweep that stays well inside the range, as ADPCM input.
+std::vector<uint8_t> Sweep(size_t frames, int channels) {
+    std::vector<int16_t> samples(frames * channels);
+    for (size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples[i * channels + c] = int16_t(std::lround(
+                14000 * std::sin(double(i) * i * 2e-6 + c) + 3000 * std::sin(double(i) * 0.3)));
+    std::vector<uint8_t> bytes(samples.size() * 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        WaveBytes::Write16(bytes, 2 * i, uint16_t(samples[i]));
+    return bytes;
+}
+
+std::string Probe(const std::string& file) {
+    return RunCommand("ffprobe -v error -show_entries "
+                      "stream=codec_name,channels,sample_rate,bits_per_sample -of "
+                      "default=nw=1 " +
+                      Quote(file))
+        .output;
+}
+
+// A disk that fills up: writes that would pass the limit stop at it. Writes below the limit
+// still work, so the sink can fix the header afterwards.
+class DiskFullStream final : public TStream {
+public:
+    explicit DiskFullStream(uint64_t limit) : limit_(limit) {}
+    size_t Read(std::span<uint8_t> buffer) override { return inner_.Read(buffer); }
+    size_t Write(std::span<const uint8_t> buffer) override {
+        const uint64_t position = uint64_t(inner_.Position());
+        const size_t room = position >= limit_ ? 0 : size_t(limit_ - position);
+        return inner_.Write(buffer.first(std::min(room, buffer.size())));
+    }
+    int64_t Seek(int64_t offset, Origin origin) override { return inner_.Seek(offset, origin); }
+    int64_t Size() override { return inner_.Size(); }
+    bool Truncate() override { return inner_.Truncate(); }
+    const std::vector<uint8_t>& Bytes() const { return inner_.Bytes(); }
+
+private:
+    TMemoryStream inner_;
+    uint64_t limit_;
+};
+
+// A source that announces more than it delivers, like a file cut short.
+class ShortSource final : public PcmSource {
+public:
+    using PcmSource::PcmSource;
+
+protected:
+    void OpenSource() override {
+        PcmSource::OpenSource();
+        size_ = size_ + 40000;
+    }
+};
+
+class WaveOutTest : public ::testing::Test {
+protected:
+    std::string Temp(const std::string& name) const { return dir_ / name; }
+    SinkResult Write(TWaveOut& sink, TAuInput& source, const std::string& name) {
+        sink.SetFileName(Temp(name));
+        return RunSink(sink, source);
+    }
+    TempDir dir_;
+};
+
+} // namespace
+
+TEST_F(WaveOutTest, PcmFileHasTheClassicHeaderAndReadsBackIdentically) {
+    const auto pcm = Noise(44100 * 4);
+    PcmSource source(pcm, 2, 16, 44100);
+    TWaveOut sink;
+    const SinkResult result = Write(sink, source, "out.wav");
+    ASSERT_TRUE(result.done);
+    EXPECT_EQ(result.error, "");
+    const auto file = ReadFileBytes(Temp("out.wav"));
+    ASSERT_EQ(file.size(), pcm.size() + 44);
+    const auto header = WaveHeaderWriter::PcmHeader(2, 44100, 16, pcm.size());
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), file.begin()));
+    EXPECT_EQ(Probe(Temp("out.wav")),
+              "codec_name=pcm_s16le\nsample_rate=44100\nchannels=2\nbits_per_sample=16\n");
+    EXPECT_EQ(SoxRaw16(Temp("out.wav"), Temp("back.raw")), pcm);
+}
+
+TEST_F(WaveOutTest, WideInputGetsTheExtensibleHeaderOnlyWhenAsked) {
+    const auto pcm = Noise(6 * 3 * 5001);
+    for (bool nonMs : {true, false}) {
+        PcmSource source(pcm, 6, 24, 48000);
+        TWaveOut sink;
+        sink.SetCreateNonMsHeaders(nonMs);
+        ASSERT_EQ(Write(sink, source, "wide.wav").error, "");
+        const auto file = ReadFileBytes(Temp("wide.wav"));
+        const size_t header = nonMs ? 44 : 68;
+        ASSERT_EQ(file.size(), pcm.size() + header) << nonMs;
+        EXPECT_EQ(Read16(file, 20), nonMs ? 1 : 0xFFFE);
+        EXPECT_EQ(Read32(file, header - 4), pcm.size());
+        EXPECT_EQ(Read32(file, 4), file.size() - 8);
+        EXPECT_EQ(Probe(Temp("wide.wav")),
+                  "codec_name=pcm_s24le\nsample_rate=48000\nchannels=6\nbits_per_sample=24\n");
+        EXPECT_EQ(FfmpegRaw(Temp("wide.wav"), "s24le", "pcm_s24le", Temp("back.raw")), pcm);
+    }
+}
+
+TEST_F(WaveOutTest, AnOddDataChunkGetsItsPadByte) {
+    const auto pcm = Noise(1001);
+    PcmSource source(pcm, 1, 8, 8000);
+    TWaveOut sink;
+    ASSERT_EQ(Write(sink, source, "odd.wav").error, "");
+    const auto file = ReadFileBytes(Temp("odd.wav"));
+    ASSERT_EQ(file.size(), 44u + 1001 + 1);
+    EXPECT_EQ(Read32(file, 40), 1001u);
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+    EXPECT_EQ(file.back(), 0);
+    EXPECT_EQ(FfmpegRaw(Temp("odd.wav"), "u8", "pcm_u8", Temp("back.raw")), pcm);
+}
+
+TEST_F(WaveOutTest, ImaAdpcmFilesDecodeBySoxAndCountTheirFrames) {
+    for (int channels : {1, 2}) {
+        const uint32_t framesPerBlock = channels == 1 ? 1017 : 505;
+        // Exactly six blocks: the end of the input must not add a seventh silent one.
+        for (size_t frames : {size_t(framesPerBlock) * 6, size_t(4000)}) {
+            const std::string what = std::to_string(channels) + "/" + std::to_string(frames);
+            const auto pcm = Sweep(frames, channels);
+            PcmSource source(pcm, channels, 16, 22050);
+            TWaveOut sink;
+            sink.SetWavType(wtDVIADPCM);
+            ASSERT_EQ(Write(sink, source, "ima.wav").error, "") << what;
+            const auto file = ReadFileBytes(Temp("ima.wav"));
+            const size_t blocks = (frames + framesPerBlock - 1) / framesPerBlock;
+            ASSERT_EQ(file.size(), 60 + blocks * 512) << what;
+            EXPECT_EQ(Read16(file, 38), framesPerBlock);
+            EXPECT_EQ(Read32(file, 48), frames) << what; // 'fact': the real frame count
+            EXPECT_EQ(Read32(file, 56), blocks * 512) << what;
+            EXPECT_EQ(Read32(file, 4), file.size() - 8);
+            EXPECT_NE(Probe(Temp("ima.wav")).find("codec_name=adpcm_ima_wav"), std::string::npos);
+
+            TWaveIn in;
+            in.SetFileName(Temp("ima.wav"));
+            const auto ours = ReadAllPcm(in);
+            ASSERT_EQ(ours.size(), pcm.size()) << what;
+            auto sox = SoxRaw16(Temp("ima.wav"), Temp("sox.raw"));
+            ASSERT_GE(sox.size(), ours.size());
+            sox.resize(ours.size());
+            EXPECT_EQ(ours, sox) << what;
+            const auto decoded = AsInt16(ours), input = AsInt16(pcm);
+            double error = 0, signal = 0;
+            for (size_t i = 0; i < input.size(); ++i) {
+                error += std::pow(decoded[i] - input[i], 2);
+                signal += std::pow(input[i], 2);
+            }
+            EXPECT_GT(10 * std::log10(signal / error), 25.0) << what;
+        }
+    }
+}
+
+TEST_F(WaveOutTest, SettersIgnoreWhatCannotBeWritten) {
+    TWaveOut sink;
+    sink.SetBlockSize(510);
+    EXPECT_EQ(sink.BlockSize(), 512);
+    sink.SetBlockSize(0);
+    EXPECT_EQ(sink.BlockSize(), 512);
+    sink.SetBlockSize(1024);
+    EXPECT_EQ(sink.BlockSize(), 1024);
+    sink.SetWavType(wtExtPCM);
+    EXPECT_EQ(sink.WavType(), wtPCM);
+    sink.SetWavType(wtDVIADPCM);
+    EXPECT_EQ(sink.WavType(), wtDVIADPCM);
+    sink.SetFileMode(foAppend);
+    EXPECT_EQ(sink.FileMode(), foAppend);
+}
+
+TEST_F(WaveOutTest, AdpcmNeeds16BitInputAndAName) {
+    PcmSource eight(Noise(1000), 1, 8, 8000);
+    TWaveOut sink;
+    sink.SetWavType(wtDVIADPCM);
+    EXPECT_EQ(Write(sink, eight, "eight.wav").error, "Cannot encode 8 bit sound into ADPCM.");
+    PcmSource six(Noise(1200), 6, 16, 8000);
+    EXPECT_EQ(Write(sink, six, "six.wav").error,
+              "Cannot encode more than two channels into ADPCM.");
+    TWaveOut unnamed;
+    PcmSource source(Noise(1000), 1, 16, 8000);
+    EXPECT_EQ(RunSink(unnamed, source).error, "File name is not assigned.");
+}
+
+TEST_F(WaveOutTest, AppendedPcmPlaysThrough) {
+    const auto first = Noise(4 * 1000, 1), second = Noise(4 * 777, 2);
+    PcmSource a(first, 2, 16, 44100), b(second, 2, 16, 44100);
+    TWaveOut sink;
+    ASSERT_EQ(Write(sink, a, "append.wav").error, "");
+    sink.SetFileMode(foAppend);
+    ASSERT_EQ(Write(sink, b, "append.wav").error, "");
+    const auto file = ReadFileBytes(Temp("append.wav"));
+    ASSERT_EQ(file.size(), 44 + first.size() + second.size());
+    EXPECT_EQ(Read32(file, 40), first.size() + second.size());
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+    auto both = first;
+    both.insert(both.end(), second.begin(), second.end());
+    EXPECT_EQ(SoxRaw16(Temp("append.wav"), Temp("back.raw")), both);
+
+    // Appending to a file that is not there creates it.
+    PcmSource c(first, 2, 16, 44100);
+    ASSERT_EQ(Write(sink, c, "new.wav").error, "");
+    EXPECT_EQ(ReadFileBytes(Temp("new.wav")).size(), 44 + first.size());
+}
+
+TEST_F(WaveOutTest, AppendingRefusesOtherFormatsAndLeavesTheFileAlone) {
+    TWaveOut sink;
+    sink.SetFileMode(foAppend);
+    const std::string base = Temp("base.wav");
+    Tool("sox -V1 -n -r 44100 -c 2 -b 16 " + Quote(base) + " synth 0.1 sine 440");
+    const auto before = ReadFileBytes(base);
+    PcmSource otherRate(Noise(4000), 2, 16, 48000);
+    EXPECT_EQ(Write(sink, otherRate, "base.wav").error,
+              "Cannot append data in different audio format.");
+    EXPECT_EQ(ReadFileBytes(base), before);
+
+    Tool("sox -V1 " + Quote(base) + " -e floating-point -b 32 " + Quote(Temp("float.wav")));
+    const auto floatBefore = ReadFileBytes(Temp("float.wav"));
+    PcmSource anything(Noise(4000), 2, 16, 44100);
+    EXPECT_EQ(Write(sink, anything, "float.wav").error, "Cannot append data to this .wav file.");
+    EXPECT_EQ(ReadFileBytes(Temp("float.wav")), floatBefore);
+
+    // Audio appended behind a trailing chunk would be read as part of it.
+    Bytes tagged;
+    tagged.Append(before).Chunk("LIST", std::vector<uint8_t>(20, 'x'));
+    WaveBytes::Write32(tagged.data, 4, uint32_t(tagged.data.size() - 8));
+    WriteFileBytes(Temp("tagged.wav"), tagged.data);
+    EXPECT_EQ(Write(sink, anything, "tagged.wav").error, "Cannot append data to this .wav file.");
+    EXPECT_EQ(ReadFileBytes(Temp("tagged.wav")), tagged.data);
+}
+
+TEST_F(WaveOutTest, AppendedImaAdpcmPlaysThrough) {
+    const auto first = Sweep(1500, 2), second = Sweep(1200, 2);
+    PcmSource a(first, 2, 16, 22050), b(second, 2, 16, 22050);
+    TWaveOut sink;
+    sink.SetWavType(wtDVIADPCM);
+    ASSERT_EQ(Write(sink, a, "ima.wav").error, "");
+    const auto alone = ReadFileBytes(Temp("ima.wav"));
+    sink.SetWavType(wtPCM); // the file's own kind wins when appending
+    sink.SetFileMode(foAppend);
+    ASSERT_EQ(Write(sink, b, "ima.wav").error, "");
+    const auto file = ReadFileBytes(Temp("ima.wav"));
+    // 1500 frames fill three blocks of 505; 1200 more need three more.
+    ASSERT_EQ(file.size(), 60u + 6 * 512);
+    EXPECT_TRUE(std::equal(alone.begin() + 60, alone.end(), file.begin() + 60));
+    EXPECT_EQ(Read32(file, 56), 6u * 512);
+    EXPECT_EQ(Read32(file, 48), 3u * 505 + 1200);
+    TWaveIn in;
+    in.SetFileName(Temp("ima.wav"));
+    const auto pcm = AsInt16(ReadAllPcm(in));
+    ASSERT_EQ(pcm.size(), (3u * 505 + 1200) * 2);
+    auto sox = AsInt16(SoxRaw16(Temp("ima.wav"), Temp("sox.raw")));
+    sox.resize(pcm.size());
+    EXPECT_EQ(pcm, sox);
+    // The second run starts its own block: its first frame is exact.
+    const auto input = AsInt16(second);
+    EXPECT_EQ(pcm[3 * 505 * 2], input[0]);
+    EXPECT_EQ(pcm[3 * 505 * 2 + 1], input[1]);
+}
+
+TEST_F(WaveOutTest, AFailedWriteEndsTheRunAndLeavesAConsistentFile) {
+    const auto pcm = Noise(4 * 20000);
+    PcmSource source(pcm, 2, 16, 44100);
+    DiskFullStream disk(44 + 50001);
+    TWaveOut sink;
+    sink.SetStream(&disk);
+    EXPECT_EQ(RunSink(sink, source).error, "Error writing wave file");
+    const auto& file = disk.Bytes();
+    // Whole frames only, and a header that says so.
+    ASSERT_EQ(file.size(), 44u + 50000);
+    EXPECT_EQ(Read32(file, 40), 50000u);
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), pcm.begin()));
+
+    TWaveOut full;
+    PcmSource again(pcm, 2, 16, 44100);
+    full.SetFileName("/dev/full");
+    EXPECT_EQ(RunSink(full, again).error, "Error writing wave file");
+}
+
+TEST_F(WaveOutTest, ASourceThatEndsEarlyIsNotPaddedWithSilence) {
+    const auto pcm = Noise(4 * 3000);
+    for (TWavType type : {wtPCM, wtDVIADPCM}) {
+        ShortSource source(pcm, 2, 16, 44100);
+        TWaveOut sink;
+        sink.SetWavType(type);
+        ASSERT_EQ(Write(sink, source, "short.wav").error, "");
+        EXPECT_TRUE(source.Damaged());
+        TWaveIn in;
+        in.SetFileName(Temp("short.wav"));
+        EXPECT_EQ(in.GetTotalSamples(), 3000) << int(type);
+        const auto file = ReadFileBytes(Temp("short.wav"));
+        if (type == wtPCM) {
+            EXPECT_EQ(file.size(), 44 + pcm.size());
+        } else {
+            EXPECT_EQ(file.size(), 60u + 6 * 512); // 3000 frames in six blocks of 505
+            EXPECT_EQ(Read32(file, 56), 6u * 512);
+        }
+    }
+}
+
+TEST_F(WaveOutTest, AStoppedRunGetsSizesFromTheAudioWritten) {
+    const auto pcm = Noise(4 * 2'000'000);
+    PcmSource source(pcm, 2, 16, 44100, 4096);
+    TWaveOut sink;
+    sink.SetFileName(Temp("stopped.wav"));
+    bool done = false;
+    sink.SetOnDone([&](TAuOutput*) { done = true; });
+    sink.SetOnProgress([&](TAuOutput* s) {
+        if (s->Progress() >= 2) s->Stop(true);
+    });
+    sink.SetInput(&source);
+    sink.Run();
+    ASSERT_TRUE(MainThread::RunUntil([&] { return done; }, std::chrono::seconds(60)));
+    const auto file = ReadFileBytes(Temp("stopped.wav"));
+    ASSERT_GT(file.size(), 44u);
+    EXPECT_LT(file.size(), pcm.size() + 44);
+    EXPECT_EQ(Read32(file, 40), file.size() - 44);
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+    EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), pcm.begin()));
+}
+
+TEST_F(WaveOutTest, WaveToWaveThroughThePumpKeepsEverySample) {
+    const std::string source = Temp("source.wav");
+    Tool("sox -V1 -n -r 48000 -c 2 -b 24 " + Quote(source) + " synth 0.3 whitenoise vol 0.7");
+    Tool("sox -V1 " + Quote(source) + " -e floating-point -b 64 " + Quote(Temp("f64.wav")));
+    Tool("sox -V1 " + Quote(source) + " -e ms-adpcm " + Quote(Temp("ms.wav")));
+    for (const std::string name : {"source.wav", "f64.wav", "ms.wav"}) {
+        TWaveIn in;
+        in.SetFileName(Temp(name));
+        const auto expected = ReadAllPcm(in);
+        const int bits = in.GetBitsPerSample();
+        TWaveIn again;
+        again.SetFileName(Temp(name));
+        TWaveOut sink;
+        ASSERT_EQ(Write(sink, again, "copy.wav").error, "") << name;
+        const auto file = ReadFileBytes(Temp("copy.wav"));
+        ASSERT_EQ(file.size(), 44 + expected.size()) << name;
+        EXPECT_EQ(Read16(file, 34), bits) << name;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + 44)) << name;
+        const std::string format = bits == 16 ? "s16le" : bits == 24 ? "s24le" : "s32le";
+        EXPECT_EQ(FfmpegRaw(Temp("copy.wav"), format, "pcm_" + format, Temp("back.raw")), expected)
+            << name;
+    }
+}
