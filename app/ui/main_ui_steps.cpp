@@ -32,6 +32,9 @@ namespace qm {
 namespace {
 
 constexpr int FolderHintMilliseconds = 3000;
+// The desktop's grey text; a little lighter while the pointer is over the link.
+const QColor HelpLinkColor(109, 109, 109);
+const QColor HelpLinkHoverColor(128, 128, 128);
 constexpr int SelectedFolderLimit = 35;
 
 void SetTextColor(QWidget* widget, const QColor& color) {
@@ -72,6 +75,7 @@ void TQulMerMainUI::showEvent(QShowEvent* event) {
 void TQulMerMainUI::FormActivate() {
     imgStepStatus[0]->ShowHighlighted();
     lblSoundPanel_StepTxt->setEnabled(true);
+    SetTextColor(lblSoundPanel_StepTxt, HelpLinkColor);
     btnPrevious->setEnabled(true);
     const int previous = ActivePage();
     pgctrlSteps->setCurrentIndex(0);
@@ -357,7 +361,7 @@ bool TQulMerMainUI::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == lblSoundPanel_StepTxt) {
         switch (event->type()) {
         case QEvent::Enter:
-            SetTextColor(lblSoundPanel_StepTxt, QColor(128, 128, 128));
+            SetTextColor(lblSoundPanel_StepTxt, HelpLinkHoverColor);
             break;
         case QEvent::Leave:
             lblSoundPanel_StepTxt->setPalette(QPalette());

@@ -6,11 +6,13 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
+#include <QToolTip>
 
 #include "app/ui/program_information.h"
 #include "app/ui/vexo_controls.h"
@@ -266,6 +268,15 @@ TEST_F(WizardTest, StepFourReviewsTheChoices) {
     EXPECT_EQ(Text("lblSelectedFolder").size(), 35);
     EXPECT_TRUE(Text("lblSelectedFolder").endsWith("..."));
     EXPECT_EQ(Text("lblDeleteOriginal"), "Yes");
+    // The whole folder is the shortened label's hint.
+    const auto hintOf = [&] {
+        QToolTip::hideText();
+        auto* label = Find<QLabel>("lblSelectedFolder");
+        QHelpEvent hint(QEvent::ToolTip, QPoint(2, 2), label->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(label, &hint);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(hintOf().toStdString(), out);
 
     Click("btnPrevious");
     EXPECT_EQ(Wizard->ActivePage(), 2);
@@ -273,6 +284,7 @@ TEST_F(WizardTest, StepFourReviewsTheChoices) {
     Check("chkbxSourceLocation");
     EXPECT_TRUE(PressNext().empty());
     EXPECT_EQ(Text("lblSelectedFolder"), Q(texts::OriginalFolder));
+    EXPECT_EQ(hintOf(), "");
 }
 
 TEST_F(WizardTest, StepFourGivesEveryRowTheSameChoices) {
