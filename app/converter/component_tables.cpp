@@ -1,5 +1,8 @@
 #include "app/converter/component_tables.h"
 
+#include "wav/wave_in.h"
+#include "wav/wave_out.h"
+
 #include <array>
 
 namespace {
@@ -14,9 +17,13 @@ template <class T> std::unique_ptr<TAuFileOut> MakeSink() {
 void NoLevel(TAuFileOut&, const TLevelSettings&) {}
 void NoTags(TAuFileOut&, const TCommonTags*) {}
 
-const std::array<TSourceRow, 0> kSources{{}};
+const std::array kSources{
+    TSourceRow{"WAV", MakeSource<TWaveIn>},
+};
 
-const std::array<TSinkRow, 0> kSinks{{}};
+const std::array kSinks{
+    TSinkRow{"WAV", MakeSink<TWaveOut>, NoLevel, NoTags},
+};
 
 } // namespace
 

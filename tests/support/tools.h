@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -64,6 +65,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The folder of our executables: QM_BIN_DIR (set by ctest), else the test's own folder.
+inline std::string BinDir() {
+    if (const char* dir = std::getenv("QM_BIN_DIR")) return dir;
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
 
 // Quotes a path for the shell.
 inline std::string Quote(const std::string& text) {

@@ -1,0 +1,149 @@
+// quillmere-cli from the outside: outputs, collisions, skips, failures, deletion, Ctrl-C.
+#include "../../support/tools.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Cli() {
+    return BinDir() + "/quillmere-cli";
+}
+
+CommandResult Convert(const std::string& args) {
+    return RunCommand(Cli() + " " + args + " 2>&1");
+}
+
+void MakeWav(const std::string& path, double seconds = 0.5, const std::string& format = "-b 16") {
+    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 " + format + " " + Quote(path) + " synth " +
+                         std::to_string(seconds) + " sine 440 sine 660 vol 0.5")
+                  .status,
+              0);
+}
+
+// The decoded samples of any file sox reads, as raw bytes.
+std::string RawSamples(const std::string& path) {
+    return RunCommand("sox " + Quote(path) + " -t raw - 2>/dev/null").output;
+}
+
+} // namespace
+
+TEST(CliEndToEnd, WavToWavIntoAnotherFolderKeepsEverySample) {
+    TempDir dir;
+    MakeWav(dir / "a.wav", 0.5, "-b 24");
+    const auto r =
+        Convert("--to wav --out " + Quote(dir / "out/deeper") + " " + Quote(dir / "a.wav"));
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string out = dir / "out/deeper/a.wav";
+    ASSERT_TRUE(fs::exists(out)) << r.output;
+    EXPECT_NE(r.output.find("OK " + (dir / "a.wav") + " -> " + out), std::string::npos) << r.output;
+    EXPECT_EQ(RawSamples(out), RawSamples(dir / "a.wav"));
+    EXPECT_NE(r.output.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
+}
+
+TEST(CliEndToEnd, CollisionsGetNumberedNamesAndNothingIsOverwritten) {
+    TempDir dir;
+    MakeWav(dir / "a.wav");
+    fs::create_directories(dir / "out");
+    WriteFileBytes(dir / "out/a.wav", {'k', 'e', 'e', 'p'});
+    for (int i = 1; i <= 3; ++i) {
+        const auto r = Convert("--to wav --out " + Quote(dir / "out") + " " + Quote(dir / "a.wav"));
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_TRUE(fs::exists(dir / ("out/Quillmere_" + std::to_string(i) + "_a.wav")));
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "out/a.wav"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+}
+
+TEST(CliEndToEnd, SkipsAFileWrittenOverItselfAndUnsupportedFiles) {
+    TempDir dir;
+    MakeWav(dir / "a.wav");
+    const auto before = ReadFileBytes(dir / "a.wav");
+    WriteFileBytes(dir / "notes.txt", {'h', 'i'});
+    const auto r = Convert("--to wav " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("SKIPPED " + (dir / "a.wav")), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("SKIPPED " + (dir / "notes.txt") + " (not a supported audio file)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(ReadFileBytes(dir / "a.wav"), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+}
+
+TEST(CliEndToEnd, RandomBytesAndTruncatedFilesFailWithoutLeavingOutput) {
+    TempDir dir;
+    std::vector<uint8_t> noise(50000);
+    uint32_t x = 12345;
+    for (auto& b : noise)
+        b = uint8_t((x = x * 1103515245 + 12345) >> 24);
+    WriteFileBytes(dir / "noise.wav", noise);
+    MakeWav(dir / "whole.wav", 2.0);
+    auto whole = ReadFileBytes(dir / "whole.wav");
+    whole.resize(whole.size() / 2);
+    WriteFileBytes(dir / "cut.wav", whole);
+
+    const auto r = Convert("--to wav --out " + Quote(dir / "out") + " " + Quote(dir / "noise.wav") +
+                           " " + Quote(dir / "cut.wav") + " " + Quote(dir / "missing.wav"));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("FAILED " + (dir / "noise.wav") + ": "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("FAILED " + (dir / "cut.wav") + ": "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("damaged"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("FAILED " + (dir / "missing.wav") + ": "), std::string::npos)
+        << r.output;
+    EXPECT_TRUE(fs::is_empty(dir / "out")) << r.output;
+    EXPECT_EQ(ReadFileBytes(dir / "noise.wav"), noise);
+    EXPECT_EQ(ReadFileBytes(dir / "cut.wav"), whole);
+}
+
+TEST(CliEndToEnd, DeleteSourceRemovesOnlyConvertedSources) {
+    TempDir dir;
+    MakeWav(dir / "good.wav");
+    WriteFileBytes(dir / "bad.wav", std::vector<uint8_t>(1000, 7));
+    const auto r = Convert("--to wav --delete-source --out " + Quote(dir / "out") + " " +
+                           Quote(dir / "good.wav") + " " + Quote(dir / "bad.wav"));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "good.wav"));
+    EXPECT_TRUE(fs::exists(dir / "out/good.wav"));
+    EXPECT_TRUE(fs::exists(dir / "bad.wav"));
+    // A skipped file is never deleted: it is its own output.
+    MakeWav(dir / "self.wav");
+    const auto s = Convert("--to wav --delete-source " + Quote(dir / "self.wav"));
+    EXPECT_EQ(s.status, 0) << s.output;
+    EXPECT_TRUE(fs::exists(dir / "self.wav"));
+}
+
+TEST(CliEndToEnd, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(Convert("--to nothing a.wav").status, 2);
+    EXPECT_EQ(Convert("").status, 2);
+    const auto help = Convert("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("--delete-source"), std::string::npos);
+}
+
+TEST(CliEndToEnd, InterruptStopsRemovesThePartialOutputAndExits130) {
+    TempDir dir;
+    // Long enough that the conversion is still running when the signal arrives.
+    MakeWav(dir / "long.wav", 600.0);
+    const std::string out = dir / "out";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(Cli().c_str(), "quillmere-cli", "--to", "wav", "--out", out.c_str(),
+                (dir / "long.wav").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Wait for the output to appear, then interrupt.
+    for (int i = 0; i < 500 && !fs::exists(out + "/long.wav"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::kill(child, SIGINT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(fs::exists(out + "/long.wav"));
+    EXPECT_TRUE(fs::exists(dir / "long.wav"));
+}
