@@ -134,6 +134,7 @@ void TVorbisIn::OpenDecoder() {
     bitrateLower_ = info->bitrate_lower;
     const ogg_int64_t frames = api.file.ov_pcm_total(&file, -1);
     size_ = frames > 0 ? int64_t(frames) * 2 * info->channels : 0;
+    streamBytes_ = size_;
     currentLink_ = -1;
     decoderEnded_ = false;
     bufStart_ = 1;
@@ -175,7 +176,9 @@ void TVorbisIn::FillBuffer() {
             continue;
         }
         if (got <= 0) {
-            if (got < 0) damaged_ = true;
+            // A stream cut short ends without its end-of-stream page; the library's own total
+            // then counts only the pages that are left, so the flag is the one sign of it.
+            if (got < 0 || file.os.e_o_s == 0) damaged_ = true;
             decoderEnded_ = true;
             break;
         }
@@ -194,6 +197,7 @@ void TVorbisIn::FillBuffer() {
         bufEnd_ += uint32_t(got);
         if (size_ > 0 && position_ + bufEnd_ >= size_) {
             bufEnd_ = uint32_t(size_ - position_);
+            if (size_ == streamBytes_ && file.os.e_o_s == 0) damaged_ = true;
             break;
         }
     }

@@ -1,0 +1,268 @@
+// TVorbisIn against files made by oggenc: the samples oggdec gives (in WAV channel order), the
+// comment reading rules, exact seeking, damaged and foreign files, chained streams.
+#include "../../support/pcm_source.h"
+#include "../../support/run_sink.h"
+#include "codecs/vorbis/vorbis_channel_order.h"
+#include "codecs/vorbis/vorbis_in.h"
+#include "codecs/vorbis/vorbis_out.h"
+#include "pipeline/au_exception.h"
+#include "vorbis_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// A WAV of tones made by sox (one frequency per channel), encoded by oggenc.
+std::string MakeOgg(const TempDir& dir, const std::string& name, int channels, int rate,
+                    double seconds, const std::string& options = "") {
+    std::string synth;
+    for (int c = 0; c < channels; ++c)
+        synth += " sine " + std::to_string(300 + 150 * c);
+    const std::string wav = dir / (name + ".wav");
+    const std::string ogg = dir / (name + ".ogg");
+    EXPECT_EQ(RunCommand("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
+                         " -b 16 " + Quote(wav) + " synth " + std::to_string(seconds) + synth +
+                         " vol 0.4 2>/dev/null")
+                  .status,
+              0);
+    EXPECT_EQ(
+        RunCommand("oggenc -Q -q 3 " + options + " -o " + Quote(ogg) + " " + Quote(wav)).status, 0);
+    return ogg;
+}
+
+// oggdec's raw output moved from Vorbis into WAV channel order.
+std::vector<uint8_t> ReferenceInWavOrder(const std::string& ogg, int channels) {
+    auto samples = AsInt16(OggDecodeRaw(ogg));
+    std::vector<uint8_t> out(samples.size() * 2);
+    for (size_t f = 0; f + size_t(channels) <= samples.size(); f += size_t(channels))
+        for (int v = 0; v < channels; ++v) {
+            const size_t at = 2 * (f + size_t(VorbisChannels::WavChannelOf(v, channels)));
+            out[at] = uint8_t(samples[f + size_t(v)]);
+            out[at + 1] = uint8_t(uint16_t(samples[f + size_t(v)]) >> 8);
+        }
+    return out;
+}
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& pcm, size_t from, size_t count) {
+    from = std::min(from, pcm.size());
+    count = std::min(count, pcm.size() - from);
+    return {pcm.begin() + std::ptrdiff_t(from), pcm.begin() + std::ptrdiff_t(from + count)};
+}
+
+std::string ErrorOf(TVorbisIn& source) {
+    try {
+        ReadAll(source);
+    } catch (const EAuException& e) {
+        return e.what();
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(VorbisIn, FilesOfOggencDecodeLikeOggdec) {
+    TempDir dir;
+    for (int channels = 1; channels <= 6; ++channels) {
+        const int rate = channels % 2 ? 44100 : 22050;
+        SCOPED_TRACE(std::to_string(channels) + " channels");
+        const std::string ogg = MakeOgg(dir, "c" + std::to_string(channels), channels, rate, 1.3);
+        const auto reference = ReferenceInWavOrder(ogg, channels);
+        ASSERT_FALSE(reference.empty());
+        TVorbisIn source;
+        source.SetFileName(ogg);
+        EXPECT_EQ(source.GetChannels(), channels);
+        EXPECT_EQ(source.GetSampleRate(), rate);
+        EXPECT_EQ(source.GetBitsPerSample(), 16);
+        EXPECT_EQ(source.GetTotalSamples(), int64_t(reference.size()) / (2 * channels));
+        // Odd request sizes are rounded down to whole frames.
+        const auto decoded = ReadAll(source, 3001);
+        ASSERT_EQ(decoded.size(), reference.size());
+        EXPECT_TRUE(decoded == reference);
+        EXPECT_FALSE(source.Damaged());
+    }
+}
+
+TEST(VorbisIn, SurroundFilesOfOggencKeepTheirSpeakers) {
+    TempDir dir;
+    const size_t slot = 8820;
+    const int channels = 6;
+    WriteFileBytes(dir / "slots.raw", MakeChannelSlots(slot, channels));
+    // oggenc reads the WAV in WAV order and writes Vorbis order.
+    ASSERT_EQ(RunCommand("sox -t raw -r 44100 -e signed -b 16 -c 6 " + Quote(dir / "slots.raw") +
+                         " " + Quote(dir / "slots.wav") + " && oggenc -Q -q 5 -o " +
+                         Quote(dir / "slots.ogg") + " " + Quote(dir / "slots.wav"))
+                  .status,
+              0);
+    TVorbisIn source;
+    source.SetFileName(dir / "slots.ogg");
+    EXPECT_EQ(LoudestPerSlot(AsInt16(ReadAll(source)), channels, slot), Identity(channels));
+}
+
+TEST(VorbisIn, CommentsFollowTheLastMatchRule) {
+    TempDir dir;
+    const std::string ogg = MakeOgg(dir, "tagged", 2, 44100, 0.5,
+                                    "-c TITLE=A -c title=B -c ARTIST=Someone "
+                                    "-c Album=Caf\xC3\xA9 -c DATE=1987 -c TRACKNUMBER=04 "
+                                    "-c GENRE=Jazz -c REPLAYGAIN_TRACK_GAIN=-3.2 -c NOEQUALS");
+    TVorbisIn source;
+    source.SetFileName(ogg);
+    ASSERT_TRUE(source.FileValid());
+    EXPECT_EQ(source.VorbisTags().Title(), "B");
+    EXPECT_EQ(source.VorbisTags().Album(), "Caf\xC3\xA9");
+    EXPECT_TRUE(source.VorbisTags().GetField("replaygain_track_gain").IsNull());
+    EXPECT_EQ(source.CommonTags().Title(), "B");
+    EXPECT_EQ(source.CommonTags().Artist(), "Someone");
+    EXPECT_EQ(source.CommonTags().Album(), "Caf\xC3\xA9");
+    EXPECT_EQ(source.CommonTags().Year(), "1987");
+    EXPECT_EQ(source.CommonTags().Track(), "04");
+    EXPECT_EQ(source.CommonTags().Genre(), "Jazz");
+
+    const std::string bare = MakeOgg(dir, "bare", 1, 44100, 0.5);
+    source.SetFileName(bare);
+    ASSERT_TRUE(source.FileValid());
+    EXPECT_EQ(source.VorbisTags().Title(), "");
+    EXPECT_EQ(source.CommonTags().Title(), "");
+}
+
+TEST(VorbisIn, SeekingDeliversFromExactlyTheFrameAskedFor) {
+    TempDir dir;
+    const int channels = 3;
+    const std::string ogg = MakeOgg(dir, "seek", channels, 44100, 2.0);
+    const auto reference = ReferenceInWavOrder(ogg, channels);
+    const size_t frameBytes = 2 * channels;
+    const size_t total = reference.size() / frameBytes;
+    TVorbisIn source;
+    source.SetFileName(ogg);
+    source.Init();
+    for (int64_t frame :
+         std::vector<int64_t>{44100, 1, 0, 1023, 30000, int64_t(total) - 1, 777, int64_t(total)}) {
+        SCOPED_TRACE(frame);
+        ASSERT_TRUE(source.Seek(frame));
+        const auto got = ReadSome(source, 4000 * frameBytes);
+        EXPECT_TRUE(got == Slice(reference, size_t(frame) * frameBytes, 4000 * frameBytes));
+    }
+    source.Flush();
+
+    source.SetStartSample(10000);
+    source.SetEndSample(19999);
+    EXPECT_TRUE(ReadAll(source) == Slice(reference, 10000 * frameBytes, 10000 * frameBytes));
+    EXPECT_FALSE(source.Damaged());
+}
+
+TEST(VorbisIn, TruncatedFilesEndEarlyAndAreMarkedDamaged) {
+    TempDir dir;
+    const std::string ogg = MakeOgg(dir, "whole", 2, 44100, 3.0);
+    const auto reference = ReferenceInWavOrder(ogg, 2);
+    const auto bytes = ReadFileBytes(ogg);
+    // The library counts the length from the last page left, so only the missing end-of-stream
+    // page tells that the file was cut.
+    WriteFileBytes(dir / "cut.ogg",
+                   {bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * 8 / 10)});
+    TVorbisIn source;
+    source.SetFileName(dir / "cut.ogg");
+    const auto decoded = ReadAll(source);
+    EXPECT_GT(decoded.size(), reference.size() / 4);
+    EXPECT_LT(decoded.size(), reference.size());
+    EXPECT_TRUE(decoded == Slice(reference, 0, decoded.size()));
+    EXPECT_TRUE(source.Damaged());
+
+    // Cut inside the headers: the library's own error number.
+    WriteFileBytes(dir / "stub.ogg", {bytes.begin(), bytes.begin() + 100});
+    source.SetFileName(dir / "stub.ogg");
+    EXPECT_EQ(ErrorOf(source).rfind("Failed to open an ogg file: -", 0), 0u);
+    EXPECT_FALSE(source.Busy());
+}
+
+TEST(VorbisIn, CorruptFilesNeverCrashOrHang) {
+    TempDir dir;
+    const std::string ogg = MakeOgg(dir, "whole", 2, 44100, 3.0);
+    const auto reference = ReferenceInWavOrder(ogg, 2);
+    const auto bytes = ReadFileBytes(ogg);
+    {
+        // A page after the first audio page: the library reports the gap it leaves.
+        auto damaged = bytes;
+        const size_t at = damaged.size() * 7 / 10;
+        for (size_t i = at; i < at + 30; ++i)
+            damaged[i] ^= 0xA5;
+        WriteFileBytes(dir / "mid.ogg", damaged);
+        TVorbisIn source;
+        source.SetFileName(dir / "mid.ogg");
+        const auto decoded = ReadAll(source);
+        EXPECT_TRUE(source.Damaged());
+        EXPECT_GT(decoded.size(), reference.size() / 2);
+        EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + 40000, reference.begin()));
+    }
+    {
+        std::vector<uint8_t> noise(40000);
+        std::mt19937 random(5);
+        for (auto& b : noise)
+            b = uint8_t(random());
+        WriteFileBytes(dir / "noise.ogg", noise);
+        TVorbisIn source;
+        source.SetFileName(dir / "noise.ogg");
+        EXPECT_EQ(ErrorOf(source), "Failed to open an ogg file: -132");
+        EXPECT_THROW(source.GetChannels(), EAuException);
+    }
+    std::mt19937 random(17);
+    for (int round = 0; round < 60; ++round) {
+        auto damaged = bytes;
+        const size_t at = random() % damaged.size();
+        for (size_t i = at; i < std::min(damaged.size(), at + 1 + random() % 64); ++i)
+            damaged[i] = uint8_t(random());
+        WriteFileBytes(dir / "random.ogg", damaged);
+        TVorbisIn source;
+        source.SetFileName(dir / "random.ogg");
+        const std::string error = ErrorOf(source);
+        EXPECT_TRUE(error.empty() || error.rfind("Failed to open an ogg file: ", 0) == 0) << error;
+    }
+}
+
+TEST(VorbisIn, AChainedLinkOfAnotherFormatEndsTheStream) {
+    TempDir dir;
+    const std::string first = MakeOgg(dir, "stereo", 2, 44100, 2.0, "-s 1");
+    const std::string second = MakeOgg(dir, "mono", 1, 44100, 2.0, "-s 2");
+    auto chained = ReadFileBytes(first);
+    const auto tail = ReadFileBytes(second);
+    chained.insert(chained.end(), tail.begin(), tail.end());
+    WriteFileBytes(dir / "chained.ogg", chained);
+    TVorbisIn source;
+    source.SetFileName(dir / "chained.ogg");
+    EXPECT_EQ(source.GetChannels(), 2);
+    const auto decoded = ReadAll(source);
+    EXPECT_TRUE(decoded == ReferenceInWavOrder(first, 2));
+    EXPECT_TRUE(source.Damaged());
+}
+
+TEST(VorbisIn, MissingFilesAreReported) {
+    TVorbisIn source;
+    EXPECT_THROW(source.Init(), EAuException);
+    source.SetFileName("/nonexistent/quillmere/none.ogg");
+    EXPECT_EQ(ErrorOf(source), "Failed to open stream");
+    EXPECT_FALSE(source.Busy());
+}
+
+TEST(VorbisIn, OggToOggKeepsLengthAndTags) {
+    TempDir dir;
+    const std::string ogg = MakeOgg(dir, "src", 2, 44100, 1.0,
+                                    "-c TITLE=Song -c ARTIST=Band -c ALBUM=Record -c GENRE=Rock "
+                                    "-c DATE=2004 -c TRACKNUMBER=9");
+    TVorbisIn source;
+    source.SetFileName(ogg);
+    ASSERT_TRUE(source.FileValid());
+    const int64_t frames = source.GetTotalSamples();
+    TVorbisOut sink;
+    sink.SetCommonTags(source.CommonTags());
+    sink.SetFileName(dir / "copy.ogg");
+    ASSERT_EQ(RunSink(sink, source).error, "");
+    TVorbisIn copy;
+    copy.SetFileName(dir / "copy.ogg");
+    EXPECT_EQ(copy.GetTotalSamples(), frames);
+    EXPECT_EQ(copy.CommonTags().Title(), "Song");
+    EXPECT_EQ(copy.CommonTags().Artist(), "Band");
+    EXPECT_EQ(copy.CommonTags().Album(), "Record");
+    EXPECT_EQ(copy.CommonTags().Genre(), "Rock");
+    EXPECT_EQ(copy.CommonTags().Year(), "2004");
+    EXPECT_EQ(copy.CommonTags().Track(), "9");
+}
