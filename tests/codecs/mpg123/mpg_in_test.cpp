@@ -93,7 +93,9 @@ TEST(MpgIn, FilesMadeByLameDecodeToMpg123sSamplesAndCount) {
          {Case{stereo44, "-b 128", "cbr.mp3"}, Case{stereo44, "-t -b 192", "cbr_without_tag.mp3"},
           Case{stereo48, "-V 2", "vbr48.mp3"}, Case{mono32, "-m m -b 64", "mono32.mp3"},
           Case{stereo22, "--abr 64", "abr22.mp3"},
-          Case{mono8, "-t -m m -b 16", "mono8_without_tag.mp3"}}) {
+          Case{mono8, "-t -m m -b 16", "mono8_without_tag.mp3"},
+          // A tag larger than many input chunks before the first frame.
+          Case{stereo22, "-b 64 --tt T --add-id3v2 --pad-id3v2-size 40000", "big_tag.mp3"}}) {
         SCOPED_TRACE(c.name);
         ExpectDecodesLikeMpg123(dir, Lame(dir, c.wav, c.options, c.name));
     }
