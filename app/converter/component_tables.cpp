@@ -1,28 +1,24 @@
 #include "app/converter/component_tables.h"
 
-#include "wav/wave_in.h"
-#include "wav/wave_out.h"
+#include "app/converter/codec_bindings.h"
 
 #include <array>
 
 namespace {
 
-template <class T> std::unique_ptr<TAuFileIn> MakeSource() {
-    return std::make_unique<T>();
-}
-template <class T> std::unique_ptr<TAuFileOut> MakeSink() {
-    return std::make_unique<T>();
-}
+using namespace Bindings;
 
 void NoLevel(TAuFileOut&, const TLevelSettings&) {}
 void NoTags(TAuFileOut&, const TCommonTags*) {}
 
 const std::array kSources{
-    TSourceRow{"WAV", MakeSource<TWaveIn>},
+    TSourceRow{"WAV", NewWaveIn},
+    TSourceRow{"WavPack", NewWVIn},
 };
 
 const std::array kSinks{
-    TSinkRow{"WAV", MakeSink<TWaveOut>, NoLevel, NoTags},
+    TSinkRow{"WAV", NewWaveOut, NoLevel, NoTags},
+    TSinkRow{"WavePack", NewWVOut, WavPackLevel, WavPackTags},
 };
 
 } // namespace
