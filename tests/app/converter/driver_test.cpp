@@ -1,0 +1,188 @@
+// The driver through real components: the event sequence of a run, skips, failures, a second
+// run with another target, tags carried across.
+#include "../../support/tools.h"
+#include "app/converter/quillmere_audio_converter.h"
+#include "app/util/path_utils.h"
+#include "pipeline/main_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Event {
+    std::string kind;
+    int total = 0, done = 0, remaining = 0;
+    std::string name;
+};
+
+class RunRecorder {
+public:
+    explicit RunRecorder(TQuillmereAudioConverter& driver) : driver_(driver) {
+        driver.SetOnFileStart([this](const TAudioFileDescriptor& d, int t, int dn, int r) {
+            events.push_back({"start", t, dn, r, d.SourceName});
+        });
+        driver.SetOnFileProgress([this](int p) { progress.push_back(p); });
+        driver.SetOnError([this](const std::exception& e) { errors.push_back(e.what()); });
+        driver.SetOnFileDone([this] {
+            results.push_back(driver_.LastResult());
+            events.push_back({"done", 0, 0, 0, driver_.LastResult().descriptor.SourceName});
+            driver_.ProcessNext();
+        });
+        driver.SetOnAllDone([this] {
+            events.push_back({"all", 0, 0, 0, {}});
+            allDone = true;
+        });
+    }
+    bool Go() {
+        allDone = false;
+        driver_.ProcessNext();
+        return MainThread::RunUntil([this] { return allDone; }, 60s);
+    }
+    std::vector<Event> events;
+    std::vector<int> progress;
+    std::vector<std::string> errors;
+    std::vector<TFileResult> results;
+    bool allDone = false;
+
+private:
+    TQuillmereAudioConverter& driver_;
+};
+
+TAudioFileDescriptor Describe(const std::string& path, const std::string& target,
+                              const std::string& extension, const std::string& outFolder = {}) {
+    TAudioFileDescriptor d = DescribeSourceFile(path);
+    d.TargetFormat = target;
+    d.OutputName = qm::ChangeExtension(d.SourceName, extension);
+    d.SameFolder = outFolder.empty();
+    d.DestinationFolder = outFolder;
+    d.Level = 5;
+    return d;
+}
+
+void Sine(const std::string& path, const std::string& extra = {}) {
+    ASSERT_EQ(
+        RunCommand("sox -n -r 22050 -c 1 -b 16 " + Quote(path) + " synth 0.3 sine 300 " + extra)
+            .status,
+        0);
+}
+
+} // namespace
+
+TEST(Driver, AThreeFileRunRaisesStartWithTotalDoneRemaining) {
+    TempDir dir;
+    for (const char* n : {"a.wav", "b.wav", "c.wav"})
+        Sine(dir / n);
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+    for (const char* n : {"a.wav", "b.wav", "c.wav"})
+        driver.AddFile(Describe(dir / n, "WAV", ".wav", dir / "out"));
+    fs::create_directories(dir / "out");
+    ASSERT_TRUE(run.Go());
+    std::vector<std::tuple<std::string, int, int, int>> starts;
+    for (const auto& e : run.events)
+        if (e.kind == "start") starts.emplace_back(e.name, e.total, e.done, e.remaining);
+    ASSERT_EQ(starts.size(), 4u);
+    EXPECT_EQ(starts[0], std::make_tuple(std::string("a.wav"), 3, 0, 3));
+    EXPECT_EQ(starts[1], std::make_tuple(std::string("b.wav"), 3, 1, 2));
+    EXPECT_EQ(starts[2], std::make_tuple(std::string("c.wav"), 3, 2, 1));
+    EXPECT_EQ(std::get<1>(starts[3]), 3);
+    EXPECT_EQ(std::get<2>(starts[3]), 3);
+    EXPECT_EQ(std::get<3>(starts[3]), 0);
+    EXPECT_EQ(run.events.back().kind, "all");
+    ASSERT_EQ(run.results.size(), 3u);
+    for (const auto& r : run.results) {
+        EXPECT_EQ(r.outcome, TFileOutcome::Converted) << r.message;
+        EXPECT_TRUE(fs::exists(r.outputPath));
+    }
+    EXPECT_TRUE(run.errors.empty());
+}
+
+TEST(Driver, SkipIsReportedAfterStartReturnsWithProgressZeroThenHundred) {
+    TempDir dir;
+    Sine(dir / "a.wav");
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav"));
+    driver.ProcessNext();
+    // Posted, not called: nothing is done before the main thread runs its queue.
+    EXPECT_TRUE(run.results.empty());
+    ASSERT_TRUE(MainThread::RunUntil([&] { return run.allDone; }, 10s));
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].outcome, TFileOutcome::Skipped);
+    EXPECT_EQ(run.progress, (std::vector<int>{0, 100}));
+}
+
+TEST(Driver, FailuresEndTheirFileAndTheRunGoesOn) {
+    TempDir dir;
+    WriteFileBytes(dir / "noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    Sine(dir / "good.wav");
+    WriteFileBytes(dir / "song.ape", {1, 2, 3});
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+    fs::create_directories(dir / "out");
+    driver.AddFile(Describe(dir / "noise.wav", "WAV", ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "song.ape", "WAV", ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "good.wav", "Nonsense", ".xyz", dir / "out"));
+    driver.AddFile(Describe(dir / "good.wav", "WAV", ".wav", dir / "out"));
+    ASSERT_TRUE(run.Go());
+    ASSERT_EQ(run.results.size(), 4u);
+    EXPECT_EQ(run.results[0].outcome, TFileOutcome::Failed);
+    EXPECT_EQ(run.results[1].outcome, TFileOutcome::Failed);
+    EXPECT_EQ(run.results[2].outcome, TFileOutcome::Failed);
+    EXPECT_EQ(run.results[3].outcome, TFileOutcome::Converted);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(run.results[i].message.empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
+}
+
+TEST(Driver, ASecondRunUsesItsOwnTargetAndCollisionsRenameTheCurrentDescriptor) {
+    TempDir dir;
+    Sine(dir / "a.wav");
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", dir / "out"));
+    fs::create_directories(dir / "out");
+    ASSERT_TRUE(run.Go());
+    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", dir / "out"));
+    ASSERT_TRUE(run.Go());
+    EXPECT_EQ(driver.CurrentDescriptor().OutputName, "Quillmere_1_a.wav");
+    driver.AddFile(Describe(dir / "a.wav", "WavePack", ".wv", dir / "out"));
+    ASSERT_TRUE(run.Go());
+    ASSERT_EQ(run.results.size(), 3u);
+    EXPECT_EQ(run.results[2].outcome, TFileOutcome::Converted) << run.results[2].message;
+    EXPECT_EQ(run.results[2].outputPath, dir / "out/a.wv");
+    const auto decoded =
+        RunCommand("wvunpack -q -y " + Quote(dir / "out/a.wv") + " -o - | sox - -t raw - | md5sum");
+    const auto original = RunCommand("sox " + Quote(dir / "a.wav") + " -t raw - | md5sum");
+    EXPECT_EQ(decoded.output, original.output);
+}
+
+TEST(Driver, TagsSurviveAConversionUnlessTurnedOff) {
+    TempDir dir;
+    Sine(dir / "a.wav");
+    ASSERT_EQ(RunCommand("wavpack -q -y -w 'Title=Night Train' -w 'Artist=Ünal' -w 'Track=7' " +
+                         Quote(dir / "a.wav") + " -o " + Quote(dir / "src.wv"))
+                  .status,
+              0);
+    fs::create_directories(dir / "out");
+    for (bool copy : {true, false}) {
+        TQuillmereAudioConverter driver;
+        driver.SetCopyTags(copy);
+        RunRecorder run(driver);
+        driver.AddFile(Describe(dir / "src.wv", "WavePack", ".wv", dir / "out"));
+        ASSERT_TRUE(run.Go());
+        ASSERT_EQ(run.results.at(0).outcome, TFileOutcome::Converted) << run.results[0].message;
+        const auto items = RunCommand("wvunpack -ss " + Quote(run.results[0].outputPath)).output;
+        if (copy) {
+            EXPECT_NE(items.find("Night Train"), std::string::npos) << items;
+            EXPECT_NE(items.find("Ünal"), std::string::npos) << items;
+        } else {
+            EXPECT_EQ(items.find("Night Train"), std::string::npos) << items;
+        }
+    }
+}
