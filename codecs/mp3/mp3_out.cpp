@@ -64,7 +64,7 @@ void TMP3Out::PrepareOutput() {
     if (const BE_ERR error = api.beInitStream(&config, &chunkSamples, &outputSize, &handle);
         error != BE_ERR_SUCCESSFUL)
         ThrowLameError(error);
-    stream_handle_ = handle;
+    encoderStream_ = handle;
 
     encoderChannels_ = static_cast<size_t>(EncoderChannels(settings_, channels));
     mixer_ = std::make_unique<ChannelMixer>(channels, static_cast<int>(encoderChannels_));
@@ -97,7 +97,7 @@ bool TMP3Out::OutputBlock(bool abort) {
 
     uint32_t bytes = 0;
     const BE_ERR error = LameEnc().api.beEncodeChunk(
-        *stream_handle_, static_cast<uint32_t>(pcm.size()), pcm.data(), output_.data(), &bytes);
+        *encoderStream_, static_cast<uint32_t>(pcm.size()), pcm.data(), output_.data(), &bytes);
     if (error != BE_ERR_SUCCESSFUL) ThrowLameError(error);
     WriteOutput(bytes);
     return !endReached;
@@ -122,10 +122,10 @@ void TMP3Out::FinishOutput() {
         }
     } cleanup{*this};
 
-    if (!stream_handle_) return;
+    if (!encoderStream_) return;
     const LameEncApi& api = LameEnc().api;
     uint32_t bytes = 0;
-    if (const BE_ERR error = api.beDeinitStream(*stream_handle_, output_.data(), &bytes);
+    if (const BE_ERR error = api.beDeinitStream(*encoderStream_, output_.data(), &bytes);
         error != BE_ERR_SUCCESSFUL)
         ThrowLameError(error);
     WriteOutput(bytes);
@@ -133,8 +133,8 @@ void TMP3Out::FinishOutput() {
     if (!stream_->WriteAll(block)) throw EAuException("Error writing down mp3 file");
     CloseOutputStream();
 
-    const HBE_STREAM handle = *stream_handle_;
-    stream_handle_.reset();
+    const HBE_STREAM handle = *encoderStream_;
+    encoderStream_.reset();
     api.beCloseStream(handle);
     if (WritesVbrHeader(settings_) && !StreamAssigned() && !fileName_.empty()) {
         if (const BE_ERR error = api.beWriteVBRHeader(fileName_.c_str());
@@ -144,9 +144,9 @@ void TMP3Out::FinishOutput() {
 }
 
 void TMP3Out::ReleaseEncoder() {
-    if (stream_handle_) {
-        LameEnc().api.beCloseStream(*stream_handle_);
-        stream_handle_.reset();
+    if (encoderStream_) {
+        LameEnc().api.beCloseStream(*encoderStream_);
+        encoderStream_.reset();
     }
     mixer_.reset();
     inputChunk_ = {};

@@ -1,6 +1,7 @@
-// TMP3Out: encodes its input to an MP3 file through lame_enc and appends an ID3v1 block.
-// Every PCM width is scaled to the encoder's 16 bits, wider channel layouts are folded to
-// stereo, and rates MP3 cannot carry are resampled by the encoder.
+// TMP3Out: encodes its input to an MP3 file through lame_enc and appends an ID3v1 block from
+// Id3v1Tags (Id3v2Tags are carried, not written). Every PCM width is scaled to the encoder's
+// 16 bits, wider channel layouts are folded to stereo, and rates MP3 cannot carry are
+// resampled by the encoder.
 #pragma once
 
 #include "codecs/mp3/mp3_channel_mix.h"
@@ -57,7 +58,7 @@ private:
 
     TMP3Settings settings_;
     // Set while an encoder stream is open, between PrepareOutput and FinishOutput.
-    std::optional<HBE_STREAM> stream_handle_;
+    std::optional<HBE_STREAM> encoderStream_;
     int inputBits_ = 16;
     size_t inputFrameBytes_ = 0;
     size_t encoderChannels_ = 2;

@@ -129,7 +129,8 @@ QM_LAME_ENC_API BE_ERR beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32
 // Flushes without padding, so that the next track continues gaplessly on the same stream.
 QM_LAME_ENC_API BE_ERR beFlushNoGap(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes);
 // Ends the stream. A stream set up to write a VBR header stays with the calling thread until its
-// beWriteVBRHeader, so that concurrent encoders on other threads cannot take its place.
+// beWriteVBRHeader (or the thread's next such close), so that concurrent encoders on other
+// threads cannot take its place.
 QM_LAME_ENC_API BE_ERR beCloseStream(HBE_STREAM stream);
 // Writes the Xing/LAME tag of the stream this thread closed last into the first frame of the
 // finished file (after an ID3v2 tag, if any) and releases that stream.
