@@ -155,6 +155,11 @@ TEST(MpgIn, SeekingLandsOnTheSampleAsked) {
     ASSERT_EQ(bytes, 4000u);
     EXPECT_EQ(std::memcmp(buffer, reference.samples.data() + 22050 * 2, bytes), 0);
     EXPECT_EQ(source.Position(), 22050 * 4 + 4000);
+    ASSERT_TRUE(source.Seek(0));
+    bytes = 4000;
+    source.GetData(buffer, bytes);
+    ASSERT_EQ(bytes, 4000u);
+    EXPECT_EQ(std::memcmp(buffer, reference.samples.data(), bytes), 0);
     source.Flush();
 }
 
@@ -212,6 +217,7 @@ TEST(MpgIn, Id3v24TagsFromFfmpegAndFilesWithoutTags) {
     EXPECT_EQ(source.CommonTags().Year(), "2011");
     EXPECT_EQ(source.CommonTags().Track(), "5");
     EXPECT_EQ(source.CommonTags().Genre(), "Rock");
+    ExpectDecodesLikeMpg123(dir, mp3);
 
     const std::string bare = Lame(dir, MakeWave(dir, 44100, 1, 0.5), "-b 64", "bare.mp3");
     TMpgIn plain;
@@ -261,6 +267,33 @@ TEST(MpgIn, HandBuiltTagsTheLibraryHandsOver) {
     EXPECT_EQ(source.Id3v1Tags().Title(), "v1 title");
     EXPECT_EQ(source.Id3v1Tags().Year(), 0);
     EXPECT_EQ(ReadAll(source).samples.size(), DecodeWithMpg123(path, dir).samples.size());
+
+    // ID3v2.2 with three-letter frames, and ID3v2.4 with UTF-8 text and a footer.
+    const std::vector<uint8_t> v22Frames = {'T', 'T', '2', 0,   0,   10,  0,   'O',
+                                            'l', 'd', ' ', 't', 'i', 't', 'l', 'e',
+                                            'T', 'R', 'K', 0,   0,   2,   0,   '2'};
+    std::vector<uint8_t> v22 = {'I', 'D', '3', 2, 0, 0, 0, 0, 0, uint8_t(v22Frames.size())};
+    v22.insert(v22.end(), v22Frames.begin(), v22Frames.end());
+    const std::vector<uint8_t> v24Frames = {'T', 'I', 'T', '2', 0,    0,    0,  5,
+                                            0,   0,   3,   'N', 0xC3, 0xA9, 'w'};
+    std::vector<uint8_t> v24 = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, uint8_t(v24Frames.size())};
+    v24.insert(v24.end(), v24Frames.begin(), v24Frames.end());
+    const std::vector<uint8_t> footer = {'3',  'D', 'I', 4, 0,
+                                         0x10, 0,   0,   0, uint8_t(v24Frames.size())};
+    v24.insert(v24.end(), footer.begin(), footer.end());
+    for (const auto& [tag, title, track] :
+         {std::tuple{v22, "Old title", "2"}, std::tuple{v24, "N\xC3\xA9w", ""}}) {
+        std::vector<uint8_t> tagged = tag;
+        tagged.insert(tagged.end(), audio.begin(), audio.end());
+        const std::string taggedPath = dir / "tagged.mp3";
+        WriteFileBytes(taggedPath, tagged);
+        TMpgIn reader;
+        reader.SetFileName(taggedPath);
+        ASSERT_TRUE(reader.FileValid());
+        EXPECT_EQ(reader.CommonTags().Title(), title);
+        EXPECT_EQ(reader.CommonTags().Track(), track);
+        EXPECT_EQ(ReadAll(reader).samples.size(), DecodeWithMpg123(taggedPath, dir).samples.size());
+    }
 }
 
 TEST(MpgIn, DamagedFilesEndCleanly) {
