@@ -20,6 +20,17 @@ constexpr std::array<int, 89> kSteps{
 
 constexpr std::array<int, 16> kIndexAdjust{-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
+// One code applied to a channel; inlined into the per-sample loops.
+inline void Step(int code, int& predictor, int& index) {
+    const int step = kSteps[index];
+    int diff = step >> 3;
+    if (code & 4) diff += step;
+    if (code & 2) diff += step >> 1;
+    if (code & 1) diff += step >> 2;
+    predictor = std::clamp(code & 8 ? predictor - diff : predictor + diff, -32767, 32767);
+    index = std::clamp(index + kIndexAdjust[code], 0, 88);
+}
+
 int EncodeSample(int sample, int& predictor, int& index) {
     int diff = sample - predictor;
     const int step = kSteps[index];
@@ -37,7 +48,7 @@ int EncodeSample(int sample, int& predictor, int& index) {
         diff -= step / 2;
     }
     if (diff >= step / 4) code |= 1;
-    ApplyCode(code, predictor, index);
+    Step(code, predictor, index);
     return code;
 }
 
@@ -48,13 +59,7 @@ void PutNibble(std::span<uint8_t> block, size_t byte, bool high, int code) {
 } // namespace
 
 void ApplyCode(int code, int& predictor, int& index) {
-    const int step = kSteps[index];
-    int diff = step / 8;
-    if (code & 4) diff += step;
-    if (code & 2) diff += step / 2;
-    if (code & 1) diff += step / 4;
-    predictor = std::clamp(code & 8 ? predictor - diff : predictor + diff, -32767, 32767);
-    index = std::clamp(index + kIndexAdjust[code], 0, 88);
+    Step(code, predictor, index);
 }
 
 std::optional<size_t> DecodeBlock(std::span<const uint8_t> block, int channels,
@@ -74,7 +79,7 @@ std::optional<size_t> DecodeBlock(std::span<const uint8_t> block, int channels,
     if (channels == 1) {
         for (size_t k = 0; k + 1 < frames; ++k) {
             const uint8_t byte = block[4 + k / 2];
-            ApplyCode(k % 2 ? byte >> 4 : byte & 0x0F, predictor[0], index[0]);
+            Step(k % 2 ? byte >> 4 : byte & 0x0F, predictor[0], index[0]);
             WaveBytes::Write16(out, 2 * (k + 1), uint16_t(predictor[0]));
         }
         return bytes;
@@ -84,7 +89,7 @@ std::optional<size_t> DecodeBlock(std::span<const uint8_t> block, int channels,
         const size_t byte = 8 + (k & ~size_t(7)) + (k / 2) % 4;
         for (int c = 0; c < 2; ++c) {
             const uint8_t value = block[byte + 4 * c];
-            ApplyCode(k % 2 ? value >> 4 : value & 0x0F, predictor[c], index[c]);
+            Step(k % 2 ? value >> 4 : value & 0x0F, predictor[c], index[c]);
             WaveBytes::Write16(out, 4 * (k + 1) + 2 * c, uint16_t(predictor[c]));
         }
     }
