@@ -190,16 +190,17 @@ void TFLACIn::TakeComments(const FLAC__StreamMetadata_VorbisComment& block) {
 
 void TFLACIn::OpenSource() {
     std::lock_guard guard(openLock_);
-    if (openCount_ == 0) {
-        try {
-            OpenDecoder();
-        } catch (...) {
-            CloseSource();
-            fileValid_ = false;
-            throw;
-        }
-        if (!fileValid_) return;
+    if (openCount_ > 0) return;
+    try {
+        OpenDecoder();
+    } catch (...) {
+        CloseSource();
+        fileValid_ = false;
+        throw;
     }
+    if (!fileValid_) return;
+    // Filled once per opening: refilling on every format query would rewrite the tags under a
+    // reader on another thread while the worker decodes.
     commonTags_.Clear();
     tags::VorbisToCommon(vorbisTags_, commonTags_);
 }
@@ -252,7 +253,10 @@ void TFLACIn::OpenDecoder() {
 void TFLACIn::CloseSource() {
     std::lock_guard guard(openLock_);
     if (decoder_ != nullptr) {
-        flac_->FLAC__stream_decoder_finish(decoder_);
+        // Finishing compares the MD5 signature of a stream decoded to its end; a mismatch
+        // means the audio delivered is not what was encoded.
+        const bool whole = checkMd5_ && endOfStream_ && !atEnd_;
+        if (!flac_->FLAC__stream_decoder_finish(decoder_) && whole) damaged_ = true;
         flac_->FLAC__stream_decoder_delete(decoder_);
         decoder_ = nullptr;
     }

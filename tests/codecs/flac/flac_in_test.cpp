@@ -289,6 +289,27 @@ TEST(FLACIn, CorruptFilesNeverCrashOrHang) {
     }
 }
 
+TEST(FLACIn, AWrongSignatureMarksTheStreamDamagedWhenChecked) {
+    TempDir dir;
+    const FlacFile file = MakeFlac(dir, "sig", 8000, 2, 16);
+    auto bytes = ReadFileBytes(file.path);
+    // The MD5 signature ends STREAMINFO: fLaC, block header, 18 bytes of fields, 16 of MD5.
+    bytes[8 + 18] ^= 0xFF;
+    WriteFileBytes(dir / "badsig.flac", bytes);
+    for (bool check : {false, true}) {
+        TFLACIn source;
+        source.SetFileName(dir / "badsig.flac");
+        source.SetCheckMD5Signature(check);
+        EXPECT_TRUE(ReadAll(source) == file.pcm);
+        EXPECT_EQ(source.Damaged(), check);
+    }
+    TFLACIn good;
+    good.SetFileName(file.path);
+    good.SetCheckMD5Signature(true);
+    ReadAll(good);
+    EXPECT_FALSE(good.Damaged());
+}
+
 TEST(FLACIn, MissingFilesAndNamesAreReported) {
     TFLACIn source;
     EXPECT_THROW(source.Init(), EAuException);
