@@ -173,8 +173,9 @@ TEST(FLACOut, FailuresEndTheRunWithTheirText) {
     EXPECT_EQ(Encode(pcm, 1, 16, 44100, 5, ""), "File name is not assigned.");
     EXPECT_NE(Encode(pcm, 1, 16, 44100, 5, dir / "no/such/folder/x.flac"), "");
     // A full disk: the stream header cannot even be written.
-    if (std::filesystem::exists("/dev/full"))
+    if (std::filesystem::exists("/dev/full")) {
         EXPECT_EQ(Encode(pcm, 1, 16, 44100, 5, "/dev/full"), "Failed to initialize FLAC encoder.");
+    }
     // An input the format cannot hold.
     EXPECT_EQ(Encode(MakePcm(100, 1, 16, 1), 1, 16, 0, 5, dir / "rate0.flac"),
               "Failed to initialize FLAC encoder.");

@@ -232,9 +232,10 @@ TEST(VorbisOut, FailuresEndTheRunWithTheirText) {
     EXPECT_EQ(Encode(pcm, 1, 16, 44100, ""), "File name is not assigned.");
     EXPECT_NE(Encode(pcm, 1, 16, 44100, dir / "no/such/dir/x.ogg"), "");
     // A full disk.
-    if (std::filesystem::exists("/dev/full"))
+    if (std::filesystem::exists("/dev/full")) {
         EXPECT_EQ(Encode(MakeTones(44100, 2, 16), 2, 16, 44100, "/dev/full"),
                   "Error writing ogg file");
+    }
     // Set-ups the library refuses: a rate it has no mode for, a quality below its scale.
     EXPECT_EQ(Encode(pcm, 1, 16, 400000, dir / "fast.ogg"),
               "Vorbis codec setup with the requested quality failed.");
