@@ -231,7 +231,7 @@ void TWaveOut::FixHeader(TStream& stream) {
     if (layout_.type == wtDVIADPCM)
         audio -= audio % layout_.blockSize;
     else
-        audio -= audio % (uint64_t(layout_.channels) * (layout_.bits / 8));
+        audio -= audio % std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
     const uint64_t end = dataStart + audio + audio % 2;
     if (audio % 2) WriteAt(stream, dataStart + audio, std::array<uint8_t, 1>{0});
     if (stream.Seek(int64_t(end), TStream::Origin::Begin) != int64_t(end) || !stream.Truncate())
