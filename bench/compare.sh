@@ -15,24 +15,39 @@ sox -n -r 44100 -c 2 -b 16 "$src" synth 600 pinknoise vol 0.5 2>/dev/null
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc; }
 
-# row NAME CLI-FORMAT CLI-LEVEL OUTPUT-EXT REFERENCE-COMMAND... (the reference writes $work/ref.EXT)
+# row NAME SOURCE CLI-FORMAT CLI-LEVEL OUTPUT-EXT REFERENCE-COMMAND...
+# (the reference writes $work/ref.EXT; ours writes $work/out/<source name>.EXT)
 row() {
-  local name="$1" fmt="$2" level="$3" ext="$4"; shift 4
+  local name="$1" input="$2" fmt="$3" level="$4" ext="$5"; shift 5
   local ours=() theirs=()
   for _ in $(seq "$runs"); do
     rm -rf "$work/out" "$work/ref.$ext"; mkdir -p "$work/out"
-    ours+=("$(seconds "$cli" --to "$fmt" --level "$level" --out "$work/out" "$src")")
+    ours+=("$(seconds "$cli" --to "$fmt" --level "$level" --out "$work/out" "$input")")
     theirs+=("$(seconds "$@")")
   done
   local mo mt
   mo=$(printf '%s\n' "${ours[@]}" | median)
   mt=$(printf '%s\n' "${theirs[@]}" | median)
   local so st
-  so=$(stat -c %s "$work/out/source$ext" 2>/dev/null || echo -)
+  local base; base=$(basename "${input%.*}")
+  so=$(stat -c %s "$work/out/$base$ext" 2>/dev/null || echo -)
   st=$(stat -c %s "$work/ref$ext" 2>/dev/null || echo -)
   printf '%-28s ours %7.3f s  ref %7.3f s  ratio %5.2f  size ours %s ref %s\n' \
     "$name" "$mo" "$mt" "$(echo "$mo / $mt" | bc -l)" "$so" "$st"
 }
 
 echo "median of $runs runs, 10-minute stereo 44.1 kHz 16-bit source"
-row "WAV -> WAV (sox)" wav 5 .wav sox "$src" "$work/ref.wav"
+have() { command -v "$1" >/dev/null 2>&1; }
+
+row "WAV -> WAV (sox)" "$src" wav 5 .wav sox "$src" "$work/ref.wav"
+if have wavpack; then
+  row "WAV -> WavPack 5 (wavpack -h)" "$src" wv 5 .wv wavpack -q -y -h "$src" -o "$work/ref.wv"
+  wavpack -q -y -h "$src" -o "$work/in.wv"
+  row "WavPack -> WAV (wvunpack)" "$work/in.wv" wav 5 .wav wvunpack -q -y "$work/in.wv" -o "$work/ref.wav"
+fi
+if have lame; then
+  row "WAV -> MP3 5 (lame -b 144)" "$src" mp3 5 .mp3 \
+    lame --quiet -b 144 -m s --nores -t --noreplaygain "$src" "$work/ref.mp3"
+  lame --quiet -b 192 "$src" "$work/in.mp3"
+  row "MP3 -> WAV (mpg123)" "$work/in.mp3" wav 5 .wav mpg123 -q -w "$work/ref.wav" "$work/in.mp3"
+fi

@@ -114,6 +114,7 @@ bool TAuFileIn::Seek(int64_t sampleNum) {
         try {
             const bool reached = SeekSample(sampleNum);
             position_ = (sampleNum - startSample_) * sampleSize_;
+            endOfStream_ = false; // delivery resumes from the new place
             return reached;
         } catch (...) {
             return false;

@@ -91,7 +91,9 @@ void FromFloat(std::span<const float> samples, int bits, std::span<uint8_t> out)
     const size_t n = std::min(samples.size(), out.size() / width);
     const double full = double(int64_t(1) << (bits - 1));
     for (size_t i = 0; i < n; ++i) {
-        double v = std::clamp(double(samples[i]), -1.0, 1.0) * full;
+        // NaN (a broken float stream) becomes silence rather than an undefined conversion.
+        const double sample = std::isnan(samples[i]) ? 0.0 : double(samples[i]);
+        double v = std::clamp(sample, -1.0, 1.0) * full;
         v = std::clamp(std::nearbyint(v), -full, full - 1.0);
         WriteSample(out.data() + i * width, bits, int32_t(v));
     }

@@ -20,4 +20,19 @@ std::unique_ptr<TAuFileOut> NewWVOut();
 void WavPackLevel(TAuFileOut& sink, const TLevelSettings& settings);
 void WavPackTags(TAuFileOut& sink, const TCommonTags* tags);
 
+std::unique_ptr<TAuFileIn> NewMpgIn();
+std::unique_ptr<TAuFileOut> NewMP3Out();
+void Mp3Level(TAuFileOut& sink, const TLevelSettings& settings);
+void Mp3Tags(TAuFileOut& sink, const TCommonTags* tags);
+
+std::unique_ptr<TAuFileIn> NewFLACIn();
+std::unique_ptr<TAuFileOut> NewFLACOut();
+void FlacLevel(TAuFileOut& sink, const TLevelSettings& settings);
+void FlacTags(TAuFileOut& sink, const TCommonTags* tags);
+
+std::unique_ptr<TAuFileIn> NewVorbisIn();
+std::unique_ptr<TAuFileOut> NewVorbisOut();
+void VorbisLevel(TAuFileOut& sink, const TLevelSettings& settings);
+void VorbisTags(TAuFileOut& sink, const TCommonTags* tags);
+
 } // namespace Bindings

@@ -12,12 +12,15 @@ void NoLevel(TAuFileOut&, const TLevelSettings&) {}
 void NoTags(TAuFileOut&, const TCommonTags*) {}
 
 const std::array kSources{
-    TSourceRow{"WAV", NewWaveIn},
-    TSourceRow{"WavPack", NewWVIn},
+    TSourceRow{"WAV", NewWaveIn},  TSourceRow{"MP3", NewMpgIn},    TSourceRow{"OGG", NewVorbisIn},
+    TSourceRow{"FLAC", NewFLACIn}, TSourceRow{"WavPack", NewWVIn},
 };
 
 const std::array kSinks{
     TSinkRow{"WAV", NewWaveOut, NoLevel, NoTags},
+    TSinkRow{"FLAC", NewFLACOut, FlacLevel, FlacTags},
+    TSinkRow{"MP3", NewMP3Out, Mp3Level, Mp3Tags},
+    TSinkRow{"OGG", NewVorbisOut, VorbisLevel, VorbisTags},
     TSinkRow{"WavePack", NewWVOut, WavPackLevel, WavPackTags},
 };
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 TEST(Pcm, ToInt32KeepsEveryWidthLosslessly) {
@@ -63,8 +64,8 @@ TEST(Pcm, PackingClampsAndIgnoresAShortBuffer) {
     std::vector<uint8_t> out(5, 0xAA); // room for two 16-bit samples only
     Pcm::FromInt32(values, 16, out);
     EXPECT_EQ(out, (std::vector<uint8_t>{0xFF, 0x7F, 0x00, 0x80, 0xAA}));
-    const std::vector<float> loud = {2.0f, -2.0f};
-    std::vector<uint8_t> s8(2);
+    const std::vector<float> loud = {2.0f, -2.0f, std::nanf("")};
+    std::vector<uint8_t> s8(3);
     Pcm::FromFloat(loud, 8, s8);
-    EXPECT_EQ(s8, (std::vector<uint8_t>{255, 0}));
+    EXPECT_EQ(s8, (std::vector<uint8_t>{255, 0, 128}));
 }

@@ -20,6 +20,7 @@ struct Lane {
     int syncStopped = 0;
     int done = 0;
     bool waiting = false; // a run is out whose OnDone is due
+    int plan = 0;         // 0 stop at once, 1 sync stop later, 2 async stop later, else none
 };
 
 } // namespace
@@ -43,14 +44,15 @@ TEST(PumpStress, HundredsOfRunsWithRandomStops) {
             if (lane.runs >= kRunsPerLane && !lane.waiting) continue;
             finished = false;
             if (lane.waiting) {
-                const int action = static_cast<int>(random() % 20);
-                if (action == 0) {
+                // Stop some runs later, when they may be finishing or their OnDone queued.
+                if (lane.plan == 1) {
                     lane.sink->Stop(false);
                     ++lane.syncStopped;
                     lane.waiting = false;
-                } else if (action == 1) {
+                } else if (lane.plan == 2) {
                     lane.sink->Stop(true);
                 }
+                lane.plan = 0;
                 continue;
             }
             if (lane.sink->Busy()) continue;
@@ -59,6 +61,12 @@ TEST(PumpStress, HundredsOfRunsWithRandomStops) {
             lane.sink->Run();
             ++lane.runs;
             lane.waiting = true;
+            lane.plan = static_cast<int>(random() % 6);
+            if (lane.plan == 0) { // stopped at once, while it runs
+                lane.sink->Stop(false);
+                ++lane.syncStopped;
+                lane.waiting = false;
+            }
         }
         MainThread::WaitAndCheck(1ms);
     }
