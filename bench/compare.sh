@@ -40,6 +40,17 @@ echo "median of $runs runs, 10-minute stereo 44.1 kHz 16-bit source"
 have() { command -v "$1" >/dev/null 2>&1; }
 
 row "WAV -> WAV (sox)" "$src" wav 5 .wav sox "$src" "$work/ref.wav"
+if have flac; then
+  row "WAV -> FLAC 7 (flac -5)" "$src" flac 7 .flac \
+    flac -s -f -5 -b 4608 --no-padding --no-seektable -o "$work/ref.flac" "$src"
+  flac -s -f -5 -o "$work/in.flac" "$src"
+  row "FLAC -> WAV (flac -d)" "$work/in.flac" wav 5 .wav flac -d -s -f -o "$work/ref.wav" "$work/in.flac"
+fi
+if have oggenc; then
+  row "WAV -> Ogg 5 (oggenc -q 5)" "$src" ogg 5 .ogg oggenc -Q -q 5 -o "$work/ref.ogg" "$src"
+  oggenc -Q -q 5 -o "$work/in.ogg" "$src"
+  row "Ogg -> WAV (oggdec)" "$work/in.ogg" wav 5 .wav oggdec -Q -o "$work/ref.wav" "$work/in.ogg"
+fi
 if have wavpack; then
   row "WAV -> WavPack 5 (wavpack -h)" "$src" wv 5 .wv wavpack -q -y -h "$src" -o "$work/ref.wv"
   wavpack -q -y -h "$src" -o "$work/in.wv"

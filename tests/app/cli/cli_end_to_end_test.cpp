@@ -147,3 +147,36 @@ TEST(CliEndToEnd, InterruptStopsRemovesThePartialOutputAndExits130) {
     EXPECT_FALSE(fs::exists(out + "/long.wav"));
     EXPECT_TRUE(fs::exists(dir / "long.wav"));
 }
+
+TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
+    TempDir dir;
+    MakeWav(dir / "a.wav");
+    ASSERT_EQ(RunCommand("flac -s -f --tag=TITLE='Night Train' --tag=ARTIST=Ünal --tag=ALBUM=Rails "
+                         "--tag=GENRE=Jazz --tag=DATE=1999 --tag=TRACKNUMBER=4 " +
+                         Quote(dir / "a.wav") + " -o " + Quote(dir / "t.flac"))
+                  .status,
+              0);
+    // FLAC -> Ogg -> MP3 -> WavPack -> FLAC, each from the previous output.
+    const std::vector<std::pair<std::string, std::string>> chain = {
+        {"ogg", "t.flac"}, {"mp3", "t.ogg"}, {"wv", "t.mp3"}, {"flac", "out/t.wv"}};
+    fs::create_directories(dir / "out");
+    for (const auto& [format, input] : chain) {
+        const auto r =
+            Convert("--to " + format + " --out " + Quote(dir / "out") + " " + Quote(dir / input));
+        ASSERT_EQ(r.status, 0) << r.output;
+        if (input != "out/t.wv") fs::copy_file(dir / ("out/t." + format), dir / ("t." + format));
+    }
+    for (const char* file : {"out/t.ogg", "out/t.mp3", "out/t.wv", "out/t.flac"}) {
+        const auto info = Convert("--info " + Quote(dir / file));
+        EXPECT_EQ(info.status, 0) << info.output;
+        for (const char* line : {"title: Night Train\n", "artist: Ünal\n", "album: Rails\n",
+                                 "genre: Jazz\n", "year: 1999\n", "track: 4\n"})
+            EXPECT_NE(info.output.find(line), std::string::npos) << file << "\n" << info.output;
+    }
+    // --no-tags carries none.
+    const auto r =
+        Convert("--no-tags --to ogg --out " + Quote(dir / "bare") + " " + Quote(dir / "t.flac"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(Convert("--info " + Quote(dir / "bare/t.ogg")).output.find("title: \n"),
+              std::string::npos);
+}
