@@ -1,5 +1,7 @@
 #include "pipeline/au_file_out.h"
 
+#include <sys/stat.h>
+
 void TAuStreamedOutput::SetStream(TStream* stream) {
     stream_ = stream;
     streamAssigned_ = stream != nullptr;
@@ -12,8 +14,11 @@ void TAuFileOut::SetFileMode(TFileOutputMode mode) {
 
 TStream& TAuFileOut::OpenOutputStream() {
     outputCreated_ = false;
+    appending_ = false;
     if (streamAssigned_ && stream_ != nullptr) return *stream_;
-    if (fileMode_ == foAppend) {
+    struct stat st {};
+    if (fileMode_ == foAppend && ::stat(fileName_.c_str(), &st) == 0) {
+        appending_ = true;
         ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmOpenReadWrite | shareMode_);
     } else {
         ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmCreate, exclusiveCreate_);

@@ -40,8 +40,10 @@ public:
 
 protected:
     // For PrepareOutput: the supplied stream, or the file created (foRewrite) or opened for
-    // appending (foAppend, positioned at its end by the caller).
+    // appending (foAppend, positioned at its end by the caller). Appending to a file that is
+    // not there creates it like a new output; Appending() tells which happened.
     TStream& OpenOutputStream();
+    bool Appending() const { return appending_; }
     // Closes a stream this sink opened; keeps the supplied one.
     void CloseOutputStream();
     bool OutputStreamOpen() const { return stream_ != nullptr; }
@@ -51,6 +53,7 @@ protected:
     uint16_t shareMode_ = 0;
     bool exclusiveCreate_ = false;
     std::atomic<bool> outputCreated_{false};
+    bool appending_ = false;
 
 private:
     std::unique_ptr<TAuFileStream> ownedStream_;

@@ -21,11 +21,6 @@ constexpr const char* kNot16Bit = "Cannot encode 8 bit sound into ADPCM.";
 constexpr const char* kTooManyChannels = "Cannot encode more than two channels into ADPCM.";
 constexpr const char* kBadBlockSize = "Cannot encode ADPCM with this block size.";
 
-bool FileExists(const std::string& name) {
-    std::error_code error;
-    return std::filesystem::exists(name, error);
-}
-
 void WriteAt(TStream& stream, uint64_t offset, std::span<const uint8_t> bytes) {
     if (stream.Seek(int64_t(offset), TStream::Origin::Begin) != int64_t(offset) ||
         !stream.WriteAll(bytes))
@@ -76,17 +71,8 @@ void TWaveOut::PrepareOutput() {
     bool appending = fileMode_ == foAppend;
     if (!streamAssigned_) {
         if (fileName_.empty()) throw EAuException("File name is not assigned.");
-        // Appending to a file that is not there creates it, like a new output.
-        appending = appending && FileExists(fileName_);
-        const TFileOutputMode mode = fileMode_;
-        fileMode_ = appending ? foAppend : foRewrite;
-        try {
-            OpenOutputStream();
-        } catch (...) {
-            fileMode_ = mode;
-            throw;
-        }
-        fileMode_ = mode;
+        OpenOutputStream();
+        appending = Appending();
     }
     TStream& stream = *stream_;
     TAuInput& input = *Input();

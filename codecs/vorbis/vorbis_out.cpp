@@ -94,22 +94,8 @@ void TVorbisOut::PrepareOutput() {
     const VorbisApis api = RequireVorbis();
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned.");
     // Appending needs a file to append to; without one the stream starts a new file.
-    bool appending = false;
-    if (!streamAssigned_) {
-        std::error_code ignored;
-        appending = fileMode_ != foRewrite && std::filesystem::exists(fileName_, ignored);
-        const TFileOutputMode mode = fileMode_;
-        fileMode_ = appending ? foAppend : foRewrite;
-        try {
-            OpenOutputStream();
-        } catch (...) {
-            fileMode_ = mode;
-            throw;
-        }
-        fileMode_ = mode;
-    } else {
-        OpenOutputStream();
-    }
+    OpenOutputStream();
+    const bool appending = Appending();
     TAuInput& input = *Input();
     input.Init();
     if (appending) stream_->Seek(0, TStream::Origin::End);
