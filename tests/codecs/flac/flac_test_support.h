@@ -2,6 +2,8 @@
 // the reference decoder's raw output.
 #pragma once
 
+#include "../../support/read_source.h"
+
 #include "../../support/tools.h"
 #include "pipeline/au_input.h"
 
@@ -32,34 +34,6 @@ inline std::vector<uint8_t> MakePcm(size_t frames, int channels, int bits, unsig
         }
     }
     return pcm;
-}
-
-// Init, GetData to the end with the given request size, Flush.
-inline std::vector<uint8_t> ReadAll(TAuInput& source, uint32_t request = 5000) {
-    std::vector<uint8_t> out;
-    source.Init();
-    for (;;) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = request;
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        out.insert(out.end(), buffer, buffer + bytes);
-    }
-    source.Flush();
-    return out;
-}
-
-// Up to count bytes from the current position.
-inline std::vector<uint8_t> ReadSome(TAuInput& source, size_t count, uint32_t request = 3000) {
-    std::vector<uint8_t> out;
-    while (out.size() < count) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = uint32_t(std::min<size_t>(request, count - out.size()));
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        out.insert(out.end(), buffer, buffer + bytes);
-    }
-    return out;
 }
 
 // flac -d to raw little-endian PCM (unsigned for 8 bits, as the pipeline carries it); the

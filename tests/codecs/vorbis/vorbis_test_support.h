@@ -2,6 +2,8 @@
 // reference decoder's raw output and level measurements.
 #pragma once
 
+#include "../../support/read_source.h"
+
 #include "../../support/tools.h"
 #include "pipeline/au_input.h"
 
@@ -87,33 +89,6 @@ inline std::vector<int> Identity(int channels) {
     for (int c = 0; c < channels; ++c)
         order.push_back(c);
     return order;
-}
-
-// Init, GetData to the end with the given request size, Flush.
-inline std::vector<uint8_t> ReadAll(TAuInput& source, uint32_t request = 5000) {
-    std::vector<uint8_t> out;
-    source.Init();
-    for (;;) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = request;
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        out.insert(out.end(), buffer, buffer + bytes);
-    }
-    source.Flush();
-    return out;
-}
-
-inline std::vector<uint8_t> ReadSome(TAuInput& source, size_t count, uint32_t request = 3000) {
-    std::vector<uint8_t> out;
-    while (out.size() < count) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = uint32_t(std::min<size_t>(request, count - out.size()));
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        out.insert(out.end(), buffer, buffer + bytes);
-    }
-    return out;
 }
 
 // oggdec's raw 16-bit little-endian output, in the stream's own (Vorbis) channel order.
