@@ -1,14 +1,50 @@
-// The wizard program: shows the main window and runs until it closes.
+// The wizard program. Only one runs per user: a later start asks the running one to come to
+// the front and ends. The first creates its windows and runs until the main window closes.
+// Command-line arguments are not read; files come by the open dialog, drops or a hand-over.
+#include "app/converter/quillmere_audio_converter.h"
 #include "app/ui/artwork.h"
-#include "app/ui/main_ui.h"
+#include "app/ui/hand_over.h"
+#include "app/ui/quillmere_application.h"
+#include "app/ui/single_instance.h"
 
 #include <QApplication>
+
+namespace {
+
+constexpr auto ActivatePatience = std::chrono::seconds(5);
+
+// The running instance may still be starting; it is given a few seconds to answer.
+int ActivateRunningInstance() {
+    qm::SendInstanceMessage(qm::InstanceSocketPath(), qm::ActivateMessage, ActivatePatience,
+                            ActivatePatience);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quillmere");
     QApplication::setWindowIcon(qm::QuillmereIcon());
-    qm::TQulMerMainUI wizard;
-    wizard.show();
+    qm::AddProgramDataFolder(QCoreApplication::applicationDirPath());
+    const QString handOverList = qm::PrepareHandOverList();
+
+    qm::TInstanceLock::TResult first = qm::TInstanceLock::TResult::lrUnavailable;
+    const auto instance = qm::TInstanceLock::TryAcquire(qm::SingleInstanceName, &first);
+    if (first == qm::TInstanceLock::TResult::lrHeldElsewhere) return ActivateRunningInstance();
+
+    qm::TMainThreadBridge bridge;
+    qm::TQuitOnSignals quitOnSignals;
+    TQuillmereAudioConverter driver;
+    qm::TQuillmereApplication quillmere(driver, handOverList);
+    qm::TInstanceServer server(
+        [&quillmere](const QByteArray& message, const qm::TInstanceServer::TReply& reply) {
+            quillmere.Answer(message, reply);
+        });
+    // Without a runtime folder the program still runs, only alone and without hand-overs.
+    if (instance && server.Listen(qm::InstanceSocketPath()) ==
+                        qm::TInstanceServer::TListenResult::lrOtherAnswers)
+        return ActivateRunningInstance();
+    quillmere.Show();
     return QApplication::exec();
 }

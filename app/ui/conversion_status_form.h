@@ -1,0 +1,75 @@
+// The modal status window of a conversion run: the file being converted and where its output
+// goes, the file's progress, and the progress of the whole list. While a run goes on it cannot
+// be closed by the user; only the hand-over may take it down (the run then goes on without it).
+#pragma once
+
+#include "app/converter/audio_file_descriptor.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace qm {
+
+class TConversionStatusForm : public QDialog {
+    Q_OBJECT
+public:
+    // The width the file and folder labels have; longer texts are shortened to it.
+    static constexpr int ValueLabelWidth = 290;
+    static constexpr int HintMilliseconds = 3000;
+
+    explicit TConversionStatusForm(QWidget* parent = nullptr);
+
+    // A new run of `total` files to the target with the list text `target`.
+    void PrepareRun(const QString& target, int total);
+    // `converted` counts the files done without failure, `failed` those that failed.
+    void ShowFileStart(const TAudioFileDescriptor& file, int total, int converted, int remaining,
+                       int failed);
+    void ShowFileProgress(int percent);
+    void StepOverall();
+    void ShowComplete();
+    bool RunComplete() const { return Complete; }
+
+    // Shows the window modally over `owner` until it is closed.
+    void ShowModalOver(QWidget* owner);
+    // Closes the window even while the run goes on (files handed over by another process).
+    void CloseForHandOver();
+    void SetViewFilesEnabled(bool enabled);
+
+    // The full texts behind the shortened labels, as their hints show them.
+    QString HintOf(const QLabel* label) const;
+
+signals:
+    void ViewFilesRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLabel* ValueLabel(const char* name, int tag);
+    void SetShortened(QLabel* label, const QString& text);
+
+    QGroupBox* grpbxStatus = nullptr;
+    QLabel* lblCurrentFile = nullptr;
+    QLabel* lblFolder = nullptr;
+    QProgressBar* progbarPerFile = nullptr;
+    QGroupBox* grpbxOverallStatus = nullptr;
+    QLabel* lblFilesCompleted = nullptr;
+    QLabel* lblFilesWaiting = nullptr;
+    QLabel* lblFilesFailed = nullptr;
+    QProgressBar* progbarOverall = nullptr;
+    QPushButton* btnViewFiles = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    QString FullName;
+    QString FullFolder;
+    bool Complete = true;
+    bool ClosingForHandOver = false;
+};
+
+} // namespace qm

@@ -1,0 +1,261 @@
+// The converted-files window.
+#include "app/ui/converted_files_ui.h"
+
+#include "app/ui/audio_file_list.h"
+#include "app/ui/run_texts.h"
+#include "app/ui/shell_services.h"
+#include "app/ui/ui_texts.h"
+#include "app/util/file_utils.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace qm {
+namespace {
+
+constexpr int NameWidth = 150;
+constexpr int SizeWidth = 100;
+constexpr int FormatWidth = 100;
+constexpr int FolderWidth = 245;
+const QColor FailedColor(176, 32, 32);
+
+} // namespace
+
+TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor)
+    : Owned(std::move(descriptor)) {
+    using C = TQuillmereConvertedAudioFileListUI;
+    const auto& d = *Owned;
+    setText(C::clName, ToQString(d.OutputName));
+    setText(C::clSize, ToQString(FileSizeText(d.OutputPath)));
+    setText(C::clFormat, ToQString(d.TargetFormat) + ToQString(texts::FileSuffix));
+    setText(C::clFolder, ToQString(FolderOf(d.OutputPath)));
+    setTextAlignment(C::clSize, Qt::AlignRight | Qt::AlignVCenter);
+    setIcon(C::clName, SmallIconOf(ToQString(d.OutputPath)));
+    setToolTip(C::clName, ToQString(d.OutputPath));
+}
+
+TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor,
+                                       std::string failure)
+    : Owned(std::move(descriptor)), Failure(std::move(failure)) {
+    using C = TQuillmereConvertedAudioFileListUI;
+    const auto& d = *Owned;
+    setText(C::clName, ToQString(d.SourceName));
+    setText(C::clFormat, ToQString(texts::FailedFormat));
+    setText(C::clFolder, ToQString(d.SourceFolder));
+    setIcon(C::clName, QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical));
+    const QString reason =
+        ToQString(d.SourceName) + ToQString(texts::FailedReason) + DisplayText(Failure);
+    for (int column = 0; column < 4; ++column) {
+        setForeground(column, FailedColor);
+        setToolTip(column, reason);
+    }
+}
+
+std::string TConvertedFileItem::FileToShow() const {
+    return Failed() ? Owned->SourcePath : Owned->OutputPath;
+}
+
+bool TConvertedFileItem::operator<(const QTreeWidgetItem& other) const {
+    const auto& theirs = static_cast<const TConvertedFileItem&>(other);
+    switch (const int column = AudioFileSortColumn()) {
+    case TQuillmereConvertedAudioFileListUI::clName:
+        return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
+    case TQuillmereConvertedAudioFileListUI::clSize:
+        return Descriptor().FileSize < theirs.Descriptor().FileSize;
+    default:
+        return text(column).compare(other.text(column), Qt::CaseSensitive) < 0;
+    }
+}
+
+TQuillmereConvertedAudioFileListUI::TQuillmereConvertedAudioFileListUI(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName("QuillmereConvertedAudioFileListUI");
+    setWindowTitle(ToQString(texts::ConvertedCaption));
+    setModal(true);
+
+    lblNote = new QLabel(ToQString(texts::ConvertedNote), this);
+    lblNote->setObjectName("lblNote");
+    lblNote->setWordWrap(true);
+    auto* group = new QGroupBox(ToQString(texts::ConvertedGroup), this);
+    group->setObjectName("grpbxConvertedAudioFiles");
+    lstvwConvertedAudioFileList = new QTreeWidget(group);
+    lstvwConvertedAudioFileList->setObjectName("lstvwConvertedAudioFileList");
+    SetUpList();
+    lblFailure = new QLabel(group);
+    lblFailure->setObjectName("lblFailure");
+    lblFailure->setWordWrap(true);
+    lblFailure->setStyleSheet(QStringLiteral("color: %1;").arg(FailedColor.name()));
+    lblFailure->setVisible(false);
+    btnGotoFile = new QPushButton(ToQString(texts::GoToFile), group);
+    btnGotoFile->setObjectName("btnGotoFile");
+    btnGotoFile->setEnabled(false);
+    btnClearList = new QPushButton(ToQString(texts::ConvertedClearList), group);
+    btnClearList->setObjectName("btnClearList");
+    btnClose = new QPushButton(ToQString(texts::ConvertedClose), this);
+    btnClose->setObjectName("btnClose");
+    for (auto* button : {btnGotoFile, btnClearList, btnClose}) {
+        button->setMinimumWidth(96);
+        button->setAutoDefault(false);
+    }
+
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(lstvwConvertedAudioFileList, 1);
+    groupLayout->addWidget(lblFailure);
+    auto* listButtons = new QHBoxLayout;
+    listButtons->addWidget(btnGotoFile);
+    listButtons->addWidget(btnClearList);
+    listButtons->addStretch();
+    groupLayout->addLayout(listButtons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblNote);
+    layout->addWidget(group, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(btnClose);
+    layout->addLayout(bottom);
+    setFixedSize(680, 440);
+
+    connect(btnGotoFile, &QPushButton::clicked, this,
+            &TQuillmereConvertedAudioFileListUI::btnGotoFileClick);
+    connect(btnClearList, &QPushButton::clicked, this,
+            &TQuillmereConvertedAudioFileListUI::btnClearListClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TQuillmereConvertedAudioFileListUI::SetUpList() {
+    auto* list = lstvwConvertedAudioFileList;
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setAllColumnsShowFocus(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setIconSize(QSize(16, 16));
+    list->setColumnCount(4);
+    list->setHeaderLabels(
+        {ToQString(texts::ConvertedColumnName), ToQString(texts::ConvertedColumnSize),
+         ToQString(texts::ConvertedColumnFormat), ToQString(texts::ConvertedColumnFolder)});
+    list->headerItem()->setTextAlignment(clSize, Qt::AlignRight | Qt::AlignVCenter);
+    QHeaderView* columns = list->header();
+    columns->setStretchLastSection(true);
+    columns->setSectionsMovable(false);
+    columns->setSectionsClickable(true);
+    columns->setSectionResizeMode(clName, QHeaderView::Interactive);
+    columns->setSectionResizeMode(clSize, QHeaderView::Fixed);
+    columns->setSectionResizeMode(clFormat, QHeaderView::Fixed);
+    columns->setSectionResizeMode(clFolder, QHeaderView::Interactive);
+    list->setColumnWidth(clName, NameWidth);
+    list->setColumnWidth(clSize, SizeWidth);
+    list->setColumnWidth(clFormat, FormatWidth);
+    list->setColumnWidth(clFolder, FolderWidth);
+    connect(columns, &QHeaderView::sectionResized, this,
+            &TQuillmereConvertedAudioFileListUI::KeepMinimumWidths);
+    connect(columns, &QHeaderView::sectionClicked, this,
+            &TQuillmereConvertedAudioFileListUI::ColumnClick);
+    connect(list, &QTreeWidget::itemSelectionChanged, this,
+            &TQuillmereConvertedAudioFileListUI::SelectionChanged);
+}
+
+void TQuillmereConvertedAudioFileListUI::KeepMinimumWidths(int column, int, int newWidth) {
+    const int minimum = column == clName ? NameWidth : column == clFolder ? FolderWidth : 0;
+    if (newWidth < minimum) lstvwConvertedAudioFileList->setColumnWidth(column, minimum);
+}
+
+void TQuillmereConvertedAudioFileListUI::ColumnClick(int column) {
+    SetAudioFileSortColumn(column);
+    lstvwConvertedAudioFileList->sortItems(column, Qt::AscendingOrder);
+}
+
+int TQuillmereConvertedAudioFileListUI::RowCount() const {
+    return lstvwConvertedAudioFileList->topLevelItemCount();
+}
+
+TConvertedFileItem* TQuillmereConvertedAudioFileListUI::Row(int index) const {
+    return static_cast<TConvertedFileItem*>(lstvwConvertedAudioFileList->topLevelItem(index));
+}
+
+void TQuillmereConvertedAudioFileListUI::Append(TConvertedFileItem* row) {
+    lstvwConvertedAudioFileList->addTopLevelItem(row);
+    lstvwConvertedAudioFileList->setEnabled(true);
+    btnClearList->setEnabled(true);
+}
+
+bool TQuillmereConvertedAudioFileListUI::AddConvertedFile(const TAudioFileDescriptor& file,
+                                                          const std::string& outputPath) {
+    const QString name = ToQString(file.OutputName);
+    for (int i = 0; i < RowCount(); ++i) {
+        const TConvertedFileItem* row = Row(i);
+        if (row->Failed() || row->text(clName).compare(name, Qt::CaseInsensitive) != 0) continue;
+        // Only the first row of that name is looked at.
+        if (JoinPath(ToStdString(row->text(clFolder)), ToStdString(row->text(clName))) ==
+            outputPath)
+            return false;
+        break;
+    }
+    auto copy = std::make_unique<TAudioFileDescriptor>(file);
+    copy->OutputPath = outputPath;
+    const auto size = FileSizeOf(outputPath);
+    copy->FileSize = size ? static_cast<std::int64_t>(*size) : 0;
+    Append(new TConvertedFileItem(std::move(copy)));
+    return true;
+}
+
+void TQuillmereConvertedAudioFileListUI::AddFailedFile(const TAudioFileDescriptor& file,
+                                                       const std::string& failure) {
+    auto copy = std::make_unique<TAudioFileDescriptor>(file);
+    copy->OutputPath.clear();
+    copy->FileSize = -1;
+    Append(new TConvertedFileItem(std::move(copy), failure.empty() ? "unknown error" : failure));
+}
+
+void TQuillmereConvertedAudioFileListUI::ShowModalAt(QPoint position) {
+    move(position);
+    exec();
+}
+
+void TQuillmereConvertedAudioFileListUI::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    lstvwConvertedAudioFileList->setEnabled(true);
+    btnClearList->setEnabled(true);
+    emit Shown();
+}
+
+void TQuillmereConvertedAudioFileListUI::SelectionChanged() {
+    const auto selected = lstvwConvertedAudioFileList->selectedItems();
+    if (selected.isEmpty()) {
+        // A click on empty space: the row chosen last stays chosen.
+        if (RememberedRow) RememberedRow->setSelected(true);
+        return;
+    }
+    RememberedRow = static_cast<TConvertedFileItem*>(selected.front());
+    btnGotoFile->setEnabled(true);
+    lblFailure->setVisible(RememberedRow->Failed());
+    if (RememberedRow->Failed()) lblFailure->setText(RememberedRow->toolTip(clName));
+}
+
+void TQuillmereConvertedAudioFileListUI::btnGotoFileClick() {
+    const auto selected = lstvwConvertedAudioFileList->selectedItems();
+    if (selected.size() != 1) return;
+    const auto* row = static_cast<const TConvertedFileItem*>(selected.front());
+    RevealInShell(ToQString(row->FileToShow()));
+}
+
+void TQuillmereConvertedAudioFileListUI::btnClearListClick() {
+    RememberedRow = nullptr;
+    lstvwConvertedAudioFileList->clear();
+    lstvwConvertedAudioFileList->setEnabled(false);
+    btnGotoFile->setEnabled(false);
+    btnClearList->setEnabled(false);
+    lblFailure->setVisible(false);
+    emit Cleared();
+}
+
+} // namespace qm
