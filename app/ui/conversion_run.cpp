@@ -38,7 +38,9 @@ void DeleteSource(const TAudioFileDescriptor& file, const std::string& outputPat
 TConversionRun::TConversionRun(TQuillmereAudioConverter& driver, TQulMerMainUI& wizard,
                                TConversionStatusForm& status,
                                TQuillmereConvertedAudioFileListUI& converted, QObject* parent)
-    : QObject(parent), Driver(driver), Wizard(wizard), Status(status), Converted(converted) {}
+    : QObject(parent), Driver(driver), Wizard(wizard), Status(status), Converted(converted) {
+    connect(&Status, &QDialog::finished, this, &TConversionRun::ReleaseMarkerUnlessRunning);
+}
 
 TConversionRun::~TConversionRun() {
     AbortForExit();
@@ -65,9 +67,9 @@ void TConversionRun::InstallHandlers() {
 
 void TConversionRun::btnConvertClick() {
     if (Active) {
-        // One run at a time: its window comes back instead of a second run.
-        Status.ShowModalOver(&Wizard);
-        ReleaseMarkerUnlessRunning();
+        // One run at a time: its window comes back instead of a second run. No loop of its own
+        // here: the run's events already have the main loop.
+        Status.ShowOver(&Wizard);
         return;
     }
     const auto rows = Wizard.Descriptors();
@@ -85,7 +87,6 @@ void TConversionRun::btnConvertClick() {
     Wizard.SetConvertedFilesAvailable(false);
     Driver.ProcessNext();
     Status.ShowModalOver(&Wizard);
-    ReleaseMarkerUnlessRunning();
 }
 
 void TConversionRun::FileStart(int total, int done, int remaining) {

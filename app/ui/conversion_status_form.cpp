@@ -169,8 +169,14 @@ void TConversionStatusForm::SetViewFilesEnabled(bool enabled) {
 
 void TConversionStatusForm::ShowModalOver(QWidget* owner) {
     if (owner) move(owner->frameGeometry().center() - rect().center());
-    ClosingForHandOver = false;
     exec();
+}
+
+void TConversionStatusForm::ShowOver(QWidget* owner) {
+    if (owner) move(owner->frameGeometry().center() - rect().center());
+    show();
+    raise();
+    activateWindow();
 }
 
 void TConversionStatusForm::CloseForHandOver() {
@@ -189,7 +195,6 @@ void TConversionStatusForm::closeEvent(QCloseEvent* event) {
 }
 
 void TConversionStatusForm::reject() {
-    // Esc and the window manager's close come here.
     if (!Complete && !ClosingForHandOver) return;
     QDialog::reject();
 }

@@ -35,6 +35,8 @@ public:
 
     // Shows the window modally over `owner` until it is closed.
     void ShowModalOver(QWidget* owner);
+    // Shows it modally over `owner` and returns at once (a run it shows goes on anyway).
+    void ShowOver(QWidget* owner);
     // Closes the window even while the run goes on (files handed over by another process).
     void CloseForHandOver();
     void SetViewFilesEnabled(bool enabled);
@@ -42,12 +44,14 @@ public:
     // The full texts behind the shortened labels, as their hints show them.
     QString HintOf(const QLabel* label) const;
 
+    // Esc and the window manager's close come here; refused while the run goes on.
+    void reject() override;
+
 signals:
     void ViewFilesRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
