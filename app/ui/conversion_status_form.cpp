@@ -19,7 +19,7 @@
 namespace qm {
 namespace {
 
-constexpr int WindowWidth = 560;
+constexpr int WindowWidth = 640;
 constexpr int WindowHeight = 330;
 constexpr char TagProperty[] = "Tag";
 

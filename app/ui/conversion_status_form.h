@@ -18,7 +18,7 @@ class TConversionStatusForm : public QDialog {
     Q_OBJECT
 public:
     // The width the file and folder labels have; longer texts are shortened to it.
-    static constexpr int ValueLabelWidth = 290;
+    static constexpr int ValueLabelWidth = 300;
     static constexpr int HintMilliseconds = 3000;
 
     explicit TConversionStatusForm(QWidget* parent = nullptr);

@@ -1,0 +1,128 @@
+// The help documents made at build time, how the wizard finds them in the build tree and after
+// an install, and the desktop entry that offers "Open with Quillmere".
+#include "app/catalogue/format_catalogue.h"
+#include "app/ui/quillmere_application.h"
+#include "app/ui/shell_services.h"
+#include "tests/app/ui/run_fixture.h"
+
+#include <QMimeDatabase>
+
+#include <map>
+#include <sstream>
+
+namespace qm::test {
+namespace {
+
+std::string BuildShare() {
+    return fs::canonical(fs::path(BinDir()) / "../share").string();
+}
+
+// UTF-16BE, as the PDF writer stores a document's title.
+std::string Utf16(const std::string& text) {
+    std::string wide;
+    for (const char c : text) {
+        wide += '\0';
+        wide += c;
+    }
+    return wide;
+}
+
+class HelpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        Home = std::make_unique<TIsolatedHome>();
+    }
+    std::unique_ptr<TIsolatedHome> Home;
+};
+
+TEST_F(HelpTest, EveryStepHasItsPdf) {
+    const char* titles[] = {"Step 1 - Select your audio files", "Step 2 - Select an audio format",
+                            "Step 3 - Specify conversion settings",
+                            "Step 4 - Convert your audio files"};
+    for (int step = 1; step <= 4; ++step) {
+        SCOPED_TRACE(step);
+        const std::string pdf =
+            ReadFile(BuildShare() + "/Quillmere/Help/Step" + std::to_string(step) + ".pdf");
+        ASSERT_GT(pdf.size(), 1000u);
+        EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+        EXPECT_NE(pdf.find("%%EOF", pdf.size() - 16), std::string::npos);
+        EXPECT_NE(pdf.find("/Type /Page\n"), std::string::npos);
+        EXPECT_NE(pdf.find(Utf16(titles[step - 1])), std::string::npos);
+    }
+}
+
+TEST_F(HelpTest, TheBuildTreeIsFoundAfterTheUsersAndTheSystemsFolders) {
+    EXPECT_EQ(HelpFolder(), "") << "nothing in the isolated data folders";
+    qunsetenv("XDG_DATA_DIRS");
+    AddProgramDataFolder(QString::fromStdString(BinDir()));
+    AddProgramDataFolder(QString::fromStdString(BinDir()));
+    EXPECT_EQ(qEnvironmentVariable("XDG_DATA_DIRS").toStdString(),
+              "/usr/local/share:/usr/share:" + BuildShare());
+    EXPECT_EQ(fs::canonical(HelpFolder().toStdString()).string(), BuildShare() + "/Quillmere/Help");
+
+    // The user's own folder comes first.
+    const std::string mine = Home->Root.Folder("home/.local/share/Quillmere/Help");
+    EXPECT_EQ(HelpFolder().toStdString(), mine);
+    // A program without a share folder beside it adds nothing.
+    const QString before = qEnvironmentVariable("XDG_DATA_DIRS");
+    AddProgramDataFolder(QString::fromStdString(Home->Root.Folder("elsewhere/bin")));
+    EXPECT_EQ(qEnvironmentVariable("XDG_DATA_DIRS"), before);
+}
+
+TEST_F(HelpTest, TheDesktopEntryOpensEveryCatalogueTypeWithTheProducer) {
+    // Desktop entries are not INI files to Qt (";" starts a comment there): read the keys by hand.
+    std::map<std::string, std::string> keys;
+    std::istringstream lines(
+        ReadFile(std::string(std::getenv("QM_SOURCE_DIR")) + "/app/ui/quillmere.desktop"));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "[Desktop Entry]");
+    while (std::getline(lines, line))
+        if (const auto equals = line.find('='); equals != std::string::npos)
+            keys[line.substr(0, equals)] = line.substr(equals + 1);
+    EXPECT_EQ(keys["Exec"], "quillmere-handover %F");
+    EXPECT_EQ(keys["Type"], "Application");
+    const QStringList types = ToQString(keys["MimeType"]).split(';', Qt::SkipEmptyParts);
+    ASSERT_FALSE(types.isEmpty());
+    qunsetenv("XDG_DATA_DIRS"); // the system's MIME database
+    const QMimeDatabase mime;
+    int known = 0;
+    for (const auto& row : AudioFormatCatalogue) {
+        const QMimeType type =
+            mime.mimeTypeForFile("x" + ToQString(row.Extension), QMimeDatabase::MatchExtension);
+        // No type is registered for it on this system (OptimFROG, TAK).
+        if (!type.isValid() || type.isDefault()) continue;
+        ++known;
+        EXPECT_TRUE(types.contains(type.name()))
+            << row.Extension << " " << type.name().toStdString();
+    }
+    EXPECT_GE(known, 10);
+    for (const QString& type : types)
+        EXPECT_TRUE(type.startsWith("audio/") || type.startsWith("video/")) << type.toStdString();
+}
+
+TEST_F(HelpTest, AnInstallPutsProgramsHelpAndDesktopEntryInPlace) {
+    const std::string prefix = Home->Root / "prefix";
+    const std::string build = fs::path(BinDir()).parent_path().string();
+    const auto install =
+        RunCommand("cmake --install " + Quote(build) + " --prefix " + Quote(prefix) + " 2>&1");
+    ASSERT_EQ(install.status, 0) << install.output;
+    for (const char* file : {"bin/quillmere", "bin/quillmere-handover"}) {
+        EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
+        EXPECT_EQ(::access((prefix + "/" + file).c_str(), X_OK), 0) << file;
+    }
+    EXPECT_EQ(ReadFile(prefix + "/share/applications/quillmere.desktop"),
+              ReadFile(std::string(std::getenv("QM_SOURCE_DIR")) + "/app/ui/quillmere.desktop"));
+    EXPECT_TRUE(fs::is_regular_file(prefix + "/share/icons/hicolor/256x256/apps/quillmere.png"));
+    for (int step = 1; step <= 4; ++step) {
+        const std::string pdf = "/share/Quillmere/Help/Step" + std::to_string(step) + ".pdf";
+        EXPECT_EQ(ReadFile(prefix + pdf), ReadFile(BuildShare() + pdf.substr(6))) << pdf;
+    }
+    // Found as a system's data folder.
+    qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(prefix + "/share"));
+    EXPECT_EQ(HelpFolder().toStdString(), prefix + "/share/Quillmere/Help");
+}
+
+} // namespace
+} // namespace qm::test
