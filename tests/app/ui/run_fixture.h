@@ -81,16 +81,17 @@ inline void MakeWav(const std::string& path, double seconds, const std::string& 
     ASSERT_EQ(made.status, 0) << path;
 }
 
-// The samples of a file as FFmpeg decodes them, 16-bit.
+// The samples of a file as FFmpeg decodes them, widened to 32 bits so no bit is lost.
 inline std::string DecodedSamples(const std::string& path) {
-    return RunCommand("ffmpeg -v error -i " + Quote(path) + " -f s16le - 2>/dev/null").output;
+    return RunCommand("ffmpeg -v error -i " + Quote(path) + " -f s32le - 2>/dev/null").output;
 }
 
 class RunTest : public ::testing::Test {
-protected:
+public:
     // Target rows of the wizard's format list.
     static constexpr int FlacRow = 0, WavRow = 4, WavPackRow = 5;
 
+protected:
     void SetUp() override {
         App();
         Home = std::make_unique<TIsolatedHome>();
