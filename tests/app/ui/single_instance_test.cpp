@@ -99,9 +99,10 @@ TEST_F(SingleInstanceTest, AStaleSocketIsRemovedOnlyAfterAFailedConnect) {
     EXPECT_EQ(Ask(path, "hello"), QByteArray("first:hello"));
 
     // A socket that answers belongs to a running instance and stays.
-    TInstanceServer second(
+    auto second = std::make_unique<TInstanceServer>(
         [](const QByteArray&, const TInstanceServer::TReply& reply) { reply("second"); });
-    EXPECT_EQ(second.Listen(path), TInstanceServer::TListenResult::lrOtherAnswers);
+    EXPECT_EQ(second->Listen(path), TInstanceServer::TListenResult::lrOtherAnswers);
+    second.reset(); // and it does not take the socket file with it when it goes
     EXPECT_TRUE(fs::exists(path.toStdString()));
     EXPECT_EQ(Ask(path, "again"), QByteArray("first:again"));
 }
