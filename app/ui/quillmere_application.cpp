@@ -54,7 +54,9 @@ TQuitOnSignals::TQuitOnSignals() {
     QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
         char byte;
         [[maybe_unused]] const auto read = ::read(SignalPipe[1], &byte, 1);
-        QCoreApplication::quit();
+        // Not quit(): that asks every window to close first, and the status window of a
+        // running conversion refuses.
+        QCoreApplication::exit(0);
     });
     Notifier = std::move(notifier);
     struct sigaction action {};
