@@ -3,11 +3,14 @@
 #include "app/catalogue/format_catalogue.h"
 #include "app/util/path_utils.h"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 
 const char* const kCliUsage =
     "Usage:\n"
-    "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--delete-source] [--no-tags] FILE...\n"
+    "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--jobs N] [--delete-source] [--no-tags]\n"
+    "               FILE...\n"
     "  quillmere-cli --info FILE...\n"
     "  quillmere-cli --help\n"
     "\n"
@@ -20,6 +23,7 @@ const char* const kCliUsage =
     "                    Monkey's Audio 1000..4000, WMA 80..320 kbit/s or lossless at 10\n"
     "  --out DIR         write every output into DIR (created when missing); without it each\n"
     "                    output goes beside its source\n"
+    "  --jobs N          convert N files side by side (default 1; 0 = one per processor core)\n"
     "  --delete-source   delete a source once it was converted without error\n"
     "  --no-tags         do not copy title, artist, album, genre, year and track\n"
     "  --info            print format, length and tags of each file\n"
@@ -80,6 +84,17 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
         } else if (arg == "--out") {
             if (!value(options.outFolder) || options.outFolder.empty())
                 return "--out needs a folder";
+        } else if (arg == "--jobs" || arg == "-j") {
+            std::string text;
+            int jobs = -1;
+            if (value(text)) {
+                const auto [end, error] =
+                    std::from_chars(text.data(), text.data() + text.size(), jobs);
+                if (error != std::errc() || end != text.data() + text.size()) jobs = -1;
+            }
+            if (jobs < 0 || jobs > 64) return "--jobs needs a number from 0 to 64";
+            options.jobs =
+                jobs == 0 ? int(std::max(1u, std::thread::hardware_concurrency())) : jobs;
         } else if (arg == "--delete-source") {
             options.deleteSource = true;
         } else if (arg == "--no-tags") {

@@ -12,6 +12,7 @@ struct TCliOptions {
     std::string outFolder; // empty: beside each source
     bool deleteSource = false;
     bool copyTags = true;
+    int jobs = 1; // conversions side by side
     std::vector<std::string> files;
 };
 

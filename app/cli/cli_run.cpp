@@ -8,8 +8,10 @@
 #include "pipeline/main_thread.h"
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 
 std::atomic<bool> gCliInterrupted{false};
@@ -50,6 +52,18 @@ void PrintLine(std::ostream& out, const Line& line) {
 
 } // namespace
 
+namespace {
+
+// One driver of the run with the file it is converting.
+struct Lane {
+    TQuillmereAudioConverter driver;
+    std::string currentName;
+    int percent = 0;
+    bool finished = false;
+};
+
+} // namespace
+
 int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) {
     std::string outFolder;
     if (!options.outFolder.empty()) {
@@ -64,8 +78,7 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
     }
 
     std::vector<Line> lines;
-    TQuillmereAudioConverter driver;
-    driver.SetCopyTags(options.copyTags);
+    std::deque<TAudioFileDescriptor> pending;
     for (const auto& file : options.files) {
         if (!qm::IsSupportedAudioFile(file)) {
             lines.push_back({TFileOutcome::Skipped, file, {}, "not a supported audio file"});
@@ -78,45 +91,64 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         d.DestinationFolder = outFolder;
         d.Level = options.level;
         d.DeleteOriginal = options.deleteSource;
-        driver.AddFile(d);
+        pending.push_back(d);
     }
-    const size_t queued = options.files.size() - lines.size();
+    const size_t queued = pending.size();
     // Unsupported files are reported first, in the order given.
     if (!terminal)
         for (const auto& line : lines)
             PrintLine(out, line);
 
-    bool allDone = queued == 0;
-    int filePercent = 0;
+    // Each lane takes the next pending file when its own is done, so N files run side by side.
+    std::vector<std::unique_ptr<Lane>> lanes;
+    const size_t laneCount = std::min<size_t>(size_t(std::max(options.jobs, 1)), queued);
     int doneFiles = 0;
-    std::string currentName;
-    driver.SetOnFileStart([&](const TAudioFileDescriptor& d, int, int, int) {
-        currentName = d.SourceName;
-        filePercent = 0;
-    });
-    driver.SetOnFileProgress([&](int percent) { filePercent = percent; });
-    driver.SetOnAllDone([&] { allDone = true; });
-    driver.SetOnFileDone([&] {
-        const TFileResult& r = driver.LastResult();
-        Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message};
-        if (r.outcome == TFileOutcome::Converted && r.descriptor.DeleteOriginal) {
-            std::error_code error;
-            if (fs::exists(r.outputPath, error) && r.outputPath != r.descriptor.SourcePath)
-                fs::remove(r.descriptor.SourcePath, error);
-        }
-        ++doneFiles;
-        if (terminal) out << "\r\033[K";
-        PrintLine(out, line);
-        out.flush();
-        lines.push_back(std::move(line));
-        driver.ProcessNext();
-    });
-    if (!allDone) driver.ProcessNext();
+    for (size_t i = 0; i < laneCount; ++i) {
+        auto lane = std::make_unique<Lane>();
+        Lane* l = lane.get();
+        l->driver.SetCopyTags(options.copyTags);
+        l->driver.SetOnFileStart([l](const TAudioFileDescriptor& d, int, int, int) {
+            l->currentName = d.SourceName;
+            l->percent = 0;
+        });
+        l->driver.SetOnFileProgress([l](int percent) { l->percent = percent; });
+        l->driver.SetOnAllDone([l] { l->finished = true; });
+        l->driver.SetOnFileDone([&, l] {
+            const TFileResult& r = l->driver.LastResult();
+            Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message};
+            if (r.outcome == TFileOutcome::Converted && r.descriptor.DeleteOriginal) {
+                std::error_code error;
+                if (fs::exists(r.outputPath, error) && r.outputPath != r.descriptor.SourcePath)
+                    fs::remove(r.descriptor.SourcePath, error);
+            }
+            ++doneFiles;
+            if (terminal) out << "\r\033[K";
+            PrintLine(out, line);
+            out.flush();
+            lines.push_back(std::move(line));
+            if (!pending.empty()) {
+                l->driver.AddFile(pending.front());
+                pending.pop_front();
+            }
+            l->driver.ProcessNext();
+        });
+        l->driver.AddFile(pending.front());
+        pending.pop_front();
+        lanes.push_back(std::move(lane));
+    }
+    for (auto& lane : lanes)
+        lane->driver.ProcessNext();
 
+    auto allFinished = [&] {
+        for (const auto& lane : lanes)
+            if (!lane->finished) return false;
+        return true;
+    };
     auto lastDraw = std::chrono::steady_clock::now();
-    while (!allDone) {
+    while (!allFinished()) {
         if (gCliInterrupted) {
-            driver.Abort();
+            for (auto& lane : lanes)
+                lane->driver.Abort();
             if (terminal) out << "\r\033[K";
             out << "Interrupted: the partial output was removed.\n";
             out.flush();
@@ -124,12 +156,18 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         }
         MainThread::WaitAndCheck(std::chrono::milliseconds(50));
         const auto now = std::chrono::steady_clock::now();
-        if (terminal && !allDone && now - lastDraw > std::chrono::milliseconds(100)) {
+        if (terminal && !allFinished() && now - lastDraw > std::chrono::milliseconds(100)) {
             lastDraw = now;
-            const int overall = int((doneFiles * 100 + std::max(filePercent, 0)) / int(queued));
-            out << "\r\033[K" << Bar(filePercent, 20) << " " << std::setw(3)
-                << std::max(filePercent, 0) << "% " << currentName << "  run " << Bar(overall, 10)
-                << " " << doneFiles << "/" << queued;
+            int running = 0;
+            for (const auto& lane : lanes)
+                running += lane->finished ? 0 : std::max(lane->percent, 0);
+            const int overall = int((doneFiles * 100 + running) / int(queued));
+            out << "\r\033[K";
+            if (lanes.size() == 1)
+                out << Bar(lanes[0]->percent, 20) << " " << std::setw(3)
+                    << std::max(lanes[0]->percent, 0) << "% " << lanes[0]->currentName << "  ";
+            out << "run " << Bar(overall, lanes.size() == 1 ? 10 : 30) << " " << doneFiles << "/"
+                << queued;
             out.flush();
         }
     }

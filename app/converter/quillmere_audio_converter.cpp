@@ -8,14 +8,35 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-bool PathExists(const std::string& path) {
+// Output paths handed to a sink and not finished yet, by every driver of the process: drivers
+// running side by side must not pick the same free name before either file exists.
+std::mutex reservedLock;
+std::set<std::string> reservedPaths;
+
+bool PathTaken(const std::string& path) {
+    {
+        std::lock_guard guard(reservedLock);
+        if (reservedPaths.count(path)) return true;
+    }
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0; // a dangling link still takes the name
+}
+
+void Reserve(const std::string& path) {
+    std::lock_guard guard(reservedLock);
+    reservedPaths.insert(path);
+}
+
+void Release(const std::string& path) {
+    std::lock_guard guard(reservedLock);
+    reservedPaths.erase(path);
 }
 
 } // namespace
@@ -41,6 +62,7 @@ TQuillmereAudioConverter::~TQuillmereAudioConverter() {
     // The sink stops itself synchronously before its source goes.
     sink_.reset();
     source_.reset();
+    ReleaseReservation();
 }
 
 void TQuillmereAudioConverter::AddFile(const TAudioFileDescriptor& descriptor) {
@@ -71,6 +93,7 @@ void TQuillmereAudioConverter::Abort() {
     sink_.reset();
     source_.reset();
     sinkTarget_.clear();
+    ReleaseReservation();
     componentsReleased_ = false;
     *self_ = nullptr; // drop any posted completion
     self_ = std::make_shared<TQuillmereAudioConverter*>(this);
@@ -79,10 +102,10 @@ void TQuillmereAudioConverter::Abort() {
 std::string TQuillmereAudioConverter::FreeOutputPath(const std::string& folder,
                                                      const std::string& name) {
     const std::string plain = qm::JoinPath(folder, name);
-    if (!PathExists(plain)) return plain;
+    if (!PathTaken(plain)) return plain;
     for (uint32_t n = 1; n <= UINT16_MAX; ++n) {
         std::string candidate = qm::JoinPath(folder, "Quillmere_" + std::to_string(n) + "_" + name);
-        if (!PathExists(candidate)) return candidate;
+        if (!PathTaken(candidate)) return candidate;
     }
     return {};
 }
@@ -155,6 +178,8 @@ void TQuillmereAudioConverter::StartNextFile() {
     if (finalPath.empty()) return fail("No free name for the output in " + folder);
     if (finalPath != outputPath) current_.OutputName = std::string(qm::FileNameOf(finalPath));
 
+    Reserve(finalPath);
+    reservedPath_ = finalPath;
     sink_->SetFileName(finalPath);
     sink_->SetExclusiveCreate(true);
     sinkRow->applyLevel(*sink_, LevelSettingsFor(file.TargetFormat, file.Level));
@@ -171,6 +196,7 @@ void TQuillmereAudioConverter::StartNextFile() {
     try {
         sink_->Run();
     } catch (const std::exception& e) {
+        ReleaseReservation();
         return fail(e.what());
     }
     RaiseFileStart(active_);
@@ -207,7 +233,13 @@ void TQuillmereAudioConverter::RemovePartialOutput() {
     if (sink_ && sink_->OutputCreated()) ::unlink(sink_->FileName().c_str());
 }
 
+void TQuillmereAudioConverter::ReleaseReservation() {
+    if (!reservedPath_.empty()) Release(reservedPath_);
+    reservedPath_.clear();
+}
+
 void TQuillmereAudioConverter::OnSinkDone() {
+    ReleaseReservation();
     auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
     if (runError_.empty() && streamed != nullptr && streamed->Damaged())
         runError_ = "The file is damaged or truncated: its audio ends before its stated length";

@@ -62,7 +62,8 @@ public:
     void SetOnFileStart(TFileStartEvent handler) { onFileStart_ = std::move(handler); }
 
     // The path an output gets in folder: the name itself, or "Quillmere_N_" + name for the
-    // first N whose path is free. Empty when every numbered name is taken.
+    // first N whose path is free (no file there, and no driver of this process writing it).
+    // Empty when every numbered name is taken.
     static std::string FreeOutputPath(const std::string& folder, const std::string& name);
 
 private:
@@ -75,6 +76,7 @@ private:
     void OnSinkDone();
     void OnSinkException();
     void RemovePartialOutput();
+    void ReleaseReservation();
     void RaiseFileStart(const TAudioFileDescriptor& descriptor);
 
     std::deque<TAudioFileDescriptor> fileQueue_;
@@ -85,6 +87,7 @@ private:
     std::unique_ptr<TAuFileOut> sink_;
     std::unique_ptr<TAuFileIn> source_;
     std::string runError_;
+    std::string reservedPath_; // the output of the running file, held against other drivers
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;
     bool copyTags_ = true;

@@ -180,3 +180,34 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
     EXPECT_NE(Convert("--info " + Quote(dir / "bare/t.ogg")).output.find("title: \n"),
               std::string::npos);
 }
+
+TEST(CliEndToEnd, JobsRunSideBySideWithoutTakingTheSameName) {
+    TempDir dir;
+    std::string args;
+    // Six sources, three of them named alike, all into one folder.
+    for (int i = 0; i < 3; ++i) {
+        fs::create_directories(dir / ("d" + std::to_string(i)));
+        MakeWav(dir / ("d" + std::to_string(i) + "/same.wav"), 1.0);
+        MakeWav(dir / ("own" + std::to_string(i) + ".wav"), 1.0);
+        args += " " + Quote(dir / ("d" + std::to_string(i) + "/same.wav")) + " " +
+                Quote(dir / ("own" + std::to_string(i) + ".wav"));
+    }
+    for (const std::string format : {"flac", "wv"}) {
+        const std::string out = dir / ("out-" + format);
+        const auto r = Convert("--jobs 3 --to " + format + " --out " + Quote(out) + args);
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("6 converted, 0 skipped, 0 failed"), std::string::npos) << r.output;
+        for (const std::string name :
+             {"same", "Quillmere_1_same", "Quillmere_2_same", "own0", "own1", "own2"}) {
+            const std::string path = out + "/" + name + "." + format;
+            ASSERT_TRUE(fs::exists(path)) << path << "\n" << r.output;
+            const std::string original =
+                RawSamples(dir / (name.rfind("own", 0) == 0 ? name + ".wav" : "d0/same.wav"));
+            EXPECT_EQ(RawSamples(path).size(), original.size()) << path;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 6);
+    }
+    // Lossless outputs of the sources themselves.
+    const std::string own1 = dir / "out-flac/own1.flac";
+    EXPECT_EQ(RawSamples(own1), RawSamples(dir / "own1.wav"));
+}

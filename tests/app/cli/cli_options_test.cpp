@@ -62,3 +62,14 @@ TEST(CliOptions, UsageErrors) {
     ASSERT_EQ(Parse({"--to", "flac", "--help"}, o), "");
     EXPECT_EQ(o.mode, TCliOptions::Mode::Help);
 }
+
+TEST(CliOptions, JobsAcceptsZeroForEveryCoreAndRefusesNonsense) {
+    TCliOptions o;
+    ASSERT_EQ(Parse({"--jobs", "4", "--to", "wav", "a.wav"}, o), "");
+    EXPECT_EQ(o.jobs, 4);
+    ASSERT_EQ(Parse({"-j", "0", "--to", "wav", "a.wav"}, o), "");
+    EXPECT_GE(o.jobs, 1);
+    EXPECT_NE(Parse({"--jobs", "-1", "--to", "wav", "a.wav"}, o), "");
+    EXPECT_NE(Parse({"--jobs", "many", "--to", "wav", "a.wav"}, o), "");
+    EXPECT_NE(Parse({"--to", "wav", "a.wav", "--jobs"}, o), "");
+}
