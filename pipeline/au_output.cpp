@@ -21,8 +21,9 @@ TAuOutput::~TAuOutput() {
 void TAuOutput::Shutdown() {
     if (!worker_) return;
     Stop(false);
-    worker_.reset();
+    // Out of the registry first: no delivery can reach this sink from here on.
     TEventHandler::UnregisterSink(serial_);
+    worker_.reset();
     dispatcher_->RemoveEvents(serial_, UINT64_MAX);
     dispatcher_.reset();
 }
