@@ -446,7 +446,8 @@ TEST(Id3v2Tools, FfprobeReadsTheTagWeInsert) {
         ASSERT_TRUE(tags.WriteToFile(copy.Fd(), unicode));
         EXPECT_EQ(tagtest::ProbeTag(copy.Path(), "title"), "Caf\xC3\xA9")
             << unicode << ", " << copy.Content().size() << " bytes, ffprobe says:\n"
-            << tagtest::Run("ffprobe -v error -show_format " + tagtest::Quote(copy.Path()) + " 2>&1")
+            << tagtest::Run("ffprobe -v error -show_format " + tagtest::Quote(copy.Path()) +
+                            " 2>&1")
                    .Output;
         EXPECT_EQ(tagtest::ProbeTag(copy.Path(), "artist"), "Somebody");
         EXPECT_EQ(tagtest::ProbeTag(copy.Path(), "album"), "Record");

@@ -173,6 +173,16 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
                                  "genre: Jazz\n", "year: 1999\n", "track: 4\n"})
             EXPECT_NE(info.output.find(line), std::string::npos) << file << "\n" << info.output;
     }
+    // FLAC straight to WavPack and to MP3 as well.
+    for (const char* format : {"wv", "mp3"}) {
+        const auto direct = Convert(std::string("--to ") + format + " --out " +
+                                    Quote(dir / "direct") + " " + Quote(dir / "t.flac"));
+        ASSERT_EQ(direct.status, 0) << direct.output;
+        const auto info = Convert("--info " + Quote(dir / ("direct/t." + std::string(format))));
+        EXPECT_NE(info.output.find("title: Night Train\n"), std::string::npos) << info.output;
+        EXPECT_NE(info.output.find("track: 4\n"), std::string::npos) << info.output;
+        EXPECT_NE(info.output.find("year: 1999\n"), std::string::npos) << info.output;
+    }
     // --no-tags carries none.
     const auto r =
         Convert("--no-tags --to ogg --out " + Quote(dir / "bare") + " " + Quote(dir / "t.flac"));
