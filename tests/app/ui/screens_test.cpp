@@ -2,6 +2,7 @@
 // message box, written to QM_SCREENS_DIR (build/screens) for review; and a check that no
 // caption of the wizard is cut short at its fixed size with the default fonts.
 #include "app/ui/ui_texts.h"
+#include "tests/app/ui/screen_check.h"
 #include "tests/app/ui/wizard_fixture.h"
 
 #include <QAbstractButton>
@@ -17,41 +18,6 @@
 
 namespace qm::test {
 namespace {
-
-QString ScreensFolder() {
-    const QString folder = qEnvironmentVariable("QM_SCREENS_DIR", QDir::tempPath() + "/screens");
-    QDir().mkpath(folder);
-    return folder;
-}
-
-void Save(QWidget* widget, const QString& name) {
-    const QString file = ScreensFolder() + "/" + name + ".png";
-    EXPECT_TRUE(widget->grab().save(file)) << file.toStdString();
-}
-
-// Controls of the visible page and frame whose text needs more room than they have.
-QStringList ClippedTexts(QWidget* root) {
-    QStringList clipped;
-    for (auto* label : root->findChildren<QLabel*>()) {
-        if (!label->isVisibleTo(root) || label->wordWrap() || label->text().isEmpty()) continue;
-        const int needed = label->fontMetrics().size(0, label->text()).width();
-        if (needed > label->contentsRect().width())
-            clipped.append(label->objectName() + ": " + label->text());
-        if (!root->rect().contains(QRect(label->mapTo(root, QPoint()), label->size())))
-            clipped.append(label->objectName() + " outside the window");
-    }
-    for (auto* button : root->findChildren<QAbstractButton*>()) {
-        if (!button->isVisibleTo(root)) continue;
-        if (button->width() < button->sizeHint().width())
-            clipped.append(button->objectName() + ": " + button->text());
-    }
-    for (auto* group : root->findChildren<QGroupBox*>()) {
-        if (!group->isVisibleTo(root)) continue;
-        const int needed = group->fontMetrics().horizontalAdvance(group->title()) + 24;
-        if (needed > group->width()) clipped.append(group->objectName() + ": " + group->title());
-    }
-    return clipped;
-}
 
 class ScreensTest : public WizardTest {};
 
