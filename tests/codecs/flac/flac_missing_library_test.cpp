@@ -1,5 +1,6 @@
 // With libFLAC hidden from the loader, the source and the sink report it; it is picked up as
 // soon as it appears. A program of its own: a loaded library stays loaded for the process.
+#include "../../support/hidden_libraries.h"
 #include "../../support/pcm_source.h"
 #include "../../support/run_sink.h"
 #include "codecs/flac/flac_in.h"
@@ -26,13 +27,7 @@ std::string SinkError(const std::string& path) {
 std::string SourceError(const std::string& path) {
     TFLACIn source;
     source.SetFileName(path);
-    try {
-        source.Init();
-        source.Flush();
-    } catch (const EAuException& e) {
-        return e.what();
-    }
-    return "";
+    return InitError(source);
 }
 
 } // namespace
@@ -52,11 +47,7 @@ TEST(FlacLibrary, AMissingLibraryIsReportedAndPickedUpWhenItAppears) {
     source.SetFileName(dir / "in.flac");
     EXPECT_THROW(source.GetChannels(), EAuException);
 
-    fs::path system;
-    for (const char* folder :
-         {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib"})
-        if (fs::exists(fs::path(folder) / "libFLAC.so.12"))
-            system = fs::path(folder) / "libFLAC.so.12";
+    const fs::path system = SystemLibrary("libFLAC.so.12");
     ASSERT_FALSE(system.empty());
     fs::create_symlink(system, libs / "libFLAC.so.12");
     EXPECT_EQ(SinkError(dir / "out.flac"), "");

@@ -1,4 +1,5 @@
 // The loader: search folders, retry after a failed load, missing entry points, messages.
+#include "../../support/hidden_libraries.h"
 #include "codecs/loader/codec_library.h"
 #include "pipeline/au_exception.h"
 
@@ -23,9 +24,7 @@ struct OggSubset {
 };
 
 fs::path SystemOgg() {
-    for (const char* dir : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib"})
-        if (fs::exists(fs::path(dir) / "libogg.so.0")) return fs::path(dir) / "libogg.so.0";
-    return {};
+    return SystemLibrary("libogg.so.0");
 }
 
 class LibPath {

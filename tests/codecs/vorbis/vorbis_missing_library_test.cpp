@@ -1,6 +1,7 @@
 // With the libraries hidden from the loader, the source and the sink name the first missing
 // one, in the order ogg, vorbis, vorbisfile, vorbisenc; a library is picked up as soon as it
 // appears. A program of its own: loaded libraries stay loaded for the life of the process.
+#include "../../support/hidden_libraries.h"
 #include "../../support/pcm_source.h"
 #include "../../support/run_sink.h"
 #include "codecs/vorbis/vorbis_in.h"
@@ -17,12 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path SystemLibrary(const std::string& name) {
-    for (const char* dir : {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib"})
-        if (fs::exists(fs::path(dir) / name)) return fs::path(dir) / name;
-    return {};
-}
-
 std::string SinkError(const std::string& path) {
     PcmSource source(MakeTones(4410, 1, 16), 1, 16, 44100);
     TVorbisOut sink;
@@ -33,13 +28,7 @@ std::string SinkError(const std::string& path) {
 std::string SourceError(const std::string& path) {
     TVorbisIn source;
     source.SetFileName(path);
-    try {
-        source.Init();
-        source.Flush();
-    } catch (const EAuException& e) {
-        return e.what();
-    }
-    return "";
+    return InitError(source);
 }
 
 } // namespace
