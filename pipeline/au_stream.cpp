@@ -72,14 +72,25 @@ int OpenFlags(uint16_t mode, bool exclusive) {
 
 TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode, bool exclusive)
     : THandleStream(-1), fileName_(fileName) {
-    fd_ = ::open(fileName.c_str(), OpenFlags(mode, exclusive) | O_CLOEXEC, 0644);
+    const int flags = OpenFlags(mode, exclusive);
+    const bool reading = (flags & O_ACCMODE) == O_RDONLY;
+    // Opening a named pipe for reading would wait for a writer: open without waiting, then
+    // accept only what a reader can finish.
+    fd_ = ::open(fileName.c_str(), flags | O_CLOEXEC | (reading ? O_NONBLOCK : 0), 0644);
     if (fd_ < 0) throw EAuException(std::strerror(errno));
-    // A folder opens read-only on Linux; it is not a file this program can read.
     struct stat st {};
-    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const char* refusal = nullptr;
+    if (::fstat(fd_, &st) != 0)
+        refusal = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        refusal = std::strerror(EISDIR); // a folder opens read-only on Linux
+    else if (reading && !S_ISREG(st.st_mode))
+        refusal = "The file is not a regular file";
+    if (refusal == nullptr && reading) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    if (refusal != nullptr) {
         ::close(fd_);
         fd_ = -1;
-        throw EAuException(std::strerror(EISDIR));
+        throw EAuException(refusal);
     }
 }
 

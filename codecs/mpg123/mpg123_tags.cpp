@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <sys/stat.h>
 
 namespace {
 
@@ -122,7 +123,10 @@ int64_t ReadMpg123File(const Mpg123Api& api, const std::string& path, TMpgFileTa
     try {
         const Mpg123Handle reader(api);
         mpg123_handle* handle = reader.Get();
-        if (api.mpg123_open(handle, path.c_str()) == MPG123_OK) {
+        // The library opens the path itself: a named pipe would wait for a writer forever.
+        struct stat st {};
+        const bool regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        if (regular && api.mpg123_open(handle, path.c_str()) == MPG123_OK) {
             // A full scan counts every frame, so the length is exact also without a Xing tag.
             if (api.mpg123_scan(handle) == MPG123_OK) {
                 const off_t frames = api.mpg123_length(handle);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -188,5 +189,14 @@ TEST(FileStream, ReportsTheSystemErrorAndCreatesExclusively) {
     }
     EXPECT_EQ(fs::file_size(existing), 3u);
     EXPECT_THROW(TAuFileStream(dir.string(), fmOpenRead), EAuException);
+    // A named pipe with no writer is refused at once instead of waiting forever.
+    const std::string fifo = (dir / "pipe.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        TAuFileStream s(fifo, fmOpenRead | fmShareDenyWrite);
+        FAIL();
+    } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), "The file is not a regular file");
+    }
     fs::remove_all(dir);
 }

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -98,6 +99,21 @@ TEST(CliEndToEnd, RandomBytesAndTruncatedFilesFailWithoutLeavingOutput) {
     EXPECT_TRUE(fs::is_empty(dir / "out")) << r.output;
     EXPECT_EQ(ReadFileBytes(dir / "noise.wav"), noise);
     EXPECT_EQ(ReadFileBytes(dir / "cut.wav"), whole);
+}
+
+TEST(CliEndToEnd, NamedPipesFailAtOnceInsteadOfWaitingForAWriter) {
+    TempDir dir;
+    std::string args;
+    for (const char* name : {"p.wav", "p.mp3", "p.flac", "p.ogg", "p.wv"}) {
+        ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
+        args += " " + Quote(dir / name);
+    }
+    const auto r = RunCommand("timeout 60 " + Cli() + " --to wav --out " + Quote(dir / "out") +
+                              args + " 2>&1");
+    EXPECT_EQ(r.status, 1) << r.output; // 124 would mean it hung
+    EXPECT_NE(r.output.find("0 converted, 0 skipped, 5 failed"), std::string::npos) << r.output;
+    const auto info = RunCommand("timeout 60 " + Cli() + " --info" + args + " 2>&1");
+    EXPECT_EQ(info.status, 1) << info.output;
 }
 
 TEST(CliEndToEnd, DeleteSourceRemovesOnlyConvertedSources) {
