@@ -143,24 +143,24 @@ TEST(CliEndToEnd, UsageErrorsExitWithTwo) {
 
 TEST(CliEndToEnd, InterruptStopsRemovesThePartialOutputAndExits130) {
     TempDir dir;
-    // Long enough that the conversion is still running when the signal arrives.
-    MakeWav(dir / "long.wav", 600.0);
+    // Vorbis encoding takes seconds here, so the conversion is surely still running.
+    MakeWav(dir / "long.wav", 180.0);
     const std::string out = dir / "out";
     const pid_t child = ::fork();
     if (child == 0) {
-        ::execl(Cli().c_str(), "quillmere-cli", "--to", "wav", "--out", out.c_str(),
+        ::execl(Cli().c_str(), "quillmere-cli", "--to", "ogg", "--out", out.c_str(),
                 (dir / "long.wav").c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     // Wait for the output to appear, then interrupt.
-    for (int i = 0; i < 500 && !fs::exists(out + "/long.wav"); ++i)
+    for (int i = 0; i < 5000 && !fs::exists(out + "/long.ogg"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ::kill(child, SIGINT);
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_FALSE(fs::exists(out + "/long.wav"));
+    EXPECT_FALSE(fs::exists(out + "/long.ogg"));
     EXPECT_TRUE(fs::exists(dir / "long.wav"));
 }
 
