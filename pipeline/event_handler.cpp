@@ -47,17 +47,28 @@ void TEventHandler::UnregisterSink(uint64_t serial) {
     r.sinks.erase(serial);
 }
 
-TEventHandler::TEventHandler() : thread_([this] { Body(); }) {}
+namespace {
+// The dispatcher queue whose event the calling (main) thread is delivering, if any.
+thread_local const void* deliveringFor = nullptr;
+} // namespace
+
+TEventHandler::TEventHandler()
+    : queue_(std::make_shared<Queue>()), thread_([queue = queue_] { Body(queue); }) {}
 
 TEventHandler::~TEventHandler() {
     {
-        std::lock_guard guard(lock_);
-        terminated_ = true;
+        std::lock_guard guard(queue_->lock);
+        queue_->terminated = true;
     }
-    wake_.notify_all();
+    queue_->wake.notify_all();
+    if (deliveringFor == queue_.get()) {
+        // The thread waits for the handler that is destroying us; it ends after it returns.
+        thread_.detach();
+        return;
+    }
     // The thread may be waiting for the main thread to run a delivery.
     if (MainThread::IsMainThread()) {
-        while (!exited_)
+        while (!queue_->exited)
             MainThread::WaitAndCheck(std::chrono::milliseconds(1));
     }
     thread_.join();
@@ -65,39 +76,47 @@ TEventHandler::~TEventHandler() {
 
 void TEventHandler::Post(Event event) {
     {
-        std::lock_guard guard(lock_);
-        queue_.push_back(std::move(event));
+        std::lock_guard guard(queue_->lock);
+        queue_->events.push_back(std::move(event));
     }
-    wake_.notify_all();
+    queue_->wake.notify_all();
 }
 
 void TEventHandler::RemoveEvents(uint64_t senderSerial, uint64_t upToRun) {
-    std::lock_guard guard(lock_);
-    std::erase_if(queue_, [&](const Event& e) {
+    queue_->RemoveEvents(senderSerial, upToRun);
+}
+
+void TEventHandler::Queue::RemoveEvents(uint64_t senderSerial, uint64_t upToRun) {
+    std::lock_guard guard(lock);
+    std::erase_if(events, [&](const Event& e) {
         return e.senderSerial == senderSerial && e.runId <= upToRun;
     });
 }
 
-void TEventHandler::Body() {
+void TEventHandler::Body(const std::shared_ptr<Queue>& queue) {
     for (;;) {
         Event event;
         {
-            std::unique_lock guard(lock_);
-            wake_.wait_for(guard, std::chrono::milliseconds(100),
-                           [&] { return terminated_ || !queue_.empty(); });
-            if (terminated_) break;
-            if (queue_.empty()) continue;
-            event = std::move(queue_.front());
-            queue_.pop_front();
+            std::unique_lock guard(queue->lock);
+            queue->wake.wait_for(guard, std::chrono::milliseconds(100),
+                                 [&] { return queue->terminated || !queue->events.empty(); });
+            if (queue->terminated) break;
+            if (queue->events.empty()) continue;
+            event = std::move(queue->events.front());
+            queue->events.pop_front();
         }
-        MainThread::CallSync([&] { Deliver(event); });
+        MainThread::CallSync([&] {
+            deliveringFor = queue.get();
+            Deliver(*queue, event);
+            deliveringFor = nullptr;
+        });
     }
-    exited_ = true;
+    queue->exited = true;
 }
 
 // Runs on the main thread, where sinks are also destroyed, so a sink found here stays alive
 // until the handler returns.
-void TEventHandler::Deliver(const Event& event) {
+void TEventHandler::Deliver(Queue& queue, const Event& event) {
     TAuOutput* sink = nullptr;
     {
         SinkRegistry& r = Registry();
@@ -109,7 +128,7 @@ void TEventHandler::Deliver(const Event& event) {
     if (event.runId <= sink->cancelledRun_) return;
     if (event.kind == static_cast<uint8_t>(TAuOutput::EventKind::Done)) {
         // Events of this run still queued behind its completion are stale.
-        RemoveEvents(event.senderSerial, event.runId);
+        queue.RemoveEvents(event.senderSerial, event.runId);
         sink->DeliverDone(event.runId);
     } else if (event.handler) {
         event.handler(sink);

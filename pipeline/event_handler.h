@@ -2,6 +2,7 @@
 // handlers synchronously on the host's main thread. It lives while at least one sink exists.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -31,6 +32,8 @@ public:
     TEventHandler(const TEventHandler&) = delete;
     TEventHandler& operator=(const TEventHandler&) = delete;
     // Terminates the thread; on the main thread it keeps running main-thread calls meanwhile.
+    // Inside one of its own deliveries (a handler freeing the last sink) it lets the thread end
+    // by itself once that delivery returns.
     ~TEventHandler();
 
     void Post(Event event);
@@ -38,13 +41,20 @@ public:
     void RemoveEvents(uint64_t senderSerial, uint64_t upToRun);
 
 private:
-    void Body();
-    void Deliver(const Event& event);
+    // Shared with the thread, which may outlive this object by one delivery.
+    struct Queue {
+        std::mutex lock;
+        std::condition_variable wake;
+        std::deque<Event> events;
+        bool terminated = false;
+        std::atomic<bool> exited{false};
 
-    std::mutex lock_;
-    std::condition_variable wake_;
-    std::deque<Event> queue_;
-    bool terminated_ = false;
-    std::atomic<bool> exited_{false};
+        void RemoveEvents(uint64_t senderSerial, uint64_t upToRun);
+    };
+
+    static void Body(const std::shared_ptr<Queue>& queue);
+    static void Deliver(Queue& queue, const Event& event);
+
+    std::shared_ptr<Queue> queue_;
     std::thread thread_;
 };

@@ -325,3 +325,25 @@ TEST(Pump, LoopRepeatsTheSourceUntilStopped) {
     for (size_t i = 0; i < frames.size(); ++i)
         ASSERT_EQ(frames[i], uint16_t(i % 300)) << i;
 }
+
+TEST(Pump, TheLastSinkMayBeDestroyedInsideItsOwnDoneHandler) {
+    MemorySource source(1000);
+    auto sink = std::make_unique<MemorySink>();
+    bool destroyed = false;
+    sink->SetOnDone([&](TAuOutput*) {
+        sink.reset(); // also ends the dispatcher that is delivering this very event
+        destroyed = true;
+    });
+    sink->SetInput(&source);
+    sink->Run();
+    ASSERT_TRUE(MainThread::RunUntil([&] { return destroyed; }, 10s));
+    // A new sink gets a working dispatcher again.
+    MemorySink next;
+    Recorder r;
+    r.Attach(next);
+    MemorySource again(500);
+    next.SetInput(&again);
+    next.Run();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(next.Frames().size(), 500u);
+}
