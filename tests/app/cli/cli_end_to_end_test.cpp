@@ -237,3 +237,24 @@ TEST(CliEndToEnd, JobsRunSideBySideWithoutTakingTheSameName) {
     const std::string own1 = dir / "out-flac/own1.flac";
     EXPECT_EQ(RawSamples(own1), RawSamples(dir / "own1.wav"));
 }
+
+TEST(CliEndToEnd, AMissingLibraryDisablesOnlyItsFormat) {
+    TempDir dir;
+    MakeWav(dir / "a.wav");
+    const std::string hidden = "QUILLMERE_LIB_PATH=" + Quote(dir / "no-libs") + " ";
+    const auto wav = RunCommand(hidden + Cli() + " --to wav --out " + Quote(dir / "o") + " " +
+                                Quote(dir / "a.wav") + " 2>&1");
+    EXPECT_EQ(wav.status, 0) << wav.output;
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"flac", ".\\Libs\\libFLAC.dll library could not be loaded."},
+        {"ogg", ".\\Libs\\ogg.dll library could not be loaded."},
+        {"mp3", ".\\Libs\\lame_enc.dll library could not be loaded."},
+        {"wv", ".\\Libs\\WavpackDLL.dll library could not be loaded"}};
+    for (const auto& [format, message] : expected) {
+        const auto r = RunCommand(hidden + Cli() + " --to " + format + " --out " +
+                                  Quote(dir / "o") + " " + Quote(dir / "a.wav") + " 2>&1");
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find(": " + message + "\n"), std::string::npos) << r.output;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "o"), fs::directory_iterator()), 1);
+}
