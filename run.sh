@@ -12,4 +12,5 @@ fi
 if [ -x "$here/build/bin/quillmere" ]; then
   exec "$here/build/bin/quillmere"
 fi
-echo "Built: the pipeline core and tag model. The wizard is still to come; use ./run.sh --help for the command-line converter once it exists." >&2
+echo "The wizard (build/bin/quillmere) was not built; the command-line converter is there: ./run.sh --help" >&2
+exit 1
