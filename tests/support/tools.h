@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -70,6 +71,15 @@ private:
 inline std::string BinDir() {
     if (const char* dir = std::getenv("QM_BIN_DIR")) return dir;
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+// A command's output split into lines.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 // Quotes a path for the shell.

@@ -141,4 +141,11 @@ inline std::string MakeWav(const std::filesystem::path& dir) {
     return wav;
 }
 
+// A short untagged MP3 made by lame at path, in the same folder.
+inline void MakePlainMp3(const std::filesystem::path& dir, const std::string& path) {
+    const std::string wav = MakeWav(dir);
+    if (Run("lame --silent " + Quote(wav) + " " + Quote(path)).ExitCode != 0)
+        throw std::runtime_error("lame failed");
+}
+
 } // namespace tagtest

@@ -25,14 +25,6 @@ std::string Encode(const std::vector<uint8_t>& pcm, int channels, int bits, int 
     return result.error;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 } // namespace
 
 TEST(FLACOut, EveryLevelAndWidthDecodesBitExactly) {

@@ -31,14 +31,6 @@ int SoxiNumber(const std::string& option, const std::string& path) {
         RunCommand("soxi " + option + " " + Quote(path) + " 2>/dev/null").output.c_str());
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 } // namespace
 
 TEST(VorbisOut, EveryWidthKeepsLengthChannelsAndLevel) {
