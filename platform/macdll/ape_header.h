@@ -1,0 +1,90 @@
+// The file header of Monkey's Audio: the descriptor + header of versions 3980 and later, the old
+// header of 3950-3979, the seek table, and where each frame's bytes lie. The parser works on the
+// file's leading bytes, so it can be tested and fuzzed without files.
+#pragma once
+
+#include "platform/macdll/pcm.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace macdll {
+
+inline constexpr std::uint32_t kDescriptorBytes = 52;
+inline constexpr std::uint32_t kHeaderBytes = 24;
+inline constexpr int kNewestVersion = 3990;
+inline constexpr int kOldestVersion = 3950;
+inline constexpr std::uint16_t kFlagCreateWavHeader = 0x20;
+
+struct ApeFileInfo {
+    AudioFormat format;
+    int version = 0;
+    int level = 0;
+    std::uint16_t formatFlags = 0;
+    std::uint32_t blocksPerFrame = 0;
+    std::uint32_t finalFrameBlocks = 0;
+    std::uint32_t totalFrames = 0;
+    std::uint32_t headerDataBytes = 0;
+    std::uint32_t terminatingDataBytes = 0;
+    std::uint64_t junkBytes = 0;
+    std::uint64_t firstFrame = 0; // absolute file offset of frame 0
+    // Absolute file offsets of the frames (totalFrames entries), non-decreasing.
+    std::vector<std::uint64_t> frameOffsets;
+
+    std::uint64_t TotalBlocks() const {
+        return totalFrames == 0
+                   ? 0
+                   : std::uint64_t(totalFrames - 1) * blocksPerFrame + finalFrameBlocks;
+    }
+    std::uint32_t BlocksInFrame(std::uint32_t frame) const {
+        return frame + 1 == totalFrames ? finalFrameBlocks : blocksPerFrame;
+    }
+};
+
+struct ParseResult {
+    int error = 0;               // 0, ERROR_INVALID_INPUT_FILE or ERROR_UNSUPPORTED_FILE_TYPE
+    std::uint64_t needBytes = 0; // when error is 0 and this is non-zero: call again with this many
+    std::string message;         // why the file was refused
+};
+
+// The length of an ID3v2 tag starting at `bytes` (header, body and footer), or 0 when none.
+std::uint64_t Id3v2Length(std::span<const std::uint8_t> bytes);
+
+// Parses the header that starts `junkBytes` into a file of fileSize bytes; `head` holds the file
+// from that point on (all of it, or at least `needBytes` of a previous call).
+ParseResult ParseApeHeader(std::span<const std::uint8_t> head, std::uint64_t junkBytes,
+                           std::uint64_t fileSize, ApeFileInfo& info);
+
+// The whole parse over a complete file in memory (skipping ID3v2 tags), for fuzzing and tests.
+ParseResult ParseApeFile(std::span<const std::uint8_t> file, ApeFileInfo& info);
+
+// The range [offset, offset + size) of frame `frame`'s stored words, and how many leading logical
+// bytes of them belong to the previous frame. The size is clipped to the file.
+struct FrameExtent {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::uint32_t skip = 0;
+};
+FrameExtent LocateFrame(const ApeFileInfo& info, std::uint32_t frame, std::uint64_t fileSize);
+
+// Reverses every group of four bytes: stored words ↔ the logical frame stream.
+void SwapWords(std::span<std::uint8_t> bytes);
+
+// The 52-byte descriptor and 24-byte header of a version 3990 file.
+struct DescriptorFields {
+    std::uint32_t seekTableBytes = 0;
+    std::uint32_t headerDataBytes = 0;
+    std::uint64_t frameDataBytes = 0;
+    std::uint32_t terminatingDataBytes = 0;
+    std::array<std::uint8_t, 16> md5{};
+};
+std::array<std::uint8_t, kDescriptorBytes> BuildDescriptor(const DescriptorFields& fields);
+std::array<std::uint8_t, kHeaderBytes> BuildHeader(const ApeFileInfo& info);
+
+// Blocks per frame the official encoder uses at each level.
+std::uint32_t BlocksPerFrameOf(int level);
+
+} // namespace macdll

@@ -1,0 +1,303 @@
+// Tags; see ape_tag.h.
+#include "platform/macdll/ape_tag.h"
+
+#include "platform/macdll/file.h"
+#include "platform/macdll/macdll_api.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace macdll {
+namespace {
+
+constexpr std::uint32_t kApeFooterBytes = 32;
+constexpr std::uint64_t kMaxApeItemsBytes = 16u << 20;
+constexpr std::uint32_t kHasHeader = 0x80000000u;
+constexpr std::uint32_t kIsHeader = 0x20000000u;
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k)
+        out.push_back(std::uint8_t(v >> (8 * k)));
+}
+
+void PutHeaderBlock(std::vector<std::uint8_t>& out, std::uint32_t size, std::uint32_t count,
+                    std::uint32_t flags) {
+    static constexpr char kId[] = "APETAGEX";
+    out.insert(out.end(), kId, kId + 8);
+    Put32(out, 2000);
+    Put32(out, size);
+    Put32(out, count);
+    Put32(out, flags);
+    out.insert(out.end(), 8, 0);
+}
+
+bool SameKey(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+const std::string* Find(const std::vector<TagItem>& items, const std::string& key) {
+    for (const TagItem& item : items)
+        if (SameKey(item.key, key) && (item.flags & 6) == 0) return &item.value;
+    return nullptr;
+}
+
+constexpr const char* kGenres[] = {"Blues",
+                                   "Classic Rock",
+                                   "Country",
+                                   "Dance",
+                                   "Disco",
+                                   "Funk",
+                                   "Grunge",
+                                   "Hip-Hop",
+                                   "Jazz",
+                                   "Metal",
+                                   "New Age",
+                                   "Oldies",
+                                   "Other",
+                                   "Pop",
+                                   "R&B",
+                                   "Rap",
+                                   "Reggae",
+                                   "Rock",
+                                   "Techno",
+                                   "Industrial",
+                                   "Alternative",
+                                   "Ska",
+                                   "Death Metal",
+                                   "Pranks",
+                                   "Soundtrack",
+                                   "Euro-Techno",
+                                   "Ambient",
+                                   "Trip-Hop",
+                                   "Vocal",
+                                   "Jazz+Funk",
+                                   "Fusion",
+                                   "Trance",
+                                   "Classical",
+                                   "Instrumental",
+                                   "Acid",
+                                   "House",
+                                   "Game",
+                                   "Sound Clip",
+                                   "Gospel",
+                                   "Noise",
+                                   "AlternRock",
+                                   "Bass",
+                                   "Soul",
+                                   "Punk",
+                                   "Space",
+                                   "Meditative",
+                                   "Instrumental Pop",
+                                   "Instrumental Rock",
+                                   "Ethnic",
+                                   "Gothic",
+                                   "Darkwave",
+                                   "Techno-Industrial",
+                                   "Electronic",
+                                   "Pop-Folk",
+                                   "Eurodance",
+                                   "Dream",
+                                   "Southern Rock",
+                                   "Comedy",
+                                   "Cult",
+                                   "Gangsta",
+                                   "Top 40",
+                                   "Christian Rap",
+                                   "Pop/Funk",
+                                   "Jungle",
+                                   "Native American",
+                                   "Cabaret",
+                                   "New Wave",
+                                   "Psychadelic",
+                                   "Rave",
+                                   "Showtunes",
+                                   "Trailer",
+                                   "Lo-Fi",
+                                   "Tribal",
+                                   "Acid Punk",
+                                   "Acid Jazz",
+                                   "Polka",
+                                   "Retro",
+                                   "Musical",
+                                   "Rock & Roll",
+                                   "Hard Rock"};
+
+void PutText(Id3Record& record, std::size_t offset, std::size_t width, const std::string& utf8) {
+    const std::string text = Utf8ToLatin1(utf8);
+    std::memcpy(record.data() + offset, text.data(), std::min(width, text.size()));
+}
+
+} // namespace
+
+std::string Utf8ToLatin1(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        std::uint32_t cp = length == 1   ? c
+                           : length == 2 ? c & 0x1F
+                           : length == 3 ? c & 0x0F
+                                         : c & 7;
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            cp = cp << 6 | (next & 0x3F);
+        }
+        out.push_back(valid && cp <= 0xFF ? char(cp) : '?');
+        i += valid ? length : 1;
+    }
+    return out;
+}
+
+TagLayout FindTags(std::span<const std::uint8_t> tail, std::uint64_t fileSize) {
+    TagLayout layout;
+    layout.audioEnd = fileSize;
+    std::uint64_t end = fileSize; // end of the APEv2 tag, if any
+    if (tail.size() >= 128 && std::memcmp(tail.data() + tail.size() - 128, "TAG", 3) == 0) {
+        layout.hasId3v1 = true;
+        end -= 128;
+        layout.audioEnd = end;
+    }
+    const std::uint64_t tailStart = fileSize - tail.size();
+    if (end < tailStart + kApeFooterBytes) return layout;
+    const std::uint8_t* footer = tail.data() + (end - kApeFooterBytes - tailStart);
+    if (std::memcmp(footer, "APETAGEX", 8) != 0) return layout;
+    const std::uint32_t version = Le32(footer + 8);
+    const std::uint32_t size = Le32(footer + 12);
+    const std::uint32_t count = Le32(footer + 16);
+    const std::uint32_t flags = Le32(footer + 20);
+    if (version > 2000 || size < kApeFooterBytes || (flags & kIsHeader) ||
+        size - kApeFooterBytes > kMaxApeItemsBytes || size > end)
+        return layout;
+    const std::uint64_t total = size + ((flags & kHasHeader) ? kApeFooterBytes : 0);
+    if (total > end) return layout;
+    layout.hasApe = true;
+    layout.audioEnd = end - total;
+    layout.apeItemsOffset = end - size;
+    layout.apeItemsBytes = size - kApeFooterBytes;
+    layout.apeItemCount = count;
+    return layout;
+}
+
+std::vector<TagItem> ParseApeItems(std::span<const std::uint8_t> body, std::uint32_t count) {
+    std::vector<TagItem> items;
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < count && body.size() - at >= 9; ++i) {
+        const std::uint32_t valueBytes = Le32(body.data() + at);
+        const std::uint32_t flags = Le32(body.data() + at + 4);
+        at += 8;
+        const auto keyEnd = std::find(body.begin() + std::ptrdiff_t(at), body.end(), 0);
+        if (keyEnd == body.end()) break;
+        const std::size_t keyBytes = std::size_t(keyEnd - body.begin()) - at;
+        if (body.size() - at - keyBytes - 1 < valueBytes) break;
+        TagItem item;
+        item.key.assign(reinterpret_cast<const char*>(body.data() + at), keyBytes);
+        at += keyBytes + 1;
+        item.value.assign(reinterpret_cast<const char*>(body.data() + at), valueBytes);
+        item.flags = flags;
+        at += valueBytes;
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::vector<std::uint8_t> BuildApeTag(std::vector<TagItem> items) {
+    const auto itemBytes = [](const TagItem& item) {
+        return 8 + item.key.size() + 1 + item.value.size();
+    };
+    std::stable_sort(items.begin(), items.end(), [&](const TagItem& a, const TagItem& b) {
+        return itemBytes(a) < itemBytes(b);
+    });
+    std::vector<std::uint8_t> body;
+    for (const TagItem& item : items) {
+        Put32(body, std::uint32_t(item.value.size()));
+        Put32(body, item.flags);
+        body.insert(body.end(), item.key.begin(), item.key.end());
+        body.push_back(0);
+        body.insert(body.end(), item.value.begin(), item.value.end());
+    }
+    const std::uint32_t size = std::uint32_t(body.size() + kApeFooterBytes);
+    const std::uint32_t count = std::uint32_t(items.size());
+    std::vector<std::uint8_t> tag;
+    PutHeaderBlock(tag, size, count, kHasHeader | kIsHeader);
+    tag.insert(tag.end(), body.begin(), body.end());
+    PutHeaderBlock(tag, size, count, kHasHeader);
+    return tag;
+}
+
+Id3Record RecordFromItems(const std::vector<TagItem>& items) {
+    Id3Record record{'T', 'A', 'G'};
+    const auto text = [&](const char* key) {
+        const std::string* value = Find(items, key);
+        return value ? *value : std::string();
+    };
+    PutText(record, APE_ID3_TITLE, 30, text("Title"));
+    PutText(record, APE_ID3_ARTIST, 30, text("Artist"));
+    PutText(record, APE_ID3_ALBUM, 30, text("Album"));
+    PutText(record, APE_ID3_YEAR, 4, text("Year"));
+    PutText(record, APE_ID3_COMMENT, 28, text("Comment"));
+    // "n" or "n/total": the leading number.
+    const std::string track = text("Track");
+    int number = 0;
+    for (std::size_t i = 0; i < track.size() && std::isdigit(static_cast<unsigned char>(track[i]));
+         ++i)
+        number = std::min(number * 10 + (track[i] - '0'), 1000);
+    record[APE_ID3_TRACK] = std::uint8_t(number <= 255 ? number : 0);
+    record[APE_ID3_GENRE] = 255;
+    const std::string genre = text("Genre");
+    for (std::size_t i = 0; i < std::size(kGenres); ++i)
+        if (SameKey(genre, kGenres[i])) record[APE_ID3_GENRE] = std::uint8_t(i);
+    return record;
+}
+
+int TagFile::Read() {
+    layout_ = {};
+    items_.clear();
+    id3v1_.reset();
+    File file = File::OpenRead(path_);
+    const std::int64_t size = file.Size();
+    if (!file.IsOpen() || size < 0) return ERROR_IO_READ;
+    const std::uint64_t fileSize = std::uint64_t(size);
+    std::vector<std::uint8_t> tail(std::size_t(std::min<std::uint64_t>(fileSize, 160)));
+    if (!file.ReadAt(fileSize - tail.size(), tail)) return ERROR_IO_READ;
+    layout_ = FindTags(tail, fileSize);
+    if (layout_.hasId3v1) {
+        id3v1_.emplace();
+        std::copy(tail.end() - 128, tail.end(), id3v1_->begin());
+    }
+    if (layout_.hasApe) {
+        std::vector<std::uint8_t> body(std::size_t(layout_.apeItemsBytes));
+        if (!file.ReadAt(layout_.apeItemsOffset, body)) return ERROR_IO_READ;
+        items_ = ParseApeItems(body, layout_.apeItemCount);
+    }
+    return ERROR_SUCCESS;
+}
+
+int TagFile::Replace(std::span<const std::uint8_t> tag) {
+    if (const int error = Read(); error != ERROR_SUCCESS) return error;
+    File file = File::OpenWrite(path_, false);
+    if (!file.IsOpen()) return ERROR_INVALID_OUTPUT_FILE;
+    if (!file.Truncate(layout_.audioEnd) || !file.WriteAt(layout_.audioEnd, tag))
+        return ERROR_IO_WRITE;
+    return ERROR_SUCCESS;
+}
+
+int TagFile::WriteApe(const std::vector<TagItem>& items) {
+    if (items.empty()) return Replace({});
+    return Replace(BuildApeTag(items));
+}
+
+int TagFile::WriteId3v1(const Id3Record& record) {
+    return Replace(record);
+}
+
+} // namespace macdll

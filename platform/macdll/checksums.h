@@ -1,0 +1,34 @@
+// The two checksums of the format: the zlib CRC-32 of each frame's PCM and the MD5 of the file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace macdll {
+
+// Standard CRC-32 (reflected 0xEDB88320, as zlib); feed pieces in order.
+class Crc32 {
+public:
+    void Update(std::span<const std::uint8_t> bytes);
+    std::uint32_t Value() const { return ~state_; }
+
+private:
+    std::uint32_t state_ = 0xFFFFFFFFu;
+};
+
+// MD5 (RFC 1321).
+class Md5 {
+public:
+    Md5();
+    void Update(std::span<const std::uint8_t> bytes);
+    std::array<std::uint8_t, 16> Final();
+
+private:
+    void Block(const std::uint8_t* block);
+    std::array<std::uint32_t, 4> state_;
+    std::array<std::uint8_t, 64> buffer_{};
+    std::uint64_t length_ = 0;
+};
+
+} // namespace macdll

@@ -1,0 +1,67 @@
+// File; see file.h.
+#include "platform/macdll/file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace macdll {
+
+File File::OpenRead(const std::string& path) {
+    return File(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+File File::OpenWrite(const std::string& path, bool truncate) {
+    return File(
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666));
+}
+
+File::~File() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+std::int64_t File::Size() const {
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return -1;
+    return info.st_size;
+}
+
+bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pread(fd_, bytes.data() + done, bytes.size() - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd_, bytes.data() + done, bytes.size() - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+bool File::Truncate(std::uint64_t size) {
+    return fd_ >= 0 && ::ftruncate(fd_, off_t(size)) == 0;
+}
+
+} // namespace macdll

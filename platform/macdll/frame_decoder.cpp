@@ -1,0 +1,120 @@
+// Frame decoder; see frame_decoder.h.
+#include "platform/macdll/frame_decoder.h"
+
+#include "platform/macdll/checksums.h"
+#include "platform/macdll/macdll_api.h"
+#include "platform/macdll/range_coder.h"
+
+#include <algorithm>
+
+namespace macdll {
+namespace {
+
+std::uint32_t BigEndian(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// How often the residual loop looks for a coder that ran off the end of damaged data.
+constexpr std::size_t kCheckEvery = 4096;
+
+} // namespace
+
+FrameDecoder::FrameDecoder(const AudioFormat& format, int level, int version)
+    : format_(format), level_(level), version_(version), side_(level, version),
+      mid_(level, version) {}
+
+int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks,
+                         std::vector<std::uint8_t>& pcm) {
+    if (frame.size() < 4) return ERROR_DECOMPRESSING_FRAME;
+    const std::uint32_t crcWord = BigEndian(frame.data());
+    std::uint32_t codes = 0;
+    std::size_t at = 4;
+    if (crcWord & 0x80000000u) {
+        if (frame.size() < 8) return ERROR_DECOMPRESSING_FRAME;
+        codes = BigEndian(frame.data() + 4);
+        at = 8;
+    }
+    const std::uint32_t crc = crcWord & 0x7FFFFFFFu;
+
+    Mode mode = Mode::Stereo;
+    if (format_.channels == 1)
+        mode = (codes & 3) ? Mode::Silence : Mode::Mono;
+    else if (codes & 4)
+        mode = (codes & 3) ? Mode::Silence : Mode::Mono;
+    else if ((codes & 3) == 3)
+        mode = Mode::Silence;
+
+    if (!DecodeResiduals(frame.subspan(at), mode, blocks)) return ERROR_DECOMPRESSING_FRAME;
+
+    const Arithmetic first = DefaultArithmetic(mode == Mode::Stereo, level_);
+    if (Reconstruct(mode, blocks, first, crc, pcm)) return ERROR_SUCCESS;
+    // 24-bit files from other encoders may use other integer widths: retry with those.
+    if (format_.bits > 16 && mode != Mode::Silence) {
+        for (const Arithmetic other : {Arithmetic{false, false}, Arithmetic{true, true}}) {
+            if (other.wideCombine == first.wideCombine && other.wideRounding == first.wideRounding)
+                continue;
+            if (Reconstruct(mode, blocks, other, crc, pcm)) return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_INVALID_CHECKSUM;
+}
+
+bool FrameDecoder::DecodeResiduals(std::span<const std::uint8_t> payload, Mode mode,
+                                   std::size_t blocks) {
+    residual0_.assign(blocks, 0);
+    residual1_.assign(mode == Mode::Stereo ? blocks : 0, 0);
+    if (mode == Mode::Silence) return true;
+    RangeDecoder coder(payload);
+    ResidualDecoder first(version_);
+    ResidualDecoder second(version_);
+    for (std::size_t start = 0; start < blocks; start += kCheckEvery) {
+        const std::size_t end = std::min(blocks, start + kCheckEvery);
+        if (mode == Mode::Mono) {
+            for (std::size_t i = start; i < end; ++i)
+                residual0_[i] = first.Decode(coder);
+        } else {
+            for (std::size_t i = start; i < end; ++i) {
+                residual0_[i] = first.Decode(coder);
+                residual1_[i] = second.Decode(coder);
+            }
+        }
+        if (coder.Failed()) return false;
+    }
+    return true;
+}
+
+bool FrameDecoder::Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& arithmetic,
+                               std::uint32_t crc, std::vector<std::uint8_t>& pcm) {
+    work0_.assign(residual0_.begin(), residual0_.end());
+    work1_.assign(residual1_.begin(), residual1_.end());
+    side_.Reset();
+    mid_.Reset();
+    if (mode == Mode::Mono) {
+        mid_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
+        for (std::size_t i = 0; i < blocks; ++i)
+            work0_[i] = mid_.DecodePredictor(work0_[i], 0, arithmetic.wideCombine);
+        if (format_.channels == 2) work1_ = work0_;
+    } else if (mode == Mode::Stereo) {
+        side_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
+        mid_.DecodeNN(work1_.data(), blocks, arithmetic.wideRounding);
+        std::int32_t lastMid = 0;
+        for (std::size_t i = 0; i < blocks; ++i) {
+            const std::int32_t s =
+                side_.DecodePredictor(work0_[i], lastMid, arithmetic.wideCombine);
+            const std::int32_t m = mid_.DecodePredictor(work1_[i], s, arithmetic.wideCombine);
+            lastMid = m;
+            const std::uint32_t c0 = std::uint32_t(m) - std::uint32_t(s / 2);
+            work0_[i] = std::int32_t(c0);
+            work1_[i] = std::int32_t(c0 + std::uint32_t(s));
+        }
+    } else if (format_.channels == 2) {
+        work1_.assign(blocks, 0);
+    }
+    pcm.resize(blocks * format_.BlockAlign());
+    SamplesToPcm(work0_.data(), work1_.data(), blocks, format_, pcm.data());
+    Crc32 check;
+    check.Update(pcm);
+    return (check.Value() >> 1) == crc;
+}
+
+} // namespace macdll

@@ -1,0 +1,29 @@
+// Encodes one frame of PCM into the logical byte stream: CRC word, special codes, range-coded
+// residuals and the coder's flush.
+#pragma once
+
+#include "platform/macdll/pcm.h"
+#include "platform/macdll/predictor.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace macdll {
+
+class FrameEncoder {
+public:
+    FrameEncoder(const AudioFormat& format, int level);
+    // Appends the frame coding all blocks of `pcm` (whole blocks, at most blocksPerFrame).
+    void Encode(std::span<const std::uint8_t> pcm, std::vector<std::uint8_t>& out);
+
+private:
+    AudioFormat format_;
+    int level_;
+    ChannelPipeline side_;
+    ChannelPipeline mid_;
+    std::vector<std::int32_t> c0_;
+    std::vector<std::int32_t> c1_;
+};
+
+} // namespace macdll

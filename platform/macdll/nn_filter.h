@@ -1,0 +1,44 @@
+// One adaptive NN filter of the prediction cascade (order N, shift s): a sign-sign LMS filter on
+// 16-bit saturated history with 16-bit wrapping coefficients.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace macdll {
+
+class NNFilter {
+public:
+    // newAdaptation: the adaptation rule of versions 3980 and later.
+    NNFilter(int order, int shift, bool newAdaptation);
+    void Reset();
+    // Decoder: residual in, signal out. wideRounding keeps the rounding addition in 64 bits.
+    std::int32_t Decode(std::int32_t residual, bool wideRounding);
+    // Encoder: signal in, residual out (always the wide rounding; versions 3980 and later).
+    std::int32_t Encode(std::int32_t signal);
+
+private:
+    std::int32_t Round(std::int32_t dot, bool wide) const;
+    void Push(std::int32_t signal);
+
+    // Ages of the adaptation values that each step halves (versions 3980 and later).
+    static constexpr int kHalvedAges[3] = {1, 2, 8};
+
+    int order_;
+    int shift_;
+    bool newAdaptation_;
+    int start_; // first window position: order + 1, so the encoder can look one step back
+    std::vector<std::int16_t> coef_;
+    // Sliding windows of history and adaptation values: positions [pos_ - order_, pos_) are the
+    // current taps; the window slides back to the start when full.
+    std::vector<std::int16_t> hist_;
+    std::vector<std::int16_t> adapt_;
+    int pos_ = 0;
+    std::int64_t avg_ = 0;
+    // Encoder: the coefficient update still owed from the previous step, and what that step's
+    // halving removed from the adaptation values it used.
+    int pendingDirection_ = 0;
+    std::int16_t halvedBy_[3] = {};
+};
+
+} // namespace macdll

@@ -1,0 +1,161 @@
+// Range coder and residual coders; see range_coder.h.
+#include "platform/macdll/range_coder.h"
+
+#include <array>
+#include <bit>
+
+namespace macdll {
+namespace {
+
+// Cumulative frequencies of the overflow symbols 0..20; from 21 on, every symbol has width 1 and
+// starts at 65472 + s (symbol 63 is the escape).
+constexpr std::array<std::uint32_t, 22> kCum3990 = {
+    0,     19578, 36160, 48417, 56323, 60899, 63265, 64435, 64971, 65232, 65351,
+    65416, 65447, 65466, 65476, 65482, 65485, 65488, 65490, 65491, 65492, 65493};
+constexpr std::array<std::uint32_t, 22> kCum3980 = {
+    0,     14824, 28224, 39348, 47855, 53994, 58171, 60926, 62682, 63786, 64463,
+    64878, 65126, 65276, 65365, 65419, 65450, 65469, 65480, 65487, 65491, 65493};
+
+constexpr std::uint32_t kEscape = 63;
+
+std::uint32_t DecodeSymbol(RangeDecoder& coder, const std::array<std::uint32_t, 22>& cum) {
+    const std::uint32_t cf = coder.DecodeFreq16();
+    if (cf > 65492) {
+        if (cf > 65535) coder.Fail();
+        coder.Update(1, cf);
+        return (cf - 65472) & 63;
+    }
+    std::uint32_t s = 0;
+    while (cum[s + 1] <= cf)
+        ++s;
+    coder.Update(cum[s + 1] - cum[s], cum[s]);
+    return s;
+}
+
+std::int32_t Unfold(std::uint32_t x) {
+    return (x & 1) ? static_cast<std::int32_t>((x >> 1) + 1)
+                   : static_cast<std::int32_t>(0u - (x >> 1));
+}
+
+void UpdateKsum(std::uint32_t& ksum, std::uint32_t x) {
+    ksum += ((x + 1) / 2) - ((ksum + 16) >> 5);
+}
+
+} // namespace
+
+void RangeEncoder::Emit(std::uint8_t byte, std::uint8_t pendingByte) {
+    out_.push_back(byte);
+    out_.insert(out_.end(), pending_, pendingByte);
+    pending_ = 0;
+}
+
+void RangeEncoder::Shift() {
+    if (low_ < 0x7F800000u) {
+        Emit(std::uint8_t(buffer_), 0xFF);
+        buffer_ = low_ >> 23;
+    } else if (low_ >= 0x80000000u) {
+        Emit(std::uint8_t(buffer_ + 1), 0x00);
+        buffer_ = (low_ >> 23) & 0xFF;
+    } else {
+        ++pending_;
+    }
+    low_ = (low_ << 8) & 0x7FFFFFFFu;
+    range_ <<= 8;
+}
+
+void RangeEncoder::Flush() {
+    Normalize();
+    const std::uint32_t t = (low_ >> 23) + 1;
+    if (t > 0xFF)
+        Emit(std::uint8_t(buffer_ + 1), 0x00);
+    else
+        Emit(std::uint8_t(buffer_), 0xFF);
+    out_.insert(out_.end(), {std::uint8_t(t), 0, 0, 0});
+}
+
+RangeDecoder::RangeDecoder(std::span<const std::uint8_t> bytes) : bytes_(bytes) {
+    NextByte(); // the dummy byte
+    buffer_ = NextByte();
+    low_ = buffer_ >> 1;
+    range_ = 1u << 7;
+}
+
+void ResidualEncoder::Encode(RangeEncoder& coder, std::int32_t residual) {
+    const std::uint32_t r = static_cast<std::uint32_t>(residual);
+    const std::uint32_t u = residual > 0 ? 2 * r - 1 : 0u - 2 * r;
+    const std::uint32_t pivot = std::max<std::uint32_t>(ksum_ >> 5, 1);
+    const std::uint32_t overflow = u / pivot;
+    const std::uint32_t base = u - overflow * pivot;
+    UpdateKsum(ksum_, u);
+    if (overflow < kEscape) {
+        const std::uint32_t cum = overflow < 21 ? kCum3990[overflow] : 65472 + overflow;
+        const std::uint32_t width = overflow < 21 ? kCum3990[overflow + 1] - cum : 1;
+        coder.EncodeFreq16(cum, width);
+    } else {
+        coder.EncodeFreq16(65535, 1);
+        coder.EncodeBits((overflow >> 16) & 0xFFFF, 16);
+        coder.EncodeBits(overflow & 0xFFFF, 16);
+    }
+    if (pivot < 65536) {
+        coder.EncodeTotal(base, pivot);
+    } else {
+        const int shift = std::bit_width(pivot) - 16;
+        coder.EncodeTotal(base >> shift, (pivot >> shift) + 1);
+        coder.EncodeTotal(base & ((1u << shift) - 1), 1u << shift);
+    }
+}
+
+std::int32_t ResidualDecoder::Decode(RangeDecoder& coder) {
+    return Unfold(pivotCoder_ ? DecodePivot(coder) : DecodeK(coder));
+}
+
+std::uint32_t ResidualDecoder::DecodePivot(RangeDecoder& coder) {
+    const std::uint32_t pivot = std::max<std::uint32_t>(ksum_ >> 5, 1);
+    const std::uint32_t s = DecodeSymbol(coder, kCum3990);
+    std::uint32_t overflow = s;
+    if (s == kEscape) {
+        const std::uint32_t high = coder.DecodeBits(16);
+        overflow = (high << 16) | coder.DecodeBits(16);
+    }
+    std::uint32_t base;
+    if (pivot < 65536) {
+        base = coder.DecodeTotal(pivot);
+    } else {
+        const int shift = std::bit_width(pivot) - 16;
+        const std::uint32_t high = coder.DecodeTotal((pivot >> shift) + 1);
+        base = (high << shift) + coder.DecodeTotal(1u << shift);
+    }
+    const std::uint32_t x = base + overflow * pivot;
+    UpdateKsum(ksum_, x);
+    return x;
+}
+
+std::uint32_t ResidualDecoder::DecodeK(RangeDecoder& coder) {
+    const std::uint32_t s = DecodeSymbol(coder, kCum3980);
+    std::uint32_t kk;
+    std::uint32_t overflow = 0;
+    if (s == kEscape) {
+        kk = coder.DecodeBits(5);
+    } else {
+        kk = k_ > 0 ? k_ - 1 : 0;
+        overflow = s;
+    }
+    std::uint32_t x = 0;
+    if (kk <= 16) {
+        x = kk == 0 ? 0 : coder.DecodeBits(int(kk));
+    } else if (kk <= 31) {
+        x = coder.DecodeBits(16);
+        x |= coder.DecodeBits(int(kk - 16)) << 16;
+    } else {
+        coder.Fail();
+    }
+    x += kk < 32 ? overflow << kk : 0;
+    UpdateKsum(ksum_, x);
+    if (ksum_ < (k_ > 0 ? 1u << (k_ + 4) : 0u))
+        --k_;
+    else if (k_ < 24 && ksum_ >= (1u << (k_ + 5)))
+        ++k_;
+    return x;
+}
+
+} // namespace macdll
