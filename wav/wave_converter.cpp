@@ -1,7 +1,6 @@
 #include "wav/wave_converter.h"
 
-#include "codecs/loader/codec_library.h"
-#include "platform/msacm32/msacm32.h"
+#include "wav/acm_library.h"
 #include "wav/byte_source.h"
 #include "wav/wave_bytes.h"
 #include "wav/wave_header.h"
@@ -11,24 +10,8 @@
 
 namespace {
 
-#define QM_ACM_ENTRIES(X)                                                                          \
-    X(acmMetrics)                                                                                  \
-    X(acmFormatSuggest)                                                                            \
-    X(acmStreamOpen)                                                                               \
-    X(acmStreamSize)                                                                               \
-    X(acmStreamPrepareHeader)                                                                      \
-    X(acmStreamConvert)                                                                            \
-    X(acmStreamUnprepareHeader)                                                                    \
-    X(acmStreamClose)
-
-struct AcmLibrary {
-    QM_ACM_ENTRIES(QM_ENTRY_POINTER)
-    CodecLibrary library{"msacm32.dll", "libmsacm32.so", {QM_ACM_ENTRIES(QM_ENTRY_ROW)}};
-};
-
-AcmLibrary& Acm() {
-    static AcmLibrary acm;
-    return acm;
+const AcmApi& Acm() {
+    return AcmLibrary().Entries();
 }
 
 WAVEFORMATEX* AsFormat(std::array<uint8_t, TWaveConverter::kFormatBufferBytes>& buffer) {
@@ -53,12 +36,7 @@ constexpr uint32_t kSourceChunk = 65536;
 } // namespace
 
 TWaveConverter::TWaveConverter() {
-    AcmLibrary& acm = Acm();
-    acm.library.Load();
-    acm.library.Require();
-#define QM_ACM_REQUIRE(fn) acm.library.RequireEntry(reinterpret_cast<const void*>(acm.fn), #fn);
-    QM_ACM_ENTRIES(QM_ACM_REQUIRE)
-#undef QM_ACM_REQUIRE
+    const AcmApi& acm = AcmLibrary().Require();
     metricsResult_ = acm.acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &maxFormatSize_);
 }
 
@@ -91,7 +69,7 @@ uint32_t TWaveConverter::SuggestPcmFormat() {
 uint32_t TWaveConverter::Convert() {
     if (metricsResult_ != MMSYSERR_NOERROR) return metricsResult_;
     if (maxFormatSize_ > kFormatBufferBytes) return ACMERR_NOTPOSSIBLE;
-    AcmLibrary& acm = Acm();
+    const AcmApi& acm = Acm();
     HACMSTREAM handle = nullptr;
     MMRESULT result =
         acm.acmStreamOpen(&handle, nullptr, AsFormat(oldFormat_), AsFormat(newFormat_), nullptr, 0,

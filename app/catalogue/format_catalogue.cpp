@@ -20,7 +20,9 @@ constexpr bool RowsAreConsistent() {
         if (FindTargetByCliName(target.CliName) != &target) return false;
         if (FindTargetByDescriptor(target.Descriptor) != &target) return false;
     }
-    return true;
+    return FlacTarget.CliName == "flac" && ApeTarget.CliName == "ape" &&
+           Mp3Target.CliName == "mp3" && OggTarget.CliName == "ogg" && WavTarget.CliName == "wav" &&
+           WavPackTarget.CliName == "wv" && WmaTarget.CliName == "wma";
 }
 static_assert(RowsAreConsistent(), "target rows must agree with the catalogue rows they name");
 

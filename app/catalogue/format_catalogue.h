@@ -147,6 +147,15 @@ inline constexpr std::array<TTargetFormat, 7> TargetFormats{{
 }};
 // clang-format on
 
+// The targets by name, for code that treats one of them in its own way.
+inline constexpr const TTargetFormat& FlacTarget = TargetFormats[0];
+inline constexpr const TTargetFormat& ApeTarget = TargetFormats[1];
+inline constexpr const TTargetFormat& Mp3Target = TargetFormats[2];
+inline constexpr const TTargetFormat& OggTarget = TargetFormats[3];
+inline constexpr const TTargetFormat& WavTarget = TargetFormats[4];
+inline constexpr const TTargetFormat& WavPackTarget = TargetFormats[5];
+inline constexpr const TTargetFormat& WmaTarget = TargetFormats[6];
+
 // True when the extension of `path` is one of the catalogue extensions, compared exactly
 // (so "song.MP3" is refused although its descriptor is "MP3").
 bool IsSupportedAudioFile(std::string_view path);
@@ -193,6 +202,16 @@ constexpr const TTargetFormat* FindTargetByDescriptor(std::string_view descripto
     for (const auto& target : TargetFormats)
         if (target.Descriptor == descriptor) return &target;
     return nullptr;
+}
+
+// The source descriptor of a catalogue extension (".wv" gives "WavPack"), or "".
+constexpr std::string_view SourceDescriptorOfExtension(std::string_view extension) {
+    for (const std::string_view entry : DescriptorLookupList)
+        if (entry.size() > extension.size() &&
+            entry.substr(entry.size() - extension.size()) == extension &&
+            entry[entry.size() - extension.size() - 1] == ',')
+            return LookupEntryDescriptor(entry);
+    return {};
 }
 
 // By the command-line name, ignoring ASCII case ("flac", "FLAC" and "Flac" are the same).

@@ -13,6 +13,7 @@
 #include <iomanip>
 #include <memory>
 #include <sstream>
+#include <unistd.h>
 
 std::atomic<bool> gCliInterrupted{false};
 
@@ -85,12 +86,8 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
             continue;
         }
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
-        d.TargetFormat = options.targetDescriptor;
-        d.OutputName = qm::ChangeExtension(d.SourceName, options.targetExtension);
-        d.SameFolder = outFolder.empty();
-        d.DestinationFolder = outFolder;
-        d.Level = options.level;
-        d.DeleteOriginal = options.deleteSource;
+        ConversionRules::ApplyChoices(d, options.targetDescriptor, options.level, outFolder.empty(),
+                                      outFolder, options.deleteSource);
         pending.push_back(d);
     }
     const size_t queued = pending.size();
@@ -107,6 +104,8 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         auto lane = std::make_unique<Lane>();
         Lane* l = lane.get();
         l->driver.SetCopyTags(options.copyTags);
+        l->driver.SetSourceRemover(
+            [](const std::string& path) { return ::unlink(path.c_str()) == 0; });
         l->driver.SetOnFileStart([l](const TAudioFileDescriptor& d, int, int, int) {
             l->currentName = d.SourceName;
             l->percent = 0;
@@ -116,11 +115,6 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         l->driver.SetOnFileDone([&, l] {
             const TFileResult& r = l->driver.LastResult();
             Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message};
-            if (r.outcome == TFileOutcome::Converted && r.descriptor.DeleteOriginal) {
-                std::error_code error;
-                if (fs::exists(r.outputPath, error) && r.outputPath != r.descriptor.SourcePath)
-                    fs::remove(r.descriptor.SourcePath, error);
-            }
             ++doneFiles;
             if (terminal) out << "\r\033[K";
             PrintLine(out, line);

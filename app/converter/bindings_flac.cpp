@@ -1,24 +1,21 @@
-#include "app/converter/codec_bindings.h"
+#include "app/converter/component_tables.h"
+#include "app/converter/level_settings.h"
 #include "codecs/flac/flac_in.h"
 #include "codecs/flac/flac_out.h"
 
-namespace Bindings {
+namespace {
 
-std::unique_ptr<TAuFileIn> NewFLACIn() {
-    return std::make_unique<TFLACIn>();
-}
-std::unique_ptr<TAuFileOut> NewFLACOut() {
-    return std::make_unique<TFLACOut>();
+void Level(TFLACOut& sink, int level) {
+    sink.SetCompressionLevel(Levels::FlacCompression(level));
 }
 
-void FlacLevel(TAuFileOut& sink, const TLevelSettings& s) {
-    static_cast<TFLACOut&>(sink).SetCompressionLevel(s.flacLevel);
+void Tags(TFLACOut& sink, const TCommonTags* tags) {
+    sink.Tags().Clear();
+    if (tags) sink.SetCommonTags(*tags);
 }
 
-void FlacTags(TAuFileOut& sink, const TCommonTags* tags) {
-    auto& flac = static_cast<TFLACOut&>(sink);
-    flac.Tags().Clear();
-    if (tags) flac.SetCommonTags(*tags);
-}
+} // namespace
 
-} // namespace Bindings
+TCodecRows Bindings::FlacRows() {
+    return {{SourceRow<TFLACIn>(".flac")}, {SinkRow<TFLACOut, Level, Tags>(qm::FlacTarget)}};
+}

@@ -1,26 +1,23 @@
-#include "app/converter/codec_bindings.h"
+#include "app/converter/component_tables.h"
+#include "app/converter/level_settings.h"
 #include "codecs/mp3/mp3_out.h"
 #include "codecs/mpg123/mpg_in.h"
 
-namespace Bindings {
+namespace {
 
-std::unique_ptr<TAuFileIn> NewMpgIn() {
-    return std::make_unique<TMpgIn>();
-}
-std::unique_ptr<TAuFileOut> NewMP3Out() {
-    return std::make_unique<TMP3Out>();
-}
-
-void Mp3Level(TAuFileOut& sink, const TLevelSettings& s) {
-    static_cast<TMP3Out&>(sink).SetBitRate(MP3BitRateFromKbps(s.mp3BitRateKbps));
+void Level(TMP3Out& sink, int level) {
+    sink.SetBitRate(MP3BitRateFromKbps(Levels::Mp3BitRateKbps(level)));
 }
 
 // The sink writes its ID3v1 block; the family's keys match the common tags' names.
-void Mp3Tags(TAuFileOut& sink, const TCommonTags* tags) {
-    auto& mp3 = static_cast<TMP3Out&>(sink);
-    mp3.Id3v1Tags().Clear();
-    mp3.Id3v2Tags().Clear();
-    if (tags) mp3.SetId3v1Tags(*tags);
+void Tags(TMP3Out& sink, const TCommonTags* tags) {
+    sink.Id3v1Tags().Clear();
+    sink.Id3v2Tags().Clear();
+    if (tags) sink.SetId3v1Tags(*tags);
 }
 
-} // namespace Bindings
+} // namespace
+
+TCodecRows Bindings::Mp3Rows() {
+    return {{SourceRow<TMpgIn>(".mp3")}, {SinkRow<TMP3Out, Level, Tags>(qm::Mp3Target)}};
+}

@@ -1,25 +1,22 @@
-#include "app/converter/codec_bindings.h"
+#include "app/converter/component_tables.h"
+#include "app/converter/level_settings.h"
 #include "codecs/vorbis/vorbis_in.h"
 #include "codecs/vorbis/vorbis_out.h"
 
-namespace Bindings {
+namespace {
 
-std::unique_ptr<TAuFileIn> NewVorbisIn() {
-    return std::make_unique<TVorbisIn>();
-}
-std::unique_ptr<TAuFileOut> NewVorbisOut() {
-    return std::make_unique<TVorbisOut>();
-}
-
-void VorbisLevel(TAuFileOut& sink, const TLevelSettings& s) {
-    static_cast<TVorbisOut&>(sink).SetCompression(s.vorbisQuality);
+void Level(TVorbisOut& sink, int level) {
+    sink.SetCompression(Levels::VorbisQuality(level));
 }
 
 // The sink empties its comments after every run, so each file sets them anew.
-void VorbisTags(TAuFileOut& sink, const TCommonTags* tags) {
-    auto& ogg = static_cast<TVorbisOut&>(sink);
-    ogg.Comments().Clear();
-    if (tags) ogg.SetCommonTags(*tags);
+void Tags(TVorbisOut& sink, const TCommonTags* tags) {
+    sink.Comments().Clear();
+    if (tags) sink.SetCommonTags(*tags);
 }
 
-} // namespace Bindings
+} // namespace
+
+TCodecRows Bindings::VorbisRows() {
+    return {{SourceRow<TVorbisIn>(".ogg")}, {SinkRow<TVorbisOut, Level, Tags>(qm::OggTarget)}};
+}

@@ -1,14 +1,7 @@
-#include "app/converter/codec_bindings.h"
+#include "app/converter/component_tables.h"
 #include "wav/wave_in.h"
 #include "wav/wave_out.h"
 
-namespace Bindings {
-
-std::unique_ptr<TAuFileIn> NewWaveIn() {
-    return std::make_unique<TWaveIn>();
+TCodecRows Bindings::WavRows() {
+    return {{SourceRow<TWaveIn>(".wav")}, {SinkRow<TWaveOut>(qm::WavTarget)}};
 }
-std::unique_ptr<TAuFileOut> NewWaveOut() {
-    return std::make_unique<TWaveOut>();
-}
-
-} // namespace Bindings

@@ -1,29 +1,26 @@
-#include "app/converter/codec_bindings.h"
+#include "app/converter/component_tables.h"
+#include "app/converter/level_settings.h"
 #include "codecs/wavpack/wv_in.h"
 #include "codecs/wavpack/wv_out.h"
 
-namespace Bindings {
+namespace {
 
-std::unique_ptr<TAuFileIn> NewWVIn() {
-    return std::make_unique<TWVIn>();
-}
-std::unique_ptr<TAuFileOut> NewWVOut() {
-    return std::make_unique<TWVOut>();
-}
-
-void WavPackLevel(TAuFileOut& sink, const TLevelSettings& s) {
-    auto& wv = static_cast<TWVOut&>(sink);
-    wv.SetHybridMode(s.wavPackHybrid);
-    wv.SetCompressionLevel(s.wavPackLevel == TWavPackLevel::Fast   ? wvclFast
-                           : s.wavPackLevel == TWavPackLevel::High ? wvclHigh
-                                                                   : wvclVeryHigh);
+void Level(TWVOut& sink, int level) {
+    const Levels::TWavPackSettings settings = Levels::WavPack(level);
+    sink.SetHybridMode(settings.hybrid);
+    sink.SetCompressionLevel(settings.level == TWavPackLevel::Fast   ? wvclFast
+                             : settings.level == TWavPackLevel::High ? wvclHigh
+                                                                     : wvclVeryHigh);
 }
 
 // APEv2 item keys are the common tags' own names.
-void WavPackTags(TAuFileOut& sink, const TCommonTags* tags) {
-    auto& wv = static_cast<TWVOut&>(sink);
-    wv.APEv2Tags().Clear();
-    if (tags) wv.SetAPEv2Tags(*tags);
+void Tags(TWVOut& sink, const TCommonTags* tags) {
+    sink.APEv2Tags().Clear();
+    if (tags) sink.SetAPEv2Tags(*tags);
 }
 
-} // namespace Bindings
+} // namespace
+
+TCodecRows Bindings::WavPackRows() {
+    return {{SourceRow<TWVIn>(".wv")}, {SinkRow<TWVOut, Level, Tags>(qm::WavPackTarget)}};
+}

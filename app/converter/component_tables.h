@@ -1,15 +1,17 @@
 // The driver's two tables: which source class reads a source descriptor, and which sink class
-// writes a target descriptor, with how the level and the tags reach that sink. Each codec adds
-// its rows here and nowhere else.
+// writes a target descriptor, with how a slider level and the tags reach that sink. Each codec
+// makes its rows in its own bindings_<codec>.cpp (codec headers never meet) from the catalogue's
+// descriptors, and lists them once in component_tables.cpp.
 #pragma once
 
-#include "app/converter/level_settings.h"
+#include "app/catalogue/format_catalogue.h"
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
 #include "tags/common_tags.h"
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 struct TSourceRow {
     std::string_view descriptor;
@@ -19,11 +21,47 @@ struct TSourceRow {
 struct TSinkRow {
     std::string_view descriptor;
     std::unique_ptr<TAuFileOut> (*create)();
-    void (*applyLevel)(TAuFileOut& sink, const TLevelSettings& settings);
+    // Sets the level of a sink this row made from a slider position.
+    void (*applyLevel)(TAuFileOut& sink, int level);
     // Clears the sink's own tag objects, then fills them from tags (nullptr: copy none).
     void (*applyTags)(TAuFileOut& sink, const TCommonTags* tags);
 };
 
+struct TCodecRows {
+    std::vector<TSourceRow> sources;
+    std::vector<TSinkRow> sinks;
+};
+
+// The row of the source class that reads files with a catalogue extension.
+template <class Source> TSourceRow SourceRow(std::string_view extension) {
+    return {qm::SourceDescriptorOfExtension(extension),
+            []() -> std::unique_ptr<TAuFileIn> { return std::make_unique<Source>(); }};
+}
+
+template <class Sink> void NoLevel(Sink&, int) {}
+template <class Sink> void NoTags(Sink&, const TCommonTags*) {}
+
+// The row of the sink class that writes a catalogue target; its level and tag functions take
+// that sink class, so a row cannot pair a sink with another sink's settings.
+template <class Sink, void (*Level)(Sink&, int) = NoLevel<Sink>,
+          void (*Tags)(Sink&, const TCommonTags*) = NoTags<Sink>>
+TSinkRow SinkRow(const qm::TTargetFormat& target) {
+    return {
+        target.Descriptor, []() -> std::unique_ptr<TAuFileOut> { return std::make_unique<Sink>(); },
+        [](TAuFileOut& sink, int level) { Level(dynamic_cast<Sink&>(sink), level); },
+        [](TAuFileOut& sink, const TCommonTags* tags) { Tags(dynamic_cast<Sink&>(sink), tags); }};
+}
+
+namespace Bindings {
+TCodecRows WavRows();
+TCodecRows FlacRows();
+TCodecRows VorbisRows();
+TCodecRows Mp3Rows();
+TCodecRows WavPackRows();
+} // namespace Bindings
+
+// Every codec's rows, made once.
+const TCodecRows& ComponentRows();
 // nullptr when no component exists for the descriptor (yet).
 const TSourceRow* FindSourceRow(std::string_view descriptor);
 const TSinkRow* FindSinkRow(std::string_view descriptor);

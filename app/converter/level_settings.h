@@ -1,21 +1,29 @@
-// What a slider position means for each target format's sink.
+// What a slider position means for each target format: one function per target owns its
+// mapping, used by the driver to set the sink and by the wizard to label the slider. Levels
+// outside 1..10 are clamped.
 #pragma once
-
-#include <string_view>
 
 enum class TWavPackLevel { Fast, High, VeryHigh };
 
-struct TLevelSettings {
-    int mp3BitRateKbps = 0;     // MP3: 80 .. 320
-    float vorbisQuality = 0.0f; // OGG: 0.1 .. 1.0
-    int flacLevel = 0;          // FLAC: 0 .. 8
-    bool wmaVbr = false;        // WMA
-    int wmaBitRateKbps = 0;     //   0 = leave the sink's own rate (lossless level)
-    bool wmaLossless = false;
-    int apeLevel = 0;           // APE: 1000 .. 4000
-    bool wavPackHybrid = false; // WavePack
-    TWavPackLevel wavPackLevel = TWavPackLevel::Fast;
-};
+namespace Levels {
 
-// Level is clamped to 1..10. The target descriptor selects which fields mean something.
-TLevelSettings LevelSettingsFor(std::string_view target, int level);
+int Mp3BitRateKbps(int level);  // 80 .. 320
+float VorbisQuality(int level); // 0.1 .. 1.0
+int FlacCompression(int level); // 0 .. 8
+
+struct TWmaLevel {
+    int bitRateKbps = 0; // 0 with lossless: the sink keeps its own rate
+    bool lossless = false;
+    bool vbr = false;
+};
+TWmaLevel Wma(int level);
+
+int ApeCompression(int level); // 1000 .. 4000
+
+struct TWavPackSettings {
+    TWavPackLevel level = TWavPackLevel::Fast;
+    bool hybrid = false;
+};
+TWavPackSettings WavPack(int level);
+
+} // namespace Levels

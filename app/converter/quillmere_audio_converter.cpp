@@ -132,8 +132,8 @@ void TQuillmereAudioConverter::StartNextFile() {
     lastResult_ = TFileResult{};
     lastResult_.descriptor = file;
 
-    const std::string folder = file.SameFolder ? file.SourceFolder : file.DestinationFolder;
-    const std::string outputPath = qm::JoinPath(folder, file.OutputName);
+    const std::string folder = ConversionRules::OutputFolder(file);
+    const std::string outputPath = ConversionRules::PlannedOutputPath(file);
     if (outputPath == file.SourcePath) {
         active_ = file;
         RaiseFileStart(file);
@@ -182,7 +182,7 @@ void TQuillmereAudioConverter::StartNextFile() {
     reservedPath_ = finalPath;
     sink_->SetFileName(finalPath);
     sink_->SetExclusiveCreate(true);
-    sinkRow->applyLevel(*sink_, LevelSettingsFor(file.TargetFormat, file.Level));
+    sinkRow->applyLevel(*sink_, file.Level);
     auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source_.get());
     sinkRow->applyTags(*sink_, copyTags_ && tagged ? &tagged->CommonTags() : nullptr);
 
@@ -250,6 +250,8 @@ void TQuillmereAudioConverter::OnSinkDone() {
         lastResult_.outputPath.clear();
     } else {
         lastResult_.outcome = TFileOutcome::Converted;
+        if (sourceRemover_ && ConversionRules::MayRemoveSource(lastResult_))
+            lastResult_.sourceRemoved = sourceRemover_(lastResult_.descriptor.SourcePath);
     }
     if (onFileDone_) onFileDone_();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/converter/audio_file_descriptor.h"
+#include "app/converter/conversion_rules.h"
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
 
@@ -13,23 +14,14 @@
 #include <stdexcept>
 #include <string>
 
-enum class TFileOutcome { Converted, Skipped, Failed };
-
-// How the file just done ended; the host reads it in OnFileDone before deleting a source or
-// listing an output.
-struct TFileResult {
-    TFileOutcome outcome = TFileOutcome::Converted;
-    std::string message; // why it failed or was skipped
-    std::string outputPath;
-    TAudioFileDescriptor descriptor;
-};
-
 class TQuillmereAudioConverter {
 public:
     using TFileProgressEvent = std::function<void(int percent)>;
     using TFileDoneEvent = std::function<void()>;
     using TErrorEvent = std::function<void(const std::exception& error)>;
     using TAllDoneEvent = std::function<void()>;
+    // Removes a source file (unlinks it, or moves it to the trash); true when it is gone.
+    using TSourceRemover = std::function<bool(const std::string& path)>;
     using TFileStartEvent = std::function<void(const TAudioFileDescriptor& descriptor, int total,
                                                int done, int remaining)>;
 
@@ -60,6 +52,9 @@ public:
     void SetOnError(TErrorEvent handler) { onError_ = std::move(handler); }
     void SetOnAllDone(TAllDoneEvent handler) { onAllDone_ = std::move(handler); }
     void SetOnFileStart(TFileStartEvent handler) { onFileStart_ = std::move(handler); }
+    // How the host removes a source that asked for it once its conversion is safely done;
+    // without one, sources stay.
+    void SetSourceRemover(TSourceRemover remover) { sourceRemover_ = std::move(remover); }
 
     // The path an output gets in folder: the name itself, or "Quillmere_N_" + name for the
     // first N whose path is free (no file there, and no driver of this process writing it).
@@ -99,4 +94,5 @@ private:
     TErrorEvent onError_;
     TAllDoneEvent onAllDone_;
     TFileStartEvent onFileStart_;
+    TSourceRemover sourceRemover_;
 };

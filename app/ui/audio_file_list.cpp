@@ -2,6 +2,7 @@
 #include "app/ui/audio_file_list.h"
 
 #include "app/catalogue/format_catalogue.h"
+#include "app/converter/conversion_rules.h"
 #include "app/ui/file_rename.h"
 #include "app/ui/message_box.h"
 #include "app/ui/shell_services.h"
@@ -334,8 +335,7 @@ bool TAudioFileListView::RenameRow(TAudioFileListItem* row, const QString& typed
     }
     d.SourceName = *newName;
     d.SourcePath = newPath;
-    const auto extension = ExtensionOfDescriptor(d.TargetFormat);
-    d.OutputName = extension.empty() ? d.SourceName : ChangeExtension(d.SourceName, extension);
+    d.OutputName = ConversionRules::OutputName(d.SourceName, d.TargetFormat);
     row->ShowDescriptor();
     emit RowsChanged();
     return true;

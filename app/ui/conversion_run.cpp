@@ -14,23 +14,16 @@
 #include <QTimer>
 
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace qm {
 namespace {
 
 constexpr int SecondAlertDelay = 500;
 
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// A source goes only when its output is there to take its place.
-void DeleteSource(const TAudioFileDescriptor& file, const std::string& outputPath) {
-    if (outputPath == file.SourcePath || !IsRegularFile(outputPath)) return;
-    std::error_code ignored;
-    std::filesystem::remove(file.SourcePath, ignored);
+// The driver decides whether a source may go; this removes it.
+bool RemoveSource(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::remove(path, error) && !error;
 }
 
 } // namespace
@@ -50,6 +43,7 @@ TConversionRun::~TConversionRun() {
     Driver.SetOnError(nullptr);
     Driver.SetOnAllDone(nullptr);
     Driver.SetOnFileStart(nullptr);
+    Driver.SetSourceRemover(nullptr);
 }
 
 void TConversionRun::InstallHandlers() {
@@ -63,6 +57,7 @@ void TConversionRun::InstallHandlers() {
     // The failure is read from the driver's result when the file is done.
     Driver.SetOnError([](const std::exception&) {});
     Driver.SetOnAllDone([this] { AllDone(); });
+    Driver.SetSourceRemover(RemoveSource);
 }
 
 void TConversionRun::btnConvertClick() {
@@ -100,13 +95,10 @@ void TConversionRun::FileDone() {
         ++Failed;
         Converted.AddFailedFile(file, result.message);
     } else {
-        const std::string folder = file.SameFolder ? file.SourceFolder : file.DestinationFolder;
-        const std::string outputPath =
-            result.outputPath.empty() ? JoinPath(folder, file.OutputName) : result.outputPath;
+        const std::string outputPath = result.outputPath.empty()
+                                           ? ConversionRules::PlannedOutputPath(file)
+                                           : result.outputPath;
         Converted.AddConvertedFile(file, outputPath);
-        // Never for a skipped file: its output is its source.
-        if (result.outcome == TFileOutcome::Converted && file.DeleteOriginal)
-            DeleteSource(file, outputPath);
     }
     Status.StepOverall();
     emit FileFinished();

@@ -1,6 +1,8 @@
 // The status window.
 #include "app/ui/conversion_status_form.h"
 
+#include "app/converter/conversion_rules.h"
+
 #include "app/ui/run_texts.h"
 #include "app/ui/shell_services.h"
 #include "app/util/file_utils.h"
@@ -137,7 +139,7 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total) {
 void TConversionStatusForm::ShowFileStart(const TAudioFileDescriptor& file, int total,
                                           int converted, int remaining, int failed) {
     FullName = ToQString(file.SourceName);
-    FullFolder = ToQString(file.SameFolder ? file.SourceFolder : file.DestinationFolder);
+    FullFolder = ToQString(ConversionRules::OutputFolder(file));
     SetShortened(lblCurrentFile, FullName);
     SetShortened(lblFolder, FullFolder);
     lblFilesCompleted->setText(QString::number(converted) + ToQString(texts::OutOf) +

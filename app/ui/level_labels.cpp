@@ -1,6 +1,7 @@
-// Level texts; the bit-rate columns follow the rates the driver gives each level.
+// Level texts; the bit rates are the ones the driver gives each level.
 #include "app/ui/level_labels.h"
 
+#include "app/converter/level_settings.h"
 #include "app/ui/ui_texts.h"
 
 #include <array>
@@ -9,23 +10,10 @@
 namespace qm {
 namespace {
 
-struct TBitrateColumn {
-    std::string_view Descriptor; // target descriptor; "" for the Ogg Vorbis guide used by others
-    std::array<std::string_view, 10> Rates;
-};
-
-// Windows Media level 10 is its lossless mode, hence no number there.
-constexpr std::array<TBitrateColumn, 3> BitrateColumns{{
-    {"MP3", {"80", "96", "112", "128", "144", "160", "192", "224", "256", "320"}},
-    {"WMA", {"80", "96", "112", "128", "144", "160", "192", "256", "320", "above 320"}},
-    {"", {"80", "96", "112", "128", "160", "192", "224", "256", "320", "499"}},
-}};
-
-const TBitrateColumn& ColumnOf(const TTargetFormat* target) {
-    for (const auto& column : BitrateColumns)
-        if (target && column.Descriptor == target->Descriptor) return column;
-    return BitrateColumns.back();
-}
+// What Ogg Vorbis gives at each quality, as a guide; MP3 and Windows Media read the rates their
+// sinks are given.
+constexpr std::array<std::string_view, 10> VorbisGuide{"80",  "96",  "112", "128", "160",
+                                                       "192", "224", "256", "320", "499"};
 
 int ClampLevel(int level) {
     return level < MinimumLevel ? MinimumLevel : level > MaximumLevel ? MaximumLevel : level;
@@ -33,7 +21,7 @@ int ClampLevel(int level) {
 
 // Monkey's Audio is named by its short name inside the caption's quotes.
 std::string_view CaptionName(const TTargetFormat& target) {
-    return target.Descriptor == "APE" ? std::string_view("Ape") : target.ListText;
+    return &target == &ApeTarget ? std::string_view("Ape") : target.ListText;
 }
 
 } // namespace
@@ -51,7 +39,13 @@ std::optional<TLevelMode> LevelModeOf(const TTargetFormat& target) {
 }
 
 std::string BitrateText(const TTargetFormat* target, int level) {
-    return std::string(ColumnOf(target).Rates[static_cast<std::size_t>(ClampLevel(level) - 1)]);
+    // Windows Media level 10 is its lossless mode, hence no number there.
+    if (target == &Mp3Target) return std::to_string(Levels::Mp3BitRateKbps(level));
+    if (target == &WmaTarget) {
+        const Levels::TWmaLevel wma = Levels::Wma(level);
+        return wma.lossless ? "above 320" : std::to_string(wma.bitRateKbps);
+    }
+    return std::string(VorbisGuide[static_cast<std::size_t>(ClampLevel(level) - 1)]);
 }
 
 std::string LevelLabelText(TLevelMode mode, const TTargetFormat* target, int level) {

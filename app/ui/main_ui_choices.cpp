@@ -3,6 +3,7 @@
 #include "app/ui/main_ui.h"
 
 #include "app/catalogue/format_catalogue.h"
+#include "app/converter/conversion_rules.h"
 #include "app/ui/audio_file_list.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/vexo_controls.h"
@@ -31,10 +32,10 @@ void TQulMerMainUI::lstbxAudioFormatsClick() {
     const TTargetFormat* target = SelectedTarget();
     if (!target) return;
     const int index = TargetIndexOf(*target);
-    const auto extension = ExtensionOfDescriptor(target->Descriptor);
     for (auto* descriptor : Descriptors()) {
         descriptor->TargetFormat = std::string(target->Descriptor);
-        descriptor->OutputName = ChangeExtension(descriptor->SourceName, extension);
+        descriptor->OutputName =
+            ConversionRules::OutputName(descriptor->SourceName, target->Descriptor);
     }
     SetLevelKind(index);
     const TFormatDescription description = DescribeTargetFormat(index);

@@ -3,6 +3,7 @@
 #include "codecs/flac/flac_library.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "pipeline/stream_bridge.h"
 #include "tags/vorbis/vorbis_comments.h"
 
 #include <algorithm>
@@ -23,72 +24,43 @@ class TFLACIn::Callbacks {
 public:
     static FLAC__StreamDecoderReadStatus Read(const FLAC__StreamDecoder*, FLAC__byte buffer[],
                                               size_t* bytes, void* client) {
-        auto& self = *static_cast<TFLACIn*>(client);
-        try {
-            TStream& stream = *self.stream_;
-            if (stream.Position() >= stream.Size()) {
-                *bytes = 0;
-                return FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
-            }
-            *bytes = stream.Read(std::span(buffer, *bytes));
-            return *bytes == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM
-                               : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
-        } catch (...) {
-            *bytes = 0;
-            return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
-        }
+        const int64_t got =
+            StreamBridge::Read(static_cast<TFLACIn*>(client)->stream_, buffer, *bytes);
+        *bytes = got > 0 ? size_t(got) : 0;
+        return got < 0    ? FLAC__STREAM_DECODER_READ_STATUS_ABORT
+               : got == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM
+                          : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
     }
 
     static FLAC__StreamDecoderSeekStatus Seek(const FLAC__StreamDecoder*, FLAC__uint64 offset,
                                               void* client) {
         auto& self = *static_cast<TFLACIn*>(client);
         if (!self.seekable_) return FLAC__STREAM_DECODER_SEEK_STATUS_UNSUPPORTED;
-        try {
-            TStream& stream = *self.stream_;
-            if (offset > FLAC__uint64(stream.Size())) return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
-            if (stream.Seek(int64_t(offset), TStream::Origin::Begin) == int64_t(offset))
-                return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
-        } catch (...) {
-        }
-        return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+        const int64_t size = StreamBridge::Length(self.stream_);
+        if (size < 0 || offset > FLAC__uint64(size)) return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+        return StreamBridge::Seek(self.stream_, int64_t(offset), SEEK_SET) == int64_t(offset)
+                   ? FLAC__STREAM_DECODER_SEEK_STATUS_OK
+                   : FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
     }
 
     static FLAC__StreamDecoderTellStatus Tell(const FLAC__StreamDecoder*, FLAC__uint64* offset,
                                               void* client) {
-        auto& self = *static_cast<TFLACIn*>(client);
-        try {
-            const int64_t position = self.stream_->Position();
-            if (position >= 0) {
-                *offset = FLAC__uint64(position);
-                return FLAC__STREAM_DECODER_TELL_STATUS_OK;
-            }
-        } catch (...) {
-        }
-        return FLAC__STREAM_DECODER_TELL_STATUS_ERROR;
+        const int64_t position = StreamBridge::Tell(static_cast<TFLACIn*>(client)->stream_);
+        if (position < 0) return FLAC__STREAM_DECODER_TELL_STATUS_ERROR;
+        *offset = FLAC__uint64(position);
+        return FLAC__STREAM_DECODER_TELL_STATUS_OK;
     }
 
     static FLAC__StreamDecoderLengthStatus Length(const FLAC__StreamDecoder*, FLAC__uint64* length,
                                                   void* client) {
-        auto& self = *static_cast<TFLACIn*>(client);
-        try {
-            const int64_t size = self.stream_->Size();
-            if (size >= 0) {
-                *length = FLAC__uint64(size);
-                return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
-            }
-        } catch (...) {
-        }
-        return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
+        const int64_t size = StreamBridge::Length(static_cast<TFLACIn*>(client)->stream_);
+        if (size < 0) return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
+        *length = FLAC__uint64(size);
+        return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
     }
 
     static FLAC__bool Eof(const FLAC__StreamDecoder*, void* client) {
-        auto& self = *static_cast<TFLACIn*>(client);
-        try {
-            TStream& stream = *self.stream_;
-            return stream.Position() >= stream.Size();
-        } catch (...) {
-            return true;
-        }
+        return StreamBridge::AtEnd(static_cast<TFLACIn*>(client)->stream_);
     }
 
     static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*,
@@ -206,7 +178,7 @@ void TFLACIn::OpenSource() {
 }
 
 void TFLACIn::OpenDecoder() {
-    flac_ = &RequireFlac();
+    flac_ = &FlacLibrary().Require();
     const FlacApi& flac = *flac_;
     ++openCount_;
     pendingSkip_ = 0;

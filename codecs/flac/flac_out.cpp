@@ -4,6 +4,7 @@
 #include "codecs/flac/flac_library.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "pipeline/stream_bridge.h"
 
 #include <cmath>
 #include <span>
@@ -15,48 +16,36 @@ public:
                                                 const FLAC__byte buffer[], size_t bytes,
                                                 uint32_t samples, uint32_t, void* client) {
         auto& self = *static_cast<TFLACOut*>(client);
-        try {
-            std::span<const uint8_t> data(buffer, bytes);
+        const bool written = CallbackGuard(false, [&] {
             // Metadata blocks arrive one per write, with no samples; the first byte of each is
             // its block header.
             if (!self.commentBlockReplaced_ && samples == 0 && bytes > 0 &&
                 (buffer[0] & 0x7F) == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
                 self.commentBlockReplaced_ = true;
-                const std::vector<uint8_t> block =
-                    FlacCommentMetadataBlock(self.tags_, (buffer[0] & 0x80) != 0);
-                if (self.stream_->WriteAll(block)) return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
-            } else if (self.stream_->WriteAll(data)) {
-                return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+                return self.stream_->WriteAll(
+                    FlacCommentMetadataBlock(self.tags_, (buffer[0] & 0x80) != 0));
             }
-        } catch (...) {
-        }
+            return self.stream_->WriteAll(std::span<const uint8_t>(buffer, bytes));
+        });
+        if (written) return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
         self.writeFailed_ = true;
         return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
     }
 
     static FLAC__StreamEncoderSeekStatus Seek(const FLAC__StreamEncoder*, FLAC__uint64 offset,
                                               void* client) {
-        auto& self = *static_cast<TFLACOut*>(client);
-        try {
-            if (self.stream_->Seek(int64_t(offset), TStream::Origin::Begin) == int64_t(offset))
-                return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
-        } catch (...) {
-        }
-        return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+        TStream* stream = static_cast<TFLACOut*>(client)->stream_;
+        return StreamBridge::Seek(stream, int64_t(offset), SEEK_SET) == int64_t(offset)
+                   ? FLAC__STREAM_ENCODER_SEEK_STATUS_OK
+                   : FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
     }
 
     static FLAC__StreamEncoderTellStatus Tell(const FLAC__StreamEncoder*, FLAC__uint64* offset,
                                               void* client) {
-        auto& self = *static_cast<TFLACOut*>(client);
-        try {
-            const int64_t position = self.stream_->Position();
-            if (position >= 0) {
-                *offset = FLAC__uint64(position);
-                return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
-            }
-        } catch (...) {
-        }
-        return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
+        const int64_t position = StreamBridge::Tell(static_cast<TFLACOut*>(client)->stream_);
+        if (position < 0) return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
+        *offset = FLAC__uint64(position);
+        return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
     }
 
     static void Metadata(const FLAC__StreamEncoder*, const FLAC__StreamMetadata*, void*) {}
@@ -87,7 +76,7 @@ void TFLACOut::SetCommonTags(const TCommonTags& common) {
 }
 
 void TFLACOut::PrepareOutput() {
-    flac_ = &RequireFlac();
+    flac_ = &FlacLibrary().Require();
     const FlacApi& flac = *flac_;
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned.");
     OpenOutputStream();

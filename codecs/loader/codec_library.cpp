@@ -8,9 +8,9 @@
 #include <sstream>
 
 CodecLibrary::CodecLibrary(std::string designFile, std::string fileName,
-                           std::vector<EntryPoint> entries)
+                           std::vector<EntryPoint> entries, PerCallMessages perCall)
     : designFile_(std::move(designFile)), fileName_(std::move(fileName)),
-      entries_(std::move(entries)) {}
+      entries_(std::move(entries)), perCall_(perCall) {}
 
 CodecLibrary::~CodecLibrary() {
     if (handle_ != nullptr) ::dlclose(handle_);
@@ -52,7 +52,7 @@ void CodecLibrary::Load() {
         handle = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) return;
     handle_ = handle;
-    // An entry point the library lacks stays null; only a call to it is an error.
+    // An entry point the library lacks stays null; Require or Checked reports it by name.
     for (const EntryPoint& entry : entries_)
         *entry.slot = ::dlsym(handle_, entry.name);
     loaded_ = true;
@@ -62,11 +62,23 @@ std::string CodecLibrary::MissingMessage(bool fullStop) const {
     return ".\\Libs\\" + designFile_ + " library could not be loaded" + (fullStop ? "." : "");
 }
 
-void CodecLibrary::Require(bool fullStop) const {
+void CodecLibrary::Require(bool fullStop) {
+    Load();
     if (!loaded_) throw EAuException(MissingMessage(fullStop));
+    for (const EntryPoint& entry : entries_)
+        if (entry.use == EntryUse::Called && *entry.slot == nullptr)
+            throw EAuException("Function " + std::string(entry.name) + " not found in " +
+                               designFile_);
 }
 
-void CodecLibrary::RequireEntry(const void* pointer, std::string_view name) const {
-    if (pointer == nullptr)
-        throw EAuException("Function " + std::string(name) + " not found in " + designFile_);
+void CodecLibrary::RaiseUnbound(void* const* slot) const {
+    const char* name = "?";
+    for (const EntryPoint& entry : entries_)
+        if (entry.slot == slot) name = entry.name;
+    const std::string word(perCall_.libraryWord);
+    const std::string message =
+        !loaded_ ? word + " library \".\\Libs\\" + designFile_ + "\" not loaded!"
+                 : "Function \"" + std::string(name) + "\" not found in " + word + " library!";
+    if (perCall_.raise != nullptr) perCall_.raise(message);
+    throw EAuException(message);
 }

@@ -1,30 +1,60 @@
 // Run-time loading of one codec library: a process-wide handle, loaded flag and entry-point
 // table per library, bound under one re-entrant loader lock. A failed load is retried at the
 // next request; a library is never unloaded before exit.
+//
+// Each library lists its entry points once, in an X-macro of rows X(name, use):
+//   Called    the adapters call it: checked once when the library is required;
+//   Optional  an alternative or a name some builds lack: bound when present, never required;
+//   PerCall   checked by the wrapper before every call, with the wrapper's own messages;
+//   Untyped   a name today's headers no longer declare: bound untyped, never called.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+enum class EntryUse : uint8_t { Called, Optional, PerCall, Untyped };
 
 // One row of a library's entry-point table: the exported name and the pointer it fills.
 struct EntryPoint {
     const char* name;
     void** slot;
+    EntryUse use;
 };
 
-// Declares a pointer member typed after the library's own prototype, and its table row.
-#define QM_ENTRY_POINTER(fn) decltype(&::fn) fn = nullptr;
-#define QM_ENTRY_ROW(fn) EntryPoint{#fn, reinterpret_cast<void**>(&fn)},
+// A pointer member typed after the library's own prototype (void* for Untyped names), and its
+// table row.
+#define QM_ENTRY_POINTER(fn, use) QM_ENTRY_POINTER_##use(fn)
+#define QM_ENTRY_POINTER_Called(fn) decltype(&::fn) fn = nullptr;
+#define QM_ENTRY_POINTER_Optional(fn) decltype(&::fn) fn = nullptr;
+#define QM_ENTRY_POINTER_PerCall(fn) decltype(&::fn) fn = nullptr;
+#define QM_ENTRY_POINTER_Untyped(fn) void* fn = nullptr;
+#define QM_ENTRY_ROW(fn, use) EntryPoint{#fn, reinterpret_cast<void**>(&fn), EntryUse::use},
+
+// Declares the struct of a library's entry points from its X-macro.
+#define QM_LIBRARY_API(Name, ENTRIES)                                                              \
+    struct Name {                                                                                  \
+        ENTRIES(QM_ENTRY_POINTER)                                                                  \
+        std::vector<EntryPoint> Table() { return {ENTRIES(QM_ENTRY_ROW)}; }                        \
+    }
+
+// How a wrapper that checks every call reports a missing library or entry point:
+// "<Word> library \"<path>\" not loaded!" and "Function \"<name>\" not found in <Word>
+// library!", raised through its own exception type.
+struct PerCallMessages {
+    std::string_view libraryWord;
+    void (*raise)(const std::string& message) = nullptr; // throws
+};
 
 class CodecLibrary {
 public:
     // designFile names the library in messages (".\Libs\libFLAC.dll"); fileName is the Linux
     // file or soname searched for.
-    CodecLibrary(std::string designFile, std::string fileName, std::vector<EntryPoint> entries);
+    CodecLibrary(std::string designFile, std::string fileName, std::vector<EntryPoint> entries,
+                 PerCallMessages perCall = {});
     CodecLibrary(const CodecLibrary&) = delete;
     CodecLibrary& operator=(const CodecLibrary&) = delete;
     ~CodecLibrary();
@@ -34,10 +64,15 @@ public:
     bool Loaded() const { return loaded_; }
     // ".\Libs\<file> library could not be loaded." (without the full stop when asked).
     std::string MissingMessage(bool fullStop = true) const;
-    // Throws EAuException with MissingMessage when the library is not loaded.
-    void Require(bool fullStop = true) const;
-    // Throws EAuException naming an entry point that an adapter needs and the library lacks.
-    void RequireEntry(const void* pointer, std::string_view name) const;
+    // Loads the library, then throws EAuException with MissingMessage when it is not there, or
+    // naming the first Called entry point it lacks.
+    void Require(bool fullStop = true);
+    // For PerCall entries: raises the wrapper's own message when the library is not loaded or
+    // the entry point is not bound, else returns the pointer.
+    template <class F> F Checked(const F& slot) const {
+        if (!loaded_ || slot == nullptr) RaiseUnbound(reinterpret_cast<void* const*>(&slot));
+        return slot;
+    }
     const std::string& DesignFile() const { return designFile_; }
 
     // The process-wide loader lock.
@@ -48,9 +83,45 @@ public:
     static std::vector<std::string> SearchFolders(bool& systemSearch);
 
 private:
+    [[noreturn]] void RaiseUnbound(void* const* slot) const;
+
     std::string designFile_;
     std::string fileName_;
     std::vector<EntryPoint> entries_;
+    PerCallMessages perCall_;
     void* handle_ = nullptr;
     std::atomic<bool> loaded_{false};
+};
+
+// A library together with its typed entry points, as one process-wide object per library.
+// A library that needs setting up once per process names a function to run after its first
+// successful Require.
+template <class Api> class LibraryBinding {
+public:
+    LibraryBinding(std::string designFile, std::string fileName, PerCallMessages perCall = {},
+                   void (*setUp)(const Api&) = nullptr)
+        : library_(std::move(designFile), std::move(fileName), api_.Table(), perCall),
+          setUp_(setUp) {}
+
+    // The entry points of a loaded library whose called ones are all there; throws otherwise.
+    const Api& Require(bool fullStop = true) {
+        std::lock_guard guard(CodecLibrary::LoaderLock());
+        library_.Require(fullStop);
+        if (setUp_ != nullptr && !setUpDone_) {
+            setUp_(api_);
+            setUpDone_ = true;
+        }
+        return api_;
+    }
+    void Load() { library_.Load(); }
+    // The entry points as bound so far: null until loaded, and for names the library lacks.
+    const Api& Entries() const { return api_; }
+    CodecLibrary& Library() { return library_; }
+    const CodecLibrary& Library() const { return library_; }
+
+private:
+    Api api_;
+    CodecLibrary library_;
+    void (*setUp_)(const Api&);
+    bool setUpDone_ = false; // under the loader lock
 };

@@ -1,6 +1,6 @@
 #include "codecs/mp3/lame_enc_library.h"
 
-LameEncLibrary& LameEnc() {
-    static LameEncLibrary lameEnc;
+LibraryBinding<LameEncApi>& LameEncLibrary() {
+    static LibraryBinding<LameEncApi> lameEnc("lame_enc.dll", "liblame_enc.so");
     return lameEnc;
 }

@@ -5,23 +5,15 @@
 #include "platform/lame_enc/lame_enc_api.h"
 
 #define QM_LAME_ENC_ENTRIES(X)                                                                     \
-    X(beInitStream)                                                                                \
-    X(beEncodeChunk)                                                                               \
-    X(beDeinitStream)                                                                              \
-    X(beCloseStream)                                                                               \
-    X(beWriteVBRHeader)                                                                            \
-    X(beFlushNoGap)                                                                                \
-    X(beWriteInfoTag)
+    X(beInitStream, Called)                                                                        \
+    X(beEncodeChunk, Called)                                                                       \
+    X(beDeinitStream, Called)                                                                      \
+    X(beCloseStream, Called)                                                                       \
+    X(beWriteVBRHeader, Called)                                                                    \
+    X(beFlushNoGap, Optional)                                                                      \
+    X(beWriteInfoTag, Optional)
 
-struct LameEncApi {
-    QM_LAME_ENC_ENTRIES(QM_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_LAME_ENC_ENTRIES(QM_ENTRY_ROW)}; }
-};
+QM_LIBRARY_API(LameEncApi, QM_LAME_ENC_ENTRIES);
 
-struct LameEncLibrary {
-    LameEncApi api;
-    CodecLibrary library{"lame_enc.dll", "liblame_enc.so", api.Table()};
-};
-
-// Loaded on first use under the loader lock; never unloaded.
-LameEncLibrary& LameEnc();
+// Loaded when an MP3 sink is made and required when it prepares; never unloaded.
+LibraryBinding<LameEncApi>& LameEncLibrary();

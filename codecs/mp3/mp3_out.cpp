@@ -13,11 +13,6 @@ namespace {
     throw EAuException("LAME Error: " + std::to_string(error));
 }
 
-template <typename Function>
-void RequireEntry(const CodecLibrary& library, Function* function, const char* name) {
-    library.RequireEntry(reinterpret_cast<const void*>(function), name);
-}
-
 bool SupportedWidth(int bits) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
@@ -25,7 +20,7 @@ bool SupportedWidth(int bits) {
 } // namespace
 
 TMP3Out::TMP3Out() {
-    LameEnc().library.Load();
+    LameEncLibrary().Load();
 }
 
 TMP3Out::~TMP3Out() {
@@ -34,15 +29,7 @@ TMP3Out::~TMP3Out() {
 }
 
 void TMP3Out::PrepareOutput() {
-    LameEncLibrary& lameEnc = LameEnc();
-    lameEnc.library.Load();
-    lameEnc.library.Require();
-    const LameEncApi& api = lameEnc.api;
-    RequireEntry(lameEnc.library, api.beInitStream, "beInitStream");
-    RequireEntry(lameEnc.library, api.beEncodeChunk, "beEncodeChunk");
-    RequireEntry(lameEnc.library, api.beDeinitStream, "beDeinitStream");
-    RequireEntry(lameEnc.library, api.beCloseStream, "beCloseStream");
-    RequireEntry(lameEnc.library, api.beWriteVBRHeader, "beWriteVBRHeader");
+    const LameEncApi& api = LameEncLibrary().Require();
 
     if (!StreamAssigned() && fileName_.empty()) throw EAuException("File name is not assigned.");
     OpenOutputStream();
@@ -96,7 +83,7 @@ bool TMP3Out::OutputBlock(bool abort) {
     }
 
     uint32_t bytes = 0;
-    const BE_ERR error = LameEnc().api.beEncodeChunk(
+    const BE_ERR error = LameEncLibrary().Entries().beEncodeChunk(
         *encoderStream_, static_cast<uint32_t>(pcm.size()), pcm.data(), output_.data(), &bytes);
     if (error != BE_ERR_SUCCESSFUL) ThrowLameError(error);
     WriteOutput(bytes);
@@ -123,7 +110,7 @@ void TMP3Out::FinishOutput() {
     } cleanup{*this};
 
     if (!encoderStream_) return;
-    const LameEncApi& api = LameEnc().api;
+    const LameEncApi& api = LameEncLibrary().Entries();
     uint32_t bytes = 0;
     if (const BE_ERR error = api.beDeinitStream(*encoderStream_, output_.data(), &bytes);
         error != BE_ERR_SUCCESSFUL)
@@ -145,7 +132,7 @@ void TMP3Out::FinishOutput() {
 
 void TMP3Out::ReleaseEncoder() {
     if (encoderStream_) {
-        LameEnc().api.beCloseStream(*encoderStream_);
+        LameEncLibrary().Entries().beCloseStream(*encoderStream_);
         encoderStream_.reset();
     }
     mixer_.reset();

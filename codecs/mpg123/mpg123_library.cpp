@@ -2,25 +2,12 @@
 
 #include "pipeline/au_exception.h"
 
-#include <mutex>
-
-Mpg123Library& Mpg123() {
-    static Mpg123Library mpg123;
+LibraryBinding<Mpg123Api>& Mpg123Library() {
+    // Older libraries set up shared tables in mpg123_init, unsafely when two threads do it at
+    // once. mpg123_exit is never called: other sources may still be decoding.
+    static LibraryBinding<Mpg123Api> mpg123("libmpg123.dll", "libmpg123.so.0", {},
+                                            [](const Mpg123Api& api) { api.mpg123_init(); });
     return mpg123;
-}
-
-void Mpg123Library::Require() {
-    std::lock_guard guard(CodecLibrary::LoaderLock());
-    library.Load();
-    library.Require();
-    for (const EntryPoint& entry : api.Table())
-        library.RequireEntry(*entry.slot, entry.name);
-    // Older libraries set up shared tables here, unsafely when two threads do it at once.
-    // mpg123_exit is never called: other sources may still be decoding.
-    if (!initialised_) {
-        api.mpg123_init();
-        initialised_ = true;
-    }
 }
 
 Mpg123Handle::Mpg123Handle(const Mpg123Api& api) : api_(api) {

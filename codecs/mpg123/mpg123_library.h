@@ -5,49 +5,33 @@
 
 #include <mpg123.h>
 
-// Every entry point the source calls; each is required when the library is loaded.
 #define QM_MPG123_ENTRIES(X)                                                                       \
-    X(mpg123_init)                                                                                 \
-    X(mpg123_new)                                                                                  \
-    X(mpg123_delete)                                                                               \
-    X(mpg123_param)                                                                                \
-    X(mpg123_rates)                                                                                \
-    X(mpg123_format_none)                                                                          \
-    X(mpg123_format)                                                                               \
-    X(mpg123_getformat)                                                                            \
-    X(mpg123_open_feed)                                                                            \
-    X(mpg123_feed)                                                                                 \
-    X(mpg123_read)                                                                                 \
-    X(mpg123_set_filesize)                                                                         \
-    X(mpg123_length)                                                                               \
-    X(mpg123_getstate)                                                                             \
-    X(mpg123_feedseek)                                                                             \
-    X(mpg123_open)                                                                                 \
-    X(mpg123_scan)                                                                                 \
-    X(mpg123_meta_check)                                                                           \
-    X(mpg123_id3)                                                                                  \
-    X(mpg123_close)                                                                                \
-    X(mpg123_plain_strerror)
+    X(mpg123_init, Called)                                                                         \
+    X(mpg123_new, Called)                                                                          \
+    X(mpg123_delete, Called)                                                                       \
+    X(mpg123_param, Called)                                                                        \
+    X(mpg123_rates, Called)                                                                        \
+    X(mpg123_format_none, Called)                                                                  \
+    X(mpg123_format, Called)                                                                       \
+    X(mpg123_getformat, Called)                                                                    \
+    X(mpg123_open_feed, Called)                                                                    \
+    X(mpg123_feed, Called)                                                                         \
+    X(mpg123_read, Called)                                                                         \
+    X(mpg123_set_filesize, Called)                                                                 \
+    X(mpg123_length, Called)                                                                       \
+    X(mpg123_getstate, Called)                                                                     \
+    X(mpg123_feedseek, Called)                                                                     \
+    X(mpg123_open, Called)                                                                         \
+    X(mpg123_scan, Called)                                                                         \
+    X(mpg123_meta_check, Called)                                                                   \
+    X(mpg123_id3, Called)                                                                          \
+    X(mpg123_close, Called)                                                                        \
+    X(mpg123_plain_strerror, Called)
 
-struct Mpg123Api {
-    QM_MPG123_ENTRIES(QM_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_MPG123_ENTRIES(QM_ENTRY_ROW)}; }
-};
+QM_LIBRARY_API(Mpg123Api, QM_MPG123_ENTRIES);
 
-class Mpg123Library {
-public:
-    Mpg123Api api;
-    CodecLibrary library{"libmpg123.dll", "libmpg123.so.0", api.Table()};
-
-    // Loads the library and, once, initialises it; throws the missing-library message, or
-    // names an entry point the library lacks.
-    void Require();
-
-private:
-    bool initialised_ = false; // under the loader lock
-};
-
-Mpg123Library& Mpg123();
+// libmpg123, initialised once per process at its first Require().
+LibraryBinding<Mpg123Api>& Mpg123Library();
 
 // One decoder handle, deleted with its owner.
 class Mpg123Handle {

@@ -27,9 +27,7 @@ TMpgIn::~TMpgIn() {
 void TMpgIn::OpenSource() {
     std::lock_guard guard(openLock_);
     if (openCount_ > 0) return;
-    Mpg123Library& mpg123 = Mpg123();
-    mpg123.Require();
-    const Mpg123Api& api = mpg123.api;
+    const Mpg123Api& api = Mpg123Library().Require();
     fileValid_ = false;
     exactFrames_ = 0;
 
@@ -98,7 +96,7 @@ void TMpgIn::OpenSource() {
 }
 
 bool TMpgIn::FindFormat() {
-    const Mpg123Api& api = Mpg123().api;
+    const Mpg123Api& api = Mpg123Library().Entries();
     for (;;) {
         size_t done = 0;
         const int result = api.mpg123_read(decoder_->Get(), output_.data(), output_.size(), &done);
@@ -114,7 +112,8 @@ bool TMpgIn::FindFormat() {
 bool TMpgIn::FeedMore() {
     if (inputEnded_) return false;
     const size_t got = stream_->Read(input_);
-    if (got == 0 || Mpg123().api.mpg123_feed(decoder_->Get(), input_.data(), got) != MPG123_OK) {
+    if (got == 0 ||
+        Mpg123Library().Entries().mpg123_feed(decoder_->Get(), input_.data(), got) != MPG123_OK) {
         inputEnded_ = true;
         return false;
     }
@@ -131,7 +130,7 @@ void TMpgIn::EndDecoding(bool error) {
 }
 
 void TMpgIn::Refill() {
-    const Mpg123Api& api = Mpg123().api;
+    const Mpg123Api& api = Mpg123Library().Entries();
     available_ = readPosition_ = 0;
     int idleReads = 0;
     while (!decoderEnded_ && available_ == 0) {
@@ -191,8 +190,8 @@ bool TMpgIn::SeekSample(int64_t& sampleNum) {
     if (!seekable_ || !decoder_) return false;
     sampleNum = std::clamp<int64_t>(sampleNum, 0, exactFrames_);
     off_t inputOffset = 0;
-    const off_t reached =
-        Mpg123().api.mpg123_feedseek(decoder_->Get(), sampleNum, SEEK_SET, &inputOffset);
+    const off_t reached = Mpg123Library().Entries().mpg123_feedseek(decoder_->Get(), sampleNum,
+                                                                    SEEK_SET, &inputOffset);
     if (reached < 0 || stream_->Seek(inputOffset, TStream::Origin::Begin) != inputOffset)
         return false;
     available_ = readPosition_ = 0;

@@ -3,6 +3,7 @@
 #include "codecs/vorbis/vorbis_channel_order.h"
 #include "codecs/vorbis/vorbis_libraries.h"
 #include "pipeline/au_exception.h"
+#include "pipeline/stream_bridge.h"
 #include "tags/vorbis/vorbis_comments.h"
 
 #include <algorithm>
@@ -32,48 +33,33 @@ struct TVorbisIn::Decoder {
 // throw out of them.
 struct TVorbisIn::Callbacks {
     static size_t Read(void* data, size_t size, size_t count, void* client) {
-        auto& self = *static_cast<TVorbisIn*>(client);
         if (size == 0) return 0;
-        try {
-            return self.stream_->Read(std::span(static_cast<uint8_t*>(data), size * count)) / size;
-        } catch (...) {
-            errno = EIO; // tells the library a read error from the end of the file
-            return 0;
-        }
+        const int64_t got =
+            StreamBridge::Read(static_cast<TVorbisIn*>(client)->stream_, data, size * count);
+        if (got >= 0) return size_t(got) / size;
+        errno = EIO; // tells the library a read error from the end of the file
+        return 0;
     }
 
     static int Seek(void* client, ogg_int64_t offset, int whence) {
         auto& self = *static_cast<TVorbisIn*>(client);
         if (!self.seekable_) return -1;
-        const TStream::Origin origin = whence == SEEK_CUR   ? TStream::Origin::Current
-                                       : whence == SEEK_END ? TStream::Origin::End
-                                                            : TStream::Origin::Begin;
-        try {
-            return self.stream_->Seek(offset, origin) < 0 ? -1 : 0;
-        } catch (...) {
-            return -1;
-        }
+        return StreamBridge::Seek(self.stream_, offset, whence) < 0 ? -1 : 0;
     }
 
     static int Close(void* client) {
         auto& self = *static_cast<TVorbisIn*>(client);
-        try {
+        return CallbackGuard(0, [&] {
             if (self.streamAssigned_)
                 self.stream_->Seek(0, TStream::Origin::Begin);
             else
                 self.CloseInputStream();
-        } catch (...) {
-        }
-        return 0;
+            return 0;
+        });
     }
 
     static long Tell(void* client) {
-        auto& self = *static_cast<TVorbisIn*>(client);
-        try {
-            return long(self.stream_->Position());
-        } catch (...) {
-            return -1;
-        }
+        return long(StreamBridge::Tell(static_cast<TVorbisIn*>(client)->stream_));
     }
 };
 

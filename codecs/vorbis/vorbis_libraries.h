@@ -10,141 +10,121 @@
 #include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
-// T: an entry point with a prototype in the library's header; U: a name kept in the table that
-// today's headers no longer declare (bound untyped, never called).
-#define QM_OGG_ENTRIES(T, U)                                                                       \
-    T(ogg_stream_init)                                                                             \
-    T(ogg_stream_clear)                                                                            \
-    T(ogg_stream_reset)                                                                            \
-    T(ogg_stream_destroy)                                                                          \
-    T(ogg_stream_eos)                                                                              \
-    T(ogg_page_checksum_set)                                                                       \
-    T(ogg_page_version)                                                                            \
-    T(ogg_page_continued)                                                                          \
-    T(ogg_page_bos)                                                                                \
-    T(ogg_page_eos)                                                                                \
-    T(ogg_page_granulepos)                                                                         \
-    T(ogg_page_serialno)                                                                           \
-    T(ogg_page_pageno)                                                                             \
-    T(ogg_page_packets)                                                                            \
-    T(ogg_packet_clear)                                                                            \
-    T(oggpack_writeinit)                                                                           \
-    T(oggpack_reset)                                                                               \
-    T(oggpack_writeclear)                                                                          \
-    T(oggpack_readinit)                                                                            \
-    T(oggpack_write)                                                                               \
-    T(oggpack_look)                                                                                \
-    U(oggpack_look_huff)                                                                           \
-    T(oggpack_look1)                                                                               \
-    T(oggpack_adv)                                                                                 \
-    U(oggpack_adv_huff)                                                                            \
-    T(oggpack_adv1)                                                                                \
-    T(oggpack_read)                                                                                \
-    T(oggpack_read1)                                                                               \
-    T(oggpack_bytes)                                                                               \
-    T(oggpack_bits)                                                                                \
-    T(oggpack_get_buffer)                                                                          \
-    T(ogg_stream_packetin)                                                                         \
-    T(ogg_stream_pageout)                                                                          \
-    T(ogg_stream_flush)                                                                            \
-    T(ogg_sync_init)                                                                               \
-    T(ogg_sync_clear)                                                                              \
-    T(ogg_sync_reset)                                                                              \
-    T(ogg_sync_destroy)                                                                            \
-    T(ogg_sync_buffer)                                                                             \
-    T(ogg_sync_wrote)                                                                              \
-    T(ogg_sync_pageseek)                                                                           \
-    T(ogg_sync_pageout)                                                                            \
-    T(ogg_stream_pagein)                                                                           \
-    T(ogg_stream_packetout)                                                                        \
-    T(ogg_stream_packetpeek)
+#define QM_OGG_ENTRIES(T)                                                                          \
+    T(ogg_stream_init, Called)                                                                     \
+    T(ogg_stream_clear, Called)                                                                    \
+    T(ogg_stream_reset, Optional)                                                                  \
+    T(ogg_stream_destroy, Optional)                                                                \
+    T(ogg_stream_eos, Optional)                                                                    \
+    T(ogg_page_checksum_set, Optional)                                                             \
+    T(ogg_page_version, Optional)                                                                  \
+    T(ogg_page_continued, Optional)                                                                \
+    T(ogg_page_bos, Optional)                                                                      \
+    T(ogg_page_eos, Called)                                                                        \
+    T(ogg_page_granulepos, Optional)                                                               \
+    T(ogg_page_serialno, Optional)                                                                 \
+    T(ogg_page_pageno, Optional)                                                                   \
+    T(ogg_page_packets, Optional)                                                                  \
+    T(ogg_packet_clear, Optional)                                                                  \
+    T(oggpack_writeinit, Optional)                                                                 \
+    T(oggpack_reset, Optional)                                                                     \
+    T(oggpack_writeclear, Optional)                                                                \
+    T(oggpack_readinit, Optional)                                                                  \
+    T(oggpack_write, Optional)                                                                     \
+    T(oggpack_look, Optional)                                                                      \
+    T(oggpack_look_huff, Untyped)                                                                  \
+    T(oggpack_look1, Optional)                                                                     \
+    T(oggpack_adv, Optional)                                                                       \
+    T(oggpack_adv_huff, Untyped)                                                                   \
+    T(oggpack_adv1, Optional)                                                                      \
+    T(oggpack_read, Optional)                                                                      \
+    T(oggpack_read1, Optional)                                                                     \
+    T(oggpack_bytes, Optional)                                                                     \
+    T(oggpack_bits, Optional)                                                                      \
+    T(oggpack_get_buffer, Optional)                                                                \
+    T(ogg_stream_packetin, Called)                                                                 \
+    T(ogg_stream_pageout, Called)                                                                  \
+    T(ogg_stream_flush, Called)                                                                    \
+    T(ogg_sync_init, Optional)                                                                     \
+    T(ogg_sync_clear, Optional)                                                                    \
+    T(ogg_sync_reset, Optional)                                                                    \
+    T(ogg_sync_destroy, Optional)                                                                  \
+    T(ogg_sync_buffer, Optional)                                                                   \
+    T(ogg_sync_wrote, Optional)                                                                    \
+    T(ogg_sync_pageseek, Optional)                                                                 \
+    T(ogg_sync_pageout, Optional)                                                                  \
+    T(ogg_stream_pagein, Optional)                                                                 \
+    T(ogg_stream_packetout, Optional)                                                              \
+    T(ogg_stream_packetpeek, Optional)
 
 #define QM_VORBIS_ENTRIES(T)                                                                       \
-    T(vorbis_info_init)                                                                            \
-    T(vorbis_info_clear)                                                                           \
-    T(vorbis_info_blocksize)                                                                       \
-    T(vorbis_comment_init)                                                                         \
-    T(vorbis_comment_add)                                                                          \
-    T(vorbis_comment_add_tag)                                                                      \
-    T(vorbis_comment_query)                                                                        \
-    T(vorbis_comment_query_count)                                                                  \
-    T(vorbis_comment_clear)                                                                        \
-    T(vorbis_block_init)                                                                           \
-    T(vorbis_block_clear)                                                                          \
-    T(vorbis_dsp_clear)                                                                            \
-    T(vorbis_analysis_init)                                                                        \
-    T(vorbis_commentheader_out)                                                                    \
-    T(vorbis_analysis_headerout)                                                                   \
-    T(vorbis_analysis_buffer)                                                                      \
-    T(vorbis_analysis_wrote)                                                                       \
-    T(vorbis_analysis_blockout)                                                                    \
-    T(vorbis_analysis)                                                                             \
-    T(vorbis_bitrate_addblock)                                                                     \
-    T(vorbis_bitrate_flushpacket)                                                                  \
-    T(vorbis_synthesis_headerin)                                                                   \
-    T(vorbis_synthesis_init)                                                                       \
-    T(vorbis_synthesis)                                                                            \
-    T(vorbis_synthesis_blockin)                                                                    \
-    T(vorbis_synthesis_pcmout)                                                                     \
-    T(vorbis_synthesis_read)                                                                       \
-    T(vorbis_packet_blocksize)
+    T(vorbis_info_init, Called)                                                                    \
+    T(vorbis_info_clear, Called)                                                                   \
+    T(vorbis_info_blocksize, Optional)                                                             \
+    T(vorbis_comment_init, Called)                                                                 \
+    T(vorbis_comment_add, Optional)                                                                \
+    T(vorbis_comment_add_tag, Called)                                                              \
+    T(vorbis_comment_query, Optional)                                                              \
+    T(vorbis_comment_query_count, Optional)                                                        \
+    T(vorbis_comment_clear, Called)                                                                \
+    T(vorbis_block_init, Called)                                                                   \
+    T(vorbis_block_clear, Called)                                                                  \
+    T(vorbis_dsp_clear, Called)                                                                    \
+    T(vorbis_analysis_init, Called)                                                                \
+    T(vorbis_commentheader_out, Optional)                                                          \
+    T(vorbis_analysis_headerout, Called)                                                           \
+    T(vorbis_analysis_buffer, Called)                                                              \
+    T(vorbis_analysis_wrote, Called)                                                               \
+    T(vorbis_analysis_blockout, Called)                                                            \
+    T(vorbis_analysis, Called)                                                                     \
+    T(vorbis_bitrate_addblock, Called)                                                             \
+    T(vorbis_bitrate_flushpacket, Called)                                                          \
+    T(vorbis_synthesis_headerin, Optional)                                                         \
+    T(vorbis_synthesis_init, Optional)                                                             \
+    T(vorbis_synthesis, Optional)                                                                  \
+    T(vorbis_synthesis_blockin, Optional)                                                          \
+    T(vorbis_synthesis_pcmout, Optional)                                                           \
+    T(vorbis_synthesis_read, Optional)                                                             \
+    T(vorbis_packet_blocksize, Optional)
 
 #define QM_VORBISFILE_ENTRIES(T)                                                                   \
-    T(ov_clear)                                                                                    \
-    T(ov_open_callbacks)                                                                           \
-    T(ov_test_callbacks)                                                                           \
-    T(ov_test_open)                                                                                \
-    T(ov_bitrate)                                                                                  \
-    T(ov_bitrate_instant)                                                                          \
-    T(ov_streams)                                                                                  \
-    T(ov_seekable)                                                                                 \
-    T(ov_serialnumber)                                                                             \
-    T(ov_raw_total)                                                                                \
-    T(ov_pcm_total)                                                                                \
-    T(ov_time_total)                                                                               \
-    T(ov_raw_seek)                                                                                 \
-    T(ov_pcm_seek)                                                                                 \
-    T(ov_pcm_seek_page)                                                                            \
-    T(ov_time_seek)                                                                                \
-    T(ov_time_seek_page)                                                                           \
-    T(ov_raw_tell)                                                                                 \
-    T(ov_pcm_tell)                                                                                 \
-    T(ov_time_tell)                                                                                \
-    T(ov_info)                                                                                     \
-    T(ov_comment)                                                                                  \
-    T(ov_read_float)                                                                               \
-    T(ov_read)
+    T(ov_clear, Called)                                                                            \
+    T(ov_open_callbacks, Optional)                                                                 \
+    T(ov_test_callbacks, Called)                                                                   \
+    T(ov_test_open, Called)                                                                        \
+    T(ov_bitrate, Optional)                                                                        \
+    T(ov_bitrate_instant, Optional)                                                                \
+    T(ov_streams, Optional)                                                                        \
+    T(ov_seekable, Optional)                                                                       \
+    T(ov_serialnumber, Optional)                                                                   \
+    T(ov_raw_total, Optional)                                                                      \
+    T(ov_pcm_total, Called)                                                                        \
+    T(ov_time_total, Optional)                                                                     \
+    T(ov_raw_seek, Optional)                                                                       \
+    T(ov_pcm_seek, Called)                                                                         \
+    T(ov_pcm_seek_page, Optional)                                                                  \
+    T(ov_time_seek, Optional)                                                                      \
+    T(ov_time_seek_page, Optional)                                                                 \
+    T(ov_raw_tell, Optional)                                                                       \
+    T(ov_pcm_tell, Optional)                                                                       \
+    T(ov_time_tell, Optional)                                                                      \
+    T(ov_info, Called)                                                                             \
+    T(ov_comment, Called)                                                                          \
+    T(ov_read_float, Optional)                                                                     \
+    T(ov_read, Called)
 
 #define QM_VORBISENC_ENTRIES(T)                                                                    \
-    T(vorbis_encode_init)                                                                          \
-    T(vorbis_encode_setup_managed)                                                                 \
-    T(vorbis_encode_setup_vbr)                                                                     \
-    T(vorbis_encode_init_vbr)                                                                      \
-    T(vorbis_encode_setup_init)                                                                    \
-    T(vorbis_encode_ctl)
+    T(vorbis_encode_init, Called)                                                                  \
+    T(vorbis_encode_setup_managed, Optional)                                                       \
+    T(vorbis_encode_setup_vbr, Called)                                                             \
+    T(vorbis_encode_init_vbr, Optional)                                                            \
+    T(vorbis_encode_setup_init, Called)                                                            \
+    T(vorbis_encode_ctl, Optional)
 
-#define QM_UNTYPED_ENTRY_POINTER(fn) void* fn = nullptr;
-#define QM_UNTYPED_ENTRY_ROW(fn) EntryPoint{#fn, &fn},
-
-struct OggApi {
-    QM_OGG_ENTRIES(QM_ENTRY_POINTER, QM_UNTYPED_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_OGG_ENTRIES(QM_ENTRY_ROW, QM_UNTYPED_ENTRY_ROW)}; }
-};
-
-struct VorbisApi {
-    QM_VORBIS_ENTRIES(QM_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_VORBIS_ENTRIES(QM_ENTRY_ROW)}; }
-};
-
-struct VorbisFileApi {
-    QM_VORBISFILE_ENTRIES(QM_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_VORBISFILE_ENTRIES(QM_ENTRY_ROW)}; }
-};
-
-struct VorbisEncApi {
-    QM_VORBISENC_ENTRIES(QM_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_VORBISENC_ENTRIES(QM_ENTRY_ROW)}; }
-};
+QM_LIBRARY_API(OggApi, QM_OGG_ENTRIES);
+QM_LIBRARY_API(VorbisApi, QM_VORBIS_ENTRIES);
+QM_LIBRARY_API(VorbisFileApi, QM_VORBISFILE_ENTRIES);
+QM_LIBRARY_API(VorbisEncApi, QM_VORBISENC_ENTRIES);
 
 struct VorbisApis {
     const OggApi& ogg;
@@ -153,7 +133,7 @@ struct VorbisApis {
     const VorbisEncApi& enc;
 };
 
-// Loads the four libraries unless loaded, tests them in the order ogg, vorbis, vorbisfile,
-// vorbisenc and throws the first missing one's message (".\Libs\vorbis.dll library could not be
-// loaded."); also names an entry point the adapters call that a library lacks.
+// Requires the four libraries in the order ogg, vorbis, vorbisfile, vorbisenc: throws the first
+// missing one's message (".\Libs\vorbis.dll library could not be loaded."), or names an entry
+// point the adapters call that a library lacks.
 VorbisApis RequireVorbis();

@@ -5,14 +5,14 @@
 #include <cstring>
 
 using Wavpack::Api;
+using Wavpack::Checked;
 
 TWavpackEncoder::TWavpackEncoder(TStream* mainStream, TStream* correctionStream) {
-    QM_WAVPACK_REQUIRE(Api().WavpackOpenFileOutput);
     if (mainStream == nullptr) throw EWavpackException("AStream is nil!");
     main_.stream = mainStream;
     correction_.stream = correctionStream;
-    context_ = Api().WavpackOpenFileOutput(WriteBlock, &main_,
-                                           correctionStream != nullptr ? &correction_ : nullptr);
+    context_ = Checked(Api().WavpackOpenFileOutput)(
+        WriteBlock, &main_, correctionStream != nullptr ? &correction_ : nullptr);
     if (context_ == nullptr)
         throw EWavpackException("Unable to allocate enought memory for WavPack context!");
 }
@@ -38,57 +38,49 @@ int TWavpackEncoder::WriteBlock(void* id, void* data, int32_t count) {
 }
 
 bool TWavpackEncoder::SetConfiguration(int64_t totalFrames) {
-    QM_WAVPACK_REQUIRE(Api().WavpackSetConfiguration);
     // Counts beyond 32 bits are announced as unknown and put right by UpdateNumSamples.
     const uint32_t frames = totalFrames < 0 || totalFrames >= int64_t(UINT32_MAX)
                                 ? UINT32_MAX
                                 : static_cast<uint32_t>(totalFrames);
-    return Api().WavpackSetConfiguration(context_, &config_, frames) != 0;
+    return Checked(Api().WavpackSetConfiguration)(context_, &config_, frames) != 0;
 }
 
 bool TWavpackEncoder::AddWrapper(std::span<const uint8_t> header) {
-    QM_WAVPACK_REQUIRE(Api().WavpackAddWrapper);
     // The library only reads the bytes; its prototype lacks the const.
-    return Api().WavpackAddWrapper(context_, const_cast<uint8_t*>(header.data()),
-                                   static_cast<uint32_t>(header.size())) != 0;
+    return Checked(Api().WavpackAddWrapper)(context_, const_cast<uint8_t*>(header.data()),
+                                            static_cast<uint32_t>(header.size())) != 0;
 }
 
 bool TWavpackEncoder::PackInit() {
-    QM_WAVPACK_REQUIRE(Api().WavpackPackInit);
-    return Api().WavpackPackInit(context_) != 0;
+    return Checked(Api().WavpackPackInit)(context_) != 0;
 }
 
 bool TWavpackEncoder::PackSamples(std::span<int32_t> samples, uint32_t frames) {
-    QM_WAVPACK_REQUIRE(Api().WavpackPackSamples);
     const auto channels = static_cast<size_t>(config_.num_channels > 0 ? config_.num_channels : 1);
     if (size_t(frames) * channels > samples.size())
         frames = static_cast<uint32_t>(samples.size() / channels);
     if (frames == 0) return true;
-    return Api().WavpackPackSamples(context_, samples.data(), frames) != 0;
+    return Checked(Api().WavpackPackSamples)(context_, samples.data(), frames) != 0;
 }
 
 bool TWavpackEncoder::FlushSamples() {
-    QM_WAVPACK_REQUIRE(Api().WavpackFlushSamples);
-    return Api().WavpackFlushSamples(context_) != 0;
+    return Checked(Api().WavpackFlushSamples)(context_) != 0;
 }
 
 int64_t TWavpackEncoder::NumSamples() const {
     if (Api().WavpackGetNumSamples64 != nullptr) return Api().WavpackGetNumSamples64(context_);
-    QM_WAVPACK_REQUIRE(Api().WavpackGetNumSamples);
-    const uint32_t count = Api().WavpackGetNumSamples(context_);
+    const uint32_t count = Checked(Api().WavpackGetNumSamples)(context_);
     return count == UINT32_MAX ? -1 : int64_t(count);
 }
 
 int64_t TWavpackEncoder::SampleIndex() const {
     if (Api().WavpackGetSampleIndex64 != nullptr) return Api().WavpackGetSampleIndex64(context_);
-    QM_WAVPACK_REQUIRE(Api().WavpackGetSampleIndex);
-    return Api().WavpackGetSampleIndex(context_);
+    return Checked(Api().WavpackGetSampleIndex)(context_);
 }
 
 bool TWavpackEncoder::UpdateNumSamples(
     const std::function<std::vector<uint8_t>(int64_t frames)>& rebuildWrapper) {
     auto& api = Api();
-    QM_WAVPACK_REQUIRE(api.WavpackUpdateNumSamples);
     const int64_t packed = SampleIndex();
     const int64_t announced = NumSamples();
     if (announced == packed) return true;
@@ -97,7 +89,7 @@ bool TWavpackEncoder::UpdateNumSamples(
         if (target->stream == nullptr || target->firstBlock.empty()) continue;
         if (target == &main_ && rebuildWrapper) ReplaceWrapper(*target, rebuildWrapper(packed));
         // Also recomputes the block's checksum, so it must come after the wrapper.
-        api.WavpackUpdateNumSamples(context_, target->firstBlock.data());
+        Checked(Api().WavpackUpdateNumSamples)(context_, target->firstBlock.data());
         try {
             TStream& stream = *target->stream;
             const int64_t end = stream.Position();
@@ -113,26 +105,22 @@ bool TWavpackEncoder::UpdateNumSamples(
 }
 
 void TWavpackEncoder::ReplaceWrapper(BlockTarget& target, const std::vector<uint8_t>& header) {
-    QM_WAVPACK_REQUIRE(Api().WavpackGetWrapperLocation);
     uint32_t size = 0;
-    void* location = Api().WavpackGetWrapperLocation(target.firstBlock.data(), &size);
+    void* location = Checked(Api().WavpackGetWrapperLocation)(target.firstBlock.data(), &size);
     if (location != nullptr && size == header.size())
         std::memcpy(location, header.data(), header.size());
 }
 
 void TWavpackEncoder::AppendTagItem(const std::string& name, std::string_view utf8Value) {
-    QM_WAVPACK_REQUIRE(Api().WavpackAppendTagItem);
-    Api().WavpackAppendTagItem(context_, name.c_str(), utf8Value.data(),
-                               static_cast<int>(utf8Value.size()));
+    Checked(Api().WavpackAppendTagItem)(context_, name.c_str(), utf8Value.data(),
+                                        static_cast<int>(utf8Value.size()));
 }
 
 bool TWavpackEncoder::WriteTag() {
-    QM_WAVPACK_REQUIRE(Api().WavpackWriteTag);
-    return Api().WavpackWriteTag(context_) != 0;
+    return Checked(Api().WavpackWriteTag)(context_) != 0;
 }
 
 std::string TWavpackEncoder::ErrorMessage() const {
-    QM_WAVPACK_REQUIRE(Api().WavpackGetErrorMessage);
-    const char* text = Api().WavpackGetErrorMessage(context_);
+    const char* text = Checked(Api().WavpackGetErrorMessage)(context_);
     return text != nullptr ? text : "";
 }

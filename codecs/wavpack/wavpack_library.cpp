@@ -1,6 +1,8 @@
 // Binding of the WavPack library and the stream callbacks it reads our files through.
 #include "codecs/wavpack/wavpack_library.h"
 
+#include "pipeline/stream_bridge.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -8,27 +10,11 @@
 
 namespace Wavpack {
 
-WavpackApi& Api() {
-    static WavpackApi api;
-    return api;
-}
-
-CodecLibrary& Library() {
-    static CodecLibrary library("WavpackDLL.dll", "libwavpack.so.1", Api().Table());
-    return library;
-}
-
-void Load() {
-    Library().Load();
-}
-
-void RequireBound(const void* entry, const char* name) {
-    if (!Library().Loaded())
-        throw EWavpackException("WavPack library \".\\Libs\\" + Library().DesignFile() +
-                                "\" not loaded!");
-    if (entry == nullptr)
-        throw EWavpackException("Function \"" + std::string(name) +
-                                "\" not found in WavPack library!");
+LibraryBinding<WavpackApi>& Library() {
+    static LibraryBinding<WavpackApi> wavpack(
+        "WavpackDLL.dll", "libwavpack.so.1",
+        {"WavPack", [](const std::string& message) { throw EWavpackException(message); }});
+    return wavpack;
 }
 
 std::string CorrectionFileName(const std::string& fileName) {
@@ -41,67 +27,54 @@ std::string CorrectionFileName(const std::string& fileName) {
 
 namespace {
 
-// The library must never see an exception: every callback turns a failure into its result.
-template <class F, class R> R Guarded(void* id, R failure, F body) {
-    if (id == nullptr) return failure;
-    try {
-        return body(*static_cast<TStream*>(id));
-    } catch (...) {
-        return failure;
-    }
+TStream* StreamOf(void* id) {
+    return static_cast<TStream*>(id);
 }
 
 int32_t ReadBytes(void* id, void* data, int32_t count) {
-    return Guarded(id, int32_t(-1), [&](TStream& s) {
-        if (count <= 0) return int32_t(0);
-        return int32_t(s.Read({static_cast<uint8_t*>(data), size_t(count)}));
-    });
+    if (count <= 0) return 0;
+    return int32_t(StreamBridge::Read(StreamOf(id), data, size_t(count)));
 }
 
 int32_t WriteBytes(void* id, void* data, int32_t count) {
-    return Guarded(id, int32_t(-1), [&](TStream& s) {
-        if (count <= 0) return int32_t(0);
-        return int32_t(s.Write({static_cast<const uint8_t*>(data), size_t(count)}));
-    });
+    if (count <= 0) return 0;
+    return int32_t(StreamBridge::Write(StreamOf(id), data, size_t(count)));
 }
 
+// The library takes an unknown position or length as 0.
 int64_t Position(void* id) {
-    return Guarded(id, int64_t(0), [](TStream& s) { return std::max<int64_t>(s.Position(), 0); });
+    return std::max<int64_t>(StreamBridge::Tell(StreamOf(id)), 0);
+}
+
+int64_t Length(void* id) {
+    return std::max<int64_t>(StreamBridge::Length(StreamOf(id)), 0);
 }
 
 int SeekTo(void* id, int64_t offset, int mode) {
-    return Guarded(id, -1, [&](TStream& s) {
-        const auto origin = mode == SEEK_CUR   ? TStream::Origin::Current
-                            : mode == SEEK_END ? TStream::Origin::End
-                                               : TStream::Origin::Begin;
-        return s.Seek(offset, origin) < 0 ? -1 : 0;
-    });
+    return StreamBridge::Seek(StreamOf(id), offset, mode) < 0 ? -1 : 0;
 }
 
 int PushBackByte(void* id, int c) {
     // A byte that could not be given back must not look given back.
-    return Guarded(id, EOF,
-                   [&](TStream& s) { return s.Seek(-1, TStream::Origin::Current) < 0 ? EOF : c; });
+    return StreamBridge::Seek(StreamOf(id), -1, SEEK_CUR) < 0 ? EOF : c;
 }
 
-int64_t Length(void* id) {
-    return Guarded(id, int64_t(0), [](TStream& s) { return std::max<int64_t>(s.Size(), 0); });
-}
-
+// Seekable only when both ends of a non-empty stream can be reached.
 int CanSeek(void* id) {
-    return Guarded(id, 0, [](TStream& s) {
-        const int64_t size = s.Size();
-        if (size == 0) return -1;
-        const int64_t here = s.Position();
-        const bool ok = here >= 0 && s.Seek(0, TStream::Origin::Begin) >= 0 &&
-                        s.Seek(size, TStream::Origin::Begin) >= 0 &&
-                        s.Seek(here, TStream::Origin::Begin) >= 0;
-        return ok ? -1 : 0;
-    });
+    TStream* stream = StreamOf(id);
+    const int64_t size = StreamBridge::Length(stream);
+    if (size <= 0) return size == 0 ? -1 : 0;
+    const int64_t here = StreamBridge::Tell(stream);
+    const bool ok = here >= 0 && StreamBridge::Seek(stream, 0, SEEK_SET) >= 0 &&
+                    StreamBridge::Seek(stream, size, SEEK_SET) >= 0 &&
+                    StreamBridge::Seek(stream, here, SEEK_SET) >= 0;
+    return ok ? -1 : 0;
 }
 
 int TruncateHere(void* id) {
-    return Guarded(id, -1, [](TStream& s) { return s.Truncate() ? 0 : -1; });
+    TStream* stream = StreamOf(id);
+    if (stream == nullptr) return -1;
+    return CallbackGuard(-1, [&] { return stream->Truncate() ? 0 : -1; });
 }
 
 // Our streams are owned by the components, not by the library.

@@ -17,79 +17,78 @@ public:
 };
 
 #define QM_WAVPACK_ENTRY_POINTS(X)                                                                 \
-    X(WavpackOpenFileInputEx)                                                                      \
-    X(WavpackOpenFileInput)                                                                        \
-    X(WavpackGetMode)                                                                              \
-    X(WavpackGetErrorMessage)                                                                      \
-    X(WavpackGetVersion)                                                                           \
-    X(WavpackUnpackSamples)                                                                        \
-    X(WavpackGetNumSamples)                                                                        \
-    X(WavpackGetSampleIndex)                                                                       \
-    X(WavpackGetNumErrors)                                                                         \
-    X(WavpackLossyBlocks)                                                                          \
-    X(WavpackSeekSample)                                                                           \
-    X(WavpackCloseFile)                                                                            \
-    X(WavpackGetSampleRate)                                                                        \
-    X(WavpackGetBitsPerSample)                                                                     \
-    X(WavpackGetBytesPerSample)                                                                    \
-    X(WavpackGetNumChannels)                                                                       \
-    X(WavpackGetChannelMask)                                                                       \
-    X(WavpackGetReducedChannels)                                                                   \
-    X(WavpackGetFloatNormExp)                                                                      \
-    X(WavpackGetMD5Sum)                                                                            \
-    X(WavpackGetWrapperBytes)                                                                      \
-    X(WavpackGetWrapperData)                                                                       \
-    X(WavpackFreeWrapper)                                                                          \
-    X(WavpackSeekTrailingWrapper)                                                                  \
-    X(WavpackGetProgress)                                                                          \
-    X(WavpackGetFileSize)                                                                          \
-    X(WavpackGetRatio)                                                                             \
-    X(WavpackGetAverageBitrate)                                                                    \
-    X(WavpackGetInstantBitrate)                                                                    \
-    X(WavpackGetNumTagItems)                                                                       \
-    X(WavpackGetTagItem)                                                                           \
-    X(WavpackGetTagItemIndexed)                                                                    \
-    X(WavpackAppendTagItem)                                                                        \
-    X(WavpackDeleteTagItem)                                                                        \
-    X(WavpackWriteTag)                                                                             \
-    X(WavpackOpenFileOutput)                                                                       \
-    X(WavpackSetConfiguration)                                                                     \
-    X(WavpackAddWrapper)                                                                           \
-    X(WavpackStoreMD5Sum)                                                                          \
-    X(WavpackPackInit)                                                                             \
-    X(WavpackPackSamples)                                                                          \
-    X(WavpackFlushSamples)                                                                         \
-    X(WavpackUpdateNumSamples)                                                                     \
-    X(WavpackGetWrapperLocation)                                                                   \
-    X(WavpackGetEncodedNoise)                                                                      \
-    X(WavpackFloatNormalize)                                                                       \
-    X(WavpackLittleEndianToNative)                                                                 \
-    X(WavpackNativeToLittleEndian)                                                                 \
-    X(WavpackGetLibraryVersion)                                                                    \
-    X(WavpackGetLibraryVersionString)                                                              \
+    X(WavpackOpenFileInputEx, PerCall)                                                             \
+    X(WavpackOpenFileInput, PerCall)                                                               \
+    X(WavpackGetMode, PerCall)                                                                     \
+    X(WavpackGetErrorMessage, PerCall)                                                             \
+    X(WavpackGetVersion, PerCall)                                                                  \
+    X(WavpackUnpackSamples, PerCall)                                                               \
+    X(WavpackGetNumSamples, PerCall)                                                               \
+    X(WavpackGetSampleIndex, PerCall)                                                              \
+    X(WavpackGetNumErrors, PerCall)                                                                \
+    X(WavpackLossyBlocks, PerCall)                                                                 \
+    X(WavpackSeekSample, PerCall)                                                                  \
+    X(WavpackCloseFile, PerCall)                                                                   \
+    X(WavpackGetSampleRate, PerCall)                                                               \
+    X(WavpackGetBitsPerSample, PerCall)                                                            \
+    X(WavpackGetBytesPerSample, PerCall)                                                           \
+    X(WavpackGetNumChannels, PerCall)                                                              \
+    X(WavpackGetChannelMask, PerCall)                                                              \
+    X(WavpackGetReducedChannels, PerCall)                                                          \
+    X(WavpackGetFloatNormExp, PerCall)                                                             \
+    X(WavpackGetMD5Sum, PerCall)                                                                   \
+    X(WavpackGetWrapperBytes, PerCall)                                                             \
+    X(WavpackGetWrapperData, PerCall)                                                              \
+    X(WavpackFreeWrapper, PerCall)                                                                 \
+    X(WavpackSeekTrailingWrapper, PerCall)                                                         \
+    X(WavpackGetProgress, PerCall)                                                                 \
+    X(WavpackGetFileSize, PerCall)                                                                 \
+    X(WavpackGetRatio, PerCall)                                                                    \
+    X(WavpackGetAverageBitrate, PerCall)                                                           \
+    X(WavpackGetInstantBitrate, PerCall)                                                           \
+    X(WavpackGetNumTagItems, PerCall)                                                              \
+    X(WavpackGetTagItem, PerCall)                                                                  \
+    X(WavpackGetTagItemIndexed, PerCall)                                                           \
+    X(WavpackAppendTagItem, PerCall)                                                               \
+    X(WavpackDeleteTagItem, PerCall)                                                               \
+    X(WavpackWriteTag, PerCall)                                                                    \
+    X(WavpackOpenFileOutput, PerCall)                                                              \
+    X(WavpackSetConfiguration, PerCall)                                                            \
+    X(WavpackAddWrapper, PerCall)                                                                  \
+    X(WavpackStoreMD5Sum, PerCall)                                                                 \
+    X(WavpackPackInit, PerCall)                                                                    \
+    X(WavpackPackSamples, PerCall)                                                                 \
+    X(WavpackFlushSamples, PerCall)                                                                \
+    X(WavpackUpdateNumSamples, PerCall)                                                            \
+    X(WavpackGetWrapperLocation, PerCall)                                                          \
+    X(WavpackGetEncodedNoise, PerCall)                                                             \
+    X(WavpackFloatNormalize, PerCall)                                                              \
+    X(WavpackLittleEndianToNative, PerCall)                                                        \
+    X(WavpackNativeToLittleEndian, PerCall)                                                        \
+    X(WavpackGetLibraryVersion, PerCall)                                                           \
+    X(WavpackGetLibraryVersionString, PerCall)                                                     \
     /* Files over 4 GB or 2^32 frames need the 64-bit forms; older libraries lack them. */         \
-    X(WavpackOpenFileInputEx64)                                                                    \
-    X(WavpackGetNumSamples64)                                                                      \
-    X(WavpackGetSampleIndex64)                                                                     \
-    X(WavpackSeekSample64)
+    X(WavpackOpenFileInputEx64, Optional)                                                          \
+    X(WavpackGetNumSamples64, Optional)                                                            \
+    X(WavpackGetSampleIndex64, Optional)                                                           \
+    X(WavpackSeekSample64, Optional)
 
-struct WavpackApi {
-    QM_WAVPACK_ENTRY_POINTS(QM_ENTRY_POINTER)
-    std::vector<EntryPoint> Table() { return {QM_WAVPACK_ENTRY_POINTS(QM_ENTRY_ROW)}; }
-};
+QM_LIBRARY_API(WavpackApi, QM_WAVPACK_ENTRY_POINTS);
 
 namespace Wavpack {
 
+// The process-wide binding (".\Libs\WavpackDLL.dll" in messages). Components Require() it
+// (the message without its full stop); the wrappers check every call they make.
+LibraryBinding<WavpackApi>& Library();
 // The bound entry points; null until the library is loaded (and for names it lacks).
-WavpackApi& Api();
-// The process-wide loader (".\Libs\WavpackDLL.dll" in messages).
-CodecLibrary& Library();
-// Loads the library unless it is loaded; no error here.
-void Load();
-
-// Throws EWavpackException unless the library is loaded and the entry point is bound.
-void RequireBound(const void* entry, const char* name);
-#define QM_WAVPACK_REQUIRE(fn) ::Wavpack::RequireBound(reinterpret_cast<const void*>(fn), #fn)
+inline const WavpackApi& Api() {
+    return Library().Entries();
+}
+// The entry point, or EWavpackException ("WavPack library ... not loaded!", "Function ... not
+// found in WavPack library!").
+template <class F> F Checked(const F& entry) {
+    return Library().Library().Checked(entry);
+}
 
 // The ".wvc" correction file that belongs to a WavPack file name (its extension replaced).
 std::string CorrectionFileName(const std::string& fileName);

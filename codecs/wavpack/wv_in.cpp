@@ -25,7 +25,6 @@ TWVIn::~TWVIn() {
 void TWVIn::OpenSource() {
     std::lock_guard guard(openLock_);
     if (openCount_ > 0) return;
-    Wavpack::Load();
     Wavpack::Library().Require(false);
     fileValid_ = false;
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");

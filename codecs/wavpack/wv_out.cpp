@@ -42,7 +42,6 @@ TWVOut::~TWVOut() {
 }
 
 void TWVOut::PrepareOutput() {
-    Wavpack::Load();
     Wavpack::Library().Require(false);
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
     TStream& output = OpenOutputStream();

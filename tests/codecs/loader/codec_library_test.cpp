@@ -11,17 +11,37 @@
 
 namespace fs = std::filesystem;
 
+// Declared only so that a table row can be typed after it; no library exports it.
+extern "C" int qm_no_such_entry(int);
+
 namespace {
 
-struct OggSubset {
-    QM_ENTRY_POINTER(ogg_sync_init)
-    QM_ENTRY_POINTER(ogg_page_bos)
-    void* not_exported = nullptr;
-    std::vector<EntryPoint> Table() {
-        return {QM_ENTRY_ROW(ogg_sync_init) QM_ENTRY_ROW(ogg_page_bos)
-                    EntryPoint{"qm_no_such_entry", &not_exported}};
-    }
+#define QM_OGG_SUBSET(X)                                                                           \
+    X(ogg_sync_init, Called)                                                                       \
+    X(ogg_page_bos, Called)                                                                        \
+    X(ogg_page_eos, PerCall)                                                                       \
+    X(qm_no_such_entry, Optional)
+QM_LIBRARY_API(OggSubset, QM_OGG_SUBSET);
+
+// The same library with the absent name marked as called, or checked per call.
+#define QM_OGG_CALLS_ABSENT(X) X(ogg_sync_init, Called) X(qm_no_such_entry, Called)
+QM_LIBRARY_API(OggCallsAbsent, QM_OGG_CALLS_ABSENT);
+#define QM_OGG_CHECKS_ABSENT(X) X(ogg_page_eos, PerCall) X(qm_no_such_entry, PerCall)
+QM_LIBRARY_API(OggChecksAbsent, QM_OGG_CHECKS_ABSENT);
+
+struct OggCallError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
+const PerCallMessages kOggPerCall{"Ogg", [](const std::string& m) { throw OggCallError(m); }};
+
+template <class F> std::string ErrorOf(F&& call) {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
 
 fs::path SystemOgg() {
     return SystemLibrary("libogg.so.0");
@@ -63,8 +83,7 @@ TEST(CodecLibrary, MissingLibraryIsReportedAndPickedUpWhenItAppears) {
     ASSERT_NE(api.ogg_sync_init, nullptr);
     ogg_sync_state state;
     EXPECT_EQ(api.ogg_sync_init(&state), 0);
-    EXPECT_EQ(api.not_exported, nullptr);
-    EXPECT_THROW(library.RequireEntry(api.not_exported, "qm_no_such_entry"), EAuException);
+    EXPECT_EQ(api.qm_no_such_entry, nullptr); // optional: bound when present, never required
     fs::remove_all(dir);
 }
 
@@ -95,4 +114,26 @@ TEST(CodecLibrary, WithoutOverrideTheSystemSearchFindsTheSoname) {
     library.Load();
     EXPECT_TRUE(library.Loaded());
     EXPECT_NE(api.ogg_page_bos, nullptr);
+}
+
+// Called names are checked once at Require, per-call names at each call with the wrapper's own
+// words and exception type, and a missing library is named before any entry point.
+TEST(CodecLibrary, EachUseIsCheckedByTheLoaderWithItsOwnMessage) {
+    ::unsetenv("QUILLMERE_LIB_PATH");
+    LibraryBinding<OggCallsAbsent> calls("ogg.dll", "libogg.so.0");
+    EXPECT_EQ(ErrorOf([&] { calls.Require(); }), "Function qm_no_such_entry not found in ogg.dll");
+
+    LibraryBinding<OggChecksAbsent> checks("ogg.dll", "libogg.so.0", kOggPerCall);
+    const OggChecksAbsent& api = checks.Require();
+    EXPECT_NE(checks.Library().Checked(api.ogg_page_eos), nullptr);
+    EXPECT_THROW(checks.Library().Checked(api.qm_no_such_entry), OggCallError);
+    EXPECT_EQ(ErrorOf([&] { checks.Library().Checked(api.qm_no_such_entry); }),
+              "Function \"qm_no_such_entry\" not found in Ogg library!");
+
+    LibPath nowhere("/nonexistent");
+    LibraryBinding<OggChecksAbsent> absent("ogg.dll", "libogg.so.0", kOggPerCall);
+    EXPECT_EQ(ErrorOf([&] { absent.Library().Checked(absent.Entries().ogg_page_eos); }),
+              "Ogg library \".\\Libs\\ogg.dll\" not loaded!");
+    EXPECT_EQ(ErrorOf([&] { absent.Require(false); }),
+              ".\\Libs\\ogg.dll library could not be loaded");
 }

@@ -1,8 +1,7 @@
 // libmsacm32.so, loaded the way TWaveConverter loads it: the manager's codes and records,
 // MPEG decoding against mpg123, and streaming through small buffers without loss.
-#include "codecs/loader/codec_library.h"
-#include "platform/msacm32/msacm32.h"
 #include "tests/support/tools.h"
+#include "wav/acm_library.h"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +9,11 @@
 
 namespace {
 
-#define ACM_ENTRIES(X)                                                                             \
-    X(acmMetrics)                                                                                  \
-    X(acmFormatSuggest)                                                                            \
-    X(acmStreamOpen)                                                                               \
-    X(acmStreamSize)                                                                               \
-    X(acmStreamPrepareHeader)                                                                      \
-    X(acmStreamConvert)                                                                            \
-    X(acmStreamUnprepareHeader)                                                                    \
-    X(acmStreamClose)
-
-struct Acm {
-    ACM_ENTRIES(QM_ENTRY_POINTER)
-    CodecLibrary library{"msacm32.dll", "libmsacm32.so", {ACM_ENTRIES(QM_ENTRY_ROW)}};
-};
+using Acm = const AcmApi;
 
 Acm& Library() {
-    static Acm acm;
-    acm.library.Load();
-    return acm;
+    AcmLibrary().Load();
+    return AcmLibrary().Entries();
 }
 
 MPEGLAYER3WAVEFORMAT MpegFormat(uint16_t channels, uint32_t rate) {
@@ -90,7 +75,10 @@ std::vector<uint8_t> ConvertAll(HACMSTREAM handle, std::vector<uint8_t> source, 
 
 class Msacm32Test : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(Library().library.Loaded()) << "libmsacm32.so not built"; }
+    void SetUp() override {
+        Library();
+        ASSERT_TRUE(AcmLibrary().Library().Loaded()) << "libmsacm32.so not built";
+    }
 
     std::vector<uint8_t> MakeMp3(int rate, int channels) {
         const std::string wav = dir_ / "in.wav", mp3 = dir_ / "out.mp3";

@@ -1,0 +1,47 @@
+#include "app/converter/conversion_rules.h"
+
+#include "app/catalogue/format_catalogue.h"
+#include "app/util/path_utils.h"
+
+#include <sys/stat.h>
+
+namespace ConversionRules {
+
+std::string OutputFolder(const TAudioFileDescriptor& file) {
+    return file.SameFolder ? file.SourceFolder : file.DestinationFolder;
+}
+
+std::string OutputName(std::string_view sourceName, std::string_view targetDescriptor) {
+    const auto extension = qm::ExtensionOfDescriptor(targetDescriptor);
+    return extension.empty() ? std::string(sourceName) : qm::ChangeExtension(sourceName, extension);
+}
+
+void ApplyChoices(TAudioFileDescriptor& file, std::string_view targetDescriptor, int level,
+                  bool sameFolder, const std::string& destinationFolder, bool deleteOriginal) {
+    file.TargetFormat = std::string(targetDescriptor);
+    file.OutputName = OutputName(file.SourceName, targetDescriptor);
+    file.Level = level;
+    file.SameFolder = sameFolder;
+    file.DestinationFolder = destinationFolder;
+    file.DeleteOriginal = deleteOriginal;
+}
+
+std::string PlannedOutputPath(const TAudioFileDescriptor& file) {
+    return qm::JoinPath(OutputFolder(file), file.OutputName);
+}
+
+bool MayRemoveSource(const TFileResult& result) {
+    const TAudioFileDescriptor& file = result.descriptor;
+    if (result.outcome != TFileOutcome::Converted || !file.DeleteOriginal) return false;
+    if (result.outputPath.empty() || result.outputPath == file.SourcePath) return false;
+    struct stat output {
+    }, source{};
+    if (::stat(result.outputPath.c_str(), &output) != 0 || !S_ISREG(output.st_mode)) return false;
+    // Another name for the same file (a link) is the source itself.
+    if (::stat(file.SourcePath.c_str(), &source) == 0 && source.st_dev == output.st_dev &&
+        source.st_ino == output.st_ino)
+        return false;
+    return true;
+}
+
+} // namespace ConversionRules

@@ -1,0 +1,185 @@
+// Each codec library hidden from the loader: its components fail with the library's own message,
+// naming the first missing library in the order they are tested, WAV still converts, and each
+// library is picked up as soon as it appears. One process per library (a loaded library stays
+// loaded), chosen by the row's name: missing_library_test --gtest_filter='*/flac'.
+#include "app/catalogue/format_catalogue.h"
+#include "app/converter/component_tables.h"
+#include "codecs/wavpack/wavpack_decoder.h"
+#include "codecs/wavpack/wavpack_library.h"
+#include "tests/support/hidden_libraries.h"
+#include "tests/support/pcm_source.h"
+#include "tests/support/run_sink.h"
+#include "tests/support/tools.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Library {
+    std::string file;    // as searched for
+    std::string message; // what the components say while it is missing
+    bool ours = false;   // our stand-in in Libs/ beside the tests, else the system's
+};
+
+struct Row {
+    std::string name;
+    std::vector<Library> libraries; // in the order the components test them
+    std::string input;              // file name of the coded input
+    std::string makeInput;          // shell command writing $OUT from $WAV; empty: no source
+    std::function<std::unique_ptr<TAuFileIn>()> source;
+    std::function<std::unique_ptr<TAuFileOut>()> sink;
+    // A wrapper's own report while the library is missing ("" when it has none).
+    std::function<std::string(const fs::path& anyFile)> wrapperError;
+};
+
+std::string Missing(const std::string& designFile, bool fullStop = true) {
+    return ".\\Libs\\" + designFile + " library could not be loaded" + (fullStop ? "." : "");
+}
+
+// The driver's own components, found by the catalogue's descriptors.
+std::function<std::unique_ptr<TAuFileIn>()> Source(std::string_view extension) {
+    return FindSourceRow(qm::SourceDescriptorOfExtension(extension))->create;
+}
+std::function<std::unique_ptr<TAuFileOut>()> Sink(const qm::TTargetFormat& target) {
+    return FindSinkRow(target.Descriptor)->create;
+}
+
+std::vector<Row> Rows() {
+    return {
+        {"flac",
+         {{"libFLAC.so.12", Missing("libFLAC.dll")}},
+         "in.flac",
+         "flac -s -o \"$OUT\" \"$WAV\"",
+         Source(".flac"),
+         Sink(qm::FlacTarget),
+         {}},
+        {"vorbis",
+         {{"libogg.so.0", Missing("ogg.dll")},
+          {"libvorbis.so.0", Missing("vorbis.dll")},
+          {"libvorbisfile.so.3", Missing("vorbisfile.dll")},
+          {"libvorbisenc.so.2", Missing("vorbisenc.dll")}},
+         "in.ogg",
+         "oggenc -Q -o \"$OUT\" \"$WAV\"",
+         Source(".ogg"),
+         Sink(qm::OggTarget),
+         {}},
+        {"wavpack",
+         {{"libwavpack.so.1", Missing("WavpackDLL.dll", false)}},
+         "in.wv",
+         "wavpack -q -y \"$WAV\" -o \"$OUT\"",
+         Source(".wv"),
+         Sink(qm::WavPackTarget),
+         [](const fs::path& anyFile) -> std::string {
+             TAuFileStream stream(anyFile, fmOpenRead);
+             try {
+                 TWavpackDecoder decoder(&stream, nullptr, OPEN_TAGS, 0);
+             } catch (const EWavpackException& e) {
+                 return e.what();
+             }
+             return "";
+         }},
+        {"lame_enc",
+         {{"liblame_enc.so", Missing("lame_enc.dll"), true}},
+         "",
+         "",
+         {},
+         Sink(qm::Mp3Target),
+         {}},
+        {"mpg123",
+         {{"libmpg123.so.0", Missing("libmpg123.dll")}},
+         "in.mp3",
+         "lame --quiet \"$WAV\" \"$OUT\"",
+         Source(".mp3"),
+         {},
+         {}},
+        {"msacm32",
+         {{"libmsacm32.so", Missing("msacm32.dll"), true}},
+         "mpeg.wav",
+         "ffmpeg -v error -i \"$WAV\" -c:a libmp3lame -f wav \"$OUT\"",
+         Source(".wav"),
+         {},
+         {}},
+    };
+}
+
+std::string SinkError(const Row& row, const fs::path& out) {
+    PcmSource pcm(std::vector<uint8_t>(17640), 1, 16, 44100);
+    auto sink = row.sink();
+    sink->SetFileName(out);
+    return RunSink(*sink, pcm).error;
+}
+
+std::string SourceError(const Row& row, const fs::path& in) {
+    auto source = row.source();
+    source->SetFileName(in);
+    return InitError(*source);
+}
+
+class MissingLibrary : public testing::TestWithParam<Row> {};
+
+} // namespace
+
+TEST_P(MissingLibrary, ComponentsNameItAndFindItWhenItAppears) {
+    const Row& row = GetParam();
+    TempDir dir;
+    const fs::path libs = dir.Path() / "Libs";
+    fs::create_directories(libs);
+    ::setenv("QUILLMERE_LIB_PATH", libs.c_str(), 1);
+    const fs::path wav = dir / "in.wav";
+    ASSERT_EQ(
+        RunCommand("sox -V1 -n -r 44100 -c 1 -b 16 " + Quote(wav) + " synth 0.4 sine 440").status,
+        0);
+    const fs::path input = dir / row.input;
+    if (!row.makeInput.empty())
+        ASSERT_EQ(
+            RunCommand("export WAV=" + Quote(wav) + " OUT=" + Quote(input) + "; " + row.makeInput)
+                .status,
+            0)
+            << row.makeInput;
+    if (row.wrapperError) {
+        const std::string error = row.wrapperError(input);
+        EXPECT_NE(error.find(" library \".\\Libs\\"), std::string::npos) << error;
+        EXPECT_NE(error.find("\" not loaded!"), std::string::npos) << error;
+    }
+
+    int step = 0;
+    for (const Library& library : row.libraries) {
+        SCOPED_TRACE(library.file);
+        if (row.sink)
+            EXPECT_EQ(SinkError(row, dir / ("out" + std::to_string(step))), library.message);
+        if (row.source) EXPECT_EQ(SourceError(row, input), library.message);
+        // WAV needs no library at all.
+        auto plain = Source(".wav")();
+        plain->SetFileName(wav);
+        auto copy = Sink(qm::WavTarget)();
+        copy->SetFileName(dir / ("copy" + std::to_string(step++) + ".wav"));
+        EXPECT_EQ(RunSink(*copy, *plain).error, "");
+
+        const fs::path found =
+            library.ours ? fs::path(BinDir()) / "Libs" / library.file : SystemLibrary(library.file);
+        ASSERT_TRUE(fs::exists(found)) << library.file;
+        fs::create_symlink(found, libs / library.file); // appears while the program runs
+    }
+
+    if (row.sink) {
+        EXPECT_EQ(SinkError(row, dir / "out.final"), "");
+        EXPECT_GT(fs::file_size(dir / "out.final"), 0u);
+    }
+    if (row.source) {
+        auto source = row.source();
+        source->SetFileName(input);
+        EXPECT_EQ(InitError(*source), "");
+        EXPECT_EQ(source->GetChannels(), 1);
+        EXPECT_EQ(source->GetSampleRate(), 44100);
+    }
+    ::unsetenv("QUILLMERE_LIB_PATH");
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, MissingLibrary, testing::ValuesIn(Rows()),
+                         [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
