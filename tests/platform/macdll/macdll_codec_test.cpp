@@ -4,8 +4,11 @@
 #include "platform/macdll/checksums.h"
 #include "tests/platform/macdll/macdll_test_support.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace apetest;
@@ -104,6 +107,208 @@ TEST(MacDllCodec, ReproducesTheOfficialTestVectorsByteForByte) {
         EXPECT_EQ(decoder.ReadAll(decoded), 0);
         EXPECT_EQ(decoded, vector.pcm.bytes);
     }
+}
+
+// Music-like input: plucked notes, a sweep under them, and for stereo different notes per side.
+Pcm MusicPcm(int bits, int channels, double seconds) {
+    const std::string length = std::to_string(seconds);
+    const std::string notes = channels == 2 ? "pluck C4 pluck E4" : "pluck C4";
+    return SoxPcm("synth " + length + " " + notes + " synth " + length +
+                      " sine mix 60-12000 vol 0.9 fade 0 " + length + " 0.2",
+                  bits, channels);
+}
+
+TEST(MacDllCodec, EveryLevelDepthAndChannelCountDecodesBitExactlyInFfmpegAndOurs) {
+    if (!HaveTool("ffmpeg") || !HaveTool("sox")) GTEST_SKIP() << "needs ffmpeg and sox";
+    TempDir dir;
+    for (const int bits : {8, 16, 24}) {
+        for (const int channels : {1, 2}) {
+            // Two frames at levels 1000-3000, so the second starts at an unaligned byte.
+            const Pcm pcm = MusicPcm(bits, channels, 2.0);
+            ASSERT_GT(pcm.Blocks(), 73728u);
+            std::size_t sizeFast = 0;
+            for (const int level : {1000, 2000, 3000, 4000, 5000}) {
+                SCOPED_TRACE(std::to_string(bits) + "-bit, " + std::to_string(channels) +
+                             " channels, level " + std::to_string(level));
+                const std::string path = dir / "music.ape";
+                ASSERT_EQ(EncodeFile(path, pcm, {level}), 0);
+                const CommandResult ffmpeg = FfmpegDecode(path, bits);
+                EXPECT_EQ(ffmpeg.status, 0);
+                EXPECT_TRUE(Bytes(ffmpeg.output) == pcm.bytes) << "FFmpeg decodes differently";
+
+                Decoder decoder(path);
+                ASSERT_NE(decoder.Handle(), 0);
+                EXPECT_EQ(decoder.Info(APE_INFO_SAMPLE_RATE), 44100);
+                EXPECT_EQ(decoder.Info(APE_INFO_BITS_PER_SAMPLE), bits);
+                EXPECT_EQ(decoder.Info(APE_INFO_CHANNELS), channels);
+                EXPECT_EQ(decoder.Info(APE_INFO_WAV_TOTAL_BYTES), std::intptr_t(pcm.bytes.size()));
+                EXPECT_EQ(decoder.Info(APE_DECOMPRESS_LENGTH_MS), 2000);
+                std::vector<std::uint8_t> decoded;
+                EXPECT_EQ(decoder.ReadAll(decoded, 10000), 0);
+                EXPECT_TRUE(decoded == pcm.bytes) << "our decoder decodes differently";
+
+                const std::size_t size = std::filesystem::file_size(path);
+                if (level == 1000) sizeFast = size;
+                if (level == 4000) {
+                    EXPECT_LT(size, sizeFast);
+                }
+                EXPECT_LT(size, pcm.bytes.size());
+            }
+        }
+    }
+}
+
+// Frames the official encoder marks with special codes: silence, pseudo-stereo, one silent side.
+TEST(MacDllCodec, SilentAndPseudoStereoFramesRoundTrip) {
+    if (!HaveTool("ffmpeg") || !HaveTool("sox")) GTEST_SKIP() << "needs ffmpeg and sox";
+    const Pcm music = MusicPcm(16, 2, 1.0);
+    const std::size_t frame = 73728;
+    Pcm pcm;
+    for (std::size_t i = 0; i < 4 * frame + 1000; ++i) {
+        const std::size_t part = i / frame;
+        const std::size_t at = (i % music.Blocks()) * 4;
+        const std::int32_t left = std::int16_t(music.bytes[at] | music.bytes[at + 1] << 8);
+        const std::int32_t right = std::int16_t(music.bytes[at + 2] | music.bytes[at + 3] << 8);
+        const std::int32_t c0 = part == 0 || part == 2 ? 0 : left;
+        const std::int32_t c1 = part == 0 || part == 3 ? 0 : part == 1 ? left : right;
+        PutSample(pcm, c0);
+        PutSample(pcm, c1);
+    }
+    TempDir dir;
+    for (const int level : {1000, 3000}) {
+        const std::string path = dir / "special.ape";
+        ASSERT_EQ(EncodeFile(path, pcm, {level}), 0);
+        const CommandResult ffmpeg = FfmpegDecode(path, 16);
+        EXPECT_EQ(ffmpeg.status, 0);
+        EXPECT_TRUE(Bytes(ffmpeg.output) == pcm.bytes) << "level " << level;
+        Decoder decoder(path);
+        std::vector<std::uint8_t> decoded;
+        EXPECT_EQ(decoder.ReadAll(decoded), 0);
+        EXPECT_TRUE(decoded == pcm.bytes) << "level " << level;
+    }
+    // Mono silence next to sound.
+    Pcm mono;
+    mono.channels = 1;
+    for (std::size_t i = 0; i < frame + 500; ++i)
+        PutSample(mono, i < frame ? 0 : std::int32_t(i % 300) - 150);
+    const std::string path = dir / "mono.ape";
+    ASSERT_EQ(EncodeFile(path, mono, {2000}), 0);
+    EXPECT_TRUE(Bytes(FfmpegDecode(path, 16).output) == mono.bytes);
+}
+
+// The sink never knows the size: the file must still be the one the exact size gives, whatever
+// the buffer hand-over sizes.
+TEST(MacDllCodec, UnknownSizeGivesTheSameFileAsTheKnownSize) {
+    if (!HaveTool("sox")) GTEST_SKIP() << "needs sox";
+    const Pcm pcm = MusicPcm(16, 2, 3.5); // three frames
+    TempDir dir;
+    for (const int level : {1000, 4000}) {
+        ASSERT_EQ(EncodeFile(dir / "known.ape", pcm, {level, true, false, 65536}), 0);
+        ASSERT_EQ(EncodeFile(dir / "unknown.ape", pcm, {level, false, false, 65532}), 0);
+        ASSERT_EQ(EncodeFile(dir / "small.ape", pcm, {level, false, false, 1000}), 0);
+        const std::vector<std::uint8_t> known = ReadFileBytes(dir / "known.ape");
+        EXPECT_FALSE(known.empty());
+        EXPECT_TRUE(ReadFileBytes(dir / "unknown.ape") == known) << "level " << level;
+        EXPECT_TRUE(ReadFileBytes(dir / "small.ape") == known) << "level " << level;
+    }
+}
+
+TEST(MacDllCodec, SeekPositionsExactlyAtAnySampleFrame) {
+    if (!HaveTool("sox")) GTEST_SKIP() << "needs sox";
+    const Pcm pcm = MusicPcm(24, 2, 2.0);
+    TempDir dir;
+    const std::string path = dir / "seek.ape";
+    ASSERT_EQ(EncodeFile(path, pcm, {2000}), 0);
+    Decoder decoder(path);
+    ASSERT_NE(decoder.Handle(), 0);
+    const std::size_t total = pcm.Blocks();
+    for (const std::size_t block : {std::size_t(80000), std::size_t(0), std::size_t(73727),
+                                    std::size_t(73728), std::size_t(12345), total - 1, total}) {
+        SCOPED_TRACE("block " + std::to_string(block));
+        ASSERT_EQ(c_APEDecompress_Seek(decoder.Handle(), std::intptr_t(block)), 0);
+        EXPECT_EQ(decoder.Info(APE_DECOMPRESS_CURRENT_BLOCK), std::intptr_t(block));
+        std::vector<std::uint8_t> got(5000 * 6);
+        std::intptr_t retrieved = -1;
+        ASSERT_EQ(c_APEDecompress_GetData(decoder.Handle(), reinterpret_cast<char*>(got.data()),
+                                          5000, &retrieved),
+                  0);
+        ASSERT_EQ(std::size_t(retrieved), std::min<std::size_t>(5000, total - block));
+        EXPECT_TRUE(std::equal(got.begin(), got.begin() + retrieved * 6,
+                               pcm.bytes.begin() + std::ptrdiff_t(block * 6)));
+    }
+    EXPECT_NE(c_APEDecompress_Seek(decoder.Handle(), std::intptr_t(total + 1)), 0);
+    EXPECT_NE(c_APEDecompress_Seek(decoder.Handle(), -1), 0);
+}
+
+TEST(MacDllCodec, CompressorStartRefusesWhatItCannotStoreAndWritesIntoTheSinksFile) {
+    TempDir dir;
+    int error = -1;
+    const APE_COMPRESS_HANDLE handle = c_APECompress_Create(&error);
+    ASSERT_NE(handle, 0);
+    APE_WAVEFORMATEX format{};
+    const std::string refused = dir / "refused.ape";
+    FillWaveFormatEx(&format, 44100, 16, 3);
+    EXPECT_EQ(c_APECompress_Start(handle, refused.c_str(), &format, -1, 2000, nullptr, 0), 1007);
+    FillWaveFormatEx(&format, 44100, 32, 2);
+    EXPECT_EQ(c_APECompress_Start(handle, refused.c_str(), &format, -1, 2000, nullptr, 0), 1005);
+    FillWaveFormatEx(&format, 44100, 16, 2);
+    EXPECT_EQ(c_APECompress_Start(handle, refused.c_str(), &format, -1, 2500, nullptr, 0), 5000);
+    EXPECT_FALSE(std::filesystem::exists(refused));
+    c_APECompress_Destroy(handle);
+    EXPECT_EQ(c_APECompress_Start(handle, refused.c_str(), &format, -1, 2000, nullptr, 0), 5000)
+        << "a destroyed handle";
+
+    // The sink creates its file exclusively first; an empty input gives a finished file.
+    const std::string path = dir / "empty.ape";
+    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(EncodeFile(path, Pcm{}, {}), 0);
+    Decoder decoder(path);
+    ASSERT_NE(decoder.Handle(), 0) << c_APEDecompress_GetLastErrorText();
+    EXPECT_EQ(decoder.Info(APE_INFO_TOTAL_BLOCKS), 0);
+    std::vector<std::uint8_t> decoded;
+    EXPECT_EQ(decoder.ReadAll(decoded), 0);
+    EXPECT_TRUE(decoded.empty());
+}
+
+// A disk that fills up half way: the file size limit makes a write fail after some frames.
+TEST(MacDllCodec, WriteFailureHalfWayIsReportedNotHidden) {
+    Pcm pcm;
+    for (int i = 0; i < 400000; ++i) {
+        PutSample(pcm, std::int32_t(std::int64_t(i) * 7919 % 30000) - 15000);
+        PutSample(pcm, std::int32_t(std::int64_t(i) * 104729 % 30000) - 15000);
+    }
+    TempDir dir;
+    const std::string path = dir / "full.ape";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{200000, 200000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(EncodeFile(path, pcm, {1000}) == 1001 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "UnlockBuffer or Finish must return 1001";
+    EXPECT_GT(std::filesystem::file_size(path), 0u) << "some frames were written first";
+}
+
+TEST(MacDllCodec, OpensNonAsciiFileNames) {
+    TempDir dir;
+    Pcm pcm;
+    pcm.channels = 1;
+    for (int i = 0; i < 1000; ++i)
+        PutSample(pcm, i);
+    const std::string path = dir / "Bj\xc3\xb6rk \xe2\x80\x94 \xe6\x97\xa5\xf0\x9f\x8e\xb5.ape";
+    ASSERT_EQ(EncodeFile(path, pcm, {}), 0);
+    Decoder decoder(path);
+    ASSERT_NE(decoder.Handle(), 0) << c_APEDecompress_GetLastErrorText();
+    std::vector<std::uint8_t> decoded;
+    EXPECT_EQ(decoder.ReadAll(decoded), 0);
+    EXPECT_TRUE(decoded == pcm.bytes);
 }
 
 } // namespace
