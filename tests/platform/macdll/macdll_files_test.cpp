@@ -1,0 +1,189 @@
+// Files from elsewhere and files gone bad: real Monkey's Audio files decode as FFmpeg decodes
+// them (or are refused by version, with the reason), their tags are read, and truncated or
+// corrupted files end in an error code, never in wrong audio reported as good, a crash or a hang.
+#include "platform/macdll/ape_header.h"
+#include "tests/platform/macdll/macdll_test_support.h"
+
+#include <filesystem>
+
+using namespace apetest;
+
+namespace {
+
+bool IsDecodeError(int code) {
+    return code == 1009 || code == 1010 || code == 1000;
+}
+
+TEST(MacDllFiles, SamplesFromOtherEncodersDecodeAsFfmpegDecodesThem) {
+    const std::string folder = SamplesDir();
+    if (!std::filesystem::exists(folder)) GTEST_SKIP() << "no sample folder at " << folder;
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
+    int decoded = 0;
+    int refused = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".ape") continue;
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(path);
+        const std::vector<std::uint8_t> head = ReadFileBytes(path);
+        ASSERT_GE(head.size(), 6u);
+        const int version = head[4] | head[5] << 8;
+        Decoder decoder(path);
+        if (version < 3950) {
+            EXPECT_EQ(decoder.Handle(), 0);
+            EXPECT_EQ(decoder.OpenError(), 1013);
+            EXPECT_EQ(std::string(c_APEDecompress_GetLastErrorText()),
+                      "unsupported Monkey's Audio version " + std::to_string(version));
+            ++refused;
+            continue;
+        }
+        ASSERT_NE(decoder.Handle(), 0) << c_APEDecompress_GetLastErrorText();
+        const int bits = int(decoder.Info(APE_INFO_BITS_PER_SAMPLE));
+        const CommandResult ffmpeg = FfmpegDecode(path, bits);
+        ASSERT_EQ(ffmpeg.status, 0);
+        std::vector<std::uint8_t> ours;
+        EXPECT_EQ(decoder.ReadAll(ours), 0);
+        EXPECT_FALSE(ours.empty());
+        EXPECT_TRUE(ours == Bytes(ffmpeg.output))
+            << ours.size() << " bytes against FFmpeg's " << ffmpeg.output.size();
+        ++decoded;
+    }
+    EXPECT_GE(decoded + refused, 1) << "no .ape files in " << folder;
+}
+
+TEST(MacDllFiles, GetId3TagReadsTheApeTagOfARealFile) {
+    const std::string path = SamplesDir() + "/mediafile__full.ape";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no sample " << path;
+    std::array<unsigned char, 128> record{};
+    ASSERT_EQ(GetID3Tag(path.c_str(), record.data()), 0);
+    const auto field = [&](std::size_t offset, std::size_t width) {
+        const char* text = reinterpret_cast<const char*>(record.data() + offset);
+        return std::string(text, strnlen(text, width));
+    };
+    EXPECT_EQ(field(APE_ID3_TITLE, 30), "full");
+    EXPECT_EQ(field(APE_ID3_ARTIST, 30), "the artist");
+    EXPECT_EQ(field(APE_ID3_ALBUM, 30), "the album");
+    EXPECT_EQ(field(APE_ID3_YEAR, 4), "2001");
+    EXPECT_EQ(field(APE_ID3_COMMENT, 29), "the comments");
+    EXPECT_EQ(record[APE_ID3_TRACK], 2);
+
+    const std::string untagged = SamplesDir() + "/picard__test.ape";
+    if (std::filesystem::exists(untagged)) {
+        EXPECT_EQ(GetID3Tag(untagged.c_str(), record.data()), 1);
+    }
+}
+
+class MacDllDamage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveTool("sox")) GTEST_SKIP() << "needs sox";
+        // Three frames at level 2000 (16-bit stereo) and one at level 5000 (24-bit mono).
+        stereo_ = SoxPcm("synth 3.5 pluck C4 pluck G4 synth 3.5 sine mix 100-3000", 16, 2);
+        mono_ = SoxPcm("synth 0.5 pluck A3", 24, 1);
+        ASSERT_EQ(EncodeFile(dir_ / "stereo.ape", stereo_, {2000}), 0);
+        ASSERT_EQ(EncodeFile(dir_ / "mono.ape", mono_, {5000}), 0);
+    }
+
+    // Reads the damaged file to its end: the outcome must be a clear error, or all the audio.
+    void ExpectErrorOrAllAudio(const std::vector<std::uint8_t>& file, const Pcm& source,
+                               const std::string& what) {
+        const std::string path = dir_ / "damaged.ape";
+        WriteFileBytes(path, file);
+        Decoder decoder(path);
+        if (decoder.Handle() == 0) {
+            EXPECT_TRUE(decoder.OpenError() == 1002 || decoder.OpenError() == 1013) << what;
+            ++refusedAtOpen_;
+            return;
+        }
+        std::vector<std::uint8_t> decoded;
+        const int result = decoder.ReadAll(decoded);
+        if (result == 0) {
+            EXPECT_TRUE(decoded == source.bytes) << what << ": wrong audio reported as good";
+            ++intact_;
+        } else {
+            EXPECT_TRUE(IsDecodeError(result)) << what << ": code " << result;
+            // What came before the damage is still right.
+            EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), source.bytes.begin())) << what;
+            ++failedInData_;
+        }
+    }
+
+    TempDir dir_;
+    Pcm stereo_;
+    Pcm mono_;
+    int refusedAtOpen_ = 0;
+    int failedInData_ = 0;
+    int intact_ = 0;
+};
+
+TEST_F(MacDllDamage, TruncatedFilesEndInAnErrorCode) {
+    for (const auto& [name, source] : {std::pair{"stereo.ape", &stereo_}, {"mono.ape", &mono_}}) {
+        const std::vector<std::uint8_t> file = ReadFileBytes(dir_ / name);
+        const std::size_t size = file.size();
+        for (const std::size_t keep :
+             {std::size_t(0), std::size_t(5), std::size_t(51), std::size_t(60), std::size_t(79),
+              std::size_t(80), std::size_t(90), size / 3, size / 2, size - 9, size - 5}) {
+            ExpectErrorOrAllAudio({file.begin(), file.begin() + std::ptrdiff_t(keep)}, *source,
+                                  std::string(name) + " cut at " + std::to_string(keep));
+        }
+    }
+    EXPECT_GE(refusedAtOpen_, 5);
+    EXPECT_GE(failedInData_, 4);
+}
+
+TEST_F(MacDllDamage, FlippedBitsInFrameDataAreCaught) {
+    for (const auto& [name, source] : {std::pair{"stereo.ape", &stereo_}, {"mono.ape", &mono_}}) {
+        const std::vector<std::uint8_t> file = ReadFileBytes(dir_ / name);
+        macdll::ApeFileInfo info;
+        ASSERT_EQ(macdll::ParseApeFile(file, info).error, 0);
+        const std::size_t first = std::size_t(info.firstFrame);
+        std::uint32_t state = 1;
+        for (int i = 0; i < 40; ++i) {
+            state = state * 1664525u + 1013904223u;
+            const std::size_t at = first + state % (file.size() - first - 8);
+            std::vector<std::uint8_t> damaged = file;
+            damaged[at] ^= std::uint8_t(1u << (state >> 29));
+            ExpectErrorOrAllAudio(damaged, *source,
+                                  std::string(name) + " byte " + std::to_string(at));
+        }
+    }
+    EXPECT_GE(failedInData_, 70);
+}
+
+// Every header byte set to a few hostile values: any outcome but a crash, a hang or an unknown
+// code is acceptable, since a changed header may describe a different but valid file.
+TEST_F(MacDllDamage, DamagedHeadersNeverCrashOrHang) {
+    // Three frames of quick level-1000 mono, so that each of the many variants decodes fast.
+    Pcm pcm;
+    pcm.channels = 1;
+    for (int i = 0; i < 2 * 73728 + 100; ++i)
+        PutSample(pcm, (i % 500) * 40 - 10000);
+    ASSERT_EQ(EncodeFile(dir_ / "quick.ape", pcm, {1000}), 0);
+    const std::vector<std::uint8_t> file = ReadFileBytes(dir_ / "quick.ape");
+    const std::string path = dir_ / "header.ape";
+    int opened = 0;
+    for (std::size_t at = 0; at < 92; ++at) {
+        for (const std::uint8_t value : {std::uint8_t(0), std::uint8_t(0xFF), std::uint8_t(0x7F),
+                                         std::uint8_t(file[at] ^ 0x10)}) {
+            std::vector<std::uint8_t> damaged = file;
+            damaged[at] = value;
+            macdll::ApeFileInfo info;
+            const macdll::ParseResult parsed = macdll::ParseApeFile(damaged, info);
+            WriteFileBytes(path, damaged);
+            Decoder decoder(path);
+            EXPECT_EQ(decoder.Handle() != 0, parsed.error == 0) << "byte " << at;
+            if (decoder.Handle() == 0) {
+                EXPECT_TRUE(decoder.OpenError() == 1002 || decoder.OpenError() == 1013);
+                EXPECT_STRNE(c_APEDecompress_GetLastErrorText(), "");
+                continue;
+            }
+            ++opened;
+            std::vector<std::uint8_t> decoded;
+            const int result = decoder.ReadAll(decoded, 1 << 16);
+            EXPECT_NE(result, -1) << "byte " << at << " never ends";
+            EXPECT_TRUE(result == 0 || IsDecodeError(result)) << "byte " << at;
+        }
+    }
+    EXPECT_GT(opened, 0);
+}
+
+} // namespace
