@@ -14,7 +14,7 @@ public:
     int64_t Read(std::span<uint8_t> buffer) override {
         const size_t count =
             std::min(buffer.size(), bytes_.size() - std::min(position_, bytes_.size()));
-        std::memcpy(buffer.data(), bytes_.data() + position_, count);
+        if (count > 0) std::memcpy(buffer.data(), bytes_.data() + position_, count);
         position_ += count;
         return int64_t(count);
     }

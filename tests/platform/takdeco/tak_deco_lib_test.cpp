@@ -29,7 +29,7 @@ struct MemoryStream {
         if (self.position >= self.failAfter) return tak_False;
         const size_t available = self.bytes.size() - std::min(self.position, self.bytes.size());
         const size_t n = std::min({size_t(count), available, self.chunk});
-        std::memcpy(buffer, self.bytes.data() + self.position, n);
+        if (n > 0) std::memcpy(buffer, self.bytes.data() + self.position, n);
         self.position += n;
         *readCount = TtakInt32(n);
         return tak_True;

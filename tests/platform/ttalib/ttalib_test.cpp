@@ -33,9 +33,8 @@ public:
         length = Bind<TTALib::DecoderGetValue>(TTALib::kGetDataLengthName);
         getBlock = Bind<TTALib::DecoderGetBlock>(TTALib::kGetBlockName);
     }
-    ~TtaLibrary() {
-        if (handle_ != nullptr) ::dlclose(handle_);
-    }
+    // Never unloaded, as the program's loader keeps its libraries to the end.
+    ~TtaLibrary() = default;
     TtaLibrary(const TtaLibrary&) = delete;
     TtaLibrary& operator=(const TtaLibrary&) = delete;
 
