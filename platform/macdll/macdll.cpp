@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <strings.h>
 
 using namespace macdll;
 
@@ -52,10 +53,6 @@ std::string WideToUtf8(const wchar_t* text) {
         }
     }
     return out;
-}
-
-std::string Text(const char* value) {
-    return value ? value : "";
 }
 
 } // namespace
@@ -232,21 +229,21 @@ int TagFileSimple(const char* fileName, const char* artist, const char* album, c
     if (fileName == nullptr) return ERROR_BAD_PARAMETER;
     TagFile file(fileName);
     if (const int error = file.Read(); error != ERROR_SUCCESS) return error;
-    const std::pair<const char*, std::string> values[] = {
-        {"Artist", Text(artist)},   {"Album", Text(album)}, {"Title", Text(title)},
-        {"Comment", Text(comment)}, {"Genre", Text(genre)}, {"Year", Text(year)},
-        {"Track", Text(track)}};
+    // With clearFirst 0, a null value keeps the file's item and an empty one removes it.
+    const std::pair<const char*, const char*> values[] = {
+        {"Artist", artist}, {"Album", album}, {"Title", title}, {"Comment", comment},
+        {"Genre", genre},   {"Year", year},   {"Track", track}};
     std::vector<TagItem> items;
     if (!clearFirst) {
         for (const TagItem& item : file.ApeItems()) {
             bool replaced = false;
             for (const auto& [key, value] : values)
-                replaced = replaced || strcasecmp(item.key.c_str(), key) == 0;
+                replaced = replaced || (value != nullptr && strcasecmp(item.key.c_str(), key) == 0);
             if (!replaced) items.push_back(item);
         }
     }
     for (const auto& [key, value] : values)
-        if (!value.empty()) items.push_back({key, value, 0});
+        if (value != nullptr && *value != 0) items.push_back({key, value, 0});
     if (useOldId3) return file.WriteId3v1(RecordFromItems(items));
     return file.WriteApe(items);
 }

@@ -149,7 +149,8 @@ QM_MACDLL_API std::intptr_t c_APEDecompress_GetInfo(APE_DECOMPRESS_HANDLE handle
 QM_MACDLL_API int FillWaveFormatEx(APE_WAVEFORMATEX* format, int sampleRate, int bitsPerSample,
                                    int channels);
 // Writes an APEv2 tag at the end of fileName (UTF-8 strings; empty or null values are left out).
-// clearFirst: 1 replaces the whole tag, 0 keeps the other items of an existing APEv2 tag.
+// clearFirst: 1 replaces the whole tag, 0 keeps the other items of an existing APEv2 tag, and
+// then a null value keeps that item too while an empty value removes it.
 // useOldId3: 1 writes an ID3v1 tag instead. A file's older APEv2 and ID3v1 tags are replaced.
 QM_MACDLL_API int TagFileSimple(const char* fileName, const char* artist, const char* album,
                                 const char* title, const char* comment, const char* genre,
