@@ -186,3 +186,14 @@ void TAuOutput::RunJob(uint64_t runId) {
     if (auto handler = OnSyncDone()) handler(this);
     Post(EventKind::Done, runId, nullptr);
 }
+
+size_t TAuOutput::PullFrames(std::span<uint8_t> dest, size_t frameBytes, bool& endReached) {
+    endReached = false;
+    if (frameBytes == 0 || input_ == nullptr) {
+        endReached = true;
+        return 0;
+    }
+    const uint32_t bytes =
+        input_.load()->FillBlock(dest.first(dest.size() / frameBytes * frameBytes), endReached);
+    return bytes / frameBytes;
+}

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 class TAuOutput;
@@ -69,6 +70,10 @@ protected:
 
     // Stops any run and ends the worker; idempotent.
     void Shutdown();
+    // The one way sinks pull PCM: fills dest (a whole number of frames) from the input and
+    // returns the whole frames in it; a torn frame at the end of the input is dropped.
+    // endReached tells that the input has ended.
+    size_t PullFrames(std::span<uint8_t> dest, size_t frameBytes, bool& endReached);
 
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> outputActive_{false};

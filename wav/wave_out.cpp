@@ -84,12 +84,15 @@ void TWaveOut::PrepareOutput() {
     else
         WriteNewHeader(stream, input);
     headerWritten_ = true;
+    frameBytes_ = size_t(std::max(layout_.channels, 1)) * Pcm::BytesPerSample(layout_.bits);
     if (layout_.type == wtDVIADPCM) {
         const size_t samples = size_t(layout_.framesPerBlock) * layout_.channels;
         pcmBlock_.assign(samples * 2, 0);
         samples_.assign(samples, 0);
         adpcmBlock_.assign(layout_.blockSize, 0);
         stepIndex_ = {0, 0};
+    } else {
+        pcmBlock_.assign(std::max<size_t>(1, kPcmBlockBytes / frameBytes_) * frameBytes_, 0);
     }
 }
 
@@ -176,29 +179,19 @@ void TWaveOut::PrepareAppend(TStream& stream, TAuInput& input) {
 bool TWaveOut::OutputBlock(bool abort) {
     if (!outputActive_) return true;
     if (abort || endOfInput_) return false;
-    TAuInput& input = *Input();
-    if (layout_.type == wtDVIADPCM) return OutputAdpcmBlock(input);
-    const uint8_t* data = nullptr;
-    uint32_t bytes = kPcmBlockBytes;
-    input.GetData(data, bytes);
-    if (bytes == 0 || data == nullptr) return false;
-    Write(std::span(data, bytes));
-    return true;
+    if (layout_.type == wtDVIADPCM) return OutputAdpcmBlock();
+    bool endReached = false;
+    const size_t frames = PullFrames(pcmBlock_, frameBytes_, endReached);
+    if (frames > 0) Write(std::span(pcmBlock_).first(frames * frameBytes_));
+    endOfInput_ = endReached;
+    return frames > 0 && !endReached;
 }
 
-bool TWaveOut::OutputAdpcmBlock(TAuInput& input) {
-    const size_t frameBytes = size_t(layout_.channels) * 2;
+bool TWaveOut::OutputAdpcmBlock() {
     std::fill(pcmBlock_.begin(), pcmBlock_.end(), 0);
-    size_t filled = 0;
-    while (filled < pcmBlock_.size()) {
-        const uint32_t n = input.CopyBlock(std::span(pcmBlock_).subspan(filled));
-        if (n == 0) {
-            endOfInput_ = true;
-            break;
-        }
-        filled += n;
-    }
-    const size_t frames = filled / frameBytes;
+    bool endReached = false;
+    const size_t frames = PullFrames(pcmBlock_, frameBytes_, endReached);
+    endOfInput_ = endReached;
     // The rest of a last block stays silent, but a block with no input is never written.
     if (frames == 0) return false;
     Pcm::ToInt16(pcmBlock_, 16, samples_);

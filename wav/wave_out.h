@@ -58,7 +58,7 @@ private:
     void FixHeader(TStream& stream);
     [[noreturn]] void FailPrepare(const char* message);
     void Write(std::span<const uint8_t> bytes);
-    bool OutputAdpcmBlock(TAuInput& input);
+    bool OutputAdpcmBlock();
 
     std::atomic<TWavType> wavType_{wtPCM};
     std::atomic<uint16_t> blockSize_{512};
@@ -69,6 +69,7 @@ private:
     bool headerWritten_ = false;
     std::array<int, 2> stepIndex_{};
     uint64_t framesWritten_ = 0; // input frames of this run (ADPCM)
+    size_t frameBytes_ = 1;      // of the input
     std::vector<uint8_t> pcmBlock_;
     std::vector<int16_t> samples_;
     std::vector<uint8_t> adpcmBlock_;

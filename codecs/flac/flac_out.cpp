@@ -137,11 +137,10 @@ void TFLACOut::PrepareOutput() {
 bool TFLACOut::OutputBlock(bool abort) {
     if (!outputActive_) return true;
     if (abort || endOfInput_) return false;
-    bool endReached = false;
-    const uint32_t bytes = Input()->FillBlock(pullBuffer_, endReached);
-    endOfInput_ = endReached;
     const size_t frameBytes = Pcm::BytesPerSample(bits_) * size_t(channels_);
-    const size_t frames = bytes / frameBytes;
+    bool endReached = false;
+    const size_t frames = PullFrames(pullBuffer_, frameBytes, endReached);
+    endOfInput_ = endReached;
     if (frames == 0) return false;
     const size_t count = frames * size_t(channels_);
     Pcm::ToInt32(std::span(pullBuffer_).first(frames * frameBytes), bits_,

@@ -68,9 +68,7 @@ bool TMP3Out::OutputBlock(bool abort) {
     if (!outputActive_) return true;
     if (abort) return false;
     bool endReached = false;
-    const uint32_t got = Input()->FillBlock(inputChunk_, endReached);
-    // A source that ends inside a frame leaves a partial frame that cannot be encoded.
-    const size_t frames = got / inputFrameBytes_;
+    const size_t frames = PullFrames(inputChunk_, inputFrameBytes_, endReached);
     if (frames == 0) return false;
 
     const size_t inputSamples = frames * inputFrameBytes_ / Pcm::BytesPerSample(inputBits_);

@@ -161,10 +161,9 @@ bool TVorbisOut::OutputBlock(bool abort) {
     if (abort || endOfStream_ || inputEnded_) return false;
     Encoder& e = *encoder_;
     const VorbisApis& api = e.api;
-    bool endReached = false;
-    const uint32_t bytes = Input()->FillBlock(pullBuffer_, endReached);
     const size_t frameBytes = Pcm::BytesPerSample(bits_) * size_t(channels_);
-    const size_t frames = bytes / frameBytes;
+    bool endReached = false;
+    const size_t frames = PullFrames(pullBuffer_, frameBytes, endReached);
     if (frames > 0) {
         samples_.resize(frames * size_t(channels_));
         Pcm::ToFloat(std::span(pullBuffer_).first(frames * frameBytes), bits_, samples_);

@@ -92,33 +92,23 @@ void TWVOut::Configure() {
         !encoder_->PackInit())
         throw EAuException("Wavpack file Init failed (error: \"" + encoder_->ErrorMessage() +
                            "\")");
-    carry_.assign(frameSize_ * kBlockFrames, 0);
-    carryBytes_ = 0;
+    pcm_.assign(frameSize_ * kBlockFrames, 0);
     samples_.resize(kBlockFrames * size_t(channels));
 }
 
 bool TWVOut::OutputBlock(bool abort) {
     if (!outputActive_ || abort || encoder_ == nullptr) return false;
-    const uint8_t* data = nullptr;
-    uint32_t bytes = static_cast<uint32_t>(frameSize_ * kBlockFrames);
-    Input()->GetData(data, bytes);
-    if (bytes == 0 || data == nullptr) return false;
-    if (carry_.size() < carryBytes_ + bytes) carry_.resize(carryBytes_ + bytes);
-    std::memcpy(carry_.data() + carryBytes_, data, bytes);
-    carryBytes_ += bytes;
-
-    const size_t frames = carryBytes_ / frameSize_;
-    const size_t packed = frames * frameSize_;
-    const size_t count = packed / Pcm::BytesPerSample(bits_);
-    if (samples_.size() < count) samples_.resize(count);
-    Pcm::ToInt32(std::span(carry_.data(), packed), bits_, samples_);
+    bool endReached = false;
+    const size_t frames = PullFrames(pcm_, frameSize_, endReached);
+    if (frames == 0) return false;
+    const size_t count = frames * frameSize_ / Pcm::BytesPerSample(bits_);
+    Pcm::ToInt32(std::span(pcm_).first(frames * frameSize_), bits_,
+                 std::span(samples_).first(count));
     // Blocks are left to the library's own size (flushing every call makes far more, smaller
     // blocks and larger files than the wavpack tool); the last is flushed when finishing.
-    if (!encoder_->PackSamples(samples_, static_cast<uint32_t>(frames)))
+    if (!encoder_->PackSamples(std::span(samples_).first(count), static_cast<uint32_t>(frames)))
         throw EAuException(EncoderFailure("write"));
-    std::memmove(carry_.data(), carry_.data() + packed, carryBytes_ - packed);
-    carryBytes_ -= packed;
-    return true;
+    return !endReached;
 }
 
 std::string TWVOut::EncoderFailure(const char* what) const {
@@ -182,6 +172,5 @@ void TWVOut::FinishOutput() {
     // The caller removes a failed main file; the correction file is ours to remove.
     if (correctionOpen && (!failure.empty() || !ErrorMessage().empty()))
         std::remove(correctionFileName_.c_str());
-    carryBytes_ = 0;
     if (!failure.empty()) throw EAuException(failure);
 }

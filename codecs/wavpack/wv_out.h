@@ -51,8 +51,6 @@ private:
     int bits_ = 0;
     size_t frameSize_ = 0;
     bool ownHeader_ = false;
-    // PCM bytes of an incomplete frame, packed with the next block.
-    std::vector<uint8_t> carry_;
-    size_t carryBytes_ = 0;
+    std::vector<uint8_t> pcm_; // one block pulled from the input
     std::vector<int32_t> samples_;
 };

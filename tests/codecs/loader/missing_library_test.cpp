@@ -136,12 +136,11 @@ TEST_P(MissingLibrary, ComponentsNameItAndFindItWhenItAppears) {
         RunCommand("sox -V1 -n -r 44100 -c 1 -b 16 " + Quote(wav) + " synth 0.4 sine 440").status,
         0);
     const fs::path input = dir / row.input;
-    if (!row.makeInput.empty())
-        ASSERT_EQ(
-            RunCommand("export WAV=" + Quote(wav) + " OUT=" + Quote(input) + "; " + row.makeInput)
-                .status,
-            0)
-            << row.makeInput;
+    if (!row.makeInput.empty()) {
+        const std::string command =
+            "export WAV=" + Quote(wav) + " OUT=" + Quote(input) + "; " + row.makeInput;
+        ASSERT_EQ(RunCommand(command).status, 0) << command;
+    }
     if (row.wrapperError) {
         const std::string error = row.wrapperError(input);
         EXPECT_NE(error.find(" library \".\\Libs\\"), std::string::npos) << error;
@@ -151,9 +150,12 @@ TEST_P(MissingLibrary, ComponentsNameItAndFindItWhenItAppears) {
     int step = 0;
     for (const Library& library : row.libraries) {
         SCOPED_TRACE(library.file);
-        if (row.sink)
+        if (row.sink) {
             EXPECT_EQ(SinkError(row, dir / ("out" + std::to_string(step))), library.message);
-        if (row.source) EXPECT_EQ(SourceError(row, input), library.message);
+        }
+        if (row.source) {
+            EXPECT_EQ(SourceError(row, input), library.message);
+        }
         // WAV needs no library at all.
         auto plain = Source(".wav")();
         plain->SetFileName(wav);
