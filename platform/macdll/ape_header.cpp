@@ -225,7 +225,7 @@ void SwapWords(std::span<std::uint8_t> bytes) {
 
 std::array<std::uint8_t, kDescriptorBytes> BuildDescriptor(const DescriptorFields& fields) {
     std::array<std::uint8_t, kDescriptorBytes> d{'M', 'A', 'C', ' '};
-    Put16(&d[4], kNewestVersion);
+    Put16(&d[4], std::uint32_t(fields.version));
     Put32(&d[8], kDescriptorBytes);
     Put32(&d[12], kHeaderBytes);
     Put32(&d[16], fields.seekTableBytes);

@@ -75,6 +75,7 @@ void SwapWords(std::span<std::uint8_t> bytes);
 
 // The 52-byte descriptor and 24-byte header of a version 3990 file.
 struct DescriptorFields {
+    int version = kNewestVersion;
     std::uint32_t seekTableBytes = 0;
     std::uint32_t headerDataBytes = 0;
     std::uint64_t frameDataBytes = 0;

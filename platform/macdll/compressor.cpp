@@ -9,13 +9,15 @@ namespace macdll {
 
 int Compressor::Start(const std::string& path, const AudioFormat& format,
                       std::int64_t maxAudioBytes, int level,
-                      std::span<const std::uint8_t> headerData, std::unique_ptr<Compressor>& out) {
+                      std::span<const std::uint8_t> headerData, std::unique_ptr<Compressor>& out,
+                      int version) {
     if (format.channels < 1 || format.channels > 2)
         return ERROR_INPUT_FILE_UNSUPPORTED_CHANNEL_COUNT;
     if (format.bits != 8 && format.bits != 16 && format.bits != 24)
         return ERROR_INPUT_FILE_UNSUPPORTED_BIT_DEPTH;
     if (format.sampleRate == 0) return ERROR_INPUT_FILE_UNSUPPORTED_SAMPLE_RATE;
-    if (!IsValidLevel(level)) return ERROR_BAD_PARAMETER;
+    if (!IsValidLevel(level) || (version != 3980 && version != kNewestVersion))
+        return ERROR_BAD_PARAMETER;
     if (headerData.size() > 0xFFFFFFFFu) return ERROR_BAD_PARAMETER;
     std::uint32_t reserved = 0;
     if (maxAudioBytes >= 0) {
@@ -27,15 +29,15 @@ int Compressor::Start(const std::string& path, const AudioFormat& format,
     }
     File file = File::OpenWrite(path, true);
     if (!file.IsOpen()) return ERROR_INVALID_OUTPUT_FILE;
-    out.reset(new Compressor(std::move(file), format, level, reserved, headerData));
+    out.reset(new Compressor(std::move(file), format, level, version, reserved, headerData));
     return out->error_;
 }
 
-Compressor::Compressor(File file, const AudioFormat& format, int level,
+Compressor::Compressor(File file, const AudioFormat& format, int level, int version,
                        std::uint32_t reservedEntries, std::span<const std::uint8_t> headerData)
-    : file_(std::move(file)), encoder_(format, level), reservedEntries_(reservedEntries) {
+    : file_(std::move(file)), encoder_(format, level, version), reservedEntries_(reservedEntries) {
     info_.format = format;
-    info_.version = kNewestVersion;
+    info_.version = version;
     info_.level = level;
     info_.blocksPerFrame = BlocksPerFrameOf(level);
     info_.headerDataBytes = std::uint32_t(headerData.size());
@@ -150,6 +152,7 @@ int Compressor::Finish(std::span<const std::uint8_t> terminatingData) {
     md5_.Update(header);
     md5_.Update(table);
     DescriptorFields fields;
+    fields.version = info_.version;
     fields.seekTableBytes = entries * 4;
     fields.headerDataBytes = info_.headerDataBytes;
     fields.frameDataBytes = logicalLength_;

@@ -22,7 +22,7 @@ public:
     // Checks the format and level before touching the file. maxAudioBytes < 0: unknown.
     static int Start(const std::string& path, const AudioFormat& format, std::int64_t maxAudioBytes,
                      int level, std::span<const std::uint8_t> headerData,
-                     std::unique_ptr<Compressor>& out);
+                     std::unique_ptr<Compressor>& out, int version = kNewestVersion);
 
     // Room left in the input buffer (up to the end of the current frame).
     std::span<std::uint8_t> Lock();
@@ -32,8 +32,8 @@ public:
     int Finish(std::span<const std::uint8_t> terminatingData);
 
 private:
-    Compressor(File file, const AudioFormat& format, int level, std::uint32_t reservedEntries,
-               std::span<const std::uint8_t> headerData);
+    Compressor(File file, const AudioFormat& format, int level, int version,
+               std::uint32_t reservedEntries, std::span<const std::uint8_t> headerData);
     void EncodeBuffered();
     void WriteWords(bool final);
     void Write(std::span<const std::uint8_t> bytes);

@@ -24,8 +24,9 @@ bool AllZero(const std::vector<std::int32_t>& v, std::size_t n) {
 
 } // namespace
 
-FrameEncoder::FrameEncoder(const AudioFormat& format, int level)
-    : format_(format), level_(level), side_(level, 3990), mid_(level, 3990) {}
+FrameEncoder::FrameEncoder(const AudioFormat& format, int level, int version)
+    : format_(format), level_(level), version_(version), side_(level, version),
+      mid_(level, version) {}
 
 void FrameEncoder::Encode(std::span<const std::uint8_t> pcm, std::vector<std::uint8_t>& out) {
     const std::size_t blocks = pcm.size() / format_.BlockAlign();
@@ -55,14 +56,14 @@ void FrameEncoder::Encode(std::span<const std::uint8_t> pcm, std::vector<std::ui
     const bool bothSilent = (codes & 3) == 3;
     if (format_.channels == 1 || (codes & kPseudoStereo)) {
         if (!bothSilent && !(format_.channels == 1 && codes != 0)) {
-            ResidualEncoder residuals;
+            ResidualEncoder residuals(version_);
             for (std::size_t i = 0; i < blocks; ++i)
                 residuals.Encode(coder, mid_.Encode(c0_[i], 0, false));
         }
     } else if (!bothSilent) {
         const bool wide = DefaultArithmetic(true, level_).wideCombine;
-        ResidualEncoder sideResiduals;
-        ResidualEncoder midResiduals;
+        ResidualEncoder sideResiduals(version_);
+        ResidualEncoder midResiduals(version_);
         std::int32_t lastMid = 0;
         for (std::size_t i = 0; i < blocks; ++i) {
             const std::int32_t s = c1_[i] - c0_[i];

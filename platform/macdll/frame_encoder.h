@@ -13,13 +13,15 @@ namespace macdll {
 
 class FrameEncoder {
 public:
-    FrameEncoder(const AudioFormat& format, int level);
+    // version: 3990, or 3980 (its residual coder) for testing readers of that version.
+    FrameEncoder(const AudioFormat& format, int level, int version = 3990);
     // Appends the frame coding all blocks of `pcm` (whole blocks, at most blocksPerFrame).
     void Encode(std::span<const std::uint8_t> pcm, std::vector<std::uint8_t>& out);
 
 private:
     AudioFormat format_;
     int level_;
+    int version_;
     ChannelPipeline side_;
     ChannelPipeline mid_;
     std::vector<std::int32_t> c0_;

@@ -41,6 +41,31 @@ void UpdateKsum(std::uint32_t& ksum, std::uint32_t x) {
     ksum += ((x + 1) / 2) - ((ksum + 16) >> 5);
 }
 
+void UpdateK(std::uint32_t& k, std::uint32_t ksum) {
+    if (ksum < (k > 0 ? 1u << (k + 4) : 0u))
+        --k;
+    else if (k < 24 && ksum >= (1u << (k + 5)))
+        ++k;
+}
+
+void EncodeSymbol(RangeEncoder& coder, const std::array<std::uint32_t, 22>& cum, std::uint32_t s) {
+    if (s < 21)
+        coder.EncodeFreq16(cum[s], cum[s + 1] - cum[s]);
+    else
+        coder.EncodeFreq16(65472 + s, 1);
+}
+
+// Low 16 bits first, as the decoder reads them.
+void EncodeLowBits(RangeEncoder& coder, std::uint32_t value, std::uint32_t bits) {
+    if (bits == 0) return;
+    if (bits <= 16) {
+        coder.EncodeBits(value & ((1u << bits) - 1), int(bits));
+        return;
+    }
+    coder.EncodeBits(value & 0xFFFF, 16);
+    coder.EncodeBits((value >> 16) & ((1u << (bits - 16)) - 1), int(bits - 16));
+}
+
 } // namespace
 
 void RangeEncoder::Emit(std::uint8_t byte, std::uint8_t pendingByte) {
@@ -83,6 +108,29 @@ RangeDecoder::RangeDecoder(std::span<const std::uint8_t> bytes) : bytes_(bytes) 
 void ResidualEncoder::Encode(RangeEncoder& coder, std::int32_t residual) {
     const std::uint32_t r = static_cast<std::uint32_t>(residual);
     const std::uint32_t u = residual > 0 ? 2 * r - 1 : 0u - 2 * r;
+    if (pivotCoder_)
+        EncodePivot(coder, u);
+    else
+        EncodeK(coder, u);
+}
+
+void ResidualEncoder::EncodeK(RangeEncoder& coder, std::uint32_t u) {
+    const std::uint32_t kk = k_ > 0 ? k_ - 1 : 0;
+    const std::uint32_t overflow = u >> kk;
+    if (overflow < kEscape) {
+        EncodeSymbol(coder, kCum3980, overflow);
+        EncodeLowBits(coder, u, kk);
+    } else {
+        const std::uint32_t bits = std::uint32_t(std::bit_width(u));
+        EncodeSymbol(coder, kCum3980, kEscape);
+        coder.EncodeBits(bits, 5);
+        EncodeLowBits(coder, u, bits);
+    }
+    UpdateKsum(ksum_, u);
+    UpdateK(k_, ksum_);
+}
+
+void ResidualEncoder::EncodePivot(RangeEncoder& coder, std::uint32_t u) {
     const std::uint32_t pivot = std::max<std::uint32_t>(ksum_ >> 5, 1);
     const std::uint32_t overflow = u / pivot;
     const std::uint32_t base = u - overflow * pivot;
@@ -151,10 +199,7 @@ std::uint32_t ResidualDecoder::DecodeK(RangeDecoder& coder) {
     }
     x += kk < 32 ? overflow << kk : 0;
     UpdateKsum(ksum_, x);
-    if (ksum_ < (k_ > 0 ? 1u << (k_ + 4) : 0u))
-        --k_;
-    else if (k_ < 24 && ksum_ >= (1u << (k_ + 5)))
-        ++k_;
+    UpdateK(k_, ksum_);
     return x;
 }
 

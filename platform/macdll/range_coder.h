@@ -105,13 +105,20 @@ private:
     bool failed_ = false;
 };
 
-// Residual coder of version 3990: one per coded channel, reset every frame.
+// Residual coder: one per coded channel, reset every frame. Version 3990 uses the pivot coder;
+// 3980 (written only to test readers of that version) the adaptive-k coder.
 class ResidualEncoder {
 public:
+    explicit ResidualEncoder(int version = 3990) : pivotCoder_(version >= 3990) {}
     void Encode(RangeEncoder& coder, std::int32_t residual);
 
 private:
+    void EncodePivot(RangeEncoder& coder, std::uint32_t u);
+    void EncodeK(RangeEncoder& coder, std::uint32_t u);
+
+    bool pivotCoder_;
     std::uint32_t ksum_ = 16384;
+    std::uint32_t k_ = 10;
 };
 
 // Residual decoder for versions 3990 (pivot coder) and 3950-3989 (adaptive k).

@@ -2,6 +2,7 @@
 // FFmpeg decodes bit-exactly at every level, depth and channel count, exact seeking, and the
 // compressor's refusals and edge cases.
 #include "platform/macdll/checksums.h"
+#include "platform/macdll/compressor.h"
 #include "tests/platform/macdll/macdll_test_support.h"
 
 #include <csignal>
@@ -309,6 +310,41 @@ TEST(MacDllCodec, OpensNonAsciiFileNames) {
     std::vector<std::uint8_t> decoded;
     EXPECT_EQ(decoder.ReadAll(decoded), 0);
     EXPECT_TRUE(decoded == pcm.bytes);
+}
+
+// Version 3980 files (the adaptive-k residual coder) are made with the core's 3980 writer and
+// judged by FFmpeg, which reads that version on its own code path.
+TEST(MacDllCodec, Version3980FilesDecodeLikeFfmpeg) {
+    if (!HaveTool("ffmpeg") || !HaveTool("sox")) GTEST_SKIP() << "needs ffmpeg and sox";
+    TempDir dir;
+    const Pcm inputs[] = {MusicPcm(16, 2, 2.0), MusicPcm(24, 1, 1.0),
+                          SoxPcm("synth 0.5 whitenoise vol 0.99", 24, 2)};
+    for (const Pcm& pcm : inputs) {
+        for (const int level : {1000, 2000, 5000}) {
+            SCOPED_TRACE(std::to_string(pcm.bits) + "-bit " + std::to_string(pcm.channels) +
+                         " channels, level " + std::to_string(level));
+            const std::string path = dir / "v3980.ape";
+            std::unique_ptr<macdll::Compressor> compressor;
+            const macdll::AudioFormat format{44100, pcm.bits, pcm.channels};
+            ASSERT_EQ(macdll::Compressor::Start(path, format, -1, level, {}, compressor, 3980), 0);
+            ASSERT_EQ(compressor->Add(pcm.bytes), 0);
+            ASSERT_EQ(compressor->Finish({}), 0);
+            compressor.reset();
+
+            const std::vector<std::uint8_t> file = ReadFileBytes(path);
+            ASSERT_GT(file.size(), 6u);
+            EXPECT_EQ(file[4] | file[5] << 8, 3980);
+            const CommandResult ffmpeg = FfmpegDecode(path, pcm.bits);
+            EXPECT_EQ(ffmpeg.status, 0);
+            EXPECT_TRUE(Bytes(ffmpeg.output) == pcm.bytes) << "FFmpeg decodes differently";
+            Decoder decoder(path);
+            ASSERT_NE(decoder.Handle(), 0);
+            EXPECT_EQ(decoder.Info(APE_INFO_FILE_VERSION), 3980);
+            std::vector<std::uint8_t> decoded;
+            EXPECT_EQ(decoder.ReadAll(decoded), 0);
+            EXPECT_TRUE(decoded == pcm.bytes) << "our decoder decodes differently";
+        }
+    }
 }
 
 } // namespace
