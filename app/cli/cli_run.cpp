@@ -197,9 +197,10 @@ int RunInfo(const TCliOptions& options, std::ostream& out) {
             status = 1;
             continue;
         }
-        auto source = row->create();
-        source->SetFileName(AbsolutePath(file));
+        std::unique_ptr<TAuFileIn> source;
         try {
+            source = row->create();
+            source->SetFileName(AbsolutePath(file));
             if (!source->FileValid()) {
                 out << "error: the file is damaged or is not a valid " << descriptor << " file\n";
                 status = 1;

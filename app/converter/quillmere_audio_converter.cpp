@@ -157,17 +157,17 @@ void TQuillmereAudioConverter::StartNextFile() {
         // A target change within one queue: the previous sink is idle here.
         sink_.reset();
     }
-    if (!sink_) {
-        sink_ = sinkRow->create();
-        sinkTarget_ = file.TargetFormat;
-    }
     source_.reset();
-    source_ = sourceRow->create();
-    source_->SetFileName(file.SourcePath);
-
-    // Open the source now: a file whose contents are not audio of its kind fails here instead
-    // of producing an empty output reported as converted.
+    // A component whose library is missing may refuse to be made; that fails this file only.
+    // The source is opened now: a file whose contents are not audio of its kind fails here
+    // instead of producing an empty output reported as converted.
     try {
+        if (!sink_) {
+            sink_ = sinkRow->create();
+            sinkTarget_ = file.TargetFormat;
+        }
+        source_ = sourceRow->create();
+        source_->SetFileName(file.SourcePath);
         if (!source_->FileValid())
             return fail("The file is damaged or is not a valid " + file.SourceFormat + " file");
     } catch (const std::exception& e) {
