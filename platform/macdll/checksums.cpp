@@ -50,6 +50,7 @@ void Crc32::Update(std::span<const std::uint8_t> bytes) {
 Md5::Md5() : state_{0x67452301u, 0xefcdab89u, 0x98badcfeu, 0x10325476u} {}
 
 void Md5::Update(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
     std::size_t used = length_ % 64;
     length_ += bytes.size();
     std::size_t at = 0;
