@@ -195,25 +195,26 @@ void TFLACIn::OpenDecoder() {
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
     OpenInputStream();
     fileValid_ = true;
-    decoder_ = flac.FLAC__stream_decoder_new();
-    if (decoder_ == nullptr) throw EAuException("Failed to initialize the FLAC decoder.");
-    if (!flac.FLAC__stream_decoder_set_md5_checking(decoder_, checkMd5_))
+    decoder_ = {flac.FLAC__stream_decoder_new(), flac.FLAC__stream_decoder_delete};
+    if (decoder_.Get() == nullptr) throw EAuException("Failed to initialize the FLAC decoder.");
+    if (!flac.FLAC__stream_decoder_set_md5_checking(decoder_.Get(), checkMd5_))
         throw EAuException("Internal error 113, please report to Orbelle developers");
-    flac.FLAC__stream_decoder_set_metadata_respond_all(decoder_);
+    flac.FLAC__stream_decoder_set_metadata_respond_all(decoder_.Get());
     if (flac.FLAC__stream_decoder_init_stream(
-            decoder_, &Callbacks::Read, &Callbacks::Seek, &Callbacks::Tell, &Callbacks::Length,
-            &Callbacks::Eof, &Callbacks::Write, &Callbacks::Metadata, &Callbacks::Error,
-            this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
+            decoder_.Get(), &Callbacks::Read, &Callbacks::Seek, &Callbacks::Tell,
+            &Callbacks::Length, &Callbacks::Eof, &Callbacks::Write, &Callbacks::Metadata,
+            &Callbacks::Error, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
         throw EAuException("Failed to set up the FLAC decoder.");
     vorbisTags_.Clear();
     while (!endOfMetadata_ && fileValid_) {
-        if (!flac.FLAC__stream_decoder_process_single(decoder_)) {
+        if (!flac.FLAC__stream_decoder_process_single(decoder_.Get())) {
             fileValid_ = false;
             break;
         }
         // Past the metadata without its last block (frames without a header, or the end):
         // not a stream this source can describe.
-        if (flac.FLAC__stream_decoder_get_state(decoder_) > FLAC__STREAM_DECODER_READ_METADATA)
+        if (flac.FLAC__stream_decoder_get_state(decoder_.Get()) >
+            FLAC__STREAM_DECODER_READ_METADATA)
             break;
     }
     if (!streamInfoSeen_ || !endOfMetadata_) fileValid_ = false;
@@ -224,13 +225,12 @@ void TFLACIn::OpenDecoder() {
 
 void TFLACIn::CloseSource() {
     std::lock_guard guard(openLock_);
-    if (decoder_ != nullptr) {
+    if (decoder_) {
         // Finishing compares the MD5 signature of a stream decoded to its end; a mismatch
         // means the audio delivered is not what was encoded.
         const bool whole = checkMd5_ && endOfStream_ && !atEnd_;
-        if (!flac_->FLAC__stream_decoder_finish(decoder_) && whole) damaged_ = true;
-        flac_->FLAC__stream_decoder_delete(decoder_);
-        decoder_ = nullptr;
+        if (!flac_->FLAC__stream_decoder_finish(decoder_.Get()) && whole) damaged_ = true;
+        decoder_.Reset();
     }
     if (openCount_ > 0) CloseInputStream();
     openCount_ = 0;
@@ -258,8 +258,9 @@ bool TFLACIn::DecodeNextBlock() {
     if (atEnd_) return false;
     for (;;) {
         newBlock_ = false;
-        const bool processed = flac_->FLAC__stream_decoder_process_single(decoder_);
-        const FLAC__StreamDecoderState state = flac_->FLAC__stream_decoder_get_state(decoder_);
+        const bool processed = flac_->FLAC__stream_decoder_process_single(decoder_.Get());
+        const FLAC__StreamDecoderState state =
+            flac_->FLAC__stream_decoder_get_state(decoder_.Get());
         if (newBlock_) return true;
         if (state == FLAC__STREAM_DECODER_END_OF_STREAM) {
             // Announced audio of which not one frame could be found is a broken file, not an
@@ -281,7 +282,7 @@ void TFLACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
     if (!busy_) throw EAuException("The Stream is not opened");
     buffer = nullptr;
     const uint32_t frameBytes = channels_ * (bitsPerSample_ / 8);
-    if (decoder_ == nullptr || frameBytes == 0) {
+    if (!decoder_ || frameBytes == 0) {
         bytes = 0;
         return;
     }
@@ -315,7 +316,7 @@ void TFLACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
 bool TFLACIn::SeekSample(int64_t& sampleNum) {
     checkMd5_ = false;
     OpenSource();
-    if (decoder_ == nullptr || !fileValid_) return false;
+    if (!decoder_ || !fileValid_) return false;
     sampleNum = std::max<int64_t>(sampleNum, 0);
     pendingSkip_ = 0;
     heldBlock_ = false;
@@ -327,10 +328,10 @@ bool TFLACIn::SeekSample(int64_t& sampleNum) {
     if (atEnd_) return true;
     seekTarget_ = sampleNum;
     newBlock_ = false;
-    if (!flac_->FLAC__stream_decoder_seek_absolute(decoder_, FLAC__uint64(sampleNum))) {
+    if (!flac_->FLAC__stream_decoder_seek_absolute(decoder_.Get(), FLAC__uint64(sampleNum))) {
         // The decoder must be reset after a failed seek; it starts again from the beginning.
         seekTarget_ = -1;
-        flac_->FLAC__stream_decoder_reset(decoder_);
+        flac_->FLAC__stream_decoder_reset(decoder_.Get());
         sampleNum = 0;
         return false;
     }

@@ -4,6 +4,7 @@
 // next whole byte, shifted up, as flac -d writes them.
 #pragma once
 
+#include "codecs/loader/owned_handle.h"
 #include "pipeline/au_tagged_file.h"
 #include "tags/vorbis/vorbis_tags.h"
 
@@ -42,7 +43,7 @@ private:
     std::atomic<bool> checkMd5_{false};
     TVorbisTags vorbisTags_;
     const FlacApi* flac_ = nullptr;
-    FLAC__StreamDecoder* decoder_ = nullptr;
+    OwnedHandle<FLAC__StreamDecoder*> decoder_;
 
     // Format of the stream from STREAMINFO; the delivered width is streamBits_ rounded up to
     // whole bytes.

@@ -5,6 +5,7 @@
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
 #include "pipeline/stream_bridge.h"
+#include "tags/vorbis/vorbis_comments.h"
 
 #include <cmath>
 #include <span>
@@ -70,9 +71,7 @@ void TFLACOut::SetEnableLooseMidSideStereo(bool enable) {
 }
 
 void TFLACOut::SetCommonTags(const TCommonTags& common) {
-    tags_.Assign(common);
-    tags_.SetDate(common.Year());
-    tags_.SetTrack(common.Track());
+    tags::CommonToVorbis(common, tags_);
 }
 
 void TFLACOut::PrepareOutput() {
@@ -83,8 +82,8 @@ void TFLACOut::PrepareOutput() {
     endOfInput_ = false;
     commentBlockReplaced_ = false;
     writeFailed_ = false;
-    encoder_ = flac.FLAC__stream_encoder_new();
-    if (encoder_ == nullptr) throw EAuException("Failed to initialize FLAC encoder.");
+    encoder_ = {flac.FLAC__stream_encoder_new(), flac.FLAC__stream_encoder_delete};
+    if (encoder_.Get() == nullptr) throw EAuException("Failed to initialize FLAC encoder.");
 
     TAuInput& input = *Input();
     input.Init();
@@ -92,43 +91,45 @@ void TFLACOut::PrepareOutput() {
     channels_ = input.GetChannels();
     bits_ = input.GetBitsPerSample();
     const int rate = input.GetSampleRate();
-    flac.FLAC__stream_encoder_set_verify(encoder_, verify_);
-    flac.FLAC__stream_encoder_set_channels(encoder_, uint32_t(channels_));
-    flac.FLAC__stream_encoder_set_bits_per_sample(encoder_, uint32_t(bits_));
-    flac.FLAC__stream_encoder_set_sample_rate(encoder_, uint32_t(rate));
+    flac.FLAC__stream_encoder_set_verify(encoder_.Get(), verify_);
+    flac.FLAC__stream_encoder_set_channels(encoder_.Get(), uint32_t(channels_));
+    flac.FLAC__stream_encoder_set_bits_per_sample(encoder_.Get(), uint32_t(bits_));
+    flac.FLAC__stream_encoder_set_sample_rate(encoder_.Get(), uint32_t(rate));
     // The streamable subset stops at 24 bits; 32-bit input is written losslessly outside it.
-    if (bits_ > 24) flac.FLAC__stream_encoder_set_streamable_subset(encoder_, false);
+    if (bits_ > 24) flac.FLAC__stream_encoder_set_streamable_subset(encoder_.Get(), false);
     if (channels_ == 2) {
-        flac.FLAC__stream_encoder_set_do_mid_side_stereo(encoder_, midSide_);
-        flac.FLAC__stream_encoder_set_loose_mid_side_stereo(encoder_, looseMidSide_);
+        flac.FLAC__stream_encoder_set_do_mid_side_stereo(encoder_.Get(), midSide_);
+        flac.FLAC__stream_encoder_set_loose_mid_side_stereo(encoder_.Get(), looseMidSide_);
     }
-    flac.FLAC__stream_encoder_set_blocksize(encoder_, blockSize_);
+    flac.FLAC__stream_encoder_set_blocksize(encoder_.Get(), blockSize_);
     if (compressionLevel_ >= 0) {
-        flac.FLAC__stream_encoder_set_compression_level(encoder_, uint32_t(compressionLevel_));
+        flac.FLAC__stream_encoder_set_compression_level(encoder_.Get(),
+                                                        uint32_t(compressionLevel_));
     } else {
-        flac.FLAC__stream_encoder_set_max_lpc_order(encoder_, maxLpcOrder_);
+        flac.FLAC__stream_encoder_set_max_lpc_order(encoder_.Get(), maxLpcOrder_);
         // A precision too wide for the sample width is narrowed; none left means automatic.
         if (qlpPrecision_ > 0 && bits_ + qlpPrecision_ > 31)
             qlpPrecision_ = bits_ < 31 ? uint16_t(31 - bits_) : 0;
-        flac.FLAC__stream_encoder_set_qlp_coeff_precision(encoder_, qlpPrecision_);
-        flac.FLAC__stream_encoder_set_do_qlp_coeff_prec_search(encoder_, qlpSearch_);
-        flac.FLAC__stream_encoder_set_min_residual_partition_order(encoder_, minPartitionOrder_);
-        flac.FLAC__stream_encoder_set_max_residual_partition_order(encoder_, maxPartitionOrder_);
-        flac.FLAC__stream_encoder_set_do_exhaustive_model_search(encoder_, bestModelSearch_);
+        flac.FLAC__stream_encoder_set_qlp_coeff_precision(encoder_.Get(), qlpPrecision_);
+        flac.FLAC__stream_encoder_set_do_qlp_coeff_prec_search(encoder_.Get(), qlpSearch_);
+        flac.FLAC__stream_encoder_set_min_residual_partition_order(encoder_.Get(),
+                                                                   minPartitionOrder_);
+        flac.FLAC__stream_encoder_set_max_residual_partition_order(encoder_.Get(),
+                                                                   maxPartitionOrder_);
+        flac.FLAC__stream_encoder_set_do_exhaustive_model_search(encoder_.Get(), bestModelSearch_);
     }
     if (input.Size() > 0 && bits_ >= 8 && channels_ > 0) {
         const double frames = double(input.Size()) / (bits_ / 8) / channels_;
-        flac.FLAC__stream_encoder_set_total_samples_estimate(encoder_,
+        flac.FLAC__stream_encoder_set_total_samples_estimate(encoder_.Get(),
                                                              FLAC__uint64(std::nearbyint(frames)));
     }
-    if (flac.FLAC__stream_encoder_init_stream(encoder_, &Callbacks::Write, &Callbacks::Seek,
+    if (flac.FLAC__stream_encoder_init_stream(encoder_.Get(), &Callbacks::Write, &Callbacks::Seek,
                                               &Callbacks::Tell, &Callbacks::Metadata,
                                               this) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
         input.Flush();
         inputInitialised_ = false;
         throw EAuException("Failed to initialize FLAC encoder.");
     }
-    encoderInitialised_ = true;
     const size_t frames = blockSize_ > 0 ? blockSize_ : 4096;
     pullBuffer_.resize(Pcm::BytesPerSample(bits_) * frames * size_t(channels_));
     samples_.resize(frames * size_t(channels_));
@@ -145,7 +146,7 @@ bool TFLACOut::OutputBlock(bool abort) {
     const size_t count = frames * size_t(channels_);
     Pcm::ToInt32(std::span(pullBuffer_).first(frames * frameBytes), bits_,
                  std::span(samples_).first(count));
-    if (!flac_->FLAC__stream_encoder_process_interleaved(encoder_, samples_.data(),
+    if (!flac_->FLAC__stream_encoder_process_interleaved(encoder_.Get(), samples_.data(),
                                                          uint32_t(frames)))
         throw EAuException("Failed to encode data.");
     return true;
@@ -154,9 +155,8 @@ bool TFLACOut::OutputBlock(bool abort) {
 void TFLACOut::FinishOutput() {
     // Finishing flushes the last frames and rewrites STREAMINFO (length, MD5); a failure there
     // leaves a broken file and must not pass for success.
-    bool finished = true;
-    if (encoder_ != nullptr && encoderInitialised_)
-        finished = flac_->FLAC__stream_encoder_finish(encoder_);
+    // An encoder that never got initialised finishes as a no-op.
+    const bool finished = !encoder_ || flac_->FLAC__stream_encoder_finish(encoder_.Get());
     Release();
     CloseOutputStream();
     if (TAuInput* input = Input()) input->Flush();
@@ -165,9 +165,7 @@ void TFLACOut::FinishOutput() {
 }
 
 void TFLACOut::Release() {
-    if (encoder_ != nullptr) flac_->FLAC__stream_encoder_delete(encoder_);
-    encoder_ = nullptr;
-    encoderInitialised_ = false;
+    encoder_.Reset();
     pullBuffer_ = {};
     samples_ = {};
 }

@@ -2,6 +2,7 @@
 // the libFLAC stream encoder, writing the file's comment block itself from its Tags.
 #pragma once
 
+#include "codecs/loader/owned_handle.h"
 #include "pipeline/au_file_out.h"
 #include "tags/common_tags.h"
 #include "tags/vorbis/vorbis_tags.h"
@@ -73,8 +74,7 @@ private:
     TVorbisTags tags_;
 
     const FlacApi* flac_ = nullptr;
-    FLAC__StreamEncoder* encoder_ = nullptr;
-    bool encoderInitialised_ = false;
+    OwnedHandle<FLAC__StreamEncoder*> encoder_;
     bool inputInitialised_ = false;
     int bits_ = 0;
     int channels_ = 0;

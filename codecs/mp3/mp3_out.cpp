@@ -51,7 +51,7 @@ void TMP3Out::PrepareOutput() {
     if (const BE_ERR error = api.beInitStream(&config, &chunkSamples, &outputSize, &handle);
         error != BE_ERR_SUCCESSFUL)
         ThrowLameError(error);
-    encoderStream_ = handle;
+    encoderStream_ = {handle, [&api](HBE_STREAM stream) { api.beCloseStream(stream); }};
 
     encoderChannels_ = static_cast<size_t>(EncoderChannels(settings_, channels));
     mixer_ = std::make_unique<ChannelMixer>(channels, static_cast<int>(encoderChannels_));
@@ -82,7 +82,8 @@ bool TMP3Out::OutputBlock(bool abort) {
 
     uint32_t bytes = 0;
     const BE_ERR error = LameEncLibrary().Entries().beEncodeChunk(
-        *encoderStream_, static_cast<uint32_t>(pcm.size()), pcm.data(), output_.data(), &bytes);
+        encoderStream_.Get(), static_cast<uint32_t>(pcm.size()), pcm.data(), output_.data(),
+        &bytes);
     if (error != BE_ERR_SUCCESSFUL) ThrowLameError(error);
     WriteOutput(bytes);
     return !endReached;
@@ -110,7 +111,7 @@ void TMP3Out::FinishOutput() {
     if (!encoderStream_) return;
     const LameEncApi& api = LameEncLibrary().Entries();
     uint32_t bytes = 0;
-    if (const BE_ERR error = api.beDeinitStream(*encoderStream_, output_.data(), &bytes);
+    if (const BE_ERR error = api.beDeinitStream(encoderStream_.Get(), output_.data(), &bytes);
         error != BE_ERR_SUCCESSFUL)
         ThrowLameError(error);
     WriteOutput(bytes);
@@ -118,9 +119,7 @@ void TMP3Out::FinishOutput() {
     if (!stream_->WriteAll(block)) throw EAuException("Error writing down mp3 file");
     CloseOutputStream();
 
-    const HBE_STREAM handle = *encoderStream_;
-    encoderStream_.reset();
-    api.beCloseStream(handle);
+    encoderStream_.Reset();
     if (WritesVbrHeader(settings_) && !StreamAssigned() && !fileName_.empty()) {
         if (const BE_ERR error = api.beWriteVBRHeader(fileName_.c_str());
             error != BE_ERR_SUCCESSFUL)
@@ -129,10 +128,7 @@ void TMP3Out::FinishOutput() {
 }
 
 void TMP3Out::ReleaseEncoder() {
-    if (encoderStream_) {
-        LameEncLibrary().Entries().beCloseStream(*encoderStream_);
-        encoderStream_.reset();
-    }
+    encoderStream_.Reset();
     mixer_.reset();
     inputChunk_ = {};
     samples_ = {};

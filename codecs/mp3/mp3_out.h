@@ -4,6 +4,7 @@
 // resampled by the encoder.
 #pragma once
 
+#include "codecs/loader/owned_handle.h"
 #include "codecs/mp3/mp3_channel_mix.h"
 #include "codecs/mp3/mp3_settings.h"
 #include "pipeline/au_tagged_file.h"
@@ -58,7 +59,7 @@ private:
 
     TMP3Settings settings_;
     // Set while an encoder stream is open, between PrepareOutput and FinishOutput.
-    std::optional<HBE_STREAM> encoderStream_;
+    OwnedHandle<HBE_STREAM> encoderStream_;
     int inputBits_ = 16;
     size_t inputFrameBytes_ = 0;
     size_t encoderChannels_ = 2;

@@ -60,9 +60,7 @@ TVorbisOut::~TVorbisOut() {
 }
 
 void TVorbisOut::SetCommonTags(const TCommonTags& common) {
-    comments_.Assign(common);
-    comments_.SetDate(common.Year());
-    comments_.SetTrack(common.Track());
+    tags::CommonToVorbis(common, comments_);
 }
 
 void TVorbisOut::SetDesiredNominalBitrate(TVorbisBitRate rate) {

@@ -152,4 +152,10 @@ void VorbisToCommon(const TVorbisTags& vorbis, TCommonTags& common) {
     common.SetGenre(vorbis.Genre());
 }
 
+void CommonToVorbis(const TCommonTags& common, TVorbisTags& vorbis) {
+    vorbis.Assign(common);
+    vorbis.SetDate(common.Year());
+    vorbis.SetTrack(common.Track());
+}
+
 } // namespace tags

@@ -48,5 +48,7 @@ void ReadOggComments(std::span<const std::string> comments, TVorbisTags& vorbis)
 
 // Artist, Album, Title, Genre, Year (from "date") and Track (from "tracknumber").
 void VorbisToCommon(const TVorbisTags& vorbis, TCommonTags& common);
+// The inverse: the common names, plus "date" from Year and "tracknumber" from Track.
+void CommonToVorbis(const TCommonTags& common, TVorbisTags& vorbis);
 
 } // namespace tags
