@@ -186,3 +186,69 @@ TEST(Driver, TagsSurviveAConversionUnlessTurnedOff) {
         }
     }
 }
+
+// The driver decides whether a source may go and the host's remover takes it: never after a
+// failed, skipped or stopped file, never when its output is not a regular file of its own.
+TEST(Driver, ASourceIsRemovedOnlyAfterItsOutputSafelyTookItsPlace) {
+    TempDir dir, out;
+    Sine(dir / "good.wav");
+    Sine(dir / "same.wav");
+    WriteFileBytes(dir / "broken.wav", std::vector<uint8_t>(300, 'x'));
+    TQuillmereAudioConverter driver;
+    std::vector<std::string> removed;
+    driver.SetSourceRemover([&](const std::string& path) {
+        removed.push_back(path);
+        return fs::remove(path);
+    });
+    RunRecorder run(driver);
+    auto queue = [&](const std::string& name, const std::string& folder) {
+        TAudioFileDescriptor d = Describe(dir / name, "WAV", ".wav", folder);
+        d.DeleteOriginal = true;
+        driver.AddFile(d);
+    };
+    queue("broken.wav", out.Path()); // fails
+    queue("same.wav", {});           // its output would be the source: skipped
+    queue("good.wav", out.Path());   // converted
+    ASSERT_TRUE(run.Go());
+    ASSERT_EQ(run.results.size(), 3u);
+    EXPECT_EQ(run.results[0].outcome, TFileOutcome::Failed);
+    EXPECT_EQ(run.results[1].outcome, TFileOutcome::Skipped);
+    EXPECT_EQ(run.results[2].outcome, TFileOutcome::Converted);
+    EXPECT_EQ(removed, std::vector<std::string>{dir / "good.wav"});
+    EXPECT_TRUE(run.results[2].sourceRemoved);
+    EXPECT_FALSE(run.results[0].sourceRemoved || run.results[1].sourceRemoved);
+    EXPECT_TRUE(fs::exists(dir / "broken.wav") && fs::exists(dir / "same.wav"));
+    EXPECT_FALSE(fs::exists(dir / "good.wav"));
+    EXPECT_TRUE(fs::is_regular_file(out / "good.wav"));
+
+    // Stopped: an aborted file reports nothing and its source stays.
+    Sine(dir / "stopped.wav", "repeat 20");
+    queue("stopped.wav", out.Path());
+    driver.ProcessNext();
+    driver.Abort();
+    MainThread::WaitAndCheck(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fs::exists(dir / "stopped.wav"));
+    EXPECT_EQ(removed.size(), 1u);
+
+    // The rule itself: a converted result whose output is missing, not a regular file, or
+    // another name of the source keeps its source; so does one that did not ask.
+    TFileResult result;
+    result.outcome = TFileOutcome::Converted;
+    result.descriptor = DescribeSourceFile(dir / "same.wav");
+    result.descriptor.DeleteOriginal = true;
+    result.outputPath = out / "good.wav";
+    EXPECT_TRUE(ConversionRules::MayRemoveSource(result));
+    result.descriptor.DeleteOriginal = false;
+    EXPECT_FALSE(ConversionRules::MayRemoveSource(result));
+    result.descriptor.DeleteOriginal = true;
+    for (const std::string& output : {out / "absent.wav", out.Path().string(), dir / "same.wav"}) {
+        result.outputPath = output;
+        EXPECT_FALSE(ConversionRules::MayRemoveSource(result)) << output;
+    }
+    fs::create_hard_link(dir / "same.wav", out / "link.wav");
+    result.outputPath = out / "link.wav";
+    EXPECT_FALSE(ConversionRules::MayRemoveSource(result));
+    result.outcome = TFileOutcome::Skipped;
+    result.outputPath = out / "good.wav";
+    EXPECT_FALSE(ConversionRules::MayRemoveSource(result));
+}
