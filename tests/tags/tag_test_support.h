@@ -134,11 +134,27 @@ inline std::optional<std::string> ProbeTag(const std::string& path, const std::s
 }
 
 // A tenth of a second of silence as WAV, made by sox in dir.
+// Two seconds of tone: enough MPEG frames that a prober always recognises the stream behind a
+// tag (a tenth of a second of silence once was not).
 inline std::string MakeWav(const std::filesystem::path& dir) {
-    const std::string wav = (dir / "silence.wav").string();
-    if (Run("sox -n -r 44100 -c 1 -b 16 " + Quote(wav) + " trim 0 0.1 2>/dev/null").ExitCode != 0)
+    const std::string wav = (dir / "tone.wav").string();
+    if (Run("sox -n -r 44100 -c 1 -b 16 " + Quote(wav) + " synth 2 sine 440 2>/dev/null")
+            .ExitCode != 0)
         throw std::runtime_error("sox failed");
     return wav;
+}
+
+// Copies a file a tool disagreed about to a place that outlives the test; returns that path.
+inline std::string KeepFailedInput(const std::string& path, const std::string& label) {
+    const char* dir = std::getenv("QM_KEEP_DIR");
+    const std::filesystem::path keep =
+        std::filesystem::path(dir ? dir : std::filesystem::temp_directory_path().string()) /
+        ("qm-kept-" + label + "-" + std::to_string(::getpid()) +
+         std::filesystem::path(path).extension().string());
+    std::error_code error;
+    std::filesystem::copy_file(path, keep, std::filesystem::copy_options::overwrite_existing,
+                               error);
+    return keep.string();
 }
 
 // A short untagged MP3 made by lame at path, in the same folder.

@@ -1,6 +1,7 @@
 // TWVOut judged by wvunpack: lossless at every level, width and channel count, hybrid files
 // with their correction file, APEv2 items, frame counts put right, sizes against the tool,
 // and failures that are reported rather than passed off as success.
+#include "tests/support/pcm_source.h"
 #include "wavpack_test_support.h"
 
 #include "pipeline/au_exception.h"
@@ -17,57 +18,13 @@ namespace {
 
 // Delivers its PCM in fixed byte counts that need not be whole frames, announcing the size
 // it is told to (0: cannot tell).
-class ChunkedSource : public TAuTaggedFileIn {
-public:
+// Pieces of the given size that split frames, announcing the given size.
+struct ChunkedSource : PcmSource {
     ChunkedSource(std::vector<uint8_t> pcm, const Format& f, uint32_t chunk, int64_t announced)
-        : pcm_(std::move(pcm)), chunk_(chunk), announced_(announced) {
-        fileName_ = "memory.pcm";
-        channels_ = f.channels;
-        bitsPerSample_ = f.bits;
-        sampleRate_ = f.rate;
+        : PcmSource(std::move(pcm), f.channels, f.bits, f.rate, chunk) {
+        AnnounceSize(announced);
+        TearFrames();
     }
-    ~ChunkedSource() override { CloseSource(); }
-
-protected:
-    void OpenSource() override {
-        std::lock_guard guard(openLock_);
-        if (openCount_ > 0) return;
-        size_ = announced_;
-        fileValid_ = true;
-        cursor_ = 0;
-        ++openCount_;
-    }
-    void CloseSource() override {
-        std::lock_guard guard(openLock_);
-        openCount_ = 0;
-    }
-    void ReadData(const uint8_t*& buffer, uint32_t& bytes) override {
-        if (cursor_ >= holdAt_ && !released_) {
-            holding_ = true;
-            while (!released_)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        const size_t n = std::min<size_t>({bytes, chunk_, pcm_.size() - cursor_});
-        buffer = n ? pcm_.data() + cursor_ : nullptr;
-        bytes = static_cast<uint32_t>(n);
-        cursor_ += n;
-    }
-    bool SeekSample(int64_t&) override { return false; }
-
-public:
-    // Makes the reader wait before the chunk that starts at or after byte holdAt.
-    void HoldAt(size_t holdAt) { holdAt_ = holdAt; }
-    bool Holding() const { return holding_; }
-    void Release() { released_ = true; }
-
-private:
-    std::atomic<size_t> holdAt_{SIZE_MAX};
-    std::atomic<bool> holding_{false};
-    std::atomic<bool> released_{false};
-    std::vector<uint8_t> pcm_;
-    uint32_t chunk_;
-    int64_t announced_;
-    size_t cursor_ = 0;
 };
 
 // A stream that takes a fixed number of bytes and then fails every write, as a full disk does.
