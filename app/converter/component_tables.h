@@ -58,6 +58,7 @@ TCodecRows FlacRows();
 TCodecRows VorbisRows();
 TCodecRows Mp3Rows();
 TCodecRows WavPackRows();
+TCodecRows ApeRows();
 } // namespace Bindings
 
 // Every codec's rows, made once.

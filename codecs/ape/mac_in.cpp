@@ -1,0 +1,115 @@
+#include "codecs/ape/mac_in.h"
+
+#include "codecs/ape/ape_error.h"
+#include "codecs/ape/mac_library.h"
+#include "codecs/ape/mac_tags.h"
+#include "pipeline/au_exception.h"
+
+#include <algorithm>
+
+TMACIn::~TMACIn() {
+    CloseSource();
+}
+
+void TMACIn::OpenSource() {
+    const MacApi& api = MacLibrary().Require();
+    std::lock_guard guard(openLock_);
+    if (openCount_ > 0) return;
+    fileValid_ = true;
+    apev2Tags_.Clear();
+    ReadMacTags(api, fileName_, apev2Tags_, commonTags_);
+    try {
+        decompressor_.emplace(api, fileName_);
+    } catch (...) {
+        fileValid_ = false;
+        throw;
+    }
+    if (decompressor_->Handle() == 0) {
+        decompressor_.reset();
+        fileValid_ = false;
+        return;
+    }
+    size_ = decompressor_->GetInfo(APE_INFO_WAV_TOTAL_BYTES);
+    sampleRate_ =
+        uint32_t(std::max<std::intptr_t>(decompressor_->GetInfo(APE_INFO_SAMPLE_RATE), 0));
+    bitsPerSample_ =
+        uint32_t(std::max<std::intptr_t>(decompressor_->GetInfo(APE_INFO_BITS_PER_SAMPLE), 0));
+    channels_ = uint32_t(std::max<std::intptr_t>(decompressor_->GetInfo(APE_INFO_CHANNELS), 0));
+    ++openCount_;
+}
+
+void TMACIn::CloseSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ == 0) return;
+    decompressor_.reset();
+    openCount_ = 0;
+}
+
+int64_t TMACIn::GetTotalTime() {
+    OpenSource();
+    std::lock_guard guard(openLock_);
+    if (!decompressor_) return 0;
+    return decompressor_->GetInfo(APE_DECOMPRESS_LENGTH_MS) / 1000;
+}
+
+void TMACIn::InitReading() {
+    try {
+        TAuTaggedFileIn::InitReading();
+    } catch (...) {
+        // A file the library refuses leaves the source idle, not busy.
+        FlushReading();
+        throw;
+    }
+    bufStart_ = 1;
+    bufEnd_ = 0;
+    decoderEnded_ = false;
+}
+
+void TMACIn::FillBuffer() {
+    const uint32_t frameBytes = sampleSize_;
+    const uint32_t usable = kDecodeBufferSize - kDecodeBufferSize % frameBytes;
+    bufStart_ = 1;
+    bufEnd_ = 0;
+    while (!decoderEnded_ && bufEnd_ < usable) {
+        const std::intptr_t wanted = (kDecodeBufferSize - bufEnd_) / frameBytes;
+        std::intptr_t got = 0;
+        int error = decompressor_->GetData(decodeBuffer_.data() + bufEnd_, wanted, got);
+        // A count past what was asked for would run over the buffer.
+        if (error == 0 && (got < 0 || got > wanted)) error = ERROR_DECOMPRESSING_FRAME;
+        if (error != 0) {
+            // The audio so far is good, but a copy of the file would lose the rest.
+            damaged_ = true;
+            throw EAPEException(error);
+        }
+        if (got == 0) {
+            decoderEnded_ = true;
+            break;
+        }
+        bufEnd_ += uint32_t(got) * frameBytes;
+    }
+}
+
+void TMACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
+    if (!busy_) throw EAuException("The Stream is not opened");
+    buffer = nullptr;
+    const uint32_t frameBytes = sampleSize_;
+    if (!decompressor_ || frameBytes == 0) {
+        bytes = 0;
+        return;
+    }
+    if (bufEnd_ < bufStart_) FillBuffer();
+    bytes -= bytes % frameBytes;
+    bytes = std::min(bytes, bufEnd_ - bufStart_ + 1);
+    buffer = decodeBuffer_.data() + bufStart_ - 1;
+    bufStart_ += bytes;
+}
+
+bool TMACIn::SeekSample(int64_t& sampleNum) {
+    OpenSource();
+    if (!decompressor_) return false;
+    // Whatever is buffered belongs to the old position.
+    bufStart_ = 1;
+    bufEnd_ = 0;
+    decoderEnded_ = false;
+    return decompressor_->Seek(sampleNum) == 0;
+}
