@@ -6,7 +6,8 @@ const TCodecRows& ComponentRows() {
     static const TCodecRows rows = [] {
         TCodecRows all;
         for (auto* codec : {Bindings::WavRows, Bindings::FlacRows, Bindings::VorbisRows,
-                            Bindings::Mp3Rows, Bindings::WavPackRows, Bindings::ApeRows}) {
+                            Bindings::Mp3Rows, Bindings::WavPackRows, Bindings::ApeRows,
+                            Bindings::TtaRows, Bindings::TakRows, Bindings::OptimFrogRows}) {
             const TCodecRows one = codec();
             all.sources.insert(all.sources.end(), one.sources.begin(), one.sources.end());
             all.sinks.insert(all.sinks.end(), one.sinks.begin(), one.sinks.end());

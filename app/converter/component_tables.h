@@ -58,6 +58,9 @@ TCodecRows FlacRows();
 TCodecRows VorbisRows();
 TCodecRows Mp3Rows();
 TCodecRows WavPackRows();
+TCodecRows TtaRows();
+TCodecRows TakRows();
+TCodecRows OptimFrogRows();
 TCodecRows ApeRows();
 } // namespace Bindings
 

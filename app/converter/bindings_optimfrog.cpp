@@ -1,0 +1,6 @@
+#include "app/converter/component_tables.h"
+#include "codecs/optimfrog/ofr_in.h"
+
+TCodecRows Bindings::OptimFrogRows() {
+    return {{SourceRow<TOFRIn>(".ofr")}, {}};
+}
