@@ -84,7 +84,7 @@ void TVorbisIn::OpenSource() {
 }
 
 void TVorbisIn::OpenDecoder() {
-    const VorbisApis api = RequireVorbis();
+    const VorbisApis api = VorbisLibrary().Require();
     fileValid_ = true;
     try {
         OpenInputStream();

@@ -133,7 +133,19 @@ struct VorbisApis {
     const VorbisEncApi& enc;
 };
 
-// Requires the four libraries in the order ogg, vorbis, vorbisfile, vorbisenc: throws the first
-// missing one's message (".\Libs\vorbis.dll library could not be loaded."), or names an entry
-// point the adapters call that a library lacks.
-VorbisApis RequireVorbis();
+// The four libraries of Ogg Vorbis, required together.
+struct VorbisLibraries {
+    LibraryBinding<OggApi> ogg{"ogg.dll", "libogg.so.0"};
+    LibraryBinding<VorbisApi> vorbis{"vorbis.dll", "libvorbis.so.0"};
+    LibraryBinding<VorbisFileApi> file{"vorbisfile.dll", "libvorbisfile.so.3"};
+    LibraryBinding<VorbisEncApi> enc{"vorbisenc.dll", "libvorbisenc.so.2"};
+
+    // In the order ogg, vorbis, vorbisfile, vorbisenc: throws the first missing one's message
+    // (".\Libs\vorbis.dll library could not be loaded."), or names an entry point the
+    // adapters call that a library lacks.
+    VorbisApis Require() {
+        return {ogg.Require(), vorbis.Require(), file.Require(), enc.Require()};
+    }
+};
+
+VorbisLibraries& VorbisLibrary();

@@ -89,7 +89,7 @@ void WritePage(TStream& stream, const ogg_page& page) {
 } // namespace
 
 void TVorbisOut::PrepareOutput() {
-    const VorbisApis api = RequireVorbis();
+    const VorbisApis api = VorbisLibrary().Require();
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned.");
     // Appending needs a file to append to; without one the stream starts a new file.
     OpenOutputStream();
