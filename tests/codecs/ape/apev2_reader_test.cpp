@@ -1,0 +1,131 @@
+// The APEv2 reader on hand-built bytes: tags at the end or before an ID3v1 block, several values,
+// APEv1 text, and broken sizes, counts and keys that must be refused without reading past the
+// bytes given.
+#include "tags/apev2/apev2_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int k = 0; k < 4; ++k)
+        out.push_back(uint8_t(v >> (8 * k)));
+}
+
+struct Item {
+    std::string key;
+    std::string value;
+    uint32_t flags = 0;
+};
+
+std::vector<uint8_t> Items(const std::vector<Item>& items) {
+    std::vector<uint8_t> body;
+    for (const Item& item : items) {
+        Put32(body, uint32_t(item.value.size()));
+        Put32(body, item.flags);
+        body.insert(body.end(), item.key.begin(), item.key.end());
+        body.push_back(0);
+        body.insert(body.end(), item.value.begin(), item.value.end());
+    }
+    return body;
+}
+
+std::vector<uint8_t> Block(uint32_t version, uint32_t size, uint32_t count, uint32_t flags) {
+    std::vector<uint8_t> block{'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
+    Put32(block, version);
+    Put32(block, size);
+    Put32(block, count);
+    Put32(block, flags);
+    block.resize(32, 0);
+    return block;
+}
+
+// Audio bytes, then header, items and footer.
+std::vector<uint8_t> File(const std::vector<Item>& items, uint32_t version = 2000) {
+    std::vector<uint8_t> file(300, 0xAB);
+    const std::vector<uint8_t> body = Items(items);
+    const uint32_t size = uint32_t(body.size() + 32);
+    const std::vector<uint8_t> header = Block(version, size, uint32_t(items.size()), 0xA0000000u);
+    const std::vector<uint8_t> footer = Block(version, size, uint32_t(items.size()), 0x80000000u);
+    file.insert(file.end(), header.begin(), header.end());
+    file.insert(file.end(), body.begin(), body.end());
+    file.insert(file.end(), footer.begin(), footer.end());
+    return file;
+}
+
+std::optional<tags::ApeTag> Read(const std::vector<uint8_t>& file) {
+    const size_t tailSize = std::min<size_t>(file.size(), 160);
+    const std::span<const uint8_t> all(file);
+    const auto place = tags::FindApeTag(all.last(tailSize), file.size());
+    if (!place) return std::nullopt;
+    if (place->itemsOffset + place->itemsSize > file.size()) {
+        ADD_FAILURE() << "a place outside the file";
+        return std::nullopt;
+    }
+    auto items =
+        tags::ParseApeItems(all.subspan(place->itemsOffset, place->itemsSize), place->itemCount);
+    if (!items) return std::nullopt;
+    return tags::ApeTag{place->version, std::move(*items)};
+}
+
+} // namespace
+
+TEST(ApeV2Reader, FindsTheTagAtTheEndOrBeforeAnId3v1Block) {
+    const std::vector<Item> items = {{"Title", "Ωμέγα"},
+                                     {"Artist", std::string("A\0B", 3)},
+                                     {"Cover Art (Front)", "\x01\x02", 2}};
+    std::vector<uint8_t> file = File(items);
+    for (int withId3 = 0; withId3 < 2; ++withId3) {
+        SCOPED_TRACE(withId3);
+        const auto tag = Read(file);
+        ASSERT_TRUE(tag);
+        EXPECT_EQ(tag->version, 2000u);
+        ASSERT_EQ(tag->items.size(), 3u);
+        EXPECT_EQ(tag->items[0].key, "Title");
+        EXPECT_EQ(tags::ApeTextValue(tag->items[0], 2000), "Ωμέγα");
+        EXPECT_EQ(tags::ApeTextValue(tag->items[1], 2000), "A; B");
+        EXPECT_FALSE(tag->items[2].IsText());
+        std::vector<uint8_t> id3(128, 0);
+        id3[0] = 'T', id3[1] = 'A', id3[2] = 'G';
+        file.insert(file.end(), id3.begin(), id3.end());
+    }
+    // APEv1 text is single-byte.
+    const auto v1 = Read(File({{"Title", "Caf\xE9"}}, 1000));
+    ASSERT_TRUE(v1);
+    EXPECT_EQ(tags::ApeTextValue(v1->items[0], 1000), "Café");
+}
+
+TEST(ApeV2Reader, BrokenTagsAreRefused) {
+    const std::vector<uint8_t> good = File({{"Title", "x"}, {"Year", "2001"}});
+    ASSERT_TRUE(Read(good));
+    const size_t footer = good.size() - 32;
+    const auto with32 = [&](size_t at, uint32_t v) {
+        std::vector<uint8_t> file = good;
+        for (int k = 0; k < 4; ++k)
+            file[at + k] = uint8_t(v >> (8 * k));
+        return file;
+    };
+    EXPECT_FALSE(Read(with32(footer + 12, 0xFFFFFFF0u))) << "size beyond the file";
+    EXPECT_FALSE(Read(with32(footer + 12, good.size() + 1))) << "size beyond the file";
+    EXPECT_FALSE(Read(with32(footer + 12, 16))) << "size smaller than the footer";
+    EXPECT_FALSE(Read(with32(footer + 16, 0x7FFFFFFFu))) << "count beyond the bytes";
+    EXPECT_FALSE(Read(with32(footer + 16, 3))) << "one item more than there is";
+    EXPECT_FALSE(Read(with32(footer + 8, 3000))) << "unknown version";
+    EXPECT_FALSE(Read(with32(footer + 20, 0xA0000000u))) << "a header where the footer is";
+    // An item whose value runs past the items.
+    const size_t firstItem = 300 + 32;
+    EXPECT_FALSE(Read(with32(firstItem, 1000)));
+    // A key with a control character, and a key without its terminator.
+    std::vector<uint8_t> badKey = good;
+    badKey[firstItem + 8] = 0x01;
+    EXPECT_FALSE(Read(badKey));
+    EXPECT_FALSE(tags::ParseApeItems(std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 0, 'K', 'e'}, 1));
+    // Too few bytes for any footer.
+    const std::vector<uint8_t> tiny(20, 0);
+    EXPECT_FALSE(tags::FindApeTag(tiny, tiny.size()));
+    EXPECT_FALSE(tags::FindApeTag(good, good.size() - 1)) << "tail larger than the file";
+}
