@@ -28,9 +28,15 @@ void FileHandle::Close() {
 }
 
 FileHandle FileHandle::OpenForReading(const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EAuException("Unable to open file for input!");
-    return FileHandle(fd);
+    // The file stream refuses what a reader cannot finish (a named pipe would wait for a
+    // writer); the library gets a descriptor of its own.
+    try {
+        const TAuFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+        FileHandle handle(::fcntl(file.Handle(), F_DUPFD_CLOEXEC, 0));
+        if (handle.Valid()) return handle;
+    } catch (const EAuException&) {
+    }
+    throw EAuException("Unable to open file for input!");
 }
 
 namespace {

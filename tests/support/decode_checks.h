@@ -1,0 +1,72 @@
+// For tests of lossless sources: ffmpeg's decoding as the judge, a source read to its end with
+// whatever it raised, damaged copies of a file, and the command-line converter.
+#pragma once
+
+#include "pipeline/au_file_in.h"
+#include "tests/support/tools.h"
+
+#include <gtest/gtest.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+inline const char* RawPcmFormat(int bits) {
+    return bits == 8 ? "u8" : bits == 16 ? "s16le" : bits == 24 ? "s24le" : "s32le";
+}
+
+// ffmpeg's own decoding of a file, as pipeline PCM of the given width.
+inline std::vector<uint8_t> FfmpegPcm(const std::string& path, int bits) {
+    const std::string format = RawPcmFormat(bits);
+    const CommandResult result = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
+                                            " -c:a pcm_" + format + " -f " + format + " -");
+    EXPECT_EQ(result.status, 0) << path;
+    return {result.output.begin(), result.output.end()};
+}
+
+struct Decoded {
+    std::vector<uint8_t> pcm;
+    std::string error;    // what Init or GetData raised, empty when nothing was
+    bool damaged = false; // the source reported its audio short of its stated length
+    bool Failed() const { return !error.empty() || damaged; }
+};
+
+// Init, GetData with the given request size to the end (or the first exception), Flush.
+inline Decoded DecodeAll(TAuFileIn& source, uint32_t request = 4999) {
+    Decoded result;
+    try {
+        source.Init();
+        for (;;) {
+            const uint8_t* buffer = nullptr;
+            uint32_t bytes = request;
+            source.GetData(buffer, bytes);
+            if (bytes == 0) break;
+            result.pcm.insert(result.pcm.end(), buffer, buffer + bytes);
+        }
+    } catch (const std::exception& e) {
+        result.error = e.what();
+        if (result.error.empty()) result.error = "(an exception without a message)";
+    }
+    result.damaged = source.Damaged();
+    source.Flush();
+    return result;
+}
+
+// The file with bit `bit` of byte `at` inverted.
+inline std::vector<uint8_t> FlipBit(std::vector<uint8_t> bytes, size_t at, int bit = 3) {
+    bytes.at(at) ^= uint8_t(1u << bit);
+    return bytes;
+}
+
+inline std::string Cli() {
+    return BinDir() + "/quillmere-cli";
+}
+
+// Runs quillmere-cli with stdout and stderr together; env is put in front ("A=b ").
+inline CommandResult RunCli(const std::string& args, const std::string& env = "") {
+    return RunCommand(env + Quote(Cli()) + " " + args + " 2>&1");
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
