@@ -105,6 +105,14 @@ std::vector<Row> Rows() {
          Source(".wav"),
          {},
          {}},
+        {"macdll",
+         {{"libMACDll.so", Missing("MACDll.dll"), true}},
+         "in.ape",
+         "env -u QUILLMERE_LIB_PATH " + Quote(BinDir() + "/quillmere-cli") +
+             " --to ape --out \"$OUT.d\" \"$WAV\" >/dev/null && mv \"$OUT.d\"/*.ape \"$OUT\"",
+         Source(".ape"),
+         Sink(qm::ApeTarget),
+         {}},
     };
 }
 
