@@ -62,3 +62,16 @@ if have lame; then
   lame --quiet -b 192 "$src" "$work/in.mp3"
   row "MP3 -> WAV (mpg123)" "$work/in.mp3" wav 5 .wav mpg123 -q -w "$work/ref.wav" "$work/in.mp3"
 fi
+if have ffmpeg && have flac; then
+  # Monkey's Audio on music-like input (plucked notes over a sweep and a little noise).
+  music="$work/music.wav"
+  sox -R -n -r 44100 -c 2 -b 16 "$music" synth 600 pluck C3 pluck G3 synth 600 sine mix 50-15000 \
+    synth 600 pinknoise mix tremolo 3 40 vol 0.8 2>/dev/null
+  # The reference of the encode rows is `flac -8`; its file is named ref.ape so that the row
+  # prints its size beside ours.
+  row "WAV -> APE 2000 (flac -8)" "$music" ape 4 .ape flac -s -f -8 -o "$work/ref.ape" "$music"
+  row "WAV -> APE 4000 (flac -8)" "$music" ape 10 .ape flac -s -f -8 -o "$work/ref.ape" "$music"
+  "$cli" --to ape --level 4 --out "$work" "$music" >/dev/null
+  row "APE 2000 -> WAV (ffmpeg)" "$work/music.ape" wav 5 .wav \
+    ffmpeg -v error -y -i "$work/music.ape" -f wav "$work/ref.wav"
+fi
