@@ -1,0 +1,268 @@
+// TTAKIn against ffmpeg on the shared TAK files: exact PCM in any request size and after seeks,
+// APEv2 items into the tag objects and the common tags (and so into --info), damaged and cut
+// copies failing instead of ending early, TAK to WAV through the command-line converter, and a
+// missing library failing only its own files.
+#include "codecs/tak/tak_decoder.h"
+#include "codecs/tak/tak_in.h"
+#include "codecs/tak/tak_library.h"
+#include "pipeline/au_exception.h"
+#include "tests/support/decode_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Samples() {
+    const char* source = std::getenv("QM_SOURCE_DIR");
+    return fs::weakly_canonical(fs::path(source ? source : ".") / "../shared/samples/tak");
+}
+
+// An APEv2 tag (version 2000, footer only) of text items, as a tag writer appends it.
+std::vector<uint8_t> ApeTag(const std::vector<std::pair<std::string, std::string>>& items) {
+    std::vector<uint8_t> body;
+    auto put32 = [](std::vector<uint8_t>& out, uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8)
+            out.push_back(uint8_t(value >> shift));
+    };
+    for (const auto& [key, value] : items) {
+        put32(body, uint32_t(value.size()));
+        put32(body, 0);
+        body.insert(body.end(), key.begin(), key.end());
+        body.push_back(0);
+        body.insert(body.end(), value.begin(), value.end());
+    }
+    std::vector<uint8_t> tag = body;
+    const std::string magic = "APETAGEX";
+    tag.insert(tag.end(), magic.begin(), magic.end());
+    put32(tag, 2000);
+    put32(tag, uint32_t(body.size() + 32));
+    put32(tag, uint32_t(items.size()));
+    put32(tag, 0);
+    tag.resize(tag.size() + 8);
+    return tag;
+}
+
+class TakInTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(HaveTool("ffmpeg"));
+        if (!fs::is_directory(Samples())) GTEST_SKIP() << "no shared samples at " << Samples();
+        for (const auto& entry : fs::directory_iterator(Samples()))
+            if (entry.path().extension() == ".tak") files_.push_back(entry.path());
+        std::sort(files_.begin(), files_.end());
+        ASSERT_FALSE(files_.empty());
+    }
+    std::vector<std::string> files_;
+    TempDir dir_;
+};
+
+} // namespace
+
+TEST_F(TakInTest, SharedFilesDecodeLikeFfmpegInAnyRequestSizeAndAfterSeeks) {
+    for (const std::string& file : files_) {
+        SCOPED_TRACE(file);
+        const std::vector<uint8_t> expected = FfmpegPcm(file, 16);
+        ASSERT_GT(expected.size(), 0u);
+        TTAKIn source;
+        source.SetFileName(file);
+        ASSERT_TRUE(source.FileValid());
+        EXPECT_EQ(source.GetBitsPerSample(), 16);
+        EXPECT_EQ(source.GetChannels(), 2);
+        EXPECT_EQ(source.GetSampleRate(), 44100);
+        const size_t frameBytes = 4;
+        EXPECT_EQ(source.GetTotalSamples(), int64_t(expected.size() / frameBytes));
+        for (uint32_t request : {4u, 4999u, 1u << 20}) {
+            SCOPED_TRACE("request " + std::to_string(request));
+            const Decoded decoded = DecodeAll(source, request);
+            EXPECT_EQ(decoded.error, "");
+            EXPECT_FALSE(decoded.damaged);
+            EXPECT_TRUE(decoded.pcm == expected) << decoded.pcm.size() << " of " << expected.size();
+        }
+        // Forward, back to an earlier frame, and to the very start.
+        source.Init();
+        for (int64_t frame : {int64_t(2000), int64_t(17), int64_t(0)}) {
+            SCOPED_TRACE("seek to " + std::to_string(frame));
+            ASSERT_TRUE(source.Seek(frame));
+            std::vector<uint8_t> rest;
+            for (;;) {
+                const uint8_t* buffer = nullptr;
+                uint32_t bytes = 1000;
+                source.GetData(buffer, bytes);
+                if (bytes == 0) break;
+                rest.insert(rest.end(), buffer, buffer + bytes);
+            }
+            EXPECT_TRUE(std::equal(rest.begin(), rest.end(),
+                                   expected.begin() + std::ptrdiff_t(frame * frameBytes),
+                                   expected.end()))
+                << rest.size() << " bytes after the seek";
+            EXPECT_EQ(rest.size(), expected.size() - size_t(frame) * frameBytes);
+        }
+        source.Flush();
+    }
+}
+
+TEST_F(TakInTest, ApeItemsFillTheTagObjectsTheCommonTagsAndInfo) {
+    // The shared file's own tag: one Artist item.
+    const std::string hasTags = (Samples() / "mutagen__has-tags.tak").string();
+    TTAKIn own;
+    own.SetFileName(hasTags);
+    ASSERT_TRUE(own.FileValid());
+    EXPECT_EQ(own.APEv2Tags().Artist(), "The Artist");
+    EXPECT_EQ(own.CommonTags().Artist(), "The Artist");
+    EXPECT_EQ(own.CommonTags().Title(), "");
+
+    // A tag of our own behind the untagged file: keys in any letter case, UTF-8, two values.
+    const std::string plain = (Samples() / "picard__test.tak").string();
+    std::vector<uint8_t> bytes = ReadFileBytes(plain);
+    const std::vector<uint8_t> tag = ApeTag({{"TITLE", "T\u00ebst Title"},
+                                             {"album", "The Album"},
+                                             {"Artist", std::string("One\0Two", 7)},
+                                             {"Year", "2001"},
+                                             {"Track", "3/12"},
+                                             {"Genre", "Jazz"},
+                                             {"Cover Art (Front)", "not text"}});
+    bytes.insert(bytes.end(), tag.begin(), tag.end());
+    const std::string tagged = dir_ / "tagged.tak";
+    WriteFileBytes(tagged, bytes);
+
+    TTAKIn source;
+    source.SetFileName(tagged);
+    ASSERT_TRUE(source.FileValid());
+    EXPECT_EQ(source.APEv2Tags().Title(), "T\u00ebst Title");
+    EXPECT_EQ(source.APEv2Tags().Album(), "The Album");
+    EXPECT_EQ(source.APEv2Tags().Artist(), "One; Two");
+    EXPECT_EQ(source.APEv2Tags().Comment(), "");
+    const TCommonTags& common = source.CommonTags();
+    EXPECT_EQ(common.Title(), "T\u00ebst Title");
+    EXPECT_EQ(common.Album(), "The Album");
+    EXPECT_EQ(common.Year(), "2001");
+    EXPECT_EQ(common.Track(), "3/12");
+    EXPECT_EQ(common.Genre(), "Jazz");
+    // The tag is not taken for audio.
+    EXPECT_TRUE(DecodeAll(source).pcm == FfmpegPcm(plain, 16));
+
+    const CommandResult info = RunCli("--info " + Quote(tagged) + " " + Quote(hasTags));
+    EXPECT_EQ(info.status, 0) << info.output;
+    EXPECT_TRUE(Contains(info.output, "descriptor: TAK\n")) << info.output;
+    EXPECT_TRUE(Contains(info.output, "total samples: 3652\n")) << info.output;
+    EXPECT_TRUE(Contains(info.output, "title: T\u00ebst Title\n")) << info.output;
+    EXPECT_TRUE(Contains(info.output, "year: 2001\n")) << info.output;
+    EXPECT_TRUE(Contains(info.output, "artist: The Artist\n")) << info.output;
+}
+
+TEST_F(TakInTest, FlippedBitsAndCutCopiesFailAndNeverPassAsOtherAudio) {
+    const std::string file = (Samples() / "picard__test.tak").string();
+    const std::vector<uint8_t> good = ReadFileBytes(file);
+    const std::vector<uint8_t> expected = FfmpegPcm(file, 16);
+    const std::string bad = dir_ / "bad.tak";
+    auto decode = [&] {
+        TTAKIn source;
+        source.SetFileName(bad);
+        return DecodeAll(source);
+    };
+
+    int failed = 0;
+    constexpr int kFlips = 64;
+    for (int i = 0; i < kFlips; ++i) {
+        const size_t at = size_t(i) * good.size() / kFlips + 3;
+        SCOPED_TRACE("bit flipped in byte " + std::to_string(at));
+        WriteFileBytes(bad, FlipBit(good, at, i % 8));
+        const Decoded decoded = decode();
+        if (decoded.Failed())
+            ++failed;
+        else
+            EXPECT_TRUE(decoded.pcm == expected) << "damaged data delivered as audio";
+    }
+    // Frames and the stream header carry checksums: nearly every flip is caught.
+    EXPECT_GE(failed, kFlips * 9 / 10);
+
+    // A flip inside the frames fails the file with the library's word for it.
+    WriteFileBytes(bad, FlipBit(good, good.size() / 2));
+    const Decoded flipped = decode();
+    EXPECT_TRUE(Contains(flipped.error, "Unable to decode TAK-file! Error: \"")) << flipped.error;
+    EXPECT_TRUE(flipped.damaged);
+
+    for (size_t size :
+         {size_t(0), size_t(4), size_t(40), good.size() / 3, good.size() / 2, good.size() - 1}) {
+        SCOPED_TRACE("cut to " + std::to_string(size) + " bytes");
+        WriteFileBytes(bad,
+                       std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(size)));
+        const Decoded decoded = decode();
+        EXPECT_TRUE(decoded.Failed()) << "a cut file passed as whole";
+        EXPECT_LT(decoded.pcm.size(), expected.size());
+        EXPECT_TRUE(std::equal(decoded.pcm.begin(), decoded.pcm.end(), expected.begin()))
+            << "what came before the cut differs";
+    }
+}
+
+TEST_F(TakInTest, CommandLineConvertsTakToWavExactlyAndFailsADamagedCopy) {
+    std::string args;
+    for (const std::string& file : files_)
+        args += " " + Quote(file);
+    const std::vector<uint8_t> good = ReadFileBytes(files_.front());
+    WriteFileBytes(dir_ / "damaged.tak", FlipBit(good, good.size() / 2));
+    args += " " + Quote(dir_ / "damaged.tak");
+
+    const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + args);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(
+        Contains(run.output, std::to_string(files_.size()) + " converted, 0 skipped, 1 failed"))
+        << run.output;
+    EXPECT_TRUE(Contains(run.output, "FAILED " + (dir_ / "damaged.tak") + ": ")) << run.output;
+    EXPECT_FALSE(fs::exists(dir_ / "out/damaged.wav"));
+    for (const std::string& file : files_) {
+        const fs::path wav = dir_ / ("out/" + fs::path(file).stem().string() + ".wav");
+        SCOPED_TRACE(wav.string());
+        ASSERT_TRUE(fs::exists(wav));
+        EXPECT_TRUE(FfmpegPcm(wav, 16) == FfmpegPcm(file, 16));
+    }
+}
+
+TEST_F(TakInTest, WithoutTheLibraryTakFilesFailAloneWithTheLibraryMessage) {
+    TempDir noLibraries;
+    const std::string env = "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ";
+    ASSERT_EQ(
+        RunCommand("sox -n -r 8000 -c 1 -b 16 " + Quote(dir_ / "b.wav") + " synth 0.2 sine 300")
+            .status,
+        0);
+    const std::string message = ".\\Libs\\tak_deco_lib.dll library could not be loaded.";
+    const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
+                                         Quote(files_.front()) + " " + Quote(dir_ / "b.wav"),
+                                     env);
+    EXPECT_TRUE(Contains(run.output, "FAILED " + files_.front() + ": " + message)) << run.output;
+    EXPECT_TRUE(Contains(run.output, "1 converted, 0 skipped, 1 failed")) << run.output;
+    EXPECT_TRUE(fs::exists(dir_ / "out/b.wav"));
+
+    const CommandResult info =
+        RunCli("--info " + Quote(files_.front()) + " " + Quote(dir_ / "b.wav"), env);
+    EXPECT_EQ(info.status, 1);
+    EXPECT_TRUE(Contains(info.output, "error: " + message + "\n\nfile: " + (dir_ / "b.wav")))
+        << info.output;
+    EXPECT_TRUE(Contains(info.output, "descriptor: WAV")) << info.output;
+}
+
+// Run as a process of its own with QM_WITHOUT_LIBRARIES set and no library to be found.
+TEST(TakWithoutLibrary, TheSourceRefusesToBeMadeAndTheWrapperNamesTheLibrary) {
+    if (std::getenv("QM_WITHOUT_LIBRARIES") == nullptr)
+        GTEST_SKIP() << "runs as tak_without_library";
+    try {
+        TTAKIn source;
+        ADD_FAILURE() << "the source was made without its library";
+    } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), ".\\Libs\\tak_deco_lib.dll library could not be loaded.");
+    }
+    TempDir dir;
+    WriteFileBytes(dir / "any.tak", {1, 2, 3});
+    TAuFileStream stream(dir / "any.tak", fmOpenRead);
+    try {
+        TTAKDecoder decoder(&stream);
+        ADD_FAILURE() << "a decoder was made without its library";
+    } catch (const ETAKException& e) {
+        EXPECT_STREQ(e.what(), "TAK library \".\\Libs\\tak_deco_lib.dll\" not loaded!");
+    }
+}
