@@ -7,7 +7,8 @@ const TCodecRows& ComponentRows() {
         TCodecRows all;
         for (auto* codec : {Bindings::WavRows, Bindings::FlacRows, Bindings::VorbisRows,
                             Bindings::Mp3Rows, Bindings::WavPackRows, Bindings::ApeRows,
-                            Bindings::TtaRows, Bindings::TakRows, Bindings::OptimFrogRows}) {
+                            Bindings::TtaRows, Bindings::TakRows, Bindings::OptimFrogRows,
+                            Bindings::Mp4Rows}) {
             const TCodecRows one = codec();
             all.sources.insert(all.sources.end(), one.sources.begin(), one.sources.end());
             all.sinks.insert(all.sinks.end(), one.sinks.begin(), one.sinks.end());

@@ -58,6 +58,7 @@ TCodecRows FlacRows();
 TCodecRows VorbisRows();
 TCodecRows Mp3Rows();
 TCodecRows WavPackRows();
+TCodecRows Mp4Rows();
 TCodecRows TtaRows();
 TCodecRows TakRows();
 TCodecRows OptimFrogRows();
