@@ -121,8 +121,10 @@ void SampleTable::Link() {
     uint64_t sample = 0;
     for (size_t i = 0; i < chunks_.size(); ++i) {
         chunks_[i].firstSample = sample;
+        // A run ends at the next run or at the last chunk the offset table has.
+        const uint64_t last = uint64_t(chunkOffsets_.size()) + 1;
         const uint64_t end =
-            i + 1 < chunks_.size() ? chunks_[i + 1].firstChunk : uint64_t(chunkOffsets_.size()) + 1;
+            i + 1 < chunks_.size() ? std::min<uint64_t>(chunks_[i + 1].firstChunk, last) : last;
         const uint64_t count = end > chunks_[i].firstChunk ? end - chunks_[i].firstChunk : 0;
         sample = SaturatingAdd(sample, SaturatingMultiply(count, chunks_[i].samplesPerChunk));
     }
