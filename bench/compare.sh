@@ -75,3 +75,8 @@ if have ffmpeg && have flac; then
   row "APE 2000 -> WAV (ffmpeg)" "$work/music.ape" wav 5 .wav \
     ffmpeg -v error -y -i "$work/music.ape" -f wav "$work/ref.wav"
 fi
+if have ffmpeg; then
+  ffmpeg -nostdin -v error -y -i "$src" -c:a tta "$work/in.tta"
+  row "TTA -> WAV (ffmpeg)" "$work/in.tta" wav 5 .wav \
+    ffmpeg -nostdin -v error -y -i "$work/in.tta" -f wav "$work/ref.wav"
+fi
