@@ -12,6 +12,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   # reference tools the tests judge our files with
   sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
+  clang-14 libclang-rt-14-dev # the fuzz targets of ./fuzz.sh
 )
 
 missing=()
