@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -353,6 +354,17 @@ TEST_F(TtaInTest, CommandLineConvertsTtaToFlacWithItsTagsAndFailsADamagedOne) {
         RunCommand("metaflac --show-tag=TITLE --show-tag=ARTIST " + Quote(flac));
     EXPECT_TRUE(Contains(tags.output, "title=Front Title")) << tags.output;
     EXPECT_TRUE(Contains(tags.output, "artist=Front Artist")) << tags.output;
+}
+
+TEST_F(TtaInTest, ANamedPipeFailsAtOnceInsteadOfWaitingForAWriter) {
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.tta").c_str(), 0600), 0);
+    const CommandResult run =
+        RunCommand("timeout 60 " + Quote(Cli()) + " --to wav --out " + Quote(dir_ / "out") + " " +
+                   Quote(dir_ / "pipe.tta") + " 2>&1");
+    EXPECT_EQ(run.status, 1) << run.output; // 124 would mean it hung
+    EXPECT_TRUE(
+        Contains(run.output, "FAILED " + (dir_ / "pipe.tta") + ": Unable to open file for input!"))
+        << run.output;
 }
 
 TEST_F(TtaInTest, WithoutTheLibraryATtaFileFailsAloneWithTheLibraryMessage) {
