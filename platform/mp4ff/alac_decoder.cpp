@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
 
@@ -37,6 +38,8 @@ AlacDecoder::AlacDecoder(std::span<const uint8_t> alacBox) : state_(std::make_un
     state_->frame.reset(av_frame_alloc());
     if (!state_->codec || !state_->packet || !state_->frame) throw std::bad_alloc();
     AVCodecContext& codec = *state_->codec;
+    // Damage is reported to the caller; FFmpeg's own complaints go to its debug level.
+    codec.log_level_offset = AV_LOG_DEBUG;
     codec.extradata =
         static_cast<uint8_t*>(av_mallocz(alacBox.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     if (codec.extradata == nullptr) throw std::bad_alloc();
