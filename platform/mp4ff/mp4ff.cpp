@@ -343,7 +343,17 @@ int32_t mp4ff_get_track_edit(const mp4ff_t* f, int32_t track, int64_t* media_sta
     const uint32_t movieScale = f->movie.timescale;
     if (movieScale == 0 || t->timescale == 0) return 0;
     const auto scaled = static_cast<unsigned __int128>(t->edit->duration) * t->timescale;
-    const auto converted = (scaled + movieScale / 2) / movieScale;
+    auto converted = (scaled + movieScale / 2) / movieScale;
+    // Muxers round the duration to the movie's coarser time scale (ffmpeg's is 1000): one
+    // within a movie tick of the media's own end ends there.
+    const uint64_t total = t->samples.TotalDuration();
+    const auto start = uint64_t(t->edit->mediaStart);
+    const uint64_t tick = (uint64_t(t->timescale) + movieScale - 1) / movieScale;
+    if (total > start) {
+        const uint64_t rest = total - start;
+        const auto gap = converted > rest ? converted - rest : rest - converted;
+        if (gap <= tick) converted = rest;
+    }
     *media_start = t->edit->mediaStart;
     *duration =
         int64_t(std::min<unsigned __int128>(converted, std::numeric_limits<int64_t>::max()));

@@ -118,7 +118,8 @@ MP4FF_API int32_t mp4ff_meta_get_coverart(const mp4ff_t* f, char** value);
 // ---- Extras of ours, not in the library the design names (bound as optional). ----
 
 // The track's first edit that plays media: 1 with its start in the media and its duration, both
-// in the track's time scale; 0 when the track has no edit list.
+// in the track's time scale; 0 when the track has no edit list. A duration within one tick of
+// the movie's time scale of the media's end is taken to end there.
 MP4FF_API int32_t mp4ff_get_track_edit(const mp4ff_t* f, int32_t track, int64_t* media_start,
                                        int64_t* duration);
 
