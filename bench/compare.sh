@@ -80,3 +80,13 @@ if have ffmpeg; then
   row "TTA -> WAV (ffmpeg)" "$work/in.tta" wav 5 .wav \
     ffmpeg -nostdin -v error -y -i "$work/in.tta" -f wav "$work/ref.wav"
 fi
+if have ffmpeg && have faad; then
+  # AAC against FAAD2's own player (ffmpeg's decoder for information), ALAC against ffmpeg.
+  ffmpeg -nostdin -v error -y -i "$src" -c:a aac -b:a 192k "$work/in.m4a"
+  row "M4A (AAC) -> WAV (faad)" "$work/in.m4a" wav 5 .wav faad -q -o "$work/ref.wav" "$work/in.m4a"
+  row "M4A (AAC) -> WAV (ffmpeg)" "$work/in.m4a" wav 5 .wav \
+    ffmpeg -nostdin -v error -y -i "$work/in.m4a" -f wav "$work/ref.wav"
+  ffmpeg -nostdin -v error -y -i "$src" -c:a alac "$work/alac.m4a"
+  row "M4A (ALAC) -> WAV (ffmpeg)" "$work/alac.m4a" wav 5 .wav \
+    ffmpeg -nostdin -v error -y -i "$work/alac.m4a" -f wav "$work/ref.wav"
+fi

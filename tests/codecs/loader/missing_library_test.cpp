@@ -98,6 +98,15 @@ std::vector<Row> Rows() {
          Source(".mp3"),
          {},
          {}},
+        // Both libraries of the MP4 source, in the order it asks for them. The input is Apple
+        // Lossless so that a mono file stays mono (FAAD2 delivers mono AAC as two channels).
+        {"mp4",
+         {{"libmp4ff.so", Missing("mp4ff.dll"), true}, {"libfaad.so.2", Missing("libfaad2p.dll")}},
+         "in.m4a",
+         "ffmpeg -v error -i \"$WAV\" -c:a alac \"$OUT\"",
+         Source(".m4a"),
+         {},
+         {}},
         {"msacm32",
          {{"libmsacm32.so", Missing("msacm32.dll"), true}},
          "mpeg.wav",
