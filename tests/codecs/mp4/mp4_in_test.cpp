@@ -66,6 +66,33 @@ int64_t WavFrames(const fs::path& wav) {
     return std::stoll(RunCommand("soxi -s " + Quote(wav)).output);
 }
 
+// Puts iTunes' gapless record into the item list of a file whose movie box is its last box,
+// growing the boxes around it.
+void AddGaplessRecord(const fs::path& path, const std::string& record) {
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    const std::string text(bytes.begin(), bytes.end());
+    const auto box = [](const std::string& type, const std::string& payload) {
+        const uint32_t size = uint32_t(payload.size() + 8);
+        return std::string{char(size >> 24), char(size >> 16), char(size >> 8), char(size)} + type +
+               payload;
+    };
+    const std::string zero(4, '\0');
+    const std::string item =
+        box("----", box("mean", zero + "com.apple.iTunes") + box("name", zero + "iTunSMPB") +
+                        box("data", std::string{0, 0, 0, 1} + zero + record));
+    const size_t ilst = text.rfind("ilst") - 4;
+    for (const char* type : {"moov", "udta", "meta", "ilst"}) {
+        const size_t at = text.rfind(type) - 4;
+        uint32_t size = uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
+                        uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        size += uint32_t(item.size());
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = uint8_t(size >> (24 - 8 * i));
+    }
+    bytes.insert(bytes.begin() + ilst + 8, item.begin(), item.end());
+    WriteFileBytes(path, bytes);
+}
+
 std::string Cli() {
     return BinDir() + "/quillmere-cli";
 }
@@ -148,6 +175,32 @@ TEST_F(Mp4In, AacDecodesToTheSourceLengthAsFaadAndFfmpegDecodeIt) {
         }
         EXPECT_LT(std::sqrt(error / signal), 1e-2);
     }
+}
+
+TEST_F(Mp4In, WithoutAnEditListTheGaplessRecordOrTheDecoderDecides) {
+    const fs::path wav = Wav("gapless", "-r 44100 -c 2 -b 16", "1.31 sine 440");
+    const int64_t frames = WavFrames(wav);
+    const Decoded edited = Decode(Encode(wav, "edited.m4a", "-c:a aac"));
+    ASSERT_EQ(edited.error, "");
+    ASSERT_EQ(edited.totalSamples, frames);
+
+    // The same stream without an edit list: all the decoder gives, whole frames.
+    const fs::path plain = Encode(wav, "plain.m4a", "-c:a aac -use_editlist 0");
+    const Decoded whole = Decode(plain);
+    ASSERT_EQ(whole.error, "");
+    EXPECT_EQ(whole.totalSamples, (frames + 1024 + 1023) / 1024 * 1024 - 1024);
+    EXPECT_TRUE(std::equal(edited.pcm.begin(), edited.pcm.end(), whole.pcm.begin()));
+
+    // With iTunes' record: priming 1024 + 64, then the length it states.
+    char record[80];
+    std::snprintf(record, sizeof record, " 00000000 %08X 00000000 %016llX 00000000", 1024 + 64,
+                  static_cast<unsigned long long>(frames - 100));
+    AddGaplessRecord(plain, record);
+    const Decoded gapless = Decode(plain);
+    ASSERT_EQ(gapless.error, "");
+    EXPECT_EQ(gapless.totalSamples, frames - 100);
+    ASSERT_EQ(gapless.pcm.size(), size_t(frames - 100) * 4);
+    EXPECT_TRUE(std::equal(gapless.pcm.begin(), gapless.pcm.end(), edited.pcm.begin() + 64 * 4));
 }
 
 TEST_F(Mp4In, AppleLosslessGivesTheWavBack) {
