@@ -4,7 +4,8 @@
 #include <cstring>
 
 size_t SpanByteSource::ReadAt(uint64_t offset, std::span<uint8_t> out) {
-    if (offset >= bytes_.size()) return 0;
+    // An empty out may have no storage at all, and memcpy takes no null pointer.
+    if (offset >= bytes_.size() || out.empty()) return 0;
     const size_t n = std::min<uint64_t>(out.size(), bytes_.size() - offset);
     std::memcpy(out.data(), bytes_.data() + offset, n);
     return n;

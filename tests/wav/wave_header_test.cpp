@@ -235,6 +235,24 @@ TEST(WaveHeader, RandomAndMutatedBytesNeverReadPastTheirEnd) {
     }
 }
 
+// Found by fuzzing: an empty 'fmt ' chunk made the reader copy nothing into a record with no
+// storage, a null pointer to memcpy (reported under UndefinedBehaviorSanitizer).
+TEST(WaveHeader, EmptyFormatChunkGivesNoUsableFormat) {
+    const std::vector<uint8_t> bytes{'R', 'I', 'F', 'F', 0xF8, 0x04, 0, 0, 'W', 'A', 'V',
+                                     'E', 'f', 'm', 't', ' ',  0,    0, 0, 0,   0};
+    const WaveHeader h = Parse(bytes);
+    EXPECT_TRUE(h.hasFormat);
+    EXPECT_EQ(h.formatSize, 0u);
+    EXPECT_TRUE(h.formatRecord.empty());
+    EXPECT_EQ(h.type, wtUnsupported);
+    EXPECT_FALSE(h.hasData);
+    EXPECT_FALSE(IsReadableFormat(h));
+
+    SpanByteSource source(bytes);
+    EXPECT_EQ(source.ReadAt(0, {}), 0u);
+    EXPECT_EQ(source.ReadAt(bytes.size(), {}), 0u);
+}
+
 TEST(WaveHeaderWriter, PcmHeaderHoldsExactlyTheClassicFields) {
     const auto h = WaveHeaderWriter::PcmHeader(2, 44100, 16, 1000);
     const std::vector<uint8_t> expected = Bytes{}
