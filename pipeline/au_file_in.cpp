@@ -131,6 +131,7 @@ void TAuFileIn::InitReading() {
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("The file name is not assigned");
     busy_ = true;
     damaged_ = false;
+    corrupt_ = false;
     position_ = 0;
     OpenSource();
     if (!fileValid_) {

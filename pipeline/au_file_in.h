@@ -29,9 +29,15 @@ public:
     void SetLoop(bool loop) { loop_ = loop; }
     bool StreamAssigned() const { return streamAssigned_; }
 
-    // True when the stream ended well before the length its header announced, or the decoder
-    // reported damage: a copy of it would be truncated.
+    // True when the stream ended before the length its header announced: what there was is
+    // delivered, but a copy of it is shorter than the original claims to be.
     bool Damaged() const { return damaged_; }
+    // True when the decoder found damage inside the stream (a checksum, a lost page, a frame
+    // that cannot decode): the audio delivered is not what was encoded.
+    bool Corrupt() const { return corrupt_; }
+    // Frames the header announces when the file holds fewer (so that Size() counts only what
+    // is there); -1 when the header says nothing more than Size().
+    int64_t StatedFrames() const { return statedFrames_; }
 
 protected:
     // Positions the decoder at frame sampleNum (which it may move to the frame reached).
@@ -44,6 +50,8 @@ protected:
     std::atomic<bool> loop_{false};
     std::atomic<int64_t> totalSamples_{0};
     std::atomic<bool> damaged_{false};
+    std::atomic<bool> corrupt_{false};
+    std::atomic<int64_t> statedFrames_{-1};
 };
 
 // A concrete source overrides OpenSource/CloseSource (under the open lock, opening only when

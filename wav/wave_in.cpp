@@ -40,6 +40,7 @@ void TWaveIn::OpenSource() {
     fileValid_ = true;
     floatSingle_ = false;
     truncated_ = false;
+    statedFrames_ = -1;
     wavType_ = wtUnsupported;
     TStream& stream = OpenInputStream();
     try {
@@ -120,6 +121,7 @@ void TWaveIn::ApplyHeader(TStream& stream) {
     if (audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) != int64_t(readPos_))
         return MarkInvalid();
     truncated_ = header_.truncated;
+    if (truncated_ && !IsAdpcm(type) && frame > 0) statedFrames_ = header_.declaredDataSize / frame;
     wavType_ = type;
     bufStart_ = 1;
     bufEnd_ = 0;
@@ -204,7 +206,7 @@ void TWaveIn::RefillAdpcm() {
                                    header_.coefficients, buffer_);
     if (!decoded) {
         // A damaged block ends the stream; the file is reported, not converted in part.
-        damaged_ = true;
+        corrupt_ = true;
         readPos_ = dataEnd_;
         return;
     }

@@ -10,7 +10,7 @@
 const char* const kCliUsage =
     "Usage:\n"
     "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--jobs N] [--delete-source] [--no-tags]\n"
-    "               FILE...\n"
+    "               [--strict] FILE...\n"
     "  quillmere-cli --info FILE...\n"
     "  quillmere-cli --help\n"
     "\n"
@@ -26,10 +26,14 @@ const char* const kCliUsage =
     "  --jobs N          convert N files side by side (default 1; 0 = one per processor core)\n"
     "  --delete-source   delete a source once it was converted without error\n"
     "  --no-tags         do not copy title, artist, album, genre, year and track\n"
+    "  --strict          a file converted with a warning (its audio ends before its stated\n"
+    "                    length) counts as failed\n"
     "  --info            print format, length and tags of each file\n"
     "\n"
     "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
     "A file that would be written over itself is skipped.\n"
+    "A source whose audio ends early is converted as far as it goes, reported as WARNING and\n"
+    "never deleted.\n"
     "Exit status: 0 when nothing failed, 1 when a file failed, 2 for a usage error,\n"
     "130 when interrupted (the partial output is removed).\n";
 
@@ -97,6 +101,8 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
                 jobs == 0 ? int(std::max(1u, std::thread::hardware_concurrency())) : jobs;
         } else if (arg == "--delete-source") {
             options.deleteSource = true;
+        } else if (arg == "--strict") {
+            options.strict = true;
         } else if (arg == "--no-tags") {
             options.copyTags = false;
         } else if (arg == "--info") {

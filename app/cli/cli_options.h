@@ -12,7 +12,8 @@ struct TCliOptions {
     std::string outFolder; // empty: beside each source
     bool deleteSource = false;
     bool copyTags = true;
-    int jobs = 1; // conversions side by side
+    bool strict = false; // a warning fails the file
+    int jobs = 1;        // conversions side by side
     std::vector<std::string> files;
 };
 

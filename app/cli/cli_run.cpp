@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <iomanip>
 #include <memory>
+#include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::atomic<bool> gCliInterrupted{false};
@@ -41,6 +43,9 @@ void PrintLine(std::ostream& out, const Line& line) {
     switch (line.outcome) {
     case TFileOutcome::Converted:
         out << "OK " << line.source << " -> " << line.output << "\n";
+        break;
+    case TFileOutcome::ConvertedWithWarning:
+        out << "WARNING " << line.source << " -> " << line.output << " (" << line.message << ")\n";
         break;
     case TFileOutcome::Skipped:
         out << "SKIPPED " << line.source << " (" << line.message << ")\n";
@@ -80,9 +85,18 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
 
     std::vector<Line> lines;
     std::deque<TAudioFileDescriptor> pending;
+    // A source named twice (or by two names) would be deleted after its first conversion and
+    // then fail as missing: each file is converted once.
+    std::set<std::pair<dev_t, ino_t>> seen;
     for (const auto& file : options.files) {
         if (!qm::IsSupportedAudioFile(file)) {
             lines.push_back({TFileOutcome::Skipped, file, {}, "not a supported audio file"});
+            continue;
+        }
+        struct stat st {};
+        if (options.deleteSource && ::stat(file.c_str(), &st) == 0 &&
+            !seen.insert({st.st_dev, st.st_ino}).second) {
+            lines.push_back({TFileOutcome::Skipped, file, {}, "given more than once"});
             continue;
         }
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
@@ -104,6 +118,7 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         auto lane = std::make_unique<Lane>();
         Lane* l = lane.get();
         l->driver.SetCopyTags(options.copyTags);
+        l->driver.SetStrict(options.strict);
         l->driver.SetSourceRemover(
             [](const std::string& path) { return ::unlink(path.c_str()) == 0; });
         l->driver.SetOnFileStart([l](const TAudioFileDescriptor& d, int, int, int) {
@@ -173,13 +188,16 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
                 line.message == "not a supported audio file")
                 PrintLine(out, line);
     }
-    int converted = 0, skipped = 0, failed = 0;
+    int converted = 0, warned = 0, skipped = 0, failed = 0;
     for (const auto& line : lines) {
         converted += line.outcome == TFileOutcome::Converted;
+        warned += line.outcome == TFileOutcome::ConvertedWithWarning;
         skipped += line.outcome == TFileOutcome::Skipped;
         failed += line.outcome == TFileOutcome::Failed;
     }
-    out << converted << " converted, " << skipped << " skipped, " << failed << " failed\n";
+    out << converted << " converted, ";
+    if (warned > 0) out << warned << " converted with a warning, ";
+    out << skipped << " skipped, " << failed << " failed\n";
     return failed ? 1 : 0;
 }
 

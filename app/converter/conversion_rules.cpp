@@ -3,6 +3,7 @@
 #include "app/catalogue/format_catalogue.h"
 #include "app/util/path_utils.h"
 
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace ConversionRules {
@@ -28,6 +29,24 @@ void ApplyChoices(TAudioFileDescriptor& file, std::string_view targetDescriptor,
 
 std::string PlannedOutputPath(const TAudioFileDescriptor& file) {
     return qm::JoinPath(OutputFolder(file), file.OutputName);
+}
+
+std::string PlayingTime(int64_t frames, int sampleRate) {
+    const int64_t seconds = sampleRate > 0 ? frames / sampleRate : 0;
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", (long long)(seconds / 3600),
+                      (long long)(seconds / 60 % 60), (long long)(seconds % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", (long long)(seconds / 60),
+                      (long long)(seconds % 60));
+    return text;
+}
+
+std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate) {
+    std::string message = "the source ends early: " + PlayingTime(deliveredFrames, sampleRate);
+    if (statedFrames > 0) message += " of " + PlayingTime(statedFrames, sampleRate);
+    return message;
 }
 
 bool MayRemoveSource(const TFileResult& result) {

@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 
-enum class TFileOutcome { Converted, Skipped, Failed };
+// ConvertedWithWarning: all the audio the source holds was converted, but the source is not
+// what it claims to be (it ends before its stated length); its output stays, its source too.
+enum class TFileOutcome { Converted, ConvertedWithWarning, Skipped, Failed };
 
 // How the file just done ended; the host reads it in OnFileDone.
 struct TFileResult {
     TFileOutcome outcome = TFileOutcome::Converted;
-    std::string message; // why it failed or was skipped
+    std::string message; // why it failed, was skipped or was converted with a warning
     std::string outputPath;
     TAudioFileDescriptor descriptor;
     bool sourceRemoved = false;
@@ -29,6 +31,12 @@ void ApplyChoices(TAudioFileDescriptor& file, std::string_view targetDescriptor,
                   bool sameFolder, const std::string& destinationFolder, bool deleteOriginal);
 // The path an output gets before a collision renames it.
 std::string PlannedOutputPath(const TAudioFileDescriptor& file);
+// Why a source that ended early is only converted with a warning: "the source ends early: 3:12
+// of 3:30" (or without the stated length when it has none).
+std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate);
+// m:ss, or h:mm:ss from an hour on.
+std::string PlayingTime(int64_t frames, int sampleRate);
+
 // A source goes only after a conversion asked to remove it ended converted, with its output a
 // regular file that is not the source itself.
 bool MayRemoveSource(const TFileResult& result);

@@ -6,6 +6,7 @@
 #include "pipeline/au_tagged_file.h"
 #include "pipeline/main_thread.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -238,20 +239,38 @@ void TQuillmereAudioConverter::ReleaseReservation() {
     reservedPath_.clear();
 }
 
+std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const {
+    if (!runError_.empty()) return {TFileOutcome::Failed, runError_};
+    auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
+    if (streamed == nullptr) return {TFileOutcome::Converted, {}};
+    if (streamed->Corrupt())
+        return {TFileOutcome::Failed, "The file is damaged: its audio does not decode as it was "
+                                      "encoded"};
+    if (!streamed->Damaged()) return {TFileOutcome::Converted, {}};
+    const int64_t frameBytes = std::max<int64_t>(streamed->SampleSize(), 1);
+    const int64_t delivered = streamed->Position() / frameBytes;
+    if (delivered == 0)
+        return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
+                                      "audio its header announces"};
+    const int64_t stated = streamed->StatedFrames() >= 0
+                               ? streamed->StatedFrames()
+                               : std::max<int64_t>(streamed->Size(), 0) / frameBytes;
+    const std::string why =
+        ConversionRules::EndsEarlyMessage(delivered, stated, streamed->GetSampleRate());
+    if (strict_) return {TFileOutcome::Failed, why};
+    return {TFileOutcome::ConvertedWithWarning, why};
+}
+
 void TQuillmereAudioConverter::OnSinkDone() {
     ReleaseReservation();
-    auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
-    if (runError_.empty() && streamed != nullptr && streamed->Damaged())
-        runError_ = "The file is damaged or truncated: its audio ends before its stated length";
-    if (!runError_.empty()) {
-        lastResult_.outcome = TFileOutcome::Failed;
-        lastResult_.message = runError_;
+    auto [outcome, why] = JudgeRun();
+    lastResult_.outcome = outcome;
+    lastResult_.message = why;
+    if (outcome == TFileOutcome::Failed) {
         RemovePartialOutput();
         lastResult_.outputPath.clear();
-    } else {
-        lastResult_.outcome = TFileOutcome::Converted;
-        if (sourceRemover_ && ConversionRules::MayRemoveSource(lastResult_))
-            lastResult_.sourceRemoved = sourceRemover_(lastResult_.descriptor.SourcePath);
+    } else if (sourceRemover_ && ConversionRules::MayRemoveSource(lastResult_)) {
+        lastResult_.sourceRemoved = sourceRemover_(lastResult_.descriptor.SourcePath);
     }
     if (onFileDone_) onFileDone_();
 }

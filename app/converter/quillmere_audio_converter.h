@@ -46,6 +46,8 @@ public:
 
     // Copy the source's title, artist, album, genre, year and track into the output.
     void SetCopyTags(bool copy) { copyTags_ = copy; }
+    // Strict: a file that would be converted with a warning fails instead.
+    void SetStrict(bool strict) { strict_ = strict; }
 
     void SetOnFileProgress(TFileProgressEvent handler) { onFileProgress_ = std::move(handler); }
     void SetOnFileDone(TFileDoneEvent handler) { onFileDone_ = std::move(handler); }
@@ -69,6 +71,8 @@ private:
     void FinishWithoutRun(TFileOutcome outcome, const std::string& message);
     void OnSinkProgress();
     void OnSinkDone();
+    // What a finished run means: failed (with why), a warning (with why), or converted.
+    std::pair<TFileOutcome, std::string> JudgeRun() const;
     void OnSinkException();
     void RemovePartialOutput();
     void ReleaseReservation();
@@ -86,6 +90,7 @@ private:
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;
     bool copyTags_ = true;
+    bool strict_ = false;
     // Lets a posted call notice that the driver is gone.
     std::shared_ptr<TQuillmereAudioConverter*> self_;
 

@@ -125,7 +125,7 @@ public:
         // Damage in the header makes the file unusable; damage in the audio is resynchronised
         // over (a frame with a bad CRC comes out silent), but the copy is then not faithful.
         if (!self.endOfMetadata_) self.fileValid_ = false;
-        self.damaged_ = true;
+        self.corrupt_ = true;
     }
 };
 
@@ -229,7 +229,7 @@ void TFLACIn::CloseSource() {
         // Finishing compares the MD5 signature of a stream decoded to its end; a mismatch
         // means the audio delivered is not what was encoded.
         const bool whole = checkMd5_ && endOfStream_ && !atEnd_;
-        if (!flac_->FLAC__stream_decoder_finish(decoder_.Get()) && whole) damaged_ = true;
+        if (!flac_->FLAC__stream_decoder_finish(decoder_.Get()) && whole) corrupt_ = true;
         decoder_.Reset();
     }
     if (openCount_ > 0) CloseInputStream();

@@ -153,7 +153,7 @@ void TMpgIn::Refill() {
             int channels = 0, encoding = 0;
             api.mpg123_getformat(decoder_->Get(), &rate, &channels, &encoding);
             if (rate != formatRate_ || channels != formatChannels_) {
-                damaged_ = true;
+                corrupt_ = true;
                 EndDecoding(false);
             }
             break;

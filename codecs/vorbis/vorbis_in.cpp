@@ -158,13 +158,16 @@ void TVorbisIn::FillBuffer() {
             api.file.ov_read(&file, bytes + bufEnd_, int(capacity - bufEnd_), 0, 2, 1, &link);
         if (got == OV_HOLE) {
             // Lost pages: the library picks up after them, but the copy has a gap.
-            damaged_ = true;
+            corrupt_ = true;
             continue;
         }
         if (got <= 0) {
             // A stream cut short ends without its end-of-stream page; the library's own total
             // then counts only the pages that are left, so the flag is the one sign of it.
-            if (got < 0 || file.os.e_o_s == 0) damaged_ = true;
+            if (got < 0)
+                corrupt_ = true;
+            else if (file.os.e_o_s == 0)
+                damaged_ = true;
             decoderEnded_ = true;
             break;
         }
@@ -172,7 +175,7 @@ void TVorbisIn::FillBuffer() {
             // A chained stream whose next link has another format cannot go on in this one.
             const vorbis_info* info = api.file.ov_info(&file, link);
             if (info == nullptr || info->channels != channels || info->rate != long(sampleRate_)) {
-                damaged_ = true;
+                corrupt_ = true;
                 decoderEnded_ = true;
                 break;
             }

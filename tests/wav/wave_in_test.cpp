@@ -47,7 +47,7 @@ MemoryRead ReadMemory(const std::vector<uint8_t>& file) {
     result.valid = source.FileValid();
     result.size = source.Size();
     result.pcm = ReadAllPcm(source, 4096);
-    result.damaged = source.Damaged();
+    result.damaged = source.Damaged() || source.Corrupt();
     return result;
 }
 

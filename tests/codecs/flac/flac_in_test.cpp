@@ -247,7 +247,7 @@ TEST(FLACIn, CorruptFilesNeverCrashOrHang) {
         TFLACIn source;
         source.SetFileName(dir / "mid.flac");
         const auto decoded = ReadAll(source);
-        EXPECT_TRUE(source.Damaged());
+        EXPECT_TRUE(source.Corrupt());
         EXPECT_GT(decoded.size(), file.pcm.size() / 2);
         EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + 4 * 4000, file.pcm.begin()));
     }
@@ -301,13 +301,13 @@ TEST(FLACIn, AWrongSignatureMarksTheStreamDamagedWhenChecked) {
         source.SetFileName(dir / "badsig.flac");
         source.SetCheckMD5Signature(check);
         EXPECT_TRUE(ReadAll(source) == file.pcm);
-        EXPECT_EQ(source.Damaged(), check);
+        EXPECT_EQ(source.Corrupt(), check);
     }
     TFLACIn good;
     good.SetFileName(file.path);
     good.SetCheckMD5Signature(true);
     ReadAll(good);
-    EXPECT_FALSE(good.Damaged());
+    EXPECT_FALSE(good.Corrupt());
 }
 
 TEST(FLACIn, MissingFilesAndNamesAreReported) {
