@@ -184,7 +184,9 @@ bool TWaveOut::OutputBlock(bool abort) {
     const size_t frames = PullFrames(pcmBlock_, frameBytes_, endReached);
     if (frames > 0) Write(std::span(pcmBlock_).first(frames * frameBytes_));
     endOfInput_ = endReached;
-    return frames > 0 && !endReached;
+    // With the input ended the next call stops; this one still lets the pump report the
+    // progress of the last block.
+    return frames > 0;
 }
 
 bool TWaveOut::OutputAdpcmBlock() {

@@ -86,7 +86,9 @@ bool TMP3Out::OutputBlock(bool abort) {
         &bytes);
     if (error != BE_ERR_SUCCESSFUL) ThrowLameError(error);
     WriteOutput(bytes);
-    return !endReached;
+    // The next call finds the input ended; returning true once more lets the pump report
+    // the progress of this last block.
+    return true;
 }
 
 void TMP3Out::WriteOutput(uint32_t bytes) {

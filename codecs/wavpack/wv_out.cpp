@@ -108,7 +108,9 @@ bool TWVOut::OutputBlock(bool abort) {
     // blocks and larger files than the wavpack tool); the last is flushed when finishing.
     if (!encoder_->PackSamples(std::span(samples_).first(count), static_cast<uint32_t>(frames)))
         throw EAuException(EncoderFailure("write"));
-    return !endReached;
+    // The next call finds the input ended; returning true once more lets the pump report
+    // the progress of this last block.
+    return true;
 }
 
 std::string TWVOut::EncoderFailure(const char* what) const {
