@@ -80,7 +80,6 @@ int64_t TWavpackEncoder::SampleIndex() const {
 
 bool TWavpackEncoder::UpdateNumSamples(
     const std::function<std::vector<uint8_t>(int64_t frames)>& rebuildWrapper) {
-    auto& api = Api();
     const int64_t packed = SampleIndex();
     const int64_t announced = NumSamples();
     if (announced == packed) return true;
