@@ -1,0 +1,36 @@
+// The entry points of libWMVCORE.so: our stand-in of the Windows Media runtime.
+#include "platform/wmvcore/file_sink.h"
+#include "platform/wmvcore/media_objects.h"
+#include "platform/wmvcore/sync_reader.h"
+#include "platform/wmvcore/writer.h"
+
+#define WMVCORE_EXPORT extern "C" __attribute__((visibility("default")))
+
+using namespace wmvcore;
+
+WMVCORE_EXPORT HRESULT WMCreateSyncReader(IUnknown*, DWORD, IWMSyncReader** reader) {
+    return Hand<IWMSyncReader>(MakeCom<SyncReader>(), reader);
+}
+
+WMVCORE_EXPORT HRESULT WMCreateWriter(IUnknown*, IWMWriter** writer) {
+    return Hand<IWMWriter>(MakeCom<Writer>(), writer);
+}
+
+WMVCORE_EXPORT HRESULT WMCreateWriterFileSink(IWMWriterFileSink** sink) {
+    return Hand<IWMWriterFileSink>(MakeCom<FileSink>(), sink);
+}
+
+WMVCORE_EXPORT HRESULT WMCreateProfileManager(IWMProfileManager** manager) {
+    return Hand<IWMProfileManager>(MakeCom<ProfileManager>(), manager);
+}
+
+// The asynchronous reader and network sinks are not part of this runtime.
+WMVCORE_EXPORT HRESULT WMCreateReader(IUnknown*, DWORD, IWMReader** reader) {
+    if (reader != nullptr) *reader = nullptr;
+    return E_NOTIMPL;
+}
+
+WMVCORE_EXPORT HRESULT WMCreateWriterNetworkSink(IWMWriterNetworkSink** sink) {
+    if (sink != nullptr) *sink = nullptr;
+    return E_NOTIMPL;
+}
