@@ -5,10 +5,10 @@
 const TCodecRows& ComponentRows() {
     static const TCodecRows rows = [] {
         TCodecRows all;
-        for (auto* codec : {Bindings::WavRows, Bindings::FlacRows, Bindings::VorbisRows,
-                            Bindings::Mp3Rows, Bindings::WavPackRows, Bindings::ApeRows,
-                            Bindings::TtaRows, Bindings::TakRows, Bindings::OptimFrogRows,
-                            Bindings::Mp4Rows}) {
+        for (auto* codec :
+             {Bindings::WavRows, Bindings::FlacRows, Bindings::VorbisRows, Bindings::Mp3Rows,
+              Bindings::WavPackRows, Bindings::ApeRows, Bindings::TtaRows, Bindings::TakRows,
+              Bindings::OptimFrogRows, Bindings::Mp4Rows, Bindings::WmRows}) {
             const TCodecRows one = codec();
             all.sources.insert(all.sources.end(), one.sources.begin(), one.sources.end());
             all.sinks.insert(all.sinks.end(), one.sinks.begin(), one.sinks.end());

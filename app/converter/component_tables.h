@@ -63,6 +63,7 @@ TCodecRows TtaRows();
 TCodecRows TakRows();
 TCodecRows OptimFrogRows();
 TCodecRows ApeRows();
+TCodecRows WmRows();
 } // namespace Bindings
 
 // Every codec's rows, made once.

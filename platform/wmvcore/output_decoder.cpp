@@ -17,6 +17,9 @@ OutputDecoder::OutputDecoder(const AVCodecParameters& parameters, int bits)
     if (!codec_ || avcodec_parameters_to_context(codec_.get(), &parameters) < 0)
         throw std::runtime_error("no decoder");
     codec_->pkt_timebase = AVRational{1, 1000};
+    // Damage and missing features are reported through results; FFmpeg's own complaints go to
+    // its debug level instead of the user's terminal.
+    codec_->log_level_offset = AV_LOG_DEBUG;
     if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) throw std::runtime_error("no decoder");
     av_channel_layout_default(&layout_, channels_);
 }

@@ -107,6 +107,7 @@ HRESULT SyncReader::Close() noexcept {
     header_.reset();
     pending_.clear();
     endSample_ = -1;
+    selected_ = 0;
     const bool was = std::exchange(open_, false);
     return was ? S_OK : NS_E_INVALID_REQUEST;
 }
@@ -221,6 +222,7 @@ HRESULT SyncReader::SetReadStreamSamples(WORD stream, BOOL compressed) noexcept 
     std::lock_guard guard(lock_);
     if (ByStreamNumber(stream) == nullptr) return E_INVALIDARG;
     if (header_ && header_->encrypted) return NS_E_PROTECTED_CONTENT;
+    selected_ = stream;
     return compressed ? E_NOTIMPL : S_OK;
 }
 
@@ -257,7 +259,7 @@ HRESULT SyncReader::SetAttribute(WORD, const WCHAR*, WMT_ATTR_DATATYPE, const BY
 
 HRESULT SyncReader::SetRange(QWORD start, int64_t duration) noexcept {
     std::lock_guard guard(lock_);
-    Output* out = ByStreamNumber(0);
+    Output* out = ByStreamNumber(selected_);
     if (!open_ || out == nullptr || duration < 0) return NS_E_INVALID_REQUEST;
     try {
         const int64_t target = SamplesOf(start, out->rate);

@@ -76,6 +76,8 @@ private:
     std::vector<Output> outputs_;
     std::vector<uint8_t> pending_;
     int64_t endSample_ = -1;
+    // The stream SetRange positions: the one last chosen for reading (0: the first audio).
+    WORD selected_ = 0;
     bool open_ = false;
 };
 

@@ -400,6 +400,7 @@ public:
     }
     T* Get() const { return raw_; }
     T* operator->() const { return raw_; }
+    T& operator*() const { return *raw_; }
     explicit operator bool() const { return raw_ != nullptr; }
     // For out-parameters: releases what is held and lends the slot.
     T** Put() {

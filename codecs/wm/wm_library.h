@@ -1,0 +1,19 @@
+// The process-wide binding of WMVCORE, the Windows Media runtime (our libWMVCORE.so on Linux,
+// ".\Libs\WMVCORE.DLL" in messages). CoInitialize has no meaning here and is not called.
+#pragma once
+
+#include "codecs/loader/codec_library.h"
+#include "platform/wmvcore/wmvcore_api.h"
+
+#define QM_WMVCORE_ENTRIES(X)                                                                      \
+    X(WMCreateSyncReader, Called)                                                                  \
+    X(WMCreateWriter, Called)                                                                      \
+    X(WMCreateWriterFileSink, Called)                                                              \
+    X(WMCreateProfileManager, Called)                                                              \
+    X(WMCreateReader, Optional)                                                                    \
+    X(WMCreateWriterNetworkSink, Optional)
+
+QM_LIBRARY_API(WmApi, QM_WMVCORE_ENTRIES);
+
+// Require() throws ".\Libs\WMVCORE.DLL library could not be loaded." when it is missing.
+LibraryBinding<WmApi>& WmLibrary();

@@ -1,0 +1,62 @@
+// TWMAOut: encodes the PCM of its input to a Windows Media Audio file through the runtime's
+// writer and file sink, in the codec format chosen for the wanted bit rate, and writes the
+// attributes from its Id3v2Tags. The output is created exclusively first, like every sink's;
+// the file sink then writes into that path.
+#pragma once
+
+#include "codecs/wm/wm_error_callback.h"
+#include "codecs/wm/wm_format_search.h"
+#include "pipeline/au_tagged_file.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+struct WmApi;
+
+class TWMAOut : public TAuTaggedFileOut {
+public:
+    TWMAOut() = default;
+    ~TWMAOut() override;
+
+    // Bits per second, or kilobits per second when below 1000.
+    uint32_t DesiredBitrate() const { return desiredBitrate_; }
+    void SetDesiredBitrate(uint32_t value) { desiredBitrate_ = value; }
+    bool Lossless() const { return lossless_; }
+    void SetLossless(bool value) { lossless_ = value; }
+    bool VBR() const { return vbr_; }
+    void SetVBR(bool value) { vbr_ = value; }
+    uint8_t VBRQuality() const { return vbrQuality_; }
+    void SetVBRQuality(uint8_t value) { vbrQuality_ = value; }
+
+protected:
+    void PrepareOutput() override;
+    bool OutputBlock(bool abort) override;
+    void FinishOutput() override;
+
+private:
+    void CreateWriter(const WmApi& api);
+    ComPtr<IWMStreamConfig> FindFormat(const WmApi& api, int channels, int bits, int rate);
+    void SetInputFormat(int channels, int bits, int rate);
+    void WriteAttributes();
+    void ReleaseWriter();
+
+    std::atomic<uint32_t> desiredBitrate_{0};
+    std::atomic<bool> lossless_{false};
+    std::atomic<bool> vbr_{false};
+    std::atomic<uint8_t> vbrQuality_{0};
+
+    bool endOfInput_ = false;
+    std::vector<uint8_t> block_;
+    size_t frameBytes_ = 0;
+    // Writer state; the error state is shared with the status callback.
+    ComPtr<IWMWriter> writer_;
+    ComPtr<IWMWriterFileSink> fileSink_;
+    bool writerCreated_ = false;
+    bool writing_ = false;
+    DWORD inputNumber_ = 0;
+    uint32_t averageBytesPerSecond_ = 0;
+    uint64_t runningTime_ = 0;
+    uint64_t bytesWritten_ = 0;
+    std::shared_ptr<TWMErrorState> errors_ = std::make_shared<TWMErrorState>();
+};
