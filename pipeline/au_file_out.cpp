@@ -14,6 +14,10 @@ void TAuFileOut::SetFileMode(TFileOutputMode mode) {
 
 TStream& TAuFileOut::OpenOutputStream() {
     outputCreated_ = false;
+    {
+        std::lock_guard guard(closeErrorLock_);
+        closeError_.clear();
+    }
     appending_ = false;
     if (streamAssigned_ && stream_ != nullptr) return *stream_;
     struct stat st {};
@@ -30,6 +34,16 @@ TStream& TAuFileOut::OpenOutputStream() {
 
 void TAuFileOut::CloseOutputStream() {
     if (streamAssigned_) return;
+    if (ownedStream_) {
+        std::string error = ownedStream_->Close();
+        std::lock_guard guard(closeErrorLock_);
+        if (closeError_.empty()) closeError_ = std::move(error);
+    }
     ownedStream_.reset();
     stream_ = nullptr;
+}
+
+std::string TAuFileOut::CloseError() const {
+    std::lock_guard guard(closeErrorLock_);
+    return closeError_;
 }

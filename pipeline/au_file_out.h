@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 enum TFileOutputMode : uint8_t { foRewrite = 0, foAppend = 1 };
@@ -37,6 +38,8 @@ public:
     void SetExclusiveCreate(bool exclusive) { exclusiveCreate_ = exclusive; }
     // True when the last run created the file at FileName (so removing it loses nothing).
     bool OutputCreated() const { return outputCreated_; }
+    // Why closing the file of the last run failed; "" when it closed cleanly.
+    std::string CloseError() const;
 
 protected:
     // For PrepareOutput: the supplied stream, or the file created (foRewrite) or opened for
@@ -57,4 +60,6 @@ protected:
 
 private:
     std::unique_ptr<TAuFileStream> ownedStream_;
+    mutable std::mutex closeErrorLock_;
+    std::string closeError_;
 };

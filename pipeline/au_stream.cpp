@@ -97,3 +97,10 @@ TAuFileStream::TAuFileStream(const std::string& fileName, uint16_t mode, bool ex
 TAuFileStream::~TAuFileStream() {
     if (fd_ >= 0) ::close(fd_);
 }
+
+std::string TAuFileStream::Close() {
+    if (fd_ < 0) return {};
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0 ? std::string() : std::strerror(errno);
+}

@@ -64,6 +64,9 @@ public:
     // With exclusive set, fmCreate fails when the file already exists, so nothing is overwritten.
     TAuFileStream(const std::string& fileName, uint16_t mode, bool exclusive = false);
     ~TAuFileStream() override;
+    // Closes the file now; "" or the system's text for a failure (a network or FUSE file system
+    // may report its final write only here).
+    std::string Close();
     const std::string& FileName() const { return fileName_; }
 
 private:

@@ -37,5 +37,9 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal ends the run like an interrupt; a closed pipe on standard output only
+    // fails the writes of the progress lines, never the conversions.
+    sigaction(SIGHUP, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
     return RunConversion(options, std::cout, ::isatty(STDOUT_FILENO) == 1);
 }

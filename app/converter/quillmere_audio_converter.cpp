@@ -2,12 +2,16 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
+#include "app/util/file_rename.h"
+#include "app/util/output_publishing.h"
 #include "app/util/path_utils.h"
 #include "pipeline/au_tagged_file.h"
 #include "pipeline/main_thread.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -60,7 +64,9 @@ TQuillmereAudioConverter::TQuillmereAudioConverter()
 
 TQuillmereAudioConverter::~TQuillmereAudioConverter() {
     *self_ = nullptr;
-    // The sink stops itself synchronously before its source goes.
+    // The sink stops synchronously before its source goes; what it wrote was never published.
+    if (sink_ && sink_->Busy()) sink_->Stop(false);
+    RemovePartialOutput();
     sink_.reset();
     source_.reset();
     ReleaseReservation();
@@ -87,10 +93,9 @@ void TQuillmereAudioConverter::ReleaseComponents() {
 
 void TQuillmereAudioConverter::Abort() {
     fileQueue_.clear();
-    if (sink_ && sink_->Busy()) {
-        sink_->Stop(false);
-        RemovePartialOutput();
-    }
+    if (sink_ && sink_->Busy()) sink_->Stop(false);
+    // Also a file whose run ended but whose completion was not handled yet: never published.
+    RemovePartialOutput();
     sink_.reset();
     source_.reset();
     sinkTarget_.clear();
@@ -102,10 +107,12 @@ void TQuillmereAudioConverter::Abort() {
 
 std::string TQuillmereAudioConverter::FreeOutputPath(const std::string& folder,
                                                      const std::string& name) {
-    const std::string plain = qm::JoinPath(folder, name);
+    // A name the prefix pushes past the file system's limit is shortened, not refused.
+    const std::string plain = qm::JoinPath(folder, qm::FitFileName(name));
     if (!PathTaken(plain)) return plain;
     for (uint32_t n = 1; n <= UINT16_MAX; ++n) {
-        std::string candidate = qm::JoinPath(folder, "Quillmere_" + std::to_string(n) + "_" + name);
+        std::string candidate =
+            qm::JoinPath(folder, qm::FitFileName("Quillmere_" + std::to_string(n) + "_" + name));
         if (!PathTaken(candidate)) return candidate;
     }
     return {};
@@ -179,9 +186,12 @@ void TQuillmereAudioConverter::StartNextFile() {
     if (finalPath.empty()) return fail("No free name for the output in " + folder);
     if (finalPath != outputPath) current_.OutputName = std::string(qm::FileNameOf(finalPath));
 
+    // The sink writes under a hidden name; the output gets its own once it is complete.
+    RemoveStalePartialsOnce(folder);
     Reserve(finalPath);
     reservedPath_ = finalPath;
-    sink_->SetFileName(finalPath);
+    partialPath_ = qm::JoinPath(folder, qm::PartialOutputName(current_.OutputName));
+    sink_->SetFileName(partialPath_);
     sink_->SetExclusiveCreate(true);
     sinkRow->applyLevel(*sink_, file.Level);
     auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source_.get());
@@ -231,7 +241,19 @@ void TQuillmereAudioConverter::OnSinkException() {
 void TQuillmereAudioConverter::RemovePartialOutput() {
     // Only a file this run created: outputs are created exclusively, so one that existed
     // before was never opened.
-    if (sink_ && sink_->OutputCreated()) ::unlink(sink_->FileName().c_str());
+    if (sink_ && sink_->OutputCreated() && sink_->FileName() == partialPath_)
+        ::unlink(partialPath_.c_str());
+    partialPath_.clear();
+}
+
+void TQuillmereAudioConverter::RemoveStalePartialsOnce(const std::string& folder) {
+    static std::mutex lock;
+    static std::set<std::string> cleaned;
+    {
+        std::lock_guard guard(lock);
+        if (!cleaned.insert(folder).second) return;
+    }
+    qm::RemoveStalePartialOutputs(folder);
 }
 
 void TQuillmereAudioConverter::ReleaseReservation() {
@@ -261,9 +283,44 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     return {TFileOutcome::ConvertedWithWarning, why};
 }
 
+std::string TQuillmereAudioConverter::PublishOutput() {
+    const std::string folder = ConversionRules::OutputFolder(current_);
+    if (const std::string error = sink_->CloseError(); !error.empty())
+        return "The output could not be written (" + error + "): " + folder;
+    if (const std::string error = qm::SyncFile(partialPath_); !error.empty())
+        return "The output could not be written to disk (" + error + "): " + folder;
+    std::string finalPath = lastResult_.outputPath;
+    // Another program may have taken the name meanwhile: the next free one is used.
+    for (int attempt = 0; !qm::RenameWithoutReplacing(partialPath_, finalPath); ++attempt) {
+        if (errno != EEXIST || attempt > 100)
+            return "The output could not be given its name (" + std::string(std::strerror(errno)) +
+                   "): " + folder;
+        finalPath = FreeOutputPath(folder, lastResult_.descriptor.OutputName);
+        if (finalPath.empty()) return "No free name for the output in " + folder;
+    }
+    if (const std::string error = qm::SyncFolder(folder); !error.empty())
+        return "The output could not be written to disk (" + error + "): " + folder;
+    partialPath_.clear();
+    lastResult_.outputPath = finalPath;
+    current_.OutputName = std::string(qm::FileNameOf(finalPath));
+    return {};
+}
+
 void TQuillmereAudioConverter::OnSinkDone() {
-    ReleaseReservation();
     auto [outcome, why] = JudgeRun();
+    if (outcome != TFileOutcome::Failed) {
+        if (std::string error = PublishOutput(); !error.empty()) {
+            outcome = TFileOutcome::Failed;
+            why = std::move(error);
+        }
+    }
+    ReleaseReservation();
+    const std::string folder = ConversionRules::OutputFolder(current_);
+    struct stat st {};
+    if (outcome == TFileOutcome::Failed &&
+        (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) &&
+        why.find(folder) == std::string::npos)
+        why += " (the output folder is gone: " + folder + ")";
     lastResult_.outcome = outcome;
     lastResult_.message = why;
     if (outcome == TFileOutcome::Failed) {

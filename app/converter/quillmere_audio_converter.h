@@ -75,6 +75,9 @@ private:
     std::pair<TFileOutcome, std::string> JudgeRun() const;
     void OnSinkException();
     void RemovePartialOutput();
+    // Gives a converted output its final name once it is on disk; "" or why it failed.
+    std::string PublishOutput();
+    static void RemoveStalePartialsOnce(const std::string& folder);
     void ReleaseReservation();
     void RaiseFileStart(const TAudioFileDescriptor& descriptor);
 
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<TAuFileIn> source_;
     std::string runError_;
     std::string reservedPath_; // the output of the running file, held against other drivers
+    std::string partialPath_;  // the hidden name the running file is written under
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;
     bool copyTags_ = true;

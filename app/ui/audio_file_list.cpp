@@ -3,7 +3,7 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/conversion_rules.h"
-#include "app/ui/file_rename.h"
+#include "app/util/file_rename.h"
 #include "app/ui/message_box.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/ui_texts.h"

@@ -65,12 +65,15 @@ TQuitOnSignals::TQuitOnSignals() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr); // the session that started us ended
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 TQuitOnSignals::~TQuitOnSignals() {
     if (!Notifier) return;
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     Notifier.reset();
     ::close(SignalPipe[0]);
     ::close(SignalPipe[1]);

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -31,6 +32,12 @@ void MakeWav(const std::string& path, double seconds = 0.5, const std::string& f
 // The decoded samples of any file sox reads, as raw bytes.
 std::string RawSamples(const std::string& path) {
     return RunCommand("sox " + Quote(path) + " -t raw - 2>/dev/null").output;
+}
+
+// Bytes of 16-bit PCM ffmpeg decodes from any file.
+size_t DecodedBytes(const std::string& path) {
+    return RunCommand("ffmpeg -v error -i " + Quote(path) + " -f s16le - 2>/dev/null")
+        .output.size();
 }
 
 } // namespace
@@ -178,15 +185,21 @@ TEST(CliEndToEnd, InterruptStopsRemovesThePartialOutputAndExits130) {
                 (dir / "long.wav").c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Wait for the output to appear, then interrupt.
-    for (int i = 0; i < 5000 && !fs::exists(out + "/long.ogg"); ++i)
+    // Wait for the output to be started (under its hidden partial name), then interrupt.
+    const auto started = [&] {
+        std::error_code error;
+        return fs::exists(out, error) && !fs::is_empty(out, error);
+    };
+    for (int i = 0; i < 5000 && !started(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(started());
+    EXPECT_FALSE(fs::exists(out + "/long.ogg")) << "published before it was complete";
     ::kill(child, SIGINT);
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_FALSE(fs::exists(out + "/long.ogg"));
+    EXPECT_TRUE(fs::is_empty(out)) << "the partial output stays";
     EXPECT_TRUE(fs::exists(dir / "long.wav"));
 }
 
@@ -283,4 +296,80 @@ TEST(CliEndToEnd, AMissingLibraryDisablesOnlyItsFormat) {
         EXPECT_NE(r.output.find(": " + message + "\n"), std::string::npos) << r.output;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "o"), fs::directory_iterator()), 1);
+}
+
+// Killed at any moment (SIGKILL runs no handler), a conversion leaves no file a user would take
+// for an output and never touches its source; a hang-up ends it like an interrupt; the next run
+// into the folder clears what the killed ones left.
+TEST(CliEndToEnd, KilledAtAnyMomentLeavesNoIncompleteOutputAndTheSourceIntact) {
+    TempDir dir;
+    MakeWav(dir / "song.wav", 20.0);
+    const auto source = ReadFileBytes(dir / "song.wav");
+    const std::string samples = RawSamples(dir / "song.wav");
+    const std::string out = dir / "out";
+    fs::create_directory(out);
+    const auto start = [&](const char* format) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl(Cli().c_str(), "quillmere-cli", "--to", format, "--delete-source", "--out",
+                    out.c_str(), (dir / "song.wav").c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        return child;
+    };
+    const auto visible = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(out))
+            if (entry.path().filename().string()[0] != '.')
+                names.push_back(entry.path().filename().string());
+        return names;
+    };
+    std::mt19937 random(20261207);
+    const char* formats[] = {"flac", "ogg", "wav", "mp3"};
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = start(formats[round % 4]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        // A file that appeared under its own name was complete: it decodes to the whole source
+        // (sample for sample when lossless, to within the encoder's padding when lossy).
+        for (const std::string& name : visible()) {
+            const std::string path = out + "/" + name;
+            const size_t bytes = DecodedBytes(path);
+            if (name.ends_with(".flac") || name.ends_with(".wav"))
+                EXPECT_TRUE(RawSamples(path) == samples) << name << " round " << round;
+            else
+                EXPECT_NEAR(double(bytes), double(source.size() - 44), 0.01 * double(source.size()))
+                    << name << " round " << round;
+            fs::remove(path);
+        }
+        if (!fs::exists(dir / "song.wav")) WriteFileBytes(dir / "song.wav", source); // deleted
+        EXPECT_EQ(ReadFileBytes(dir / "song.wav"), source) << round;
+    }
+
+    // A hang-up stops a run like an interrupt.
+    const pid_t hungUp = start("ogg");
+    const std::string itsPartial = ".quillmere-partial-" + std::to_string(hungUp) + "-";
+    const auto writing = [&] {
+        for (const auto& entry : fs::directory_iterator(out))
+            if (entry.path().filename().string().starts_with(itsPartial)) return true;
+        return false;
+    };
+    for (int i = 0; i < 5000 && !writing(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(writing());
+    ::kill(hungUp, SIGHUP);
+    int status = 0;
+    ::waitpid(hungUp, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(ReadFileBytes(dir / "song.wav"), source);
+
+    // The next conversion into the folder removes the partials of the killed runs.
+    const auto r = Convert("--to flac --out " + Quote(out) + " " + Quote(dir / "song.wav"));
+    EXPECT_EQ(r.status, 0) << r.output;
+    int left = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out))
+        ++left;
+    EXPECT_EQ(left, 1) << "only the new output";
 }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -251,4 +253,72 @@ TEST(Driver, ASourceIsRemovedOnlyAfterItsOutputSafelyTookItsPlace) {
     result.outcome = TFileOutcome::Skipped;
     result.outputPath = out / "good.wav";
     EXPECT_FALSE(ConversionRules::MayRemoveSource(result));
+}
+
+// Outputs are written under a hidden name and appear under their own only when complete: a
+// name taken meanwhile gives the next free one, a folder gone fails the file, names too long
+// for the file system are shortened, and partials of writers that died are cleared.
+TEST(Driver, OutputsAppearOnlyWhenCompleteUnderAFreeName) {
+    TempDir dir, out;
+    Sine(dir / "a.wav", "repeat 10");
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+
+    // A partial of a writer that is gone is removed; one of a live process stays.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string stale = ".quillmere-partial-" + std::to_string(gone) + "-1-old.wav";
+    const std::string live = ".quillmere-partial-1-1-other.wav";
+    WriteFileBytes(out / stale, {1, 2, 3});
+    WriteFileBytes(out / live, {1, 2, 3});
+
+    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", out.Path()));
+    driver.ProcessNext();
+    // The run has started but its completion is handled on this thread: nothing is published.
+    EXPECT_FALSE(fs::exists(out / "a.wav"));
+    WriteFileBytes(out / "a.wav", {42}); // another program takes the name meanwhile
+    ASSERT_TRUE(MainThread::RunUntil([&] { return run.allDone; }, 60s));
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].outcome, TFileOutcome::Converted) << run.results[0].message;
+    EXPECT_EQ(run.results[0].outputPath, out / "Quillmere_1_a.wav");
+    EXPECT_EQ(ReadFileBytes(out / "a.wav"), std::vector<uint8_t>{42});
+    EXPECT_EQ(RunCommand("sox --i -s " + Quote(out / "Quillmere_1_a.wav")).output,
+              RunCommand("sox --i -s " + Quote(dir / "a.wav")).output);
+    EXPECT_FALSE(fs::exists(out / stale));
+    EXPECT_TRUE(fs::exists(out / live));
+    fs::remove(out / live);
+
+    // The output folder removed while the file is written: the file fails naming the folder.
+    const std::string gonePlace = (out / "gone");
+    fs::create_directory(gonePlace);
+    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", gonePlace));
+    run.results.clear();
+    run.allDone = false;
+    driver.ProcessNext();
+    fs::remove_all(gonePlace);
+    ASSERT_TRUE(MainThread::RunUntil([&] { return run.allDone; }, 60s));
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].outcome, TFileOutcome::Failed);
+    EXPECT_NE(run.results[0].message.find(gonePlace), std::string::npos) << run.results[0].message;
+    EXPECT_TRUE(fs::exists(dir / "a.wav"));
+
+    // A name the numbered prefix would push past 255 bytes is shortened, extension kept.
+    const std::string longName = std::string(240, 'n') + ".wav";
+    fs::copy_file(dir / "a.wav", dir / longName);
+    WriteFileBytes(out / (std::string(240, 'n') + ".flac"), {1});
+    driver.AddFile(Describe(dir / longName, "FLAC", ".flac", out.Path()));
+    run.results.clear();
+    ASSERT_TRUE(run.Go());
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_EQ(run.results[0].outcome, TFileOutcome::Converted) << run.results[0].message;
+    const std::string published(qm::FileNameOf(run.results[0].outputPath));
+    EXPECT_EQ(published.size(), 255u);
+    EXPECT_EQ(published.substr(0, 12), "Quillmere_1_");
+    EXPECT_EQ(published.substr(published.size() - 5), ".flac");
+    // Nothing else is left in the folder: no partial under any name.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 4); // a.wav, Quillmere_1_a.wav, the long .flac and its numbered copy
 }

@@ -1,7 +1,7 @@
 // The source list: which files an add takes, drops of file URLs (a move never honoured as a
 // move), the open dialog, the context menu's rules, renaming without ever replacing a file,
 // sorting, playing and revealing.
-#include "app/ui/file_rename.h"
+#include "app/util/file_rename.h"
 #include "app/ui/ui_texts.h"
 #include "tests/app/ui/wizard_fixture.h"
 

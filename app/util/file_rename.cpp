@@ -1,7 +1,7 @@
 // A plain rename() silently replaces an existing target; renameat2 with RENAME_NOREPLACE
 // refuses atomically, and a hard link followed by an unlink does the same on file systems that
 // lack it.
-#include "app/ui/file_rename.h"
+#include "app/util/file_rename.h"
 
 #include "app/util/path_utils.h"
 
