@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace ConversionRules {
 
@@ -47,6 +48,25 @@ std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int 
     std::string message = "the source ends early: " + PlayingTime(deliveredFrames, sampleRate);
     if (statedFrames > 0) message += " of " + PlayingTime(statedFrames, sampleRate);
     return message;
+}
+
+std::string ExplainFailure(std::string message, const std::string& outputFolder, bool folderExists,
+                           int64_t freeBytes) {
+    if (message == "std::bad_alloc") message = "There is not enough memory to convert this file";
+    if (message.find(outputFolder) != std::string::npos) return message;
+    if (!folderExists) return message + " (the output folder is gone: " + outputFolder + ")";
+    if (freeBytes == 0) return message + " (disk full: " + outputFolder + ")";
+    return message;
+}
+
+std::string ExplainFailure(std::string message, const std::string& outputFolder) {
+    struct stat st {};
+    const bool exists = ::stat(outputFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    struct statvfs space {};
+    const int64_t freeBytes = exists && ::statvfs(outputFolder.c_str(), &space) == 0
+                                  ? int64_t(space.f_bavail) * int64_t(space.f_frsize)
+                                  : -1;
+    return ExplainFailure(std::move(message), outputFolder, exists, freeBytes);
 }
 
 bool MayRemoveSource(const TFileResult& result) {

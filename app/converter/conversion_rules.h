@@ -37,6 +37,14 @@ std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int 
 // m:ss, or h:mm:ss from an hour on.
 std::string PlayingTime(int64_t frames, int sampleRate);
 
+// A failure's text with what a user can act on: the plain cause for an out-of-memory failure,
+// and "(disk full: <folder>)" or "(the output folder is gone: <folder>)" when the output's
+// folder is full or missing. freeBytes is the space left in the folder (-1 when unknown).
+std::string ExplainFailure(std::string message, const std::string& outputFolder, bool folderExists,
+                           int64_t freeBytes);
+// The same, asking the file system about outputFolder.
+std::string ExplainFailure(std::string message, const std::string& outputFolder);
+
 // A source goes only after a conversion asked to remove it ended converted, with its output a
 // regular file that is not the source itself.
 bool MayRemoveSource(const TFileResult& result);

@@ -152,7 +152,9 @@ void TQuillmereAudioConverter::StartNextFile() {
     auto fail = [&](const std::string& message) {
         active_ = file;
         RaiseFileStart(file);
-        FinishWithoutRun(TFileOutcome::Failed, message);
+        // Nothing was written yet: only the plain cause, never the output folder's state.
+        FinishWithoutRun(TFileOutcome::Failed,
+                         ConversionRules::ExplainFailure(message, folder, true, -1));
     };
 
     const TSinkRow* sinkRow = FindSinkRow(file.TargetFormat);
@@ -315,12 +317,8 @@ void TQuillmereAudioConverter::OnSinkDone() {
         }
     }
     ReleaseReservation();
-    const std::string folder = ConversionRules::OutputFolder(current_);
-    struct stat st {};
-    if (outcome == TFileOutcome::Failed &&
-        (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) &&
-        why.find(folder) == std::string::npos)
-        why += " (the output folder is gone: " + folder + ")";
+    if (outcome == TFileOutcome::Failed)
+        why = ConversionRules::ExplainFailure(why, ConversionRules::OutputFolder(current_));
     lastResult_.outcome = outcome;
     lastResult_.message = why;
     if (outcome == TFileOutcome::Failed) {

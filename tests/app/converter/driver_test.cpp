@@ -322,3 +322,20 @@ TEST(Driver, OutputsAppearOnlyWhenCompleteUnderAFreeName) {
         ++entries;
     EXPECT_EQ(entries, 4); // a.wav, Quillmere_1_a.wav, the long .flac and its numbered copy
 }
+
+TEST(ConversionRules, FailuresSayWhatAUserCanActOn) {
+    using ConversionRules::ExplainFailure;
+    EXPECT_EQ(ExplainFailure("Failed to encode data.", "/media/usb", true, 0),
+              "Failed to encode data. (disk full: /media/usb)");
+    EXPECT_EQ(ExplainFailure("No such file or directory", "/gone", false, -1),
+              "No such file or directory (the output folder is gone: /gone)");
+    EXPECT_EQ(ExplainFailure("std::bad_alloc", "/a", true, 4096),
+              "There is not enough memory to convert this file");
+    EXPECT_EQ(ExplainFailure("Cannot write /a/x.flac", "/a", false, 0), "Cannot write /a/x.flac");
+    EXPECT_EQ(ExplainFailure("Failed to encode data.", "/a", true, 4096), "Failed to encode data.");
+    // Asking the file system: a folder that exists and has room adds nothing.
+    TempDir dir;
+    EXPECT_EQ(ExplainFailure("x", dir.Path().string()), "x");
+    EXPECT_EQ(ExplainFailure("x", dir / "missing"),
+              "x (the output folder is gone: " + (dir / "missing") + ")");
+}
