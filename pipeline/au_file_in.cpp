@@ -23,14 +23,17 @@ void TAuStreamedInput::GetData(const uint8_t*& buffer, uint32_t& bytes) {
     }
     ReadData(buffer, bytes);
     const int64_t size = size_;
+    const int64_t limit = DeliveryLimit();
     if (bytes > 0) {
         const int64_t position = position_ + bytes;
-        if (size > 0 && position >= size) {
+        if (limit > 0 && position >= limit) {
             endOfStream_ = true;
-            if (position > size) bytes -= static_cast<uint32_t>(position - size);
-            position_ = size;
+            if (position > limit) bytes -= static_cast<uint32_t>(position - limit);
+            position_ = limit;
         } else {
             position_ = position;
+            // More audio than the header announced: the size counts what is known to be there.
+            if (size > 0 && position > size) size_ = position;
         }
     } else {
         endOfStream_ = true;
@@ -47,6 +50,12 @@ void TAuStreamedInput::GetData(const uint8_t*& buffer, uint32_t& bytes) {
         endOfStream_ = false;
         position_ = 0;
     }
+}
+
+int64_t TAuStreamedInput::DeliveryLimit() const {
+    const int64_t size = size_;
+    if (size <= 0 || (decoderFindsEnd_ && !rangeEnds_)) return -1;
+    return size;
 }
 
 void TAuFileIn::SetStream(TStream* stream) {
@@ -132,6 +141,7 @@ void TAuFileIn::InitReading() {
     busy_ = true;
     damaged_ = false;
     corrupt_ = false;
+    rangeEnds_ = false;
     position_ = 0;
     OpenSource();
     if (!fileValid_) {
@@ -162,7 +172,8 @@ void TAuFileIn::InitReading() {
     // A source that cannot tell its length (Size 0) keeps delivering to its natural end.
     if (frames > 0) {
         int64_t count;
-        if (endSample_ >= 0 && endSample_ < frames)
+        rangeEnds_ = endSample_ >= 0 && endSample_ < frames;
+        if (rangeEnds_)
             count = endSample_ - start + 1;
         else
             count = frames - start;

@@ -42,6 +42,9 @@ public:
 protected:
     // Positions the decoder at frame sampleNum (which it may move to the frame reached).
     virtual bool SeekSample(int64_t& sampleNum) = 0;
+    // Where delivery stops, in bytes: Size(), or -1 when it runs to the decoder's own end
+    // (an unknown size, or a source whose header count may be too small and no end frame).
+    int64_t DeliveryLimit() const;
 
     TStream* stream_ = nullptr;
     bool streamAssigned_ = false;
@@ -52,6 +55,12 @@ protected:
     std::atomic<bool> damaged_{false};
     std::atomic<bool> corrupt_{false};
     std::atomic<int64_t> statedFrames_{-1};
+    // Set by a source whose decoder finds the end of the audio by itself (frames that carry
+    // their own numbers, an end-of-stream mark): a header count that is too small then does not
+    // cut the audio short, and Size() grows to what was delivered.
+    bool decoderFindsEnd_ = false;
+    // This run delivers a range that ends inside the stated length.
+    std::atomic<bool> rangeEnds_{false};
 };
 
 // A concrete source overrides OpenSource/CloseSource (under the open lock, opening only when

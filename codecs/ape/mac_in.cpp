@@ -78,7 +78,7 @@ void TMACIn::FillBuffer() {
         if (error == 0 && (got < 0 || got > wanted)) error = ERROR_DECOMPRESSING_FRAME;
         if (error != 0) {
             // The audio so far is good, but a copy of the file would lose the rest.
-            damaged_ = true;
+            corrupt_ = true;
             throw EAPEException(error);
         }
         if (got == 0) {

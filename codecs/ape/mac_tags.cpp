@@ -76,12 +76,6 @@ bool ReadMacTags(const MacApi& api, const std::string& fileName, TAPEv2Tags& ape
     const std::optional<tags::ApeTag> tag = ReadFileApeTag(fileName);
     if (!tag) return FromRecord(api, fileName, apev2, common);
     FromApeTag(*tag, apev2);
-    common.Clear();
-    common.SetTitle(apev2.Title());
-    common.SetArtist(apev2.Artist());
-    common.SetAlbum(apev2.Album());
-    common.SetGenre(apev2.Genre());
-    common.SetYear(apev2.Year());
-    common.SetTrack(apev2.Track());
+    tags::ApeToCommon(apev2, common);
     return true;
 }

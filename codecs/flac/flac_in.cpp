@@ -192,6 +192,9 @@ void TFLACIn::OpenDecoder() {
     streamBits_ = 0;
     streamFrames_ = 0;
     size_ = 0;
+    // Frames carry their own numbers and the stream its own end: a STREAMINFO total that is
+    // too small must not cut the audio short (FFmpeg and flac decode past it too).
+    decoderFindsEnd_ = true;
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
     OpenInputStream();
     fileValid_ = true;

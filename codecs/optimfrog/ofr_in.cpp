@@ -60,13 +60,7 @@ void TOFRIn::ReadTags() {
     };
     fill(id3v1Tags_);
     fill(apev2Tags_);
-    commonTags_.Clear();
-    commonTags_.SetTitle(apev2Tags_.Title());
-    commonTags_.SetArtist(apev2Tags_.Artist());
-    commonTags_.SetAlbum(apev2Tags_.Album());
-    commonTags_.SetGenre(apev2Tags_.Genre());
-    commonTags_.SetYear(apev2Tags_.Year());
-    commonTags_.SetTrack(apev2Tags_.Track());
+    tags::ApeToCommon(apev2Tags_, commonTags_);
 }
 
 void TOFRIn::CloseSource() {
@@ -93,7 +87,7 @@ void TOFRIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
     buffer_.resize(std::max(buffer_.size(), size_t(frames) * frameBytes_));
     const int32_t got = decoder_->Read(buffer_, frames);
     if (got < 0) {
-        damaged_ = true;
+        corrupt_ = true;
         throw EOptimFROGException("Unable to decode OptimFROG-file!");
     }
     if (got == 0) return;

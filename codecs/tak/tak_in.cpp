@@ -52,13 +52,7 @@ void TTAKIn::ReadTags() {
         if (decoder_->HasTag(name))
             apev2Tags_.SetField(name, TTagValue(tags::Utf8ToUtf16(decoder_->TagValue(name))));
     }
-    commonTags_.Clear();
-    commonTags_.SetTitle(apev2Tags_.Title());
-    commonTags_.SetArtist(apev2Tags_.Artist());
-    commonTags_.SetAlbum(apev2Tags_.Album());
-    commonTags_.SetGenre(apev2Tags_.Genre());
-    commonTags_.SetYear(apev2Tags_.Year());
-    commonTags_.SetTrack(apev2Tags_.Track());
+    tags::ApeToCommon(apev2Tags_, commonTags_);
 }
 
 void TTAKIn::CloseSource() {
@@ -88,7 +82,7 @@ void TTAKIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
         got = decoder_->Read(buffer_, frames);
     } catch (...) {
         // A frame that failed its check ends the file as damaged, not as a short success.
-        damaged_ = true;
+        corrupt_ = true;
         throw;
     }
     if (got == 0) return;

@@ -107,7 +107,7 @@ void TTTAIn::DecodeUntil(size_t wanted) {
         try {
             block = decoder_->GetBlock();
         } catch (...) {
-            damaged_ = true;
+            corrupt_ = true;
             throw;
         }
         if (block.frames == 0) return;

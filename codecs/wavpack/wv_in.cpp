@@ -9,12 +9,15 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
 // Tags are read on open; float data is scaled to +/-1.0 by the library, so that files whose
-// floats use another range do not clip to full scale.
-constexpr int kOpenFlags = OPEN_TAGS | OPEN_NORMALIZE;
+// floats use another range do not clip to full scale. The whole-block checksum of newer files
+// is not checked: it also covers the header's sample counts, so a wrong total would throw away
+// a block whose audio is whole (FFmpeg ignores it too). The audio's own CRC is still checked.
+constexpr int kOpenFlags = OPEN_TAGS | OPEN_NORMALIZE | OPEN_NO_CHECKSUM;
 
 } // namespace
 
@@ -27,6 +30,7 @@ void TWVIn::OpenSource() {
     if (openCount_ > 0) return;
     Wavpack::Library().Require(false);
     fileValid_ = false;
+    statedFrames_ = -1;
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
     try {
         TStream& stream = OpenInputStream();
@@ -46,6 +50,9 @@ void TWVIn::OpenSource() {
         totalSamples_ = frames;
         position_ = 0;
         size_ = frames < 0 ? -1 : frames * width * channels;
+        // Blocks carry their own indexes: the first block's total (0 or too small when a
+        // writer could not go back to fix it) does not end the audio.
+        decoderFindsEnd_ = true;
         ReadTags(mode, stream);
     } catch (...) {
         decoder_.reset();
@@ -60,21 +67,27 @@ void TWVIn::OpenDecoder(TStream& stream) {
     const int64_t start = stream.Position();
     decoder_ = std::make_unique<TWavpackDecoder>(&stream, nullptr, kOpenFlags, 0);
     if ((decoder_->Mode() & MODE_HYBRID) == 0 || fileName_.empty()) return;
-    // Hybrid: reopen with the correction file when there is one; without it the lossy part
-    // alone is read. Each open starts from where the first one did.
+    // Hybrid: without a correction file the lossy part alone is read. One that is there must
+    // be used: converting the lossy version instead would pass for the lossless original.
+    const std::string correction = Wavpack::CorrectionFileName(fileName_);
+    std::error_code ignored;
+    if (std::filesystem::symlink_status(correction, ignored).type() ==
+        std::filesystem::file_type::not_found)
+        return;
     decoder_.reset();
+    const std::string refused = "The correction file " + correction + " cannot be used";
     try {
-        correctionStream_ = std::make_unique<TAuFileStream>(Wavpack::CorrectionFileName(fileName_),
-                                                            fmOpenRead | fmShareDenyWrite);
+        correctionStream_ =
+            std::make_unique<TAuFileStream>(correction, fmOpenRead | fmShareDenyWrite);
+        // Each open starts from where the first one did.
         stream.Seek(start, TStream::Origin::Begin);
         decoder_ = std::make_unique<TWavpackDecoder>(&stream, correctionStream_.get(),
                                                      kOpenFlags | OPEN_WVC, 0);
-        return;
-    } catch (const std::exception&) {
-        correctionStream_.reset();
+    } catch (const std::exception& e) {
+        throw EAuException(refused + ": " + e.what());
     }
-    stream.Seek(start, TStream::Origin::Begin);
-    decoder_ = std::make_unique<TWavpackDecoder>(&stream, nullptr, kOpenFlags, 0);
+    // The library passes over a correction file it cannot match, and reads the lossy part.
+    if ((decoder_->Mode() & MODE_WVC) == 0) throw EAuException(refused);
 }
 
 void TWVIn::ReadTags(int mode, TStream& stream) {
@@ -95,12 +108,7 @@ void TWVIn::ReadTags(int mode, TStream& stream) {
         const std::string value = decoder_->TagItem(name).value_or(std::string());
         apev2Tags_.SetField(name, TTagValue(tags::Utf8ToUtf16(value)));
     }
-    commonTags_.SetArtist(apev2Tags_.Artist());
-    commonTags_.SetTitle(apev2Tags_.Title());
-    commonTags_.SetAlbum(apev2Tags_.Album());
-    commonTags_.SetGenre(apev2Tags_.Genre());
-    commonTags_.SetYear(apev2Tags_.Year());
-    commonTags_.SetTrack(apev2Tags_.Track());
+    tags::ApeToCommon(apev2Tags_, commonTags_);
 }
 
 void TWVIn::ReadId3v1(TStream& stream) {
@@ -129,8 +137,8 @@ void TWVIn::CloseSource() {
     pcm_ = {};
 }
 
-void TWVIn::FailDamaged(const std::string& message) {
-    damaged_ = true;
+void TWVIn::FailCorrupt(const std::string& message) {
+    corrupt_ = true;
     throw EAuException(message);
 }
 
@@ -144,20 +152,22 @@ void TWVIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
         return;
     }
     uint64_t wanted = bytes;
-    if (size_ >= 0) wanted = std::min<uint64_t>(wanted, std::max<int64_t>(size_ - position_, 0));
+    if (const int64_t limit = DeliveryLimit(); limit >= 0)
+        wanted = std::min<uint64_t>(wanted, std::max<int64_t>(limit - position_, 0));
     const auto frames = static_cast<uint32_t>(wanted / frameSize);
     bytes = 0;
     if (frames == 0) return;
     samples_.resize(std::max(samples_.size(), size_t(frames) * channels_));
     const uint32_t got = decoder_->Unpack(samples_, frames);
     if (const int errors = decoder_->NumErrors(); errors > 0)
-        FailDamaged("WavPack file is damaged (" + std::to_string(errors) + " bad block(s))");
+        FailCorrupt("WavPack file is damaged (" + std::to_string(errors) + " bad block(s))");
     if (got == 0) {
+        // Cut short: what is there has been delivered; the header's total is what it lacks.
         const int64_t total = decoder_->NumSamples();
-        const int64_t reached = decoder_->SampleIndex();
-        if (total >= 0 && reached < total)
-            FailDamaged("WavPack file is truncated (" + std::to_string(reached) + " of " +
-                        std::to_string(total) + " samples)");
+        if (total >= 0 && decoder_->SampleIndex() < total) {
+            statedFrames_ = total;
+            damaged_ = true;
+        }
         return;
     }
     ConvertSamples(got);

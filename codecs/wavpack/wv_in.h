@@ -28,7 +28,8 @@ private:
     void ReadId3v1(TStream& stream);
     // Turns the library's 32-bit values into got frames of pipeline PCM in pcm_.
     void ConvertSamples(uint32_t frames);
-    [[noreturn]] void FailDamaged(const std::string& message);
+    // Damage the library found in the blocks: the file fails.
+    [[noreturn]] void FailCorrupt(const std::string& message);
 
     std::unique_ptr<TAuFileStream> correctionStream_;
     std::unique_ptr<TWavpackDecoder> decoder_;

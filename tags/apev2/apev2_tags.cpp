@@ -10,3 +10,17 @@ TAPEv2Tags::TAPEv2Tags() {
           "Bibliography", "Track",           "Title",    "Subtitle",    "Comment"})
         AddField(key, TTagValue());
 }
+
+namespace tags {
+
+void ApeToCommon(const TAPEv2Tags& apev2, TCommonTags& common) {
+    common.Clear();
+    common.SetTitle(apev2.Title());
+    common.SetArtist(apev2.Artist());
+    common.SetAlbum(apev2.Album());
+    common.SetGenre(apev2.Genre());
+    common.SetYear(apev2.Year());
+    common.SetTrack(apev2.Track());
+}
+
+} // namespace tags

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tags/au_tags.h"
+#include "tags/common_tags.h"
 
 class TAPEv2Tags : public TAuTags {
 public:
@@ -60,3 +61,11 @@ public:
     std::string Comment() const { return GetWide("Comment"); }
     void SetComment(std::string_view value) { SetWide("Comment", value); }
 };
+
+namespace tags {
+
+// The common tags of a source tagged with APEv2: cleared, then title, artist, album, genre,
+// year and track from the items.
+void ApeToCommon(const TAPEv2Tags& apev2, TCommonTags& common);
+
+} // namespace tags

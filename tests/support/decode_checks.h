@@ -28,7 +28,8 @@ struct Decoded {
     std::vector<uint8_t> pcm;
     std::string error;    // what Init or GetData raised, empty when nothing was
     bool damaged = false; // the source reported its audio short of its stated length
-    bool Failed() const { return !error.empty() || damaged; }
+    bool corrupt = false; // the source reported damage its decoder detected
+    bool Failed() const { return !error.empty() || damaged || corrupt; }
 };
 
 // Init, GetData with the given request size to the end (or the first exception), Flush.
@@ -48,6 +49,7 @@ inline Decoded DecodeAll(TAuFileIn& source, uint32_t request = 4999) {
         if (result.error.empty()) result.error = "(an exception without a message)";
     }
     result.damaged = source.Damaged();
+    result.corrupt = source.Corrupt();
     source.Flush();
     return result;
 }

@@ -184,7 +184,7 @@ TEST_F(MacInFiles, DamagedFrameDataFailsTheReadWithTheLibrarysText) {
         EXPECT_TRUE(error == "MACDll error: invalid checksum" ||
                     error == "MACDll error: decompressing frame")
             << error;
-        EXPECT_TRUE(source.Damaged());
+        EXPECT_TRUE(source.Corrupt());
         // What came before the damage is right.
         EXPECT_TRUE(std::equal(out.begin(), out.end(), pcm_.begin()));
         EXPECT_LT(out.size(), pcm_.size());

@@ -1,5 +1,6 @@
 // TFLACIn against files made by the reference encoder: bit-exact decoding of every width and
 // channel count, comment reading rules, exact seeking, and damaged files.
+#include "../../support/decode_checks.h"
 #include "../../support/run_sink.h"
 #include "codecs/flac/flac_in.h"
 #include "codecs/flac/flac_out.h"
@@ -231,6 +232,44 @@ TEST(FLACIn, TruncatedFilesEndEarlyAndAreMarkedDamaged) {
         EXPECT_STREQ(e.what(), "The file is not a valid FLAC file");
     }
     EXPECT_FALSE(source.Busy());
+}
+
+// A STREAMINFO total that is too small (1, or half the audio) does not end the audio: all of it
+// is delivered, as ffmpeg decodes it, and it is neither damaged nor corrupt. Ranges still end
+// where they are asked to.
+TEST(FLACIn, AStatedTotalTooSmallStillDeliversAllTheAudio) {
+    TempDir dir;
+    const FlacFile file = MakeFlac(dir, "whole", 30000, 2, 16);
+    auto bytes = ReadFileBytes(file.path);
+    for (const uint64_t total : {uint64_t(1), uint64_t(15000)}) {
+        SCOPED_TRACE(total);
+        // The 36-bit total: the low nibble of byte 13 of STREAMINFO and the four bytes after.
+        const size_t at = 8 + 13;
+        bytes[at] = uint8_t((bytes[at] & 0xF0) | (total >> 32));
+        for (int i = 0; i < 4; ++i)
+            bytes[at + 1 + i] = uint8_t(total >> (24 - 8 * i));
+        const std::string wrong = dir / "wrong.flac";
+        WriteFileBytes(wrong, bytes);
+        ASSERT_TRUE(FfmpegPcm(wrong, 16) == file.pcm);
+
+        TFLACIn source;
+        source.SetFileName(wrong);
+        EXPECT_EQ(source.GetTotalSamples(), int64_t(total));
+        EXPECT_TRUE(ReadAll(source, 4999) == file.pcm);
+        EXPECT_FALSE(source.Damaged());
+        EXPECT_FALSE(source.Corrupt());
+        EXPECT_EQ(source.Position(), int64_t(file.pcm.size()));
+        EXPECT_EQ(source.Size(), int64_t(file.pcm.size()));
+
+        if (total > 1) {
+            source.SetStartSample(100);
+            source.SetEndSample(9999);
+            EXPECT_TRUE(ReadAll(source) == Slice(file.pcm, 100 * 4, 9900 * 4));
+            source.SetStartSample(5000);
+            EXPECT_TRUE(ReadAll(source) == Slice(file.pcm, 5000 * 4, file.pcm.size()));
+            EXPECT_FALSE(source.Damaged());
+        }
+    }
 }
 
 TEST(FLACIn, CorruptFilesNeverCrashOrHang) {

@@ -185,7 +185,7 @@ TEST_F(TakInTest, FlippedBitsAndCutCopiesFailAndNeverPassAsOtherAudio) {
     WriteFileBytes(bad, FlipBit(good, good.size() / 2));
     const Decoded flipped = decode();
     EXPECT_TRUE(Contains(flipped.error, "Unable to decode TAK-file! Error: \"")) << flipped.error;
-    EXPECT_TRUE(flipped.damaged);
+    EXPECT_TRUE(flipped.corrupt);
 
     for (size_t size :
          {size_t(0), size_t(4), size_t(40), good.size() / 3, good.size() / 2, good.size() - 1}) {

@@ -304,7 +304,7 @@ TEST_F(TtaInTest, FlippedBitsAndCutCopiesFailAndNeverPassAsOtherAudio) {
         // Either the damage is reported, or what was delivered is exactly the audio.
         if (decoded.Failed()) {
             ++failed;
-            EXPECT_TRUE(!decoded.error.empty() || decoded.damaged);
+            EXPECT_TRUE(!decoded.error.empty() || decoded.corrupt);
         } else {
             EXPECT_TRUE(decoded.pcm == expected) << "damaged data delivered as audio";
         }

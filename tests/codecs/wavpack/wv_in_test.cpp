@@ -21,6 +21,13 @@ std::string WavpackTool(const std::string& options, const std::string& wav, cons
     return wv;
 }
 
+// ffmpeg's decoding of a 16-bit file, the judge of what a damaged header still holds.
+std::vector<uint8_t> FfmpegPcm16(const std::string& path) {
+    const CommandResult result =
+        RunCommand("ffmpeg -nostdin -v quiet -i " + Quote(path) + " -f s16le - 2>/dev/null");
+    return {result.output.begin(), result.output.end()};
+}
+
 void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(uint8_t(value >> (8 * i)));
@@ -124,6 +131,75 @@ TEST(WvIn, HybridFilesUseTheirCorrectionFileAndDecodeLossyWithoutIt) {
     EXPECT_EQ(lossy.pcm.size(), pcm.size());
     EXPECT_NE(lossy.pcm, pcm);
     EXPECT_EQ(lossy.pcm, Wvunpack(dir, wv));
+}
+
+// A correction file that is there but cannot be used (cut short, emptied) fails the file: the
+// lossy part alone would pass for the lossless original.
+TEST(WvIn, ACorrectionFileThatCannotBeUsedFailsTheFile) {
+    TempDir dir;
+    const Format f{2, 16, 44100};
+    const std::vector<uint8_t> pcm = MakePcm(dir, f, 2.0);
+    const std::string wav = dir / "in.wav";
+    WriteWav(dir, pcm, f, wav);
+    const std::string wv = WavpackTool("-b3 -c", wav, dir / "hybrid.wv");
+    const std::vector<uint8_t> correction = ReadFileBytes(dir / "hybrid.wvc");
+    ASSERT_GT(correction.size(), 1000u);
+    for (const size_t keep : {correction.size() / 2, size_t(10), size_t(0)}) {
+        SCOPED_TRACE("correction file cut to " + std::to_string(keep) + " bytes");
+        WriteFileBytes(dir / "hybrid.wvc",
+                       {correction.begin(), correction.begin() + std::ptrdiff_t(keep)});
+        TWVIn source;
+        source.SetFileName(wv);
+        const Decoded decoded = DecodeWithTWVIn(source);
+        EXPECT_NE(decoded.error, "");
+        EXPECT_NE(decoded.pcm, pcm);
+        if (keep > 10)
+            EXPECT_TRUE(source.Corrupt()) << decoded.error;
+        else
+            EXPECT_EQ(decoded.error.rfind(
+                          "The correction file " + (dir / "hybrid.wvc") + " cannot be used", 0),
+                      0u)
+                << decoded.error;
+    }
+}
+
+// The first block's total-samples field (0, or far too small) does not end the audio: all of it
+// is delivered, as ffmpeg decodes it. A first sub-block whose size byte runs over the block's
+// audio loses that block, which the library reports: the file fails.
+TEST(WvIn, AWrongTotalInTheFirstBlockStillDeliversAllTheAudio) {
+    TempDir dir;
+    const Format f{2, 16, 44100};
+    const std::vector<uint8_t> pcm = MakePcm(dir, f, 3.0);
+    const std::string wav = dir / "in.wav";
+    WriteWav(dir, pcm, f, wav);
+    const std::vector<uint8_t> good = ReadFileBytes(WavpackTool("", wav, dir / "good.wv"));
+    for (const uint32_t total : {0u, 1000u}) {
+        SCOPED_TRACE(total);
+        std::vector<uint8_t> bytes = good;
+        for (int i = 0; i < 4; ++i)
+            bytes[12 + i] = uint8_t(total >> (8 * i));
+        const std::string wrong = dir / "wrong.wv";
+        WriteFileBytes(wrong, bytes);
+        ASSERT_TRUE(FfmpegPcm16(wrong) == pcm);
+        TWVIn source;
+        source.SetFileName(wrong);
+        const Decoded decoded = DecodeWithTWVIn(source);
+        EXPECT_EQ(decoded.error, "");
+        EXPECT_TRUE(decoded.pcm == pcm);
+        EXPECT_FALSE(source.Damaged());
+        EXPECT_FALSE(source.Corrupt());
+    }
+
+    std::vector<uint8_t> bytes = good;
+    bytes[33] = 0xFF;
+    const std::string overrun = dir / "overrun.wv";
+    WriteFileBytes(overrun, bytes);
+    EXPECT_LT(FfmpegPcm16(overrun).size(), pcm.size());
+    TWVIn source;
+    source.SetFileName(overrun);
+    const Decoded decoded = DecodeWithTWVIn(source);
+    EXPECT_EQ(decoded.error.rfind("WavPack file is damaged (", 0), 0u) << decoded.error;
+    EXPECT_TRUE(source.Corrupt());
 }
 
 TEST(WvIn, FloatSamplesArriveAs32BitIntegersClippedAtFullScale) {
@@ -254,11 +330,14 @@ TEST(WvIn, LibrariesWithoutThe64BitEntryPointsAreReadThroughTheOlderOnes) {
     api = saved;
 }
 
-TEST(WvIn, TruncatedCorruptAndForeignFilesFailWithAClearMessage) {
+// A cut file delivers the blocks it holds and reports the length its header states; damage
+// inside the blocks and foreign files fail with a clear message.
+TEST(WvIn, TruncatedFilesGiveWhatTheyHoldCorruptAndForeignOnesFail) {
     TempDir dir;
     const Format f{2, 16, 44100};
     const std::string wav = dir / "in.wav";
-    WriteWav(dir, MakePcm(dir, f, 3.0), f, wav);
+    const std::vector<uint8_t> pcm = MakePcm(dir, f, 3.0);
+    WriteWav(dir, pcm, f, wav);
     const std::string wv = WavpackTool("", wav, dir / "good.wv");
     const std::vector<uint8_t> good = ReadFileBytes(wv);
 
@@ -267,8 +346,13 @@ TEST(WvIn, TruncatedCorruptAndForeignFilesFailWithAClearMessage) {
     TWVIn cut;
     cut.SetFileName(truncated);
     const Decoded cutDecoded = DecodeWithTWVIn(cut);
-    EXPECT_EQ(cutDecoded.error.rfind("WavPack file is truncated (", 0), 0) << cutDecoded.error;
+    EXPECT_EQ(cutDecoded.error, "");
     EXPECT_TRUE(cut.Damaged());
+    EXPECT_FALSE(cut.Corrupt());
+    EXPECT_EQ(cut.StatedFrames(), int64_t(pcm.size() / 4));
+    EXPECT_GT(cutDecoded.pcm.size(), pcm.size() / 4);
+    EXPECT_LT(cutDecoded.pcm.size(), pcm.size());
+    EXPECT_TRUE(std::equal(cutDecoded.pcm.begin(), cutDecoded.pcm.end(), pcm.begin()));
 
     const std::string corrupt = dir / "corrupt.wv";
     std::vector<uint8_t> bytes = good;
@@ -280,6 +364,7 @@ TEST(WvIn, TruncatedCorruptAndForeignFilesFailWithAClearMessage) {
     const Decoded damagedDecoded = DecodeWithTWVIn(damaged);
     EXPECT_EQ(damagedDecoded.error.rfind("WavPack file is damaged (", 0), 0)
         << damagedDecoded.error;
+    EXPECT_TRUE(damaged.Corrupt());
 
     // Through a whole run, the run fails with the same text.
     TWVOut sink;
