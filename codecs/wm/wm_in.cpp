@@ -259,10 +259,11 @@ void TWMIn::EndOfAudio() {
     const int64_t delivered = position_;
     const int64_t stated = size_;
     const int64_t frameBytes = int64_t(channels_) * (bitsPerSample_ / 8);
+    // Duration counts the encoder's padding of the last block and the decoder holds back one
+    // block of overlap: up to two blocks short of it is the codec's framing, not a cut file.
     const int64_t slack =
-        int64_t(largestSample_) + kDurationSlackMs * int64_t(sampleRate_) / 1000 * frameBytes;
-    // Less than a packet short of Duration is the codec's framing, not a cut file; audio past
-    // it was delivered and is the length.
+        2 * int64_t(largestSample_) + kDurationSlackMs * int64_t(sampleRate_) / 1000 * frameBytes;
+    // Audio past Duration was delivered and is the length.
     if (grown_ || (stated > 0 && delivered < stated && stated - delivered <= slack))
         size_ = delivered;
 }

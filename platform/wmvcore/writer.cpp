@@ -8,6 +8,20 @@
 namespace wmvcore {
 namespace {
 
+// The content description's attributes go by FFmpeg's own names, so that its muxer writes them
+// into that object; all others are written as extended content under their own names.
+std::string MuxerKey(std::u16string_view name) {
+    static constexpr std::pair<std::u16string_view, const char*> kNames[] = {
+        {u"Title", "title"},
+        {u"Author", "artist"},
+        {u"Copyright", "copyright"},
+        {u"Description", "comment"},
+        {u"Rating", "rating"}};
+    for (const auto& [attribute, key] : kNames)
+        if (name == attribute) return key;
+    return Utf8Of(name);
+}
+
 // An attribute value as the text FFmpeg's muxer writes (it stores every value as a string).
 std::optional<std::string> TextValue(WMT_ATTR_DATATYPE type, const BYTE* value, WORD length) {
     auto number = [&](size_t bytes) -> std::optional<std::string> {
@@ -135,7 +149,7 @@ HRESULT Writer::SetAttribute(WORD stream, const WCHAR* name, WMT_ATTR_DATATYPE t
         const auto text = TextValue(type, value, length);
         if (!text) return E_INVALIDARG;
         Attribute attribute{name, type, {value, value + length}};
-        const std::string key = Utf8Of(attribute.name);
+        const std::string key = MuxerKey(attribute.name);
         std::erase_if(metadata_, [&](const auto& m) { return m.first == key; });
         metadata_.emplace_back(key, *text);
         std::erase_if(attributes_, [&](const auto& a) { return a.name == attribute.name; });
