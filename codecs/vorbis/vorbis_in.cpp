@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -118,9 +119,14 @@ void TVorbisIn::OpenDecoder() {
     bitrateUpper_ = info->bitrate_upper;
     bitrateNominal_ = info->bitrate_nominal;
     bitrateLower_ = info->bitrate_lower;
+    // The total is the last page's granule position: a value too large for a byte count
+    // (a damaged page) leaves the length unknown.
     const ogg_int64_t frames = api.file.ov_pcm_total(&file, -1);
-    size_ = frames > 0 ? int64_t(frames) * 2 * info->channels : 0;
-    streamBytes_ = size_;
+    const int64_t frameBytes = int64_t(2) * info->channels;
+    size_ = frames > 0 && frames <= INT64_MAX / frameBytes ? int64_t(frames) * frameBytes : 0;
+    // The end-of-stream page ends the audio, so a last granule position that is too small
+    // does not cut it short (FFmpeg decodes past it too).
+    decoderFindsEnd_ = true;
     currentLink_ = -1;
     decoderEnded_ = false;
     bufStart_ = 1;
@@ -184,9 +190,9 @@ void TVorbisIn::FillBuffer() {
         VorbisChannels::VorbisToWav(std::span(buffer_).subspan(bufEnd_ / 2, size_t(got) / 2),
                                     channels);
         bufEnd_ += uint32_t(got);
-        if (size_ > 0 && position_ + bufEnd_ >= size_) {
-            bufEnd_ = uint32_t(size_ - position_);
-            if (size_ == streamBytes_ && file.os.e_o_s == 0) damaged_ = true;
+        // Only a range ends before the stream does.
+        if (const int64_t limit = DeliveryLimit(); limit > 0 && position_ + bufEnd_ >= limit) {
+            bufEnd_ = uint32_t(limit - position_);
             break;
         }
     }

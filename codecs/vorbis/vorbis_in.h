@@ -40,8 +40,6 @@ private:
     std::unique_ptr<Decoder> decoder_;
     // 12288 bytes of decoded PCM, kept as 16-bit units so frames can be reordered in place.
     std::vector<int16_t> buffer_;
-    // PCM bytes of the whole file as the library counts them (Size before any range).
-    int64_t streamBytes_ = 0;
     int currentLink_ = -1;
     bool decoderEnded_ = false;
     long bitrateUpper_ = 0;

@@ -60,7 +60,79 @@ std::string ErrorOf(TVorbisIn& source) {
     return "";
 }
 
+// The file with the granule position of its last page set to granule, and that page's
+// checksum made right again, so that only the stated length is wrong.
+std::vector<uint8_t> WithLastGranule(std::vector<uint8_t> bytes, int64_t granule) {
+    size_t last = 0;
+    for (size_t at = 0; at + 27 <= bytes.size();) {
+        EXPECT_EQ(
+            std::string(bytes.begin() + std::ptrdiff_t(at), bytes.begin() + std::ptrdiff_t(at) + 4),
+            "OggS");
+        const size_t segments = bytes[at + 26];
+        size_t size = 27 + segments;
+        for (size_t i = 0; i < segments; ++i)
+            size += bytes[at + 27 + i];
+        last = at;
+        at += size;
+    }
+    size_t end = last + 27 + bytes[last + 26];
+    for (size_t i = 0; i < bytes[last + 26]; ++i)
+        end += bytes[last + 27 + i];
+    for (int i = 0; i < 8; ++i)
+        bytes[last + 6 + size_t(i)] = uint8_t(uint64_t(granule) >> (8 * i));
+    std::fill(bytes.begin() + std::ptrdiff_t(last) + 22, bytes.begin() + std::ptrdiff_t(last) + 26,
+              0);
+    uint32_t crc = 0;
+    for (size_t i = last; i < end; ++i) {
+        crc ^= uint32_t(bytes[i]) << 24;
+        for (int b = 0; b < 8; ++b)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i)
+        bytes[last + 22 + size_t(i)] = uint8_t(crc >> (8 * i));
+    return bytes;
+}
+
 } // namespace
+
+// A last granule position that is too small (1) does not end the audio: all of it is delivered,
+// as ffmpeg decodes it (within the one block the library trims at a stream's end). One too
+// large for a byte count (the largest there is) leaves the length unknown, the audio whole.
+TEST(VorbisIn, AWrongLastGranulePositionStillDeliversAllTheAudio) {
+    TempDir dir;
+    const std::string ogg = MakeOgg(dir, "short", 2, 44100, 0.4);
+    const auto reference = ReferenceInWavOrder(ogg, 2);
+    const auto bytes = ReadFileBytes(ogg);
+    constexpr size_t kBlockBytes = 2048 * 4;
+
+    WriteFileBytes(dir / "one.ogg", WithLastGranule(bytes, 1));
+    const auto ffmpeg = RunCommand("ffmpeg -nostdin -v quiet -i " + Quote(dir / "one.ogg") +
+                                   " -f s16le - 2>/dev/null")
+                            .output;
+    ASSERT_GT(ffmpeg.size(), reference.size() - kBlockBytes);
+    TVorbisIn source;
+    source.SetFileName(dir / "one.ogg");
+    EXPECT_EQ(source.GetTotalSamples(), 1);
+    const auto decoded = ReadAll(source);
+    EXPECT_GE(decoded.size() + kBlockBytes, ffmpeg.size());
+    EXPECT_LE(decoded.size(), ffmpeg.size() + kBlockBytes);
+    EXPECT_TRUE(decoded == Slice(reference, 0, decoded.size()));
+    EXPECT_FALSE(source.Damaged());
+    EXPECT_FALSE(source.Corrupt());
+
+    // The library counts a length over several pages from the last granule position.
+    const std::string longer = MakeOgg(dir, "longer", 2, 44100, 3.0);
+    const auto whole = ReferenceInWavOrder(longer, 2);
+    WriteFileBytes(dir / "huge.ogg", WithLastGranule(ReadFileBytes(longer), INT64_MAX));
+    source.SetFileName(dir / "huge.ogg");
+    EXPECT_EQ(source.GetTotalSamples(), -1);
+    const auto all = ReadAll(source);
+    EXPECT_GE(all.size(), whole.size());
+    EXPECT_LE(all.size(), whole.size() + kBlockBytes);
+    EXPECT_TRUE(Slice(all, 0, whole.size()) == whole);
+    EXPECT_FALSE(source.Damaged());
+    EXPECT_FALSE(source.Corrupt());
+}
 
 TEST(VorbisIn, FilesOfOggencDecodeLikeOggdec) {
     TempDir dir;
