@@ -122,6 +122,13 @@ std::vector<Row> Rows() {
          Source(".ape"),
          Sink(qm::ApeTarget),
          {}},
+        {"wmvcore",
+         {{"libWMVCORE.so", Missing("WMVCORE.DLL"), true}},
+         "in.wma",
+         "ffmpeg -v error -i \"$WAV\" -c:a wmav2 \"$OUT\"",
+         Source(".wma"),
+         Sink(qm::WmaTarget),
+         {}},
     };
 }
 
