@@ -11,9 +11,6 @@ namespace {
 // Headers larger than this are read this far: attributes beyond it are not seen.
 constexpr uint64_t kMaxHeaderBytes = 64u << 20;
 constexpr int64_t kHundredNanoseconds = 10'000'000;
-// Decoding starts this far ahead of a seek's target, so that overlapped transforms have the
-// samples before it.
-constexpr int64_t kSeekLeadMs = 200;
 
 int64_t SamplesOf(QWORD time, int rate) {
     return int64_t(
@@ -278,37 +275,10 @@ HRESULT SyncReader::Seek(Output& out, int64_t target) {
     if (!out.decoder)
         out.decoder =
             std::make_unique<OutputDecoder>(*format_->streams[out.streamIndex]->codecpar, out.bits);
-    const AVStream& st = *format_->streams[out.streamIndex];
-    const int64_t leadMs = target * 1000 / out.rate - kSeekLeadMs;
-    if (leadMs <= 0) return Rewind(out, target);
-    const int64_t ts = av_rescale_q(leadMs, AVRational{1, 1000}, st.time_base);
-    if (av_seek_frame(format_.get(), out.streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0)
-        return Rewind(out, target);
-    out.decoder->Flush();
-    // The first packet with a time tells where decoding starts.
-    for (;;) {
-        const int read = av_read_frame(format_.get(), packet_.get());
-        if (read < 0) return Rewind(out, target);
-        const bool ours = packet_->stream_index == out.streamIndex;
-        const int64_t pts = packet_->pts;
-        if (!ours || pts == AV_NOPTS_VALUE) {
-            av_packet_unref(packet_.get());
-            continue;
-        }
-        const int64_t startMs = av_rescale_q(pts, st.time_base, AVRational{1, 1000});
-        const int64_t first = (startMs * out.rate + 500) / 1000;
-        if (first > target) {
-            av_packet_unref(packet_.get());
-            return Rewind(out, target);
-        }
-        out.next = first;
-        out.skip = target - first;
-        int64_t ignored = 0;
-        const DecodeResult result = out.decoder->Decode(packet_.get(), pending_, ignored);
-        av_packet_unref(packet_.get());
-        if (result == DecodeResult::Damaged) return NS_E_INVALID_DATA;
-        return S_OK;
-    }
+    // ASF times are whole milliseconds, which cannot name a sample: the stream is decoded from
+    // its start and the samples before the target are dropped, so a range starts at its exact
+    // sample (lossless streams stay bit-exact) and overlapped transforms have what precedes it.
+    return Rewind(out, target);
 }
 
 HRESULT SyncReader::Rewind(Output& out, int64_t target) {
