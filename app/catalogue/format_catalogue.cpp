@@ -29,7 +29,8 @@ static_assert(RowsAreConsistent(), "target rows must agree with the catalogue ro
 } // namespace
 
 bool IsSupportedAudioFile(std::string_view path) {
-    const auto extension = ExtensionOf(path);
+    // Cameras and recorders name their files SONG.WAV: the case of an extension means nothing.
+    const std::string extension = LowerCaseAscii(ExtensionOf(path));
     if (extension.empty()) return false;
     for (const auto& row : AudioFormatCatalogue)
         if (row.Extension == extension) return true;

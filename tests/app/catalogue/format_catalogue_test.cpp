@@ -11,13 +11,13 @@ namespace {
 
 using namespace qm;
 
-TEST(FormatCatalogue, AcceptsExactlyTheThirteenLowerCaseExtensions) {
+TEST(FormatCatalogue, AcceptsExactlyTheThirteenExtensionsInAnyCase) {
     for (const char* extension : {".wav", ".mp3", ".ogg", ".flac", ".wma", ".wmv", ".ape", ".tta",
                                   ".wv", ".m4a", ".ofr", ".tak", ".mp4"})
         EXPECT_TRUE(IsSupportedAudioFile(std::string("/music/song") + extension)) << extension;
 
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song.MP3")); // case-sensitive
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song.Wav"));
+    EXPECT_TRUE(IsSupportedAudioFile("/music/song.MP3")); // the case of an extension is ignored
+    EXPECT_TRUE(IsSupportedAudioFile("/music/song.Flac"));
     EXPECT_FALSE(IsSupportedAudioFile("/music/archive.mp3.zip"));
     EXPECT_FALSE(IsSupportedAudioFile("/music/song"));
     EXPECT_FALSE(IsSupportedAudioFile("/music/song."));
