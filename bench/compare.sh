@@ -90,3 +90,11 @@ if have ffmpeg && have faad; then
   row "M4A (ALAC) -> WAV (ffmpeg)" "$work/alac.m4a" wav 5 .wav \
     ffmpeg -nostdin -v error -y -i "$work/alac.m4a" -f wav "$work/ref.wav"
 fi
+if have ffmpeg; then
+  # Windows Media Audio 2 at level 5 (144 kbit/s) against ffmpeg's own encoder and decoder.
+  row "WAV -> WMA 5 (ffmpeg 144k)" "$src" wma 5 .wma \
+    ffmpeg -nostdin -v error -y -i "$src" -c:a wmav2 -b:a 144k "$work/ref.wma"
+  ffmpeg -nostdin -v error -y -i "$src" -c:a wmav2 -b:a 144k "$work/in.wma"
+  row "WMA -> WAV (ffmpeg)" "$work/in.wma" wav 5 .wav \
+    ffmpeg -nostdin -v error -y -i "$work/in.wma" -f wav "$work/ref.wav"
+fi
