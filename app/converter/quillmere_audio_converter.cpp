@@ -20,6 +20,20 @@
 
 namespace {
 
+// The output would be the source itself: the same folder and stem, and the same format by the
+// extension in any case (SONG.WAV to WAV plans SONG.wav, a needless copy beside it).
+bool OutputIsSource(const TAudioFileDescriptor& file) {
+    const std::string planned = ConversionRules::PlannedOutputPath(file);
+    if (qm::FolderOf(planned) != qm::FolderOf(file.SourcePath)) return false;
+    const std::string_view plannedName = qm::FileNameOf(planned);
+    const std::string_view sourceName = qm::FileNameOf(file.SourcePath);
+    const std::string_view plannedExtension = qm::ExtensionOf(plannedName);
+    const std::string_view sourceExtension = qm::ExtensionOf(sourceName);
+    return plannedName.substr(0, plannedName.size() - plannedExtension.size()) ==
+               sourceName.substr(0, sourceName.size() - sourceExtension.size()) &&
+           qm::LowerCaseAscii(plannedExtension) == qm::LowerCaseAscii(sourceExtension);
+}
+
 // Output paths handed to a sink and not finished yet, by every driver of the process: drivers
 // running side by side must not pick the same free name before either file exists.
 std::mutex reservedLock;
@@ -142,7 +156,7 @@ void TQuillmereAudioConverter::StartNextFile() {
 
     const std::string folder = ConversionRules::OutputFolder(file);
     const std::string outputPath = ConversionRules::PlannedOutputPath(file);
-    if (outputPath == file.SourcePath) {
+    if (OutputIsSource(file)) {
         active_ = file;
         RaiseFileStart(file);
         FinishWithoutRun(TFileOutcome::Skipped, "The output would overwrite its source");
