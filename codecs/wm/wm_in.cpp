@@ -2,6 +2,7 @@
 
 #include "codecs/wm/wm_attributes.h"
 #include "codecs/wm/wm_library.h"
+#include "codecs/wm/wm_media_type.h"
 #include "pipeline/au_exception.h"
 
 #include <algorithm>
@@ -14,33 +15,6 @@ namespace {
 constexpr int64_t kHundredNanoseconds = 10'000'000;
 // Duration is stored to the millisecond: the decoded length may differ by that much more.
 constexpr int64_t kDurationSlackMs = 2;
-
-// The media type of a properties object, in a buffer that keeps it and its format block.
-struct MediaType {
-    std::vector<uint64_t> storage;
-    const WM_MEDIA_TYPE* type = nullptr;
-
-    bool IsAudioWave() const {
-        return type != nullptr && type->majortype == WMMEDIATYPE_Audio &&
-               type->formattype == WMFORMAT_WaveFormatEx && type->pbFormat != nullptr &&
-               type->cbFormat >= sizeof(WAVEFORMATEX) - sizeof(WORD);
-    }
-    WAVEFORMATEX Wave() const {
-        WAVEFORMATEX wave{};
-        std::memcpy(&wave, type->pbFormat, std::min<size_t>(type->cbFormat, sizeof(WAVEFORMATEX)));
-        return wave;
-    }
-};
-
-MediaType MediaTypeOf(IWMMediaProps& props) {
-    MediaType media;
-    DWORD size = 0;
-    if (Failed(props.GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE)) return media;
-    media.storage.resize((size + 7) / 8);
-    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(media.storage.data());
-    if (Succeeded(props.GetMediaType(type, &size))) media.type = type;
-    return media;
-}
 
 } // namespace
 
@@ -162,14 +136,14 @@ void TWMIn::OpenReader(const WmApi& api, int requested) {
 void TWMIn::ChooseFormat(DWORD output, int requested, uint32_t& bestBits) {
     ComPtr<IWMOutputMediaProps> props;
     if (Failed(reader_->GetOutputProps(output, props.Put())) || !props) return;
-    const MediaType current = MediaTypeOf(*props);
-    if (current.type == nullptr || !(current.type->majortype == WMMEDIATYPE_Audio)) return;
+    const TWMMediaType current = TWMMediaType::Of(*props);
+    if (!current.IsAudio()) return;
     const BOOL discrete = highPrecision_ ? 1 : 0;
     reader_->SetOutputSetting(output, u"EnableDiscreteOutput", WMT_TYPE_BOOL,
                               reinterpret_cast<const BYTE*>(&discrete), 4);
     uint32_t wantChannels = 0, wantRate = 0;
     if (requested == 0) {
-        if (!current.IsAudioWave()) return;
+        if (!current.IsWave()) return;
         wantChannels = current.Wave().nChannels;
         wantRate = current.Wave().nSamplesPerSec;
     } else if (requested > 2) {
@@ -183,8 +157,8 @@ void TWMIn::ChooseFormat(DWORD output, int requested, uint32_t& bestBits) {
     for (DWORD f = 0; f < formats; ++f) {
         ComPtr<IWMOutputMediaProps> format;
         if (Failed(reader_->GetOutputFormat(output, f, format.Put())) || !format) continue;
-        const MediaType media = MediaTypeOf(*format);
-        if (!media.IsAudioWave()) continue;
+        const TWMMediaType media = TWMMediaType::Of(*format);
+        if (!media.IsAudio() || !media.IsWave()) continue;
         const WAVEFORMATEX wave = media.Wave();
         bool take = false;
         if (requested == 0)

@@ -2,6 +2,7 @@
 
 #include "codecs/wm/wm_attributes.h"
 #include "codecs/wm/wm_library.h"
+#include "codecs/wm/wm_media_type.h"
 #include "pipeline/au_exception.h"
 #include "tags/text_encoding.h"
 
@@ -13,26 +14,6 @@
 namespace {
 
 constexpr uint64_t kHundredNanoseconds = 10'000'000;
-
-struct MediaType {
-    std::vector<uint64_t> storage;
-    WM_MEDIA_TYPE* type = nullptr;
-};
-
-MediaType MediaTypeOf(IWMMediaProps& props) {
-    MediaType media;
-    DWORD size = 0;
-    if (Failed(props.GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE)) return media;
-    media.storage.resize((size + 7) / 8);
-    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(media.storage.data());
-    if (Succeeded(props.GetMediaType(type, &size))) media.type = type;
-    return media;
-}
-
-bool IsWave(const WM_MEDIA_TYPE* type) {
-    return type != nullptr && type->formattype == WMFORMAT_WaveFormatEx &&
-           type->pbFormat != nullptr && type->cbFormat >= sizeof(WAVEFORMATEX) - sizeof(WORD);
-}
 
 std::string Hex8(HRESULT hr) {
     char text[9];
@@ -152,11 +133,9 @@ ComPtr<IWMStreamConfig> TWMAOut::FindFormat(const WmApi& api, int channels, int 
                 break;
             const auto props = config.As<IWMMediaProps>();
             if (!props) continue;
-            const MediaType media = MediaTypeOf(*props);
-            if (!IsWave(media.type)) continue;
-            WAVEFORMATEX wave{};
-            std::memcpy(&wave, media.type->pbFormat,
-                        std::min<size_t>(media.type->cbFormat, sizeof wave));
+            const TWMMediaType media = TWMMediaType::Of(*props);
+            if (!media.IsWave()) continue;
+            const WAVEFORMATEX wave = media.Wave();
             TWMCodecFormat format;
             format.channels = wave.nChannels;
             format.sampleRate = int(wave.nSamplesPerSec);
@@ -187,14 +166,10 @@ void TWMAOut::SetInputFormat(int channels, int bits, int rate) {
     for (DWORD i = 0; i < inputs; ++i) {
         ComPtr<IWMInputMediaProps> props;
         if (Failed(writer_->GetInputProps(i, props.Put())) || !props) continue;
-        MediaType media = MediaTypeOf(*props);
-        if (media.type == nullptr || !(media.type->majortype == WMMEDIATYPE_Audio) ||
-            !IsWave(media.type))
-            continue;
+        TWMMediaType media = TWMMediaType::Of(*props);
+        if (!media.IsAudio() || !media.IsWave()) continue;
         // Our PCM as it is: the writer converts it to what the codec format takes.
-        WAVEFORMATEX wave{};
-        std::memcpy(&wave, media.type->pbFormat,
-                    std::min<size_t>(media.type->cbFormat, sizeof wave));
+        WAVEFORMATEX wave = media.Wave();
         wave.wFormatTag = WAVE_FORMAT_PCM;
         wave.nChannels = WORD(channels);
         wave.nSamplesPerSec = DWORD(rate);

@@ -125,7 +125,9 @@ TEST(WMErrorCallback, OnlyFailuresRaiseTheStateAndEveryCallSucceeds) {
                   S_OK);
         const bool failure = status == 0 || status == 9 || status == 26 || status == 30;
         EXPECT_EQ(state->Raised(), failure) << status;
-        if (failure) EXPECT_EQ(state->Status(), status);
+        if (failure) {
+            EXPECT_EQ(state->Status(), status);
+        }
     }
     // The callback keeps the state alive for a notification arriving after the sink went.
     std::weak_ptr<TWMErrorState> weak = state;
