@@ -20,6 +20,13 @@
 
 namespace {
 
+bool PlayableFormat(TAuInput& source) {
+    const int rate = source.GetSampleRate(), channels = source.GetChannels();
+    const int bits = source.GetBitsPerSample();
+    return rate >= 1 && rate <= 4'000'000 && channels >= 1 && channels <= 255 &&
+           (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
 // The output would be the source itself: the same folder and stem, and the same format by the
 // extension in any case (SONG.WAV to WAV plans SONG.wav, a needless copy beside it).
 bool OutputIsSource(const TAudioFileDescriptor& file) {
@@ -192,7 +199,9 @@ void TQuillmereAudioConverter::StartNextFile() {
         }
         source_ = sourceRow->create();
         source_->SetFileName(file.SourcePath);
-        if (!source_->FileValid())
+        // A header that names no playable format (a rate of 0 or -1, no channels) is damage too:
+        // an output of it could not be played.
+        if (!source_->FileValid() || !PlayableFormat(*source_))
             return fail("The file is damaged or is not a valid " + file.SourceFormat + " file");
     } catch (const std::exception& e) {
         return fail(e.what());
@@ -284,9 +293,12 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     if (streamed->Corrupt())
         return {TFileOutcome::Failed, "The file is damaged: its audio does not decode as it was "
                                       "encoded"};
-    if (!streamed->Damaged()) return {TFileOutcome::Converted, {}};
     const int64_t frameBytes = std::max<int64_t>(streamed->SampleSize(), 1);
     const int64_t delivered = streamed->Position() / frameBytes;
+    // Only a file that says it is empty may convert to an empty output.
+    if (delivered == 0 && streamed->GetTotalSamples() != 0)
+        return {TFileOutcome::Failed, "The file is damaged: no audio could be decoded from it"};
+    if (!streamed->Damaged()) return {TFileOutcome::Converted, {}};
     if (delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
                                       "audio its header announces"};

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
 
@@ -194,6 +195,10 @@ struct AudioDecoder::State {
     }
 
     void OpenFormat(const AVInputFormat* demuxer) {
+        // Damage is reported through our results; FFmpeg's own log lines would only land in
+        // the middle of the converter's output.
+        static const bool quiet = (av_log_set_level(AV_LOG_QUIET), true);
+        (void)quiet;
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) throw std::bad_alloc();
         raw->pb = io.get();
