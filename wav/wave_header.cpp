@@ -3,6 +3,7 @@
 #include "wav/wave_bytes.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <string_view>
 
 namespace {
@@ -17,17 +18,34 @@ constexpr size_t kMaxFormatRecord = 4096;
 constexpr uint32_t kMaxFrameBytes = 4096;
 constexpr uint32_t kDecodeBufferBytes = 16384;
 
-bool FindCode(ByteSource& source, uint64_t from, std::string_view code, uint64_t& found) {
+// The first place where one of the codes starts; which one it is goes to which.
+bool FindCode(ByteSource& source, uint64_t from, std::initializer_list<std::string_view> codes,
+              uint64_t& found, std::string_view* which = nullptr) {
     if (from >= kSearchLimit) return false;
     std::vector<uint8_t> bytes(kSearchLimit - from);
     const size_t n = source.ReadAt(from, bytes);
     for (size_t i = 0; i + 4 <= n; ++i) {
-        if (CodeMatches(bytes, i, code)) {
-            found = from + i;
-            return true;
+        for (std::string_view code : codes) {
+            if (CodeMatches(bytes, i, code)) {
+                found = from + i;
+                if (which != nullptr) *which = code;
+                return true;
+            }
         }
     }
     return false;
+}
+
+constexpr uint64_t k4GiB = uint64_t(1) << 32;
+
+// A 32-bit size written for more than 4 GiB of audio keeps only its low 32 bits. With 'data'
+// the last chunk, the audio to the end of the file (but for a pad byte) is what it stated:
+// returns that length, or 0 when the size did not wrap.
+uint64_t WrappedLength(uint32_t size, uint64_t available) {
+    for (const uint64_t audio : {available, available - (available > 0 ? 1 : 0)}) {
+        if (audio >= k4GiB && audio > size && (audio - size) % k4GiB == 0) return audio;
+    }
+    return 0;
 }
 
 bool NeedsFact(uint16_t tag) {
@@ -87,14 +105,20 @@ void ReadFormat(ByteSource& source, uint64_t payload, uint32_t size, WaveHeader&
     }
 }
 
-void RecordData(uint64_t chunkStart, uint32_t size, uint64_t fileSize, WaveHeader& header) {
+void RecordData(uint64_t chunkStart, uint32_t size32, uint64_t fileSize, WaveHeader& header) {
     header.hasData = true;
     header.dataSizeOffset = chunkStart + 4;
     header.dataOffset = chunkStart + 8;
-    header.declaredDataSize = size;
     const uint64_t available = fileSize > header.dataOffset ? fileSize - header.dataOffset : 0;
-    if (IsStreamingPlaceholder(size)) {
+    // An RF64 file gives its size in 'ds64' and 0xFFFFFFFF here.
+    const bool fromDs64 = header.rf64 && header.hasDs64 && size32 == 0xFFFFFFFFu;
+    const uint64_t size = fromDs64 ? header.ds64DataSize : size32;
+    header.declaredDataSize = size;
+    const uint64_t wrapped = fromDs64 ? 0 : WrappedLength(size32, available);
+    if (!fromDs64 && IsStreamingPlaceholder(size32)) {
         header.dataLength = available;
+    } else if (wrapped > 0) {
+        header.dataLength = wrapped;
     } else if (size > available) {
         header.dataLength = available;
         header.truncated = true;
@@ -109,9 +133,12 @@ WaveHeader ReadWaveHeader(ByteSource& source) {
     WaveHeader header;
     const uint64_t fileSize = source.Size();
     uint64_t riff = 0, wave = 0;
-    if (!FindCode(source, 0, "RIFF", riff) || !FindCode(source, riff + 8, "WAVE", wave))
+    std::string_view container;
+    if (!FindCode(source, 0, {"RIFF", "RF64", "BW64"}, riff, &container) ||
+        !FindCode(source, riff + 8, {"WAVE"}, wave))
         return header;
     header.riffOffset = riff;
+    header.rf64 = container != "RIFF";
 
     enum class State { Format, Fact, Data } state = State::Format;
     std::array<uint8_t, 8> head{};
@@ -124,7 +151,15 @@ WaveHeader ReadWaveHeader(ByteSource& source) {
         }
         const uint32_t size = Read32(head, 4);
         const uint64_t payload = pos + 8;
-        if (state == State::Format && CodeMatches(head, 0, "fmt ")) {
+        if (header.rf64 && !header.hasDs64 && CodeMatches(head, 0, "ds64")) {
+            // Sizes of RIFF, 'data' and the sample count, 64 bits each.
+            std::array<uint8_t, 16> sizes{};
+            if (size >= 24 && source.ReadAt(payload, sizes) == sizes.size()) {
+                header.hasDs64 = true;
+                header.ds64DataSize = uint64_t(Read32(sizes, 8)) | uint64_t(Read32(sizes, 12))
+                                                                       << 32;
+            }
+        } else if (state == State::Format && CodeMatches(head, 0, "fmt ")) {
             ReadFormat(source, payload, size, header);
             state = NeedsFact(header.formatTag) ? State::Fact : State::Data;
         } else if (state == State::Fact && CodeMatches(head, 0, "fact")) {

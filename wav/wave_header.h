@@ -1,6 +1,7 @@
 // Reading the header of a RIFF WAVE file: a byte-wise search for "RIFF" and "WAVE" that
 // tolerates junk before them, then the chunks up to 'data', however large the chunks before
-// it are. What the reader and the appending writer can use is decided by the callers.
+// it are. RF64 and BW64 files (sizes past 4 GiB in their 'ds64' chunk) read the same way.
+// What the reader and the appending writer can use is decided by the callers.
 #pragma once
 
 #include "wav/byte_source.h"
@@ -54,6 +55,10 @@ struct WaveHeader {
     uint32_t formatSize = 0;
 
     uint64_t riffOffset = 0;
+    // "RF64" or "BW64" in place of "RIFF": the 32-bit sizes may defer to the 'ds64' chunk.
+    bool rf64 = false;
+    bool hasDs64 = false;
+    uint64_t ds64DataSize = 0;
     bool hasFact = false;
     uint32_t factValue = 0;
     uint64_t factValueOffset = 0;
@@ -61,9 +66,10 @@ struct WaveHeader {
     bool hasData = false;
     uint64_t dataSizeOffset = 0;
     uint64_t dataOffset = 0;
-    uint32_t declaredDataSize = 0;
+    // The 'data' chunk's size as the header states it (from 'ds64' in an RF64 file).
+    uint64_t declaredDataSize = 0;
     // Audio bytes the file really holds: the declared size, or up to the end of the file for a
-    // streaming placeholder, and never more than the file has.
+    // streaming placeholder or a size that wrapped past 4 GiB, and never more than the file has.
     uint64_t dataLength = 0;
     // The declared size ran past the end of the file: it was cut short.
     bool truncated = false;

@@ -93,4 +93,68 @@ std::array<uint8_t, kImaHeaderBytes> ImaAdpcmHeader(int channels, uint32_t sampl
     return h;
 }
 
+std::array<uint8_t, kDs64ChunkBytes> Ds64Chunk(uint64_t riffSize, uint64_t dataSize,
+                                               uint64_t sampleCount) {
+    std::array<uint8_t, kDs64ChunkBytes> c{};
+    WriteCode(c, 0, "ds64");
+    Write32(c, 4, uint32_t(kDs64ChunkBytes - 8));
+    size_t at = 8;
+    for (const uint64_t value : {riffSize, dataSize, sampleCount}) {
+        Write32(c, at, uint32_t(value));
+        Write32(c, at + 4, uint32_t(value >> 32));
+        at += 8;
+    }
+    return c; // the table length stays 0
+}
+
+std::array<uint8_t, kDs64ChunkBytes> JunkChunk() {
+    std::array<uint8_t, kDs64ChunkBytes> c{};
+    WriteCode(c, 0, "JUNK");
+    Write32(c, 4, uint32_t(kDs64ChunkBytes - 8));
+    return c;
+}
+
+std::vector<uint8_t> WithDs64Place(std::span<const uint8_t> header) {
+    const auto junk = JunkChunk();
+    std::vector<uint8_t> out(header.size() + junk.size());
+    std::copy_n(header.begin(), 12, out.begin());
+    std::copy(junk.begin(), junk.end(), out.begin() + 12);
+    std::copy(header.begin() + 12, header.end(), out.begin() + 12 + std::ptrdiff_t(junk.size()));
+    Write32(out, 4, Clamp32(uint64_t(Read32(out, 4)) + kDs64ChunkBytes));
+    return out;
+}
+
+uint64_t MakeRf64(TStream& stream, const HeaderPlaces& places, uint64_t end, uint64_t audio,
+                  uint64_t sampleCount) {
+    const auto writeAt = [&](uint64_t offset, std::span<const uint8_t> bytes) {
+        return stream.Seek(int64_t(offset), TStream::Origin::Begin) == int64_t(offset) &&
+               stream.WriteAll(bytes);
+    };
+    const uint64_t chunk = places.base + 12;
+    uint64_t dataSizeOffset = places.dataSizeOffset;
+    if (!places.ds64Place) {
+        // Everything after "WAVE" moves up by the chunk's length, last bytes first.
+        std::vector<uint8_t> buffer(size_t(1) << 20);
+        for (uint64_t left = end - chunk; left > 0;) {
+            const size_t n = size_t(std::min<uint64_t>(left, buffer.size()));
+            const uint64_t from = chunk + left - n;
+            const std::span<uint8_t> part(buffer.data(), n);
+            if (stream.Seek(int64_t(from), TStream::Origin::Begin) != int64_t(from) ||
+                !stream.ReadExact(part) || !writeAt(from + kDs64ChunkBytes, part))
+                return 0;
+            left -= n;
+        }
+        end += kDs64ChunkBytes;
+        dataSizeOffset += kDs64ChunkBytes;
+    }
+    std::array<uint8_t, 4> all{0xFF, 0xFF, 0xFF, 0xFF};
+    std::array<uint8_t, 4> code{};
+    WriteCode(code, 0, "RF64");
+    if (!writeAt(chunk, Ds64Chunk(end - places.base - 8, audio, sampleCount)) ||
+        !writeAt(places.base, code) || !writeAt(places.base + 4, all) ||
+        !writeAt(dataSizeOffset, all))
+        return 0;
+    return end;
+}
+
 } // namespace WaveHeaderWriter

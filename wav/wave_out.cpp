@@ -109,6 +109,16 @@ void TWaveOut::WriteNewHeader(TStream& stream, TAuInput& input) {
     const uint64_t size = uint64_t(std::max<int64_t>(input.Size(), 0));
     const uint32_t rate = uint32_t(input.GetSampleRate());
     using namespace WaveHeaderWriter;
+    // Audio announced past 4 GiB gets the place of its 'ds64' chunk now, so that finishing
+    // does not have to move it all up.
+    layout_.ds64Place = size > 0xFFFFFFFFu - kExtensibleHeaderBytes - kDs64ChunkBytes;
+    const uint64_t place = layout_.ds64Place ? kDs64ChunkBytes : 0;
+    const auto write = [&](std::span<const uint8_t> header) {
+        if (layout_.ds64Place)
+            Write(WithDs64Place(header));
+        else
+            Write(header);
+    };
     if (type == wtDVIADPCM) {
         CheckAdpcmInput();
         // A stereo block holds whole groups of 8 bytes per channel pair.
@@ -117,19 +127,19 @@ void TWaveOut::WriteNewHeader(TStream& stream, TAuInput& input) {
         if (layout_.framesPerBlock == 0) FailPrepare(kBadBlockSize);
         const uint64_t frames = size / 2 / uint64_t(layout_.channels);
         const uint64_t blocks = uint64_t(std::nearbyint(double(frames) / layout_.framesPerBlock));
-        Write(ImaAdpcmHeader(layout_.channels, rate, layout_.blockSize, frames,
+        write(ImaAdpcmHeader(layout_.channels, rate, layout_.blockSize, frames,
                              blocks * layout_.blockSize));
-        layout_.headerLength = kImaHeaderBytes;
-        layout_.dataSizeOffset = layout_.base + kImaDataSizeOffset;
-        layout_.factOffset = layout_.base + kImaFactOffset;
+        layout_.headerLength = place + kImaHeaderBytes;
+        layout_.dataSizeOffset = layout_.base + place + kImaDataSizeOffset;
+        layout_.factOffset = layout_.base + place + kImaFactOffset;
     } else if (type == wtExtPCM) {
-        Write(ExtensiblePcmHeader(layout_.channels, rate, layout_.bits, size));
-        layout_.headerLength = kExtensibleHeaderBytes;
-        layout_.dataSizeOffset = layout_.base + kExtensibleDataSizeOffset;
+        write(ExtensiblePcmHeader(layout_.channels, rate, layout_.bits, size));
+        layout_.headerLength = place + kExtensibleHeaderBytes;
+        layout_.dataSizeOffset = layout_.base + place + kExtensibleDataSizeOffset;
     } else {
-        Write(PcmHeader(layout_.channels, rate, layout_.bits, size));
-        layout_.headerLength = kPcmHeaderBytes;
-        layout_.dataSizeOffset = layout_.base + kPcmDataSizeOffset;
+        write(PcmHeader(layout_.channels, rate, layout_.bits, size));
+        layout_.headerLength = place + kPcmHeaderBytes;
+        layout_.dataSizeOffset = layout_.base + place + kPcmDataSizeOffset;
     }
 }
 
@@ -137,6 +147,7 @@ void TWaveOut::PrepareAppend(TStream& stream, TAuInput& input) {
     StreamByteSource bytes(stream);
     const WaveHeader header = ReadWaveHeader(bytes);
     TWavType type = wtUnsupported;
+    if (header.rf64) FailPrepare(kCannotAppend);
     if (header.hasData && header.formatTag == WaveFormatTag::kPcm) type = wtPCM;
     if (header.hasData && header.formatTag == WaveFormatTag::kImaAdpcm) type = wtDVIADPCM;
     if (type == wtUnsupported) FailPrepare(kCannotAppend);
@@ -227,6 +238,15 @@ void TWaveOut::FixHeader(TStream& stream) {
                       std::min<uint64_t>(framesWritten_, newBlocks * layout_.framesPerBlock));
     }
     Write32At(stream, layout_.base + WaveHeaderWriter::kRiffSizeOffset, end - layout_.base - 8);
+    if (end - layout_.base - 8 <= 0xFFFFFFFFu) return;
+    const uint64_t frames =
+        layout_.type == wtDVIADPCM
+            ? layout_.existingFrames + framesWritten_
+            : audio / std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
+    const WaveHeaderWriter::HeaderPlaces places{layout_.base, layout_.dataSizeOffset,
+                                                layout_.ds64Place};
+    if (WaveHeaderWriter::MakeRf64(stream, places, end, audio, frames) == 0)
+        throw EAuException(kWriteError);
 }
 
 void TWaveOut::FinishOutput() {

@@ -1,7 +1,8 @@
 // TWaveOut: the sink that writes RIFF WAVE files: PCM with the 44-byte header, PCM with the
 // 68-byte extensible header (for more than two channels or more than 16 bits when
 // CreateNonMsHeaders is off), or IMA ADPCM with the 60-byte header; it can append to an
-// existing PCM or IMA ADPCM file. The header is always fixed from the audio really written.
+// existing PCM or IMA ADPCM file. The header is always fixed from the audio really written; a
+// file that passed 4 GiB becomes RF64.
 #pragma once
 
 #include "pipeline/au_file_out.h"
@@ -48,6 +49,7 @@ private:
         uint64_t headerLength = 0; // from base to the first audio byte
         uint64_t dataSizeOffset = 0;
         uint64_t factOffset = 0;
+        bool ds64Place = false;     // a JUNK chunk after "WAVE" holds the place of 'ds64'
         uint64_t existingBytes = 0; // audio already in an appended file
         uint64_t existingFrames = 0;
     };

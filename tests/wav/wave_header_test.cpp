@@ -1,5 +1,6 @@
 // The WAVE header reader on hand-built bytes, and the headers the writer produces.
 #include "tests/wav/wav_test_support.h"
+#include "wav/memory_stream.h"
 #include "wav/wave_bytes.h"
 #include "wav/wave_header.h"
 #include "wav/wave_header_writer.h"
@@ -107,6 +108,88 @@ TEST(WaveHeader, DataSizePlaceholdersReadToTheEndAndOversizeMeansTruncated) {
     const WaveHeader h = Parse(Riff(exact));
     EXPECT_EQ(h.dataLength, 40u);
     EXPECT_FALSE(h.truncated);
+}
+
+namespace {
+
+// The bytes given, then zeros up to a size too large to build: a file of more than 4 GiB.
+class HugeByteSource final : public ByteSource {
+public:
+    HugeByteSource(std::vector<uint8_t> head, uint64_t size)
+        : head_(std::move(head)), size_(size) {}
+    uint64_t Size() override { return size_; }
+    size_t ReadAt(uint64_t offset, std::span<uint8_t> out) override {
+        const size_t n =
+            size_t(std::min<uint64_t>(out.size(), offset < size_ ? size_ - offset : 0));
+        for (size_t i = 0; i < n; ++i)
+            out[i] = offset + i < head_.size() ? head_[size_t(offset + i)] : 0;
+        return n;
+    }
+
+private:
+    std::vector<uint8_t> head_;
+    uint64_t size_;
+};
+
+} // namespace
+
+// A 'data' chunk that is the last one and runs more than 4 GiB past its 32-bit size by a whole
+// number of 4 GiB (but for a pad byte) had its size wrapped: the audio is all of it. Anything
+// else keeps the stated size.
+TEST(WaveHeader, SizesThatWrappedPast4GiBReadToTheEnd) {
+    constexpr uint64_t k4GiB = uint64_t(1) << 32;
+    Bytes head;
+    head.Text("RIFF").U32(0).Text("WAVE").Chunk("fmt ", PcmFormat(2, 44100, 16));
+    head.Text("data").U32(4000);
+    const uint64_t dataOffset = head.data.size();
+    for (const uint64_t extra : {uint64_t(0), uint64_t(1)}) {
+        HugeByteSource wrapped(head.data, dataOffset + k4GiB + 4000 + extra);
+        const WaveHeader h = ReadWaveHeader(wrapped);
+        EXPECT_EQ(h.dataLength, k4GiB + 4000) << extra;
+        EXPECT_FALSE(h.truncated);
+    }
+    for (const uint64_t audio : {k4GiB + 4002, k4GiB - 4000, uint64_t(8000)}) {
+        HugeByteSource other(head.data, dataOffset + audio);
+        const WaveHeader h = ReadWaveHeader(other);
+        EXPECT_EQ(h.dataLength, 4000u) << audio;
+        EXPECT_FALSE(h.truncated);
+    }
+}
+
+// RF64 and BW64: a data size of 0xFFFFFFFF defers to 'ds64', whose size may also be cut short.
+TEST(WaveHeader, Rf64SizesComeFromTheDs64Chunk) {
+    for (const char* code : {"RF64", "BW64", "rf64"}) {
+        SCOPED_TRACE(code);
+        for (const uint64_t stated : {uint64_t(100), uint64_t(5000)}) {
+            Bytes file;
+            file.Text(code).U32(0xFFFFFFFF).Text("WAVE");
+            file.Append(Bytes{}
+                            .Text("ds64")
+                            .U32(28)
+                            .U32(0)
+                            .U32(0)
+                            .U32(uint32_t(stated))
+                            .U32(0)
+                            .U32(50)
+                            .U32(0)
+                            .U32(0)
+                            .data);
+            file.Chunk("fmt ", PcmFormat(1, 8000, 16)).Text("data").U32(0xFFFFFFFF).Fill(100, 3);
+            const WaveHeader h = Parse(file.data);
+            EXPECT_TRUE(h.rf64);
+            EXPECT_TRUE(IsReadableFormat(h));
+            EXPECT_EQ(h.declaredDataSize, stated);
+            EXPECT_EQ(h.dataLength, 100u);
+            EXPECT_EQ(h.truncated, stated > 100);
+        }
+    }
+    // A size of its own in an RF64 file counts as in any other.
+    Bytes small;
+    small.Text("RF64").U32(0).Text("WAVE").Chunk("fmt ", PcmFormat(1, 8000, 16));
+    small.Chunk("data", std::vector<uint8_t>(40, 1)).Chunk("LIST", {1, 2});
+    const WaveHeader h = Parse(small.data);
+    EXPECT_EQ(h.dataLength, 40u);
+    EXPECT_FALSE(Parse(Riff(Bytes{}.Chunk("fmt ", PcmFormat(1, 8000, 16)))).rf64);
 }
 
 TEST(WaveHeader, ChunksOfMoreThan64KiBBeforeDataAreWalked) {
@@ -316,6 +399,51 @@ TEST(WaveHeaderWriter, ImaHeaderCountsSamplesPerBlockAndRoundsTheBlockCount) {
     EXPECT_EQ(parsed.factValueOffset, 48u);
     EXPECT_EQ(parsed.dataSizeOffset, 56u);
     EXPECT_EQ(parsed.dataOffset, 60u);
+}
+
+// A finished file made RF64, with the place of 'ds64' kept in the header or by moving the audio
+// up: the reader finds the same audio, and so does ffmpeg.
+TEST(WaveHeaderWriter, AFinishedFileBecomesRf64ThatReadersTakeAsTheSameAudio) {
+    const auto chunk = WaveHeaderWriter::Ds64Chunk(0x1'2345'6789ull, 0x1'0000'0010ull, 77);
+    EXPECT_EQ(std::string(chunk.begin(), chunk.begin() + 4), "ds64");
+    EXPECT_EQ(WaveBytes::Read32(chunk, 4), 28u);
+    EXPECT_EQ(WaveBytes::Read32(chunk, 8), 0x23456789u);
+    EXPECT_EQ(WaveBytes::Read32(chunk, 12), 1u);
+    EXPECT_EQ(WaveBytes::Read32(chunk, 16), 0x10u);
+    EXPECT_EQ(WaveBytes::Read32(chunk, 20), 1u);
+    EXPECT_EQ(WaveBytes::Read32(chunk, 24), 77u);
+    EXPECT_EQ(WaveBytes::Read32(chunk, 32), 0u);
+
+    const std::vector<uint8_t> audio = Ramp16(2 * 1001);
+    TempDir dir;
+    for (const bool place : {false, true}) {
+        SCOPED_TRACE(place ? "place kept" : "audio moved");
+        const auto classic = WaveHeaderWriter::PcmHeader(2, 44100, 16, audio.size());
+        const std::vector<uint8_t> header =
+            place ? WaveHeaderWriter::WithDs64Place(classic)
+                  : std::vector<uint8_t>(classic.begin(), classic.end());
+        TMemoryStream stream;
+        stream.Write(header);
+        stream.Write(audio);
+        const WaveHeaderWriter::HeaderPlaces places{0, header.size() - 4, place};
+        const uint64_t end =
+            WaveHeaderWriter::MakeRf64(stream, places, stream.Bytes().size(), audio.size(), 1001);
+        ASSERT_EQ(end, 44 + WaveHeaderWriter::kDs64ChunkBytes + audio.size());
+        const std::vector<uint8_t> file = stream.Bytes();
+        ASSERT_EQ(file.size(), end);
+        EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RF64");
+        EXPECT_EQ(WaveBytes::Read32(file, 4), 0xFFFFFFFFu);
+        EXPECT_EQ(std::string(file.begin() + 12, file.begin() + 16), "ds64");
+        EXPECT_EQ(WaveBytes::Read32(file, 20), uint32_t(end - 8));
+        const WaveHeader h = Parse(file);
+        EXPECT_TRUE(h.rf64 && h.hasDs64);
+        EXPECT_EQ(WaveBytes::Read32(file, size_t(h.dataSizeOffset)), 0xFFFFFFFFu);
+        EXPECT_EQ(h.dataLength, audio.size());
+        EXPECT_TRUE(
+            std::equal(audio.begin(), audio.end(), file.begin() + std::ptrdiff_t(h.dataOffset)));
+        WriteFileBytes(dir / "rf64.wav", file);
+        EXPECT_TRUE(FfmpegRaw(dir / "rf64.wav", "s16le", "pcm_s16le", dir / "ffmpeg.raw") == audio);
+    }
 }
 
 TEST(WaveHeaderWriter, SizesBeyond32BitsBecomeTheToTheEndPlaceholder) {

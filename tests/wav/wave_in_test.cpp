@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -226,6 +228,62 @@ TEST_F(WaveInTest, AStreamedHeaderReadsToTheEndOfTheFile) {
     const auto pcm = ReadAllPcm(in);
     EXPECT_FALSE(in.Damaged());
     ExpectSamePcm(pcm, std::vector<uint8_t>(bytes.begin() + 44, bytes.end()), "streamed");
+}
+
+// RF64 and BW64 files as ffmpeg writes them (sizes in 'ds64') read like ffmpeg decodes them;
+// cut short, they deliver what they hold and name the length 'ds64' states.
+TEST_F(WaveInTest, Rf64AndBw64FilesReadLikeFfmpegDecodesThem) {
+    const std::string source = Make("source.wav", "-r 44100 -c 2 -b 24");
+    const std::string rf64 = Temp("rf64.wav");
+    Tool("ffmpeg -nostdin -v error -i " + Quote(source) + " -c:a pcm_s24le -rf64 always " +
+         Quote(rf64));
+    auto bytes = ReadFileBytes(rf64);
+    ASSERT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RF64");
+    const auto reference = FfmpegRaw(rf64, "s24le", "pcm_s24le", Temp("ref.raw"));
+    ExpectSamePcm(ReadWave(rf64), reference, "RF64");
+
+    std::copy_n("BW64", 4, bytes.begin());
+    WriteFileBytes(Temp("bw64.wav"), bytes);
+    ExpectSamePcm(ReadWave(Temp("bw64.wav")), reference, "BW64");
+
+    const size_t keep = bytes.size() - reference.size() / 2;
+    WriteFileBytes(Temp("cut.wav"), {bytes.begin(), bytes.begin() + std::ptrdiff_t(keep)});
+    TWaveIn cut;
+    cut.SetFileName(Temp("cut.wav"));
+    const auto pcm = ReadAllPcm(cut);
+    EXPECT_TRUE(cut.Damaged());
+    EXPECT_EQ(cut.StatedFrames(), int64_t(reference.size() / 6));
+    EXPECT_TRUE(pcm.size() < reference.size() &&
+                std::equal(pcm.begin(), pcm.end(), reference.begin()));
+}
+
+// A file of more than 4 GiB of audio whose 32-bit sizes wrapped reads to its end. The file is
+// sparse: only its header and its last frames are written.
+TEST_F(WaveInTest, AWavWhoseSizesWrappedPast4GiBReadsToItsEnd) {
+    const uint64_t audio = (uint64_t(1) << 32) + 4000; // 16-bit stereo frames
+    std::vector<uint8_t> header = PcmWave(2, 44100, 16, std::vector<uint8_t>(4, 0));
+    header.resize(44);
+    WaveBytes::Write32(header, 4, uint32_t(audio + 36));
+    WaveBytes::Write32(header, 40, uint32_t(audio));
+    const std::string file = Temp("wrapped.wav");
+    const std::vector<uint8_t> tail = Ramp16(2000); // the last 1000 frames
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        const bool written =
+            ::pwrite(fd, header.data(), header.size(), 0) == ssize_t(header.size()) &&
+            ::pwrite(fd, tail.data(), tail.size(), off_t(44 + audio - tail.size())) ==
+                ssize_t(tail.size());
+        ::close(fd);
+        if (!written) GTEST_SKIP() << "no room for a sparse file of 4 GiB here";
+    }
+    TWaveIn in;
+    in.SetFileName(file);
+    ASSERT_TRUE(in.FileValid());
+    EXPECT_EQ(in.Size(), int64_t(audio));
+    in.SetStartSample(int64_t(audio / 4 - 1000));
+    EXPECT_TRUE(ReadAllPcm(in) == tail);
+    EXPECT_FALSE(in.Damaged());
 }
 
 TEST_F(WaveInTest, AFileCutShortDeliversWhatItHoldsAndIsDamaged) {

@@ -1,9 +1,11 @@
 // TWaveOut: headers byte by byte, files read back by sox and ffprobe, IMA ADPCM, appending,
 // failed writes and early ends, and WAV to WAV through the pump.
 #include "pipeline/au_exception.h"
+#include "pipeline/au_tagged_file.h"
 #include "tests/support/pcm_source.h"
 #include "tests/support/run_sink.h"
 #include "tests/wav/wav_test_support.h"
+#include "wav/byte_source.h"
 #include "wav/memory_stream.h"
 #include "wav/wave_bytes.h"
 #include "wav/wave_header_writer.h"
@@ -12,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -255,6 +260,91 @@ TEST_F(WaveOutTest, AppendingRefusesOtherFormatsAndLeavesTheFileAlone) {
     WriteFileBytes(Temp("tagged.wav"), tagged.data);
     EXPECT_EQ(Write(sink, anything, "tagged.wav").error, "Cannot append data to this .wav file.");
     EXPECT_EQ(ReadFileBytes(Temp("tagged.wav")), tagged.data);
+
+    // RF64 keeps its sizes in 'ds64', which appending does not rewrite.
+    Tool("ffmpeg -nostdin -v error -i " + Quote(base) + " -rf64 always " + Quote(Temp("rf64.wav")));
+    const auto rf64Before = ReadFileBytes(Temp("rf64.wav"));
+    EXPECT_EQ(Write(sink, anything, "rf64.wav").error, "Cannot append data to this .wav file.");
+    EXPECT_EQ(ReadFileBytes(Temp("rf64.wav")), rf64Before);
+}
+
+namespace {
+
+// Delivers bytes of a repeating pattern up to a length too large to hold, announcing the
+// size it is given.
+class PatternSource final : public TAuTaggedFileIn {
+public:
+    PatternSource(uint64_t length, int64_t announced) : length_(length), announced_(announced) {
+        fileName_ = "pattern.pcm";
+        channels_ = 2;
+        bitsPerSample_ = 16;
+        sampleRate_ = 48000;
+        for (size_t i = 0; i < pattern_.size(); ++i)
+            pattern_[i] = uint8_t(i * 7 + i / 251);
+    }
+    ~PatternSource() override { CloseSource(); }
+    uint8_t ByteAt(uint64_t offset) const { return pattern_[offset % pattern_.size()]; }
+
+protected:
+    void OpenSource() override {
+        std::lock_guard guard(openLock_);
+        if (openCount_ > 0) return;
+        size_ = announced_;
+        fileValid_ = true;
+        cursor_ = 0;
+        ++openCount_;
+    }
+    void CloseSource() override {
+        std::lock_guard guard(openLock_);
+        openCount_ = 0;
+    }
+    void ReadData(const uint8_t*& buffer, uint32_t& bytes) override {
+        // Pieces start at a multiple of the pattern's length, which holds whole frames.
+        const size_t at = size_t(cursor_ % pattern_.size());
+        const uint64_t n = std::min<uint64_t>({bytes, pattern_.size() - at, length_ - cursor_});
+        buffer = pattern_.data() + at;
+        bytes = uint32_t(n);
+        cursor_ += n;
+    }
+    bool SeekSample(int64_t&) override { return false; }
+
+private:
+    std::array<uint8_t, 65536> pattern_{};
+    uint64_t length_;
+    int64_t announced_;
+    uint64_t cursor_ = 0;
+};
+
+} // namespace
+
+// Writes more than 4 GiB twice (about 9 GB of disk traffic), so it runs only when
+// QUILLMERE_LARGE_TESTS is set: an output that passes 4 GiB is RF64 that ffprobe counts whole,
+// whether its length was announced (the place of 'ds64' kept) or not (the audio moved up).
+TEST_F(WaveOutTest, AnOutputPast4GiBBecomesRf64) {
+    if (std::getenv("QUILLMERE_LARGE_TESTS") == nullptr)
+        GTEST_SKIP() << "set QUILLMERE_LARGE_TESTS=1 to write two files of 4 GiB";
+    const uint64_t length = (uint64_t(1) << 32) + 65536 * 3;
+    for (const int64_t announced : {int64_t(length), int64_t(0)}) {
+        SCOPED_TRACE(announced);
+        PatternSource source(length, announced);
+        TWaveOut sink;
+        const SinkResult result = Write(sink, source, "large.wav");
+        ASSERT_EQ(result.error, "");
+        TAuFileStream stream(Temp("large.wav"), fmOpenRead);
+        StreamByteSource bytes(stream);
+        const WaveHeader h = ReadWaveHeader(bytes);
+        EXPECT_TRUE(h.rf64);
+        EXPECT_EQ(h.dataLength, length);
+        std::array<uint8_t, 16> last{};
+        ASSERT_EQ(bytes.ReadAt(h.dataOffset + length - last.size(), last), last.size());
+        for (size_t i = 0; i < last.size(); ++i)
+            EXPECT_EQ(last[i], source.ByteAt(length - last.size() + i));
+        EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 " +
+                             Quote(Temp("large.wav")))
+                      .output,
+                  std::to_string(length / 4) + "\n");
+        std::filesystem::remove(Temp("large.wav"));
+    }
 }
 
 TEST_F(WaveOutTest, AppendedImaAdpcmPlaysThrough) {
