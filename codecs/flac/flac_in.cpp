@@ -125,7 +125,11 @@ public:
         // Damage in the header makes the file unusable; damage in the audio is resynchronised
         // over (a frame with a bad CRC comes out silent), but the copy is then not faithful.
         if (!self.endOfMetadata_) self.fileValid_ = false;
-        self.corrupt_ = true;
+        // A frame cut off by the end of the file is a truncation, judged when the stream ends.
+        if (self.endOfMetadata_ && StreamBridge::AtEnd(self.stream_))
+            self.errorAtEnd_ = true;
+        else
+            self.corrupt_ = true;
     }
 };
 
@@ -186,6 +190,7 @@ void TFLACIn::OpenDecoder() {
     atEnd_ = false;
     heldBlock_ = false;
     formatBroken_ = false;
+    errorAtEnd_ = false;
     blocksDecoded_ = 0;
     streamInfoSeen_ = false;
     endOfMetadata_ = false;
@@ -231,7 +236,8 @@ void TFLACIn::CloseSource() {
     if (decoder_) {
         // Finishing compares the MD5 signature of a stream decoded to its end; a mismatch
         // means the audio delivered is not what was encoded.
-        const bool whole = checkMd5_ && endOfStream_ && !atEnd_;
+        // A file cut short cannot match it, and is reported as cut already.
+        const bool whole = checkMd5_ && endOfStream_ && !atEnd_ && !damaged_;
         if (!flac_->FLAC__stream_decoder_finish(decoder_.Get()) && whole) corrupt_ = true;
         decoder_.Reset();
     }
@@ -266,6 +272,10 @@ bool TFLACIn::DecodeNextBlock() {
             flac_->FLAC__stream_decoder_get_state(decoder_.Get());
         if (newBlock_) return true;
         if (state == FLAC__STREAM_DECODER_END_OF_STREAM) {
+            // An error at the end with all the stated audio delivered was no truncation.
+            if (errorAtEnd_ &&
+                (streamFrames_ == 0 || int64_t(blockFirstFrame_ + blockFrames_) >= streamFrames_))
+                corrupt_ = true;
             // Announced audio of which not one frame could be found is a broken file, not an
             // empty one.
             if (blocksDecoded_ == 0 && streamFrames_ > 0)

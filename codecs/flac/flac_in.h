@@ -71,4 +71,6 @@ private:
     bool atEnd_ = false;
     // A frame whose format differs from STREAMINFO: the stream cannot be delivered on.
     bool formatBroken_ = false;
+    // The decoder reported an error with the whole file read: a cut last frame, or damage.
+    bool errorAtEnd_ = false;
 };

@@ -30,6 +30,7 @@ void TMpgIn::OpenSource() {
     const Mpg123Api& api = Mpg123Library().Require();
     fileValid_ = false;
     exactFrames_ = 0;
+    statedFrames_ = -1;
 
     int64_t scannedFrames = -1;
     if (!fileName_.empty())
@@ -67,12 +68,17 @@ void TMpgIn::OpenSource() {
             // LAME/Info tag in a stream handed over. An estimate would cut or pad the audio.
             long delay = -1;
             double unused = 0;
+            const bool lameTag =
+                api.mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) == MPG123_OK &&
+                delay >= 0;
+            const int64_t taggedFrames =
+                lameTag ? std::max<int64_t>(api.mpg123_length(handle), 0) : 0;
             if (scannedFrames > 0) {
                 exactFrames_ = scannedFrames;
-            } else if (api.mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) ==
-                           MPG123_OK &&
-                       delay >= 0) {
-                exactFrames_ = std::max<int64_t>(api.mpg123_length(handle), 0);
+                // A file cut short holds fewer frames than its Xing/Info frame states.
+                if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
+            } else if (lameTag) {
+                exactFrames_ = taggedFrames;
             }
             bitsPerSample_ = 16;
             sampleRate_ = static_cast<uint32_t>(formatRate_);

@@ -193,6 +193,8 @@ TEST(FLACIn, TruncatedFilesEndEarlyAndAreMarkedDamaged) {
     EXPECT_LT(decoded.size(), file.pcm.size() * 6 / 10);
     EXPECT_TRUE(decoded == Slice(file.pcm, 0, decoded.size()));
     EXPECT_TRUE(source.Damaged());
+    // The frame the cut went through, and the signature of the whole, are not damage found.
+    EXPECT_FALSE(source.Corrupt());
 
     // Only the header left: announced audio of which nothing can be found.
     const auto list = RunCommand("metaflac --list " + Quote(file.path)).output;
