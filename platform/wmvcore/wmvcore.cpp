@@ -4,15 +4,31 @@
 #include "platform/wmvcore/sync_reader.h"
 #include "platform/wmvcore/writer.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #define WMVCORE_EXPORT extern "C" __attribute__((visibility("default")))
 
 using namespace wmvcore;
 
+namespace {
+
+// FFmpeg's complaints about damaged files go nowhere: the results say what went wrong.
+void Quiet() {
+    static const bool quiet = (av_log_set_level(AV_LOG_QUIET), true);
+    (void)quiet;
+}
+
+} // namespace
+
 WMVCORE_EXPORT HRESULT WMCreateSyncReader(IUnknown*, DWORD, IWMSyncReader** reader) {
+    Quiet();
     return Hand<IWMSyncReader>(MakeCom<SyncReader>(), reader);
 }
 
 WMVCORE_EXPORT HRESULT WMCreateWriter(IUnknown*, IWMWriter** writer) {
+    Quiet();
     return Hand<IWMWriter>(MakeCom<Writer>(), writer);
 }
 
