@@ -218,6 +218,13 @@ ff 8000 -c:a aac -b:a 16k -metadata title="Tïtle" -metadata artist=Artist -meta
 ff 8000 -c:a alac -metadata album=Album -movflags +faststart "$x/alac.m4a"
 put mp4_movie "$x"/*.m4a
 put_samples mp4_movie m4a
+w="$work/asf"
+mkdir -p "$w"
+ff 8000 -c:a wmav2 -b:a 32k -metadata title="Tïtle" -metadata artist=Artist -metadata track=3 \
+    "$w/wmav2.wma"
+ff 8000 -c:a wmav1 -b:a 32k "$w/wmav1.wma"
+put asf_header "$w"/*.wma
+put_samples asf_header wma
 rm -rf "$work"
 
 # Each target in turn, one process: the machine's cores are shared.
