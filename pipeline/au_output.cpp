@@ -5,6 +5,7 @@
 #include "pipeline/event_handler.h"
 #include "pipeline/main_thread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -196,4 +197,31 @@ size_t TAuOutput::PullFrames(std::span<uint8_t> dest, size_t frameBytes, bool& e
     const uint32_t bytes =
         input_.load()->FillBlock(dest.first(dest.size() / frameBytes * frameBytes), endReached);
     return bytes / frameBytes;
+}
+
+std::span<const uint8_t> TAuOutput::PullFramesInPlace(size_t maxBytes, size_t frameBytes,
+                                                      std::vector<uint8_t>& scratch,
+                                                      bool& endReached) {
+    endReached = false;
+    TAuInput* input = input_;
+    const size_t want = frameBytes == 0 ? 0 : maxBytes / frameBytes * frameBytes;
+    if (want == 0 || input == nullptr) {
+        endReached = true;
+        return {};
+    }
+    const uint8_t* data = nullptr;
+    uint32_t bytes = static_cast<uint32_t>(want);
+    input->GetData(data, bytes);
+    if (data == nullptr || bytes == 0) {
+        endReached = true;
+        return {};
+    }
+    bytes = std::min<uint32_t>(bytes, static_cast<uint32_t>(want));
+    if (bytes % frameBytes == 0) return {data, bytes};
+    // A piece that ends inside a frame: complete that frame from the next pieces.
+    const size_t whole = (bytes / frameBytes + 1) * frameBytes;
+    scratch.resize(whole);
+    std::copy_n(data, bytes, scratch.begin());
+    const size_t more = input->FillBlock(std::span(scratch).subspan(bytes), endReached);
+    return std::span<const uint8_t>(scratch).first((bytes + more) / frameBytes * frameBytes);
 }

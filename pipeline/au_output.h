@@ -12,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 class TAuOutput;
 class TAuThread;
@@ -74,6 +75,11 @@ protected:
     // returns the whole frames in it; a torn frame at the end of the input is dropped.
     // endReached tells that the input has ended.
     size_t PullFrames(std::span<uint8_t> dest, size_t frameBytes, bool& endReached);
+    // The same without a copy for a sink that only writes the bytes on: whole frames straight
+    // from the input's own buffer (valid until the next pull), or, when a piece ends inside a
+    // frame, that piece completed in scratch. At most maxBytes; empty at the end.
+    std::span<const uint8_t> PullFramesInPlace(size_t maxBytes, size_t frameBytes,
+                                               std::vector<uint8_t>& scratch, bool& endReached);
 
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> outputActive_{false};

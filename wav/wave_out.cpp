@@ -91,8 +91,6 @@ void TWaveOut::PrepareOutput() {
         samples_.assign(samples, 0);
         adpcmBlock_.assign(layout_.blockSize, 0);
         stepIndex_ = {0, 0};
-    } else {
-        pcmBlock_.assign(std::max<size_t>(1, kPcmBlockBytes / frameBytes_) * frameBytes_, 0);
     }
 }
 
@@ -192,8 +190,10 @@ bool TWaveOut::OutputBlock(bool abort) {
     if (abort || endOfInput_) return false;
     if (layout_.type == wtDVIADPCM) return OutputAdpcmBlock();
     bool endReached = false;
-    const size_t frames = PullFrames(pcmBlock_, frameBytes_, endReached);
-    if (frames > 0) Write(std::span(pcmBlock_).first(frames * frameBytes_));
+    const std::span<const uint8_t> pcm =
+        PullFramesInPlace(kPcmBlockBytes, frameBytes_, pcmBlock_, endReached);
+    const size_t frames = pcm.size() / frameBytes_;
+    if (frames > 0) Write(pcm);
     endOfInput_ = endReached;
     // With the input ended the next call stops; this one still lets the pump report the
     // progress of the last block.

@@ -315,7 +315,11 @@ std::string TQuillmereAudioConverter::PublishOutput() {
     const std::string folder = ConversionRules::OutputFolder(current_);
     if (const std::string error = sink_->CloseError(); !error.empty())
         return "The output could not be written (" + error + "): " + folder;
-    if (const std::string error = qm::SyncFile(partialPath_); !error.empty())
+    // A source about to be removed needs its output on disk first; otherwise the rename alone
+    // keeps an unfinished file from looking finished.
+    const bool durable = lastResult_.descriptor.DeleteOriginal;
+    if (const std::string error = durable ? qm::SyncFile(partialPath_) : std::string();
+        !error.empty())
         return "The output could not be written to disk (" + error + "): " + folder;
     std::string finalPath = lastResult_.outputPath;
     // Another program may have taken the name meanwhile: the next free one is used.
@@ -326,7 +330,7 @@ std::string TQuillmereAudioConverter::PublishOutput() {
         finalPath = FreeOutputPath(folder, lastResult_.descriptor.OutputName);
         if (finalPath.empty()) return "No free name for the output in " + folder;
     }
-    if (const std::string error = qm::SyncFolder(folder); !error.empty())
+    if (const std::string error = durable ? qm::SyncFolder(folder) : std::string(); !error.empty())
         return "The output could not be written to disk (" + error + "): " + folder;
     partialPath_.clear();
     lastResult_.outputPath = finalPath;

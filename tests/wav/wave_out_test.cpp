@@ -417,6 +417,20 @@ TEST_F(WaveOutTest, ASourceThatEndsEarlyIsNotPaddedWithSilence) {
     }
 }
 
+// Pieces that end inside a frame are passed on whole frames at a time, nothing lost or doubled.
+TEST_F(WaveOutTest, FramesSplitAcrossPiecesArriveWhole) {
+    const auto pcm = Noise(6 * 20'000);
+    PcmSource source(pcm, 2, 24, 48000, 1001);
+    source.TearFrames();
+    TWaveOut sink;
+    sink.SetFileName(Temp("torn.wav"));
+    ASSERT_EQ(RunSink(sink, source).error, "");
+    const auto file = ReadFileBytes(Temp("torn.wav"));
+    ASSERT_GE(file.size(), pcm.size());
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), file.end() - std::ptrdiff_t(pcm.size())));
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+}
+
 TEST_F(WaveOutTest, AStoppedRunGetsSizesFromTheAudioWritten) {
     const auto pcm = Noise(4 * 500'000);
     PcmSource source(pcm, 2, 16, 44100, 4096);
