@@ -3,6 +3,7 @@
 
 #include "platform/macdll/file.h"
 #include "platform/macdll/macdll_api.h"
+#include "tags/id3v1/id3v1_genres.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,86 +50,8 @@ const std::string* Find(const std::vector<TagItem>& items, const std::string& ke
     return nullptr;
 }
 
-constexpr const char* kGenres[] = {"Blues",
-                                   "Classic Rock",
-                                   "Country",
-                                   "Dance",
-                                   "Disco",
-                                   "Funk",
-                                   "Grunge",
-                                   "Hip-Hop",
-                                   "Jazz",
-                                   "Metal",
-                                   "New Age",
-                                   "Oldies",
-                                   "Other",
-                                   "Pop",
-                                   "R&B",
-                                   "Rap",
-                                   "Reggae",
-                                   "Rock",
-                                   "Techno",
-                                   "Industrial",
-                                   "Alternative",
-                                   "Ska",
-                                   "Death Metal",
-                                   "Pranks",
-                                   "Soundtrack",
-                                   "Euro-Techno",
-                                   "Ambient",
-                                   "Trip-Hop",
-                                   "Vocal",
-                                   "Jazz+Funk",
-                                   "Fusion",
-                                   "Trance",
-                                   "Classical",
-                                   "Instrumental",
-                                   "Acid",
-                                   "House",
-                                   "Game",
-                                   "Sound Clip",
-                                   "Gospel",
-                                   "Noise",
-                                   "AlternRock",
-                                   "Bass",
-                                   "Soul",
-                                   "Punk",
-                                   "Space",
-                                   "Meditative",
-                                   "Instrumental Pop",
-                                   "Instrumental Rock",
-                                   "Ethnic",
-                                   "Gothic",
-                                   "Darkwave",
-                                   "Techno-Industrial",
-                                   "Electronic",
-                                   "Pop-Folk",
-                                   "Eurodance",
-                                   "Dream",
-                                   "Southern Rock",
-                                   "Comedy",
-                                   "Cult",
-                                   "Gangsta",
-                                   "Top 40",
-                                   "Christian Rap",
-                                   "Pop/Funk",
-                                   "Jungle",
-                                   "Native American",
-                                   "Cabaret",
-                                   "New Wave",
-                                   "Psychadelic",
-                                   "Rave",
-                                   "Showtunes",
-                                   "Trailer",
-                                   "Lo-Fi",
-                                   "Tribal",
-                                   "Acid Punk",
-                                   "Acid Jazz",
-                                   "Polka",
-                                   "Retro",
-                                   "Musical",
-                                   "Rock & Roll",
-                                   "Hard Rock"};
+// The record's genre byte is one of ID3v1's own 80 genres; the later Winamp ones do not fit it.
+constexpr std::size_t kId3v1OwnGenres = 80;
 
 void PutText(Id3Record& record, std::size_t offset, std::size_t width, const std::string& utf8) {
     const std::string text = Utf8ToLatin1(utf8);
@@ -254,8 +177,9 @@ Id3Record RecordFromItems(const std::vector<TagItem>& items) {
     record[APE_ID3_TRACK] = std::uint8_t(number <= 255 ? number : 0);
     record[APE_ID3_GENRE] = 255;
     const std::string genre = text("Genre");
-    for (std::size_t i = 0; i < std::size(kGenres); ++i)
-        if (SameKey(genre, kGenres[i])) record[APE_ID3_GENRE] = std::uint8_t(i);
+    for (std::size_t i = 0; i < kId3v1OwnGenres; ++i)
+        if (SameKey(genre, std::string(tags::kId3v1Genres[i])))
+            record[APE_ID3_GENRE] = std::uint8_t(i);
     return record;
 }
 
