@@ -7,6 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
   # GUI
   qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
+  dbus # dbus-run-session: the notification test's private session bus
   # codec libraries loaded at run time, and headers for their record layouts
   libflac-dev libogg-dev libvorbis-dev libwavpack-dev libmpg123-dev libmp3lame-dev libfaad-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
