@@ -3,17 +3,19 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/conversion_rules.h"
-#include "app/util/file_rename.h"
 #include "app/ui/message_box.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/ui_texts.h"
+#include "app/util/file_rename.h"
 #include "app/util/file_utils.h"
+#include "app/util/path_utils.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -37,8 +39,9 @@ constexpr int SizeWidth = 75;
 constexpr int FormatWidth = 85;
 constexpr int FolderWidth = 160;
 
-// The answer to a drop: a copy or a link, never a move, so the dragged files stay where they
-// are. A drag that offers only a move is let in and then refused.
+// Every drag is answered as a copy, so no drag source deletes the files it dropped here; a
+// drag that cannot be copied is answered as a link (Qt would turn a copy it does not offer into
+// the move it proposes), and one that offers only a move is refused.
 Qt::DropAction AnsweredDropAction(Qt::DropActions possible) {
     if (possible & Qt::CopyAction) return Qt::CopyAction;
     if (possible & Qt::LinkAction) return Qt::LinkAction;
@@ -101,7 +104,9 @@ void TAudioFileListItem::ShowDescriptor() {
     setTextAlignment(clSize, Qt::AlignRight | Qt::AlignVCenter);
     setText(clFormat, ToQString(d.SourceFormat) + ToQString(texts::FileSuffix));
     setText(clFolder, ToQString(d.SourceFolder));
+    // Names too long for their column are elided in the middle; the tips show them whole.
     setToolTip(clName, ToQString(d.SourcePath));
+    setToolTip(clFolder, ToQString(d.SourceFolder));
 }
 
 bool TAudioFileListItem::operator<(const QTreeWidgetItem& other) const {
@@ -125,6 +130,7 @@ TAudioFileListView::TAudioFileListView(TMode mode, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle);
     setIconSize(QSize(16, 16));
     setContextMenuPolicy(Qt::DefaultContextMenu);
     SetUpColumns();
@@ -219,20 +225,31 @@ void TAudioFileListView::resizeEvent(QResizeEvent* event) {
     PlaceDropHint();
 }
 
-int TAudioFileListView::AddFiles(const QStringList& paths) {
+TLeftOut TAudioFileListView::AddFiles(const QStringList& paths) {
     std::unordered_set<std::string> known;
     for (int i = 0; i < RowCount(); ++i)
         known.insert(Row(i)->Descriptor().SourcePath);
+    const TCollectedFiles collected = CollectFiles(paths);
+    TLeftOut leftOut;
+    leftOut.Duplicates = collected.Duplicates;
+    leftOut.Truncated = collected.Truncated;
     QList<QTreeWidgetItem*> added;
-    for (QString path : paths) {
+    for (QString path : collected.Files) {
         if (IsShellLink(ToStdString(path))) path = ResolveShortcut(path);
         if (path.isEmpty()) continue;
         const QFileInfo file(path);
         // A relative path has no folder to name; it is taken from the current folder.
         if (file.isRelative()) path = file.absoluteFilePath();
         const std::string sourcePath = ToStdString(path);
-        if (!IsSupportedAudioFile(sourcePath) || known.count(sourcePath) != 0) continue;
         if (!file.isFile()) continue;
+        if (!IsSupportedAudioFile(sourcePath)) {
+            ++leftOut.Unsupported;
+            continue;
+        }
+        if (known.count(sourcePath) != 0) {
+            ++leftOut.Duplicates;
+            continue;
+        }
         auto descriptor = std::make_unique<TAudioFileDescriptor>(DescribeSourceFile(sourcePath));
         descriptor->Level = 1;
         descriptor->SameFolder = true;
@@ -249,7 +266,7 @@ int TAudioFileListView::AddFiles(const QStringList& paths) {
     }
     UpdateHeader();
     emit RowsChanged();
-    return static_cast<int>(added.size());
+    return leftOut;
 }
 
 void TAudioFileListView::CopyRowsOf(const TAudioFileListView& source) {
@@ -314,6 +331,12 @@ void TAudioFileListView::RenameSelected() {
     if (Mode != TMode::lmEditable || rows.size() != 1) return;
     setCurrentItem(rows.front(), clName);
     editItem(rows.front(), clName);
+    // The name without its extension is selected: renaming cannot change the extension anyway.
+    if (auto* editor = qobject_cast<QLineEdit*>(indexWidget(currentIndex()))) {
+        const QString name = editor->text();
+        const auto extension = ExtensionOf(ToStdString(name));
+        editor->setSelection(0, static_cast<int>(name.size() - ToQString(extension).size()));
+    }
 }
 
 void TAudioFileListView::RevealSelected() {
@@ -348,8 +371,44 @@ void TAudioFileListView::SortByColumn(int column) {
 
 void TAudioFileListView::contextMenuEvent(QContextMenuEvent* event) {
     if (RowCount() == 0) return;
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        ShowContextMenuAtSelection();
+        return;
+    }
     UpdateMenuItems();
     PopupMenu->popup(event->globalPos());
+}
+
+void TAudioFileListView::ShowContextMenuAtSelection() {
+    if (RowCount() == 0) return;
+    QTreeWidgetItem* row = currentItem();
+    if (!row || !row->isSelected()) {
+        const auto selected = SelectedRows();
+        row = selected.empty() ? nullptr : selected.front();
+    }
+    if (!row) return;
+    scrollToItem(row);
+    const QRect area = visualItemRect(row);
+    UpdateMenuItems();
+    PopupMenu->popup(viewport()->mapToGlobal(QPoint(area.left() + 20, area.bottom())));
+}
+
+void TAudioFileListView::keyPressEvent(QKeyEvent* event) {
+    const bool menu = event->key() == Qt::Key_Menu ||
+                      (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menu) {
+        ShowContextMenuAtSelection();
+    } else if (Mode == TMode::lmEditable && event->key() == Qt::Key_Delete &&
+               event->modifiers() == Qt::NoModifier && !SelectedRows().empty()) {
+        RemoveSelected();
+    } else if (Mode == TMode::lmEditable && event->key() == Qt::Key_F2 &&
+               event->modifiers() == Qt::NoModifier) {
+        RenameSelected();
+    } else {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void TAudioFileListView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -366,27 +425,27 @@ void TAudioFileListView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TAudioFileListView::AcceptFileDrag(QDragMoveEvent* event) {
-    if (!event->mimeData()->hasUrls() || LocalFilesOf(event->mimeData()->urls()).isEmpty()) {
+    const Qt::DropAction action = AnsweredDropAction(event->possibleActions());
+    if (!event->mimeData()->hasUrls() || LocalFilesOf(event->mimeData()->urls()).isEmpty() ||
+        action == Qt::IgnoreAction) {
         event->ignore();
         return;
     }
-    const auto action = AnsweredDropAction(event->possibleActions());
-    // A move-only drag is let in so that its files can be added; the drop then refuses it.
-    event->setDropAction(action == Qt::IgnoreAction ? event->proposedAction() : action);
+    event->setDropAction(action);
     event->accept();
 }
 
 void TAudioFileListView::dropEvent(QDropEvent* event) {
     const QStringList paths = LocalFilesOf(event->mimeData()->urls());
-    const auto action = AnsweredDropAction(event->possibleActions());
-    if (action == Qt::IgnoreAction) {
+    const Qt::DropAction action = AnsweredDropAction(event->possibleActions());
+    if (paths.isEmpty() || action == Qt::IgnoreAction) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
-    } else {
-        event->setDropAction(action);
-        event->accept();
+        return;
     }
-    if (!paths.isEmpty()) emit FilesDropped(paths);
+    event->setDropAction(action);
+    event->accept();
+    emit FilesDropped(paths);
 }
 
 } // namespace qm

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/converter/audio_file_descriptor.h"
+#include "app/ui/file_collector.h"
 
 #include <QStringList>
 #include <QTreeWidget>
@@ -48,9 +49,9 @@ public:
 
     explicit TAudioFileListView(TMode mode, QWidget* parent = nullptr);
 
-    // Adds the paths now: shortcuts are followed, unsupported, missing and already listed
-    // files are skipped. Returns the number of rows added.
-    int AddFiles(const QStringList& paths);
+    // Adds the paths now: folders stand for the files inside them, shortcuts are followed,
+    // unsupported, missing and already listed files are skipped. Returns what was left out.
+    TLeftOut AddFiles(const QStringList& paths);
     // Rows that show the descriptors of `source`'s rows (the selected-files window).
     void CopyRowsOf(const TAudioFileListView& source);
     void ClearRows();
@@ -75,6 +76,8 @@ public:
     bool RenameRow(TAudioFileListItem* row, const QString& typed);
     // Enables the menu items for the current selection.
     void UpdateMenuItems();
+    // Opens the context menu below the current (or first selected) row, as the keyboard asks.
+    void ShowContextMenuAtSelection();
 
     void SortByColumn(int column);
 
@@ -87,6 +90,7 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

@@ -5,26 +5,22 @@
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/ui/conversion_status_form.h"
 #include "app/ui/converted_files_ui.h"
+#include "app/ui/desktop_notification.h"
 #include "app/ui/main_ui.h"
+#include "app/ui/message_box.h"
+#include "app/ui/run_texts.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/single_instance.h"
-#include "app/util/path_utils.h"
+#include "app/ui/source_removal.h"
+#include "app/ui/ui_texts.h"
 
 #include <QApplication>
 #include <QTimer>
-
-#include <filesystem>
 
 namespace qm {
 namespace {
 
 constexpr int SecondAlertDelay = 500;
-
-// The driver decides whether a source may go; this removes it.
-bool RemoveSource(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::remove(path, error) && !error;
-}
 
 } // namespace
 
@@ -33,6 +29,7 @@ TConversionRun::TConversionRun(TQuillmereAudioConverter& driver, TQulMerMainUI& 
                                TQuillmereConvertedAudioFileListUI& converted, QObject* parent)
     : QObject(parent), Driver(driver), Wizard(wizard), Status(status), Converted(converted) {
     connect(&Status, &QDialog::finished, this, &TConversionRun::ReleaseMarkerUnlessRunning);
+    connect(&Status, &TConversionStatusForm::StopRequested, this, &TConversionRun::btnStopClick);
 }
 
 TConversionRun::~TConversionRun() {
@@ -50,7 +47,7 @@ void TConversionRun::InstallHandlers() {
     Driver.SetOnFileProgress([this](int percent) { Status.ShowFileProgress(percent); });
     Driver.SetOnFileStart(
         [this](const TAudioFileDescriptor& file, int total, int done, int remaining) {
-            Status.ShowFileStart(file, total, done - Failed, remaining, Failed);
+            Status.ShowFileStart(file, total, Outcomes, remaining);
             FileStart(total, done, remaining);
         });
     Driver.SetOnFileDone([this] { FileDone(); });
@@ -65,6 +62,8 @@ void TConversionRun::btnConvertClick() {
         // One run at a time: its window comes back instead of a second run. No loop of its own
         // here: the run's events already have the main loop.
         Status.ShowOver(&Wizard);
+        OpenMessage(&Status, QMessageBox::Information, texts::InformationTitle,
+                    texts::StillRunningMessage);
         return;
     }
     const auto rows = Wizard.Descriptors();
@@ -75,13 +74,21 @@ void TConversionRun::btnConvertClick() {
     for (const auto* row : rows)
         Driver.AddFile(*row);
     const auto* target = FindTargetByDescriptor(rows.front()->TargetFormat);
-    Failed = 0;
+    Outcomes = {};
+    Total = static_cast<int>(rows.size());
+    Stopped = false;
     Active = true;
-    Status.PrepareRun(ToQString(target ? target->ListText : rows.front()->TargetFormat),
-                      static_cast<int>(rows.size()));
+    Status.PrepareRun(ToQString(target ? target->ListText : rows.front()->TargetFormat), Total);
     Wizard.SetConvertedFilesAvailable(false);
     Driver.ProcessNext();
     Status.ShowModalOver(&Wizard);
+}
+
+void TConversionRun::btnStopClick() {
+    if (!Active) return;
+    // Removes what the file being converted wrote; the queue goes with no further event.
+    Driver.Abort();
+    Finish(true);
 }
 
 void TConversionRun::FileStart(int total, int done, int remaining) {
@@ -91,14 +98,23 @@ void TConversionRun::FileStart(int total, int done, int remaining) {
 void TConversionRun::FileDone() {
     const TFileResult& result = Driver.LastResult();
     const TAudioFileDescriptor& file = Driver.CurrentDescriptor();
-    if (result.outcome == TFileOutcome::Failed) {
-        ++Failed;
+    switch (result.outcome) {
+    case TFileOutcome::Failed:
+        ++Outcomes.Failed;
         Converted.AddFailedFile(file, result.message);
-    } else {
-        const std::string outputPath = result.outputPath.empty()
-                                           ? ConversionRules::PlannedOutputPath(file)
-                                           : result.outputPath;
-        Converted.AddConvertedFile(file, outputPath);
+        break;
+    case TFileOutcome::Skipped:
+        ++Outcomes.Skipped;
+        Converted.AddSkippedFile(file, result.message);
+        break;
+    case TFileOutcome::ConvertedWithWarning:
+        ++Outcomes.Warned;
+        Converted.AddConvertedFile(file, result.outputPath, result.message);
+        break;
+    case TFileOutcome::Converted:
+        ++Outcomes.Converted;
+        Converted.AddConvertedFile(file, result.outputPath);
+        break;
     }
     Status.StepOverall();
     emit FileFinished();
@@ -106,13 +122,35 @@ void TConversionRun::FileDone() {
 }
 
 void TConversionRun::AllDone() {
+    Finish(false);
+}
+
+bool TConversionRun::WizardActive() const {
+    // The wizard or one of its windows (the status window is one); isAncestorOf() stops at
+    // window borders.
+    for (const QWidget* active = QApplication::activeWindow(); active;
+         active = active->parentWidget())
+        if (active == &Wizard) return true;
+    return false;
+}
+
+void TConversionRun::Finish(bool stopped) {
     Active = false;
-    Status.ShowComplete();
+    Stopped = stopped;
+    const QString summary =
+        ToQString(RunSummary(Outcomes, stopped, stopped ? Total - Outcomes.Done() : 0));
+    Status.ShowEnd(summary, stopped);
     Wizard.SetConvertedFilesAvailable(true);
-    QApplication::beep();
-    QWidget* alerted = Status.isVisible() ? static_cast<QWidget*>(&Status) : &Wizard;
-    QApplication::alert(alerted);
-    QTimer::singleShot(SecondAlertDelay, alerted, [alerted] { QApplication::alert(alerted); });
+    if (!stopped) {
+        QApplication::beep();
+        QWidget* alerted = Status.isVisible() ? static_cast<QWidget*>(&Status) : &Wizard;
+        QApplication::alert(alerted);
+        QTimer::singleShot(SecondAlertDelay, alerted, [alerted] { QApplication::alert(alerted); });
+    }
+    // The user pressed Stop here, so is looking; an end elsewhere may go unseen.
+    if (!stopped && !WizardActive())
+        NotifyDesktop(ToQString(texts::StatusCompleteCaption),
+                      ToQString(OutcomeText(Outcomes)) + '.');
     if (!Status.isVisible()) ReleaseMarkerUnlessRunning();
     emit RunCompleted();
 }

@@ -1,8 +1,12 @@
 // The wizard's side of a conversion run: "Convert My Audio Files" queues every row with the
 // driver and shows the status window; the driver's events move the window's labels and bars,
-// list each finished file in the converted-files window, delete a source only when its file
-// was converted, and end the run. The converting marker is held while the run goes on.
+// count each file by its outcome and list it in the converted-files window, and end the run,
+// with a desktop notification when the user is not looking. The driver decides whether a
+// source may go; it goes to the trash. "Stop" ends the run after removing the output being
+// written. The converting marker is held while the run goes on.
 #pragma once
+
+#include "app/ui/run_progress.h"
 
 #include <QObject>
 
@@ -27,11 +31,16 @@ public:
 
     bool Running() const { return Active; }
     bool HoldsConvertingMarker() const { return ConvertingMarker != nullptr; }
-    int FailedCount() const { return Failed; }
+    const TRunCounts& Counts() const { return Outcomes; }
+    bool WasStopped() const { return Stopped; }
 
 public slots:
-    // Starts a run of every row; while one goes on, shows its status window again instead.
+    // Starts a run of every row; while one goes on, shows its status window again and says
+    // that the list as it is now waits for the next press.
     void btnConvertClick();
+    // The status window's "Stop": the file being converted loses its partial output, the files
+    // after it are left as they are.
+    void btnStopClick();
     // The status window's "View Files".
     void btnViewFilesClick();
     // Files handed over: the status window goes, a running conversion goes on without it.
@@ -45,6 +54,7 @@ signals:
     // Raised after the status window has shown a file's start.
     void FileStarted(int total, int done, int remaining);
     void FileFinished();
+    // The run ended, complete or stopped.
     void RunCompleted();
 
 private:
@@ -52,6 +62,8 @@ private:
     void FileStart(int total, int done, int remaining);
     void FileDone();
     void AllDone();
+    void Finish(bool stopped);
+    bool WizardActive() const;
 
     TQuillmereAudioConverter& Driver;
     TQulMerMainUI& Wizard;
@@ -59,7 +71,9 @@ private:
     TQuillmereConvertedAudioFileListUI& Converted;
     std::unique_ptr<TInstanceLock> ConvertingMarker;
     bool Active = false;
-    int Failed = 0;
+    bool Stopped = false;
+    int Total = 0;
+    TRunCounts Outcomes;
 };
 
 } // namespace qm

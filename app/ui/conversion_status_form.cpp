@@ -3,6 +3,7 @@
 
 #include "app/converter/conversion_rules.h"
 
+#include "app/ui/label_hint.h"
 #include "app/ui/run_texts.h"
 #include "app/ui/shell_services.h"
 #include "app/util/file_utils.h"
@@ -15,14 +16,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace qm {
 namespace {
 
-constexpr int WindowWidth = 640;
-constexpr int WindowHeight = 330;
+constexpr int MinimumWidth = 640;
 constexpr char TagProperty[] = "Tag";
 
 QLabel* CaptionLabel(std::string_view text, QWidget* parent) {
@@ -32,7 +31,10 @@ QLabel* CaptionLabel(std::string_view text, QWidget* parent) {
 QProgressBar* SmoothBar(const char* name, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
     bar->setObjectName(name);
-    bar->setTextVisible(false);
+    // The text is set by hand: the percentage of the work, not of the bar's steps.
+    bar->setTextVisible(true);
+    bar->setAlignment(Qt::AlignCenter);
+    bar->setFormat(QStringLiteral("0%"));
     bar->setRange(0, 100);
     bar->setValue(0);
     return bar;
@@ -73,16 +75,28 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     lblFilesCompleted =
         addCount(texts::FilesConverted, "lblFilesCompleted", texts::InitialCompleted);
     lblFilesWaiting = addCount(texts::FilesWaiting, "lblFilesWaiting", "0");
+    lblFilesWarned = addCount(texts::FilesWarned, "lblFilesWarned", "0");
+    lblFilesSkipped = addCount(texts::FilesSkipped, "lblFilesSkipped", "0");
     lblFilesFailed = addCount(texts::FilesFailed, "lblFilesFailed", "0");
     progbarOverall = SmoothBar("progbarOverall", grpbxOverallStatus);
     overall->addWidget(progbarOverall, overall->rowCount(), 0, 1, 2);
     overall->setColumnStretch(1, 1);
 
+    lblRunState = new QLabel(this);
+    lblRunState->setObjectName("lblRunState");
+    lblRunState->setWordWrap(true);
+    QFont bold = lblRunState->font();
+    bold.setBold(true);
+    lblRunState->setFont(bold);
+    lblRunState->setVisible(false);
+
+    btnStop = new QPushButton(ToQString(texts::StatusStop), this);
+    btnStop->setObjectName("btnStop");
     btnViewFiles = new QPushButton(ToQString(texts::StatusViewFiles), this);
     btnViewFiles->setObjectName("btnViewFiles");
     btnClose = new QPushButton(ToQString(texts::StatusClose), this);
     btnClose->setObjectName("btnClose");
-    for (auto* button : {btnViewFiles, btnClose}) {
+    for (auto* button : {btnStop, btnViewFiles, btnClose}) {
         button->setEnabled(false);
         button->setMinimumWidth(96);
         button->setAutoDefault(false);
@@ -91,16 +105,21 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grpbxStatus);
     layout->addWidget(grpbxOverallStatus);
-    layout->addStretch();
+    layout->addWidget(lblRunState);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnStop);
     buttons->addStretch();
     buttons->addWidget(btnViewFiles);
     buttons->addWidget(btnClose);
     layout->addLayout(buttons);
-    setFixedSize(WindowWidth, WindowHeight);
+    // A fixed size that follows the texts: the end line may take a second line.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    grpbxStatus->setMinimumWidth(MinimumWidth - layout->contentsMargins().left() -
+                                 layout->contentsMargins().right());
 
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnViewFiles, &QPushButton::clicked, this, &TConversionStatusForm::ViewFilesRequested);
+    connect(btnStop, &QPushButton::clicked, this, &TConversionStatusForm::StopRequested);
 }
 
 QLabel* TConversionStatusForm::ValueLabel(const char* name, int tag) {
@@ -129,40 +148,72 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total) {
     setWindowTitle(ToQString(texts::StatusRunningCaption));
     btnClose->setEnabled(false);
     btnViewFiles->setEnabled(false);
+    btnStop->setEnabled(true);
+    lblRunState->clear();
+    lblRunState->setVisible(false);
     progbarPerFile->setValue(0);
     progbarOverall->setRange(0, std::max(total, 1));
     progbarOverall->setValue(0);
-    lblFilesFailed->setText("0");
+    for (auto* count : {lblFilesWarned, lblFilesSkipped, lblFilesFailed})
+        count->setText("0");
+    TotalFiles = total;
+    DoneFiles = 0;
+    RunClock.start();
+    FileClock.start();
+    ShowBars(0);
     Complete = false;
 }
 
 void TConversionStatusForm::ShowFileStart(const TAudioFileDescriptor& file, int total,
-                                          int converted, int remaining, int failed) {
+                                          const TRunCounts& counts, int remaining) {
     FullName = ToQString(file.SourceName);
     FullFolder = ToQString(ConversionRules::OutputFolder(file));
     SetShortened(lblCurrentFile, FullName);
     SetShortened(lblFolder, FullFolder);
-    lblFilesCompleted->setText(QString::number(converted) + ToQString(texts::OutOf) +
+    lblFilesCompleted->setText(QString::number(counts.Converted) + ToQString(texts::OutOf) +
                                QString::number(total));
     // The file being converted is not waiting.
     lblFilesWaiting->setText(QString::number(remaining > 0 ? remaining - 1 : 0));
-    lblFilesFailed->setText(QString::number(failed));
+    lblFilesWarned->setText(QString::number(counts.Warned));
+    lblFilesSkipped->setText(QString::number(counts.Skipped));
+    lblFilesFailed->setText(QString::number(counts.Failed));
+    if (Complete || remaining == 0) return;
+    FileClock.start();
+    ShowBars(0);
 }
 
 void TConversionStatusForm::ShowFileProgress(int percent) {
     // -1: the source's size is not known; the bar keeps what it shows.
-    if (percent >= 0) progbarPerFile->setValue(std::min(percent, 100));
+    if (percent < 0) return;
+    progbarPerFile->setValue(std::min(percent, 100));
+    ShowBars(std::min(percent, 100) / 100.0);
+}
+
+void TConversionStatusForm::ShowBars(double fileFraction) {
+    progbarPerFile->setFormat(ToQString(BarText(fileFraction, FileClock.elapsed())));
+    // By files, as the bar fills; the file being converted counts by its share done.
+    const double overall = (DoneFiles + fileFraction) / double(std::max(TotalFiles, 1));
+    progbarOverall->setFormat(ToQString(BarText(std::min(overall, 1.0), RunClock.elapsed())));
 }
 
 void TConversionStatusForm::StepOverall() {
     progbarOverall->setValue(std::min(progbarOverall->value() + 1, progbarOverall->maximum()));
+    ++DoneFiles;
+    ShowBars(0);
 }
 
-void TConversionStatusForm::ShowComplete() {
+void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {
     Complete = true;
+    btnStop->setEnabled(false);
     btnClose->setEnabled(true);
     btnViewFiles->setEnabled(true);
-    setWindowTitle(ToQString(texts::StatusCompleteCaption));
+    setWindowTitle(ToQString(stopped ? texts::StatusStoppedCaption : texts::StatusCompleteCaption));
+    lblRunState->setText(summary);
+    lblRunState->setVisible(true);
+    if (!stopped) {
+        progbarPerFile->setFormat(QStringLiteral("100%"));
+        progbarOverall->setFormat(QStringLiteral("100%"));
+    }
 }
 
 void TConversionStatusForm::SetViewFilesEnabled(bool enabled) {
@@ -211,9 +262,7 @@ bool TConversionStatusForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         if (auto* label = qobject_cast<QLabel*>(watched)) {
             const QString hint = HintOf(label);
-            if (!hint.isEmpty())
-                QToolTip::showText(label->mapToGlobal(label->contentsRect().topLeft()), hint, label,
-                                   QRect(), HintMilliseconds);
+            if (!hint.isEmpty()) ShowLabelHint(label, hint, HintMilliseconds);
             return true;
         }
     }

@@ -1,11 +1,15 @@
 // The modal status window of a conversion run: the file being converted and where its output
-// goes, the file's progress, and the progress of the whole list. While a run goes on it cannot
-// be closed by the user; only the hand-over may take it down (the run then goes on without it).
+// goes, the file's progress, the counts of the four outcomes and the progress of the whole
+// list, each bar with its percentage and the time left. While a run goes on it cannot be closed
+// by the user, only stopped; the hand-over may take it down (the run then goes on without it).
+// Its end is said in its body as well as in its title.
 #pragma once
 
 #include "app/converter/audio_file_descriptor.h"
+#include "app/ui/run_progress.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 class QGroupBox;
 class QLabel;
@@ -25,12 +29,13 @@ public:
 
     // A new run of `total` files to the target with the list text `target`.
     void PrepareRun(const QString& target, int total);
-    // `converted` counts the files done without failure, `failed` those that failed.
-    void ShowFileStart(const TAudioFileDescriptor& file, int total, int converted, int remaining,
-                       int failed);
+    void ShowFileStart(const TAudioFileDescriptor& file, int total, const TRunCounts& counts,
+                       int remaining);
     void ShowFileProgress(int percent);
+    // A file is done: the overall bar moves on by it.
     void StepOverall();
-    void ShowComplete();
+    // The run ended (`stopped` by the user or complete); `summary` says what was done.
+    void ShowEnd(const QString& summary, bool stopped);
     bool RunComplete() const { return Complete; }
 
     // Shows the window modally over `owner` until it is closed.
@@ -49,6 +54,7 @@ public:
 
 signals:
     void ViewFilesRequested();
+    void StopRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,6 +63,7 @@ protected:
 private:
     QLabel* ValueLabel(const char* name, int tag);
     void SetShortened(QLabel* label, const QString& text);
+    void ShowBars(double fileFraction);
 
     QGroupBox* grpbxStatus = nullptr;
     QLabel* lblCurrentFile = nullptr;
@@ -65,8 +72,12 @@ private:
     QGroupBox* grpbxOverallStatus = nullptr;
     QLabel* lblFilesCompleted = nullptr;
     QLabel* lblFilesWaiting = nullptr;
+    QLabel* lblFilesWarned = nullptr;
+    QLabel* lblFilesSkipped = nullptr;
     QLabel* lblFilesFailed = nullptr;
     QProgressBar* progbarOverall = nullptr;
+    QLabel* lblRunState = nullptr;
+    QPushButton* btnStop = nullptr;
     QPushButton* btnViewFiles = nullptr;
     QPushButton* btnClose = nullptr;
 
@@ -74,6 +85,12 @@ private:
     QString FullFolder;
     bool Complete = true;
     bool ClosingForHandOver = false;
+
+    // For the percentages and the times left.
+    int TotalFiles = 0;
+    int DoneFiles = 0;
+    QElapsedTimer RunClock;
+    QElapsedTimer FileClock;
 };
 
 } // namespace qm

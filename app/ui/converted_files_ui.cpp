@@ -25,11 +25,15 @@ constexpr int SizeWidth = 100;
 constexpr int FormatWidth = 100;
 constexpr int FolderWidth = 245;
 const QColor FailedColor(176, 32, 32);
+const QColor WarnedColor(150, 90, 0);
+const QColor SkippedColor(96, 104, 116);
 
 } // namespace
 
-TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor)
-    : Owned(std::move(descriptor)) {
+TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor,
+                                       std::string warning)
+    : Owned(std::move(descriptor)), RowKind(warning.empty() ? TKind::Converted : TKind::Warned),
+      Reason(std::move(warning)) {
     using C = TQuillmereConvertedAudioFileListUI;
     const auto& d = *Owned;
     setText(C::clName, ToQString(d.OutputName));
@@ -39,27 +43,57 @@ TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> des
     setTextAlignment(C::clSize, Qt::AlignRight | Qt::AlignVCenter);
     setIcon(C::clName, SmallIconOf(ToQString(d.OutputPath)));
     setToolTip(C::clName, ToQString(d.OutputPath));
+    setToolTip(C::clFolder, text(C::clFolder));
+    if (RowKind == TKind::Warned)
+        Mark(WarnedColor, QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
 }
 
-TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor,
-                                       std::string failure)
-    : Owned(std::move(descriptor)), Failure(std::move(failure)) {
+TConvertedFileItem::TConvertedFileItem(TKind kind, std::unique_ptr<TAudioFileDescriptor> descriptor,
+                                       std::string reason)
+    : Owned(std::move(descriptor)), RowKind(kind), Reason(std::move(reason)) {
     using C = TQuillmereConvertedAudioFileListUI;
     const auto& d = *Owned;
     setText(C::clName, ToQString(d.SourceName));
-    setText(C::clFormat, ToQString(texts::FailedFormat));
     setText(C::clFolder, ToQString(d.SourceFolder));
-    setIcon(C::clName, QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical));
-    const QString reason =
-        ToQString(d.SourceName) + ToQString(texts::FailedReason) + DisplayText(Failure);
+    if (RowKind == TKind::Skipped) {
+        // Nothing was written: the row stands for the source, which is the output.
+        setText(C::clSize, ToQString(FileSizeText(d.SourcePath)));
+        setTextAlignment(C::clSize, Qt::AlignRight | Qt::AlignVCenter);
+        setText(C::clFormat, ToQString(texts::SkippedFormat));
+        Mark(SkippedColor, QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    } else {
+        setText(C::clFormat, ToQString(texts::FailedFormat));
+        Mark(FailedColor, QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical));
+    }
+}
+
+void TConvertedFileItem::Mark(const QColor& color, const QIcon& icon) {
+    using C = TQuillmereConvertedAudioFileListUI;
+    setIcon(C::clName, icon);
+    const QString reason = ReasonText();
     for (int column = 0; column < 4; ++column) {
-        setForeground(column, FailedColor);
+        setForeground(column, color);
         setToolTip(column, reason);
     }
 }
 
+QString TConvertedFileItem::ReasonText() const {
+    const auto& d = *Owned;
+    switch (RowKind) {
+    case TKind::Converted:
+        return {};
+    case TKind::Warned:
+        return ToQString(d.OutputName) + ToQString(texts::WarningReason) + DisplayText(Reason);
+    case TKind::Skipped:
+        return ToQString(d.SourceName) + ToQString(texts::SkippedReason) + DisplayText(Reason);
+    case TKind::Failed:
+        return ToQString(d.SourceName) + ToQString(texts::FailedReason) + DisplayText(Reason);
+    }
+    return {};
+}
+
 std::string TConvertedFileItem::FileToShow() const {
-    return Failed() ? Owned->SourcePath : Owned->OutputPath;
+    return HasOutput() ? Owned->OutputPath : Owned->SourcePath;
 }
 
 bool TConvertedFileItem::operator<(const QTreeWidgetItem& other) const {
@@ -138,6 +172,7 @@ void TQuillmereConvertedAudioFileListUI::SetUpList() {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setAllColumnsShowFocus(true);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setTextElideMode(Qt::ElideMiddle);
     list->setIconSize(QSize(16, 16));
     list->setColumnCount(4);
     list->setHeaderLabels(
@@ -186,14 +221,17 @@ void TQuillmereConvertedAudioFileListUI::Append(TConvertedFileItem* row) {
     lstvwConvertedAudioFileList->addTopLevelItem(row);
     lstvwConvertedAudioFileList->setEnabled(true);
     btnClearList->setEnabled(true);
+    lstvwConvertedAudioFileList->scrollToItem(row);
 }
 
 bool TQuillmereConvertedAudioFileListUI::AddConvertedFile(const TAudioFileDescriptor& file,
-                                                          const std::string& outputPath) {
+                                                          const std::string& outputPath,
+                                                          const std::string& warning) {
     const QString name = ToQString(file.OutputName);
     for (int i = 0; i < RowCount(); ++i) {
         const TConvertedFileItem* row = Row(i);
-        if (row->Failed() || row->text(clName).compare(name, Qt::CaseInsensitive) != 0) continue;
+        if (!row->HasOutput() || row->text(clName).compare(name, Qt::CaseInsensitive) != 0)
+            continue;
         // Only the first row of that name is looked at.
         if (JoinPath(ToStdString(row->text(clFolder)), ToStdString(row->text(clName))) ==
             outputPath)
@@ -204,16 +242,43 @@ bool TQuillmereConvertedAudioFileListUI::AddConvertedFile(const TAudioFileDescri
     copy->OutputPath = outputPath;
     const auto size = FileSizeOf(outputPath);
     copy->FileSize = size ? static_cast<std::int64_t>(*size) : 0;
-    Append(new TConvertedFileItem(std::move(copy)));
+    Append(new TConvertedFileItem(std::move(copy), warning));
     return true;
 }
 
-void TQuillmereConvertedAudioFileListUI::AddFailedFile(const TAudioFileDescriptor& file,
+bool TQuillmereConvertedAudioFileListUI::AddFailedFile(const TAudioFileDescriptor& file,
                                                        const std::string& failure) {
+    return AddWithoutOutput(TConvertedFileItem::TKind::Failed, file,
+                            failure.empty() ? "unknown error" : failure);
+}
+
+bool TQuillmereConvertedAudioFileListUI::AddSkippedFile(const TAudioFileDescriptor& file,
+                                                        const std::string& reason) {
+    return AddWithoutOutput(TConvertedFileItem::TKind::Skipped, file, reason);
+}
+
+bool TQuillmereConvertedAudioFileListUI::AddWithoutOutput(TConvertedFileItem::TKind kind,
+                                                          const TAudioFileDescriptor& file,
+                                                          const std::string& reason) {
     auto copy = std::make_unique<TAudioFileDescriptor>(file);
-    copy->OutputPath.clear();
-    copy->FileSize = -1;
-    Append(new TConvertedFileItem(std::move(copy), failure.empty() ? "unknown error" : failure));
+    // A skipped file is listed with its own path; a failed one has no output.
+    copy->OutputPath = kind == TConvertedFileItem::TKind::Skipped ? file.SourcePath : "";
+    copy->FileSize = kind == TConvertedFileItem::TKind::Skipped ? file.FileSize : -1;
+    auto* row = new TConvertedFileItem(kind, std::move(copy), reason);
+    for (int i = 0; i < RowCount(); ++i) {
+        TConvertedFileItem* listed = Row(i);
+        if (listed->HasOutput() || listed->Descriptor().SourcePath != file.SourcePath) continue;
+        // The file is listed already: its row, in its place, tells the latest reason.
+        const bool chosen = RememberedRow == listed;
+        if (chosen) RememberedRow = nullptr;
+        delete listed;
+        lstvwConvertedAudioFileList->insertTopLevelItem(i, row);
+        if (chosen) lstvwConvertedAudioFileList->setCurrentItem(row);
+        lstvwConvertedAudioFileList->scrollToItem(row);
+        return false;
+    }
+    Append(row);
+    return true;
 }
 
 void TQuillmereConvertedAudioFileListUI::ShowModalAt(QPoint position) {
@@ -237,8 +302,12 @@ void TQuillmereConvertedAudioFileListUI::SelectionChanged() {
     }
     RememberedRow = static_cast<TConvertedFileItem*>(selected.front());
     btnGotoFile->setEnabled(true);
-    lblFailure->setVisible(RememberedRow->Failed());
-    if (RememberedRow->Failed()) lblFailure->setText(RememberedRow->toolTip(clName));
+    // A warning, a skip or a failure: its reason under the list.
+    const QString reason = RememberedRow->ReasonText();
+    lblFailure->setVisible(!reason.isEmpty());
+    lblFailure->setText(reason);
+    lblFailure->setStyleSheet(
+        QStringLiteral("color: %1;").arg(RememberedRow->foreground(clName).color().name()));
 }
 
 void TQuillmereConvertedAudioFileListUI::btnGotoFileClick() {

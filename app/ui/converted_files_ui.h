@@ -1,6 +1,6 @@
-// The window that lists every file the runs since start-up have produced, and the files that
-// could not be converted with the reason, until the user clears it. A row can be shown in the
-// file manager.
+// The window that lists every file the runs since start-up have produced, marked when it was
+// converted with a warning, and the files that were skipped or could not be converted, each
+// with its reason, until the user clears it. A row can be shown in the file manager.
 #pragma once
 
 #include "app/converter/audio_file_descriptor.h"
@@ -19,23 +19,36 @@ namespace qm {
 
 class TConvertedFileItem : public QTreeWidgetItem {
 public:
-    // A produced file: `descriptor`'s OutputPath and FileSize describe the output.
-    explicit TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor);
-    // A file that could not be converted, with the reason.
-    TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor, std::string failure);
+    enum class TKind { Converted, Warned, Skipped, Failed };
+
+    // A produced file: `descriptor`'s OutputPath and FileSize describe the output; a warning
+    // (`reason`) marks it.
+    explicit TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> descriptor,
+                                std::string warning = {});
+    // A file that was skipped or could not be converted, with the reason.
+    TConvertedFileItem(TKind kind, std::unique_ptr<TAudioFileDescriptor> descriptor,
+                       std::string reason);
 
     const TAudioFileDescriptor& Descriptor() const { return *Owned; }
-    bool Failed() const { return !Failure.empty(); }
-    const std::string& FailureMessage() const { return Failure; }
-    // The file "> Go to File" shows: the output, or the source of a failed file.
+    TKind Kind() const { return RowKind; }
+    bool Failed() const { return RowKind == TKind::Failed; }
+    // Rows of files that have an output: converted, with or without a warning.
+    bool HasOutput() const { return RowKind == TKind::Converted || RowKind == TKind::Warned; }
+    const std::string& FailureMessage() const { return Reason; }
+    // The sentence that names the file and the reason; "" for a plain converted file.
+    QString ReasonText() const;
+    // The file "> Go to File" shows: the output, or the source of a file without one.
     std::string FileToShow() const;
 
     // The workflow's shared order: name ignoring case, size, then format and folder texts.
     bool operator<(const QTreeWidgetItem& other) const override;
 
 private:
+    void Mark(const QColor& color, const QIcon& icon);
+
     std::unique_ptr<TAudioFileDescriptor> Owned;
-    std::string Failure;
+    TKind RowKind;
+    std::string Reason;
 };
 
 class TQuillmereConvertedAudioFileListUI : public QDialog {
@@ -47,8 +60,13 @@ public:
 
     // Lists the output of a finished file unless a row shows that output already. `file` is the
     // driver's record of it (its OutputName is the final one). False when it was listed.
-    bool AddConvertedFile(const TAudioFileDescriptor& file, const std::string& outputPath);
-    void AddFailedFile(const TAudioFileDescriptor& file, const std::string& failure);
+    // A `warning` marks the row.
+    bool AddConvertedFile(const TAudioFileDescriptor& file, const std::string& outputPath,
+                          const std::string& warning = {});
+    // A file without an output, listed once however often it is skipped or fails: a later
+    // reason replaces the earlier one. False when it was listed.
+    bool AddFailedFile(const TAudioFileDescriptor& file, const std::string& failure);
+    bool AddSkippedFile(const TAudioFileDescriptor& file, const std::string& reason);
 
     // Shows the window modally with its top-left corner at `position`.
     void ShowModalAt(QPoint position);
@@ -75,6 +93,8 @@ private:
     void ColumnClick(int column);
     void KeepMinimumWidths(int column, int oldWidth, int newWidth);
     void Append(TConvertedFileItem* row);
+    bool AddWithoutOutput(TConvertedFileItem::TKind kind, const TAudioFileDescriptor& file,
+                          const std::string& reason);
 
     QLabel* lblNote = nullptr;
     QTreeWidget* lstvwConvertedAudioFileList = nullptr;

@@ -139,6 +139,11 @@ QWidget* TQulMerMainUI::BuildStep1() {
     lstvwAudioFileList = new TAudioFileListView(TAudioFileListView::TMode::lmEditable, page);
     lstvwAudioFileList->setObjectName("lstvwAudioFileList");
     layout->addWidget(lstvwAudioFileList, 1);
+    lblLeftOut = NewLabel("", page, "lblLeftOut");
+    lblLeftOut->setWordWrap(true);
+    lblLeftOut->setStyleSheet("color: rgb(150, 90, 0);");
+    lblLeftOut->setVisible(false);
+    layout->addWidget(lblLeftOut);
     auto* buttons = new QHBoxLayout;
     spdbtnAdd = NewButton(texts::AddFiles, page, "spdbtnAdd");
     spdbtnDeleteList = NewButton(texts::ClearList, page, "spdbtnDeleteList");
@@ -185,12 +190,15 @@ QWidget* TQulMerMainUI::BuildStep2() {
     description->addWidget(BoldLabel(texts::SelectedFormatDescription, page));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
-    grid->addWidget(NewLabel(texts::FormatAndExtension, page), 0, 0);
+    grid->addWidget(NewLabel(texts::FormatAndExtension, page), 0, 0, Qt::AlignTop);
     lblAudioFormat = BoldLabel("", page, "lblAudioFormat");
     grid->addWidget(lblAudioFormat, 0, 1);
-    grid->addWidget(NewLabel(texts::CodecCompression, page), 1, 0);
+    grid->addWidget(NewLabel(texts::CodecCompression, page), 1, 0, Qt::AlignTop);
     lblCompressionScheme = BoldLabel("", page, "lblCompressionScheme");
     grid->addWidget(lblCompressionScheme, 1, 1);
+    // A long description takes a second line rather than losing words.
+    for (QLabel* value : {lblAudioFormat, lblCompressionScheme})
+        value->setWordWrap(true);
     grid->setColumnStretch(1, 1);
     description->addLayout(grid);
     memoFormatSummary = new TQulMerMemoCtrl(page);

@@ -105,6 +105,8 @@ private:
     void HidePage(int page);
     void SetHelpText(int step);
     void SetLevelKind(int index);
+    // Format, level, placement and delete flag into every row, as the run will use them.
+    void ApplyChoicesToRows();
     void AfterAdd();
     void AddNow(const QStringList& paths);
     void SetFolderEditColor(const QColor& color);
@@ -125,6 +127,10 @@ private:
     // Step 1.
     QLabel* lblLoadingAudioFiles = nullptr;
     TAudioFileListView* lstvwAudioFileList = nullptr;
+    // How many files the last add left out, and why; hidden when it left out none.
+    QLabel* lblLeftOut = nullptr;
+    // Where the open dialog starts: the folder of the files chosen last.
+    QString AddDialogFolder;
     QPushButton* spdbtnAdd = nullptr;
     QPushButton* spdbtnDeleteList = nullptr;
 

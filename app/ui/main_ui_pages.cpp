@@ -87,18 +87,20 @@ QWidget* TQulMerMainUI::BuildStep3() {
     grid->addWidget(chkbxSourceLocation, 0, 0, 1, 3);
     chkbxSpecifyLocation = new QCheckBox(ToQString(texts::SpecifyFolder), placement);
     chkbxSpecifyLocation->setObjectName("chkbxSpecifyLocation");
-    grid->addWidget(chkbxSpecifyLocation, 1, 0);
+    grid->addWidget(chkbxSpecifyLocation, 1, 0, 1, 3);
+    // The edit has a row of its own, wide enough for its prompt.
     edbxLocation = new QLineEdit(ToQString(texts::FolderPlaceholder), placement);
     edbxLocation->setObjectName("edbxLocation");
     edbxLocation->setEnabled(false);
     edbxLocation->installEventFilter(this);
-    grid->addWidget(edbxLocation, 1, 1);
+    grid->addWidget(edbxLocation, 2, 1);
     spdbtnDirBrowse = NewButton(texts::Browse, placement, "spdbtnDirBrowse");
     spdbtnDirBrowse->setEnabled(false);
-    grid->addWidget(spdbtnDirBrowse, 1, 2);
+    grid->addWidget(spdbtnDirBrowse, 2, 2);
+    grid->setColumnMinimumWidth(0, 14);
     chkbxDelete = new QCheckBox(ToQString(texts::DeleteOriginal), placement);
     chkbxDelete->setObjectName("chkbxDelete");
-    grid->addWidget(chkbxDelete, 2, 0, 1, 3);
+    grid->addWidget(chkbxDelete, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     layout->addWidget(placement);
     layout->addStretch();
@@ -131,6 +133,8 @@ QWidget* TQulMerMainUI::BuildStep4() {
     int row = 0;
     const auto addRow = [&](QLabel* caption, QWidget* value) {
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // A larger font wraps a caption rather than cutting it.
+        caption->setWordWrap(true);
         grid->addWidget(caption, row, 0);
         grid->addWidget(value, row, 1, Qt::AlignLeft | Qt::AlignVCenter);
         ++row;
@@ -147,9 +151,7 @@ QWidget* TQulMerMainUI::BuildStep4() {
     addRow(statxtSelectedLevelDescription, lblSelectedSoundQuality);
     lblSelectedFolder = BoldLabel("", review, "lblSelectedFolder");
     lblSelectedFolder->installEventFilter(this);
-    auto* folderCaption = NewLabel(texts::SelectedFolder, review);
-    folderCaption->setWordWrap(true);
-    addRow(folderCaption, lblSelectedFolder);
+    addRow(NewLabel(texts::SelectedFolder, review), lblSelectedFolder);
     lblDeleteOriginal = BoldLabel(texts::No, review, "lblDeleteOriginal");
     addRow(NewLabel(texts::WillDelete, review), lblDeleteOriginal);
     grid->setColumnStretch(1, 1);

@@ -4,10 +4,12 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/ui/audio_file_list.h"
+#include "app/ui/label_hint.h"
 #include "app/ui/message_box.h"
 #include "app/ui/program_information.h"
 #include "app/ui/selected_files_ui.h"
 #include "app/ui/shell_services.h"
+#include "app/ui/source_removal.h"
 #include "app/ui/ui_texts.h"
 #include "app/ui/vexo_controls.h"
 #include "app/util/file_utils.h"
@@ -36,6 +38,14 @@ constexpr int FolderHintMilliseconds = 3000;
 const QColor HelpLinkColor(109, 109, 109);
 const QColor HelpLinkHoverColor(128, 128, 128);
 constexpr int SelectedFolderLimit = 35;
+
+// The first filter of the open dialog, chosen by default: every extension of the catalogue.
+QString AllAudioFilesFilter() {
+    QStringList patterns;
+    for (const auto& row : AudioFormatCatalogue)
+        patterns.append('*' + ToQString(row.Extension));
+    return ToQString(texts::AllAudioFiles) + " (" + patterns.join(' ') + ')';
+}
 
 void SetTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
@@ -167,6 +177,9 @@ void TQulMerMainUI::ShowPage(int page) {
         break;
     case 3: {
         btnNext->setEnabled(false);
+        // Every row receives every choice once more, right before "Convert" can be pressed;
+        // the review then shows the choices as the run will use them.
+        ApplyChoicesToRows();
         lblSelectedFileTotal->setText(QString::number(lstvwAudioFileList->RowCount()));
         const TTargetFormat* target = SelectedTarget();
         lblSelectedFormat->setText(target ? ToQString(target->ListText) : QString());
@@ -174,18 +187,9 @@ void TQulMerMainUI::ShowPage(int page) {
             chkbxSourceLocation->isChecked()
                 ? ToQString(texts::OriginalFolder)
                 : ToQString(ShortenText(ToStdString(edbxLocation->text()), SelectedFolderLimit)));
-        lblDeleteOriginal->setText(ToQString(chkbxDelete->isChecked() ? texts::Yes : texts::No));
-        // Every row receives every choice once more, right before "Convert" can be pressed.
-        lstbxAudioFormatsClick();
-        for (auto* descriptor : Descriptors())
-            descriptor->Level = vexotrkbrSoundLevel->value();
-        if (chkbxSourceLocation->isChecked()) {
-            chkbxSourceLocationClick();
-        } else {
-            chkbxSpecifyLocationClick(false);
-            edbxLocationExit();
-        }
-        chkbxDeleteClick();
+        lblDeleteOriginal->setText(ToQString(!chkbxDelete->isChecked() ? texts::No
+                                             : TrashAvailable()        ? texts::YesToTrash
+                                                                       : texts::YesDeleted));
         if (target && target->LevelKind == TLevelKind::lkNone)
             lblSelectedSoundQuality->setText(ToQString(texts::NoSettingsRequired));
         break;
@@ -193,6 +197,19 @@ void TQulMerMainUI::ShowPage(int page) {
     default:
         break;
     }
+}
+
+void TQulMerMainUI::ApplyChoicesToRows() {
+    lstbxAudioFormatsClick();
+    for (auto* descriptor : Descriptors())
+        descriptor->Level = vexotrkbrSoundLevel->value();
+    if (chkbxSourceLocation->isChecked()) {
+        chkbxSourceLocationClick();
+    } else {
+        chkbxSpecifyLocationClick(false);
+        edbxLocationExit();
+    }
+    chkbxDeleteClick();
 }
 
 void TQulMerMainUI::HidePage(int page) {
@@ -305,10 +322,13 @@ void TQulMerMainUI::lblSoundPanel_StepTxtClick() {
 }
 
 void TQulMerMainUI::spdbtnAddClick() {
+    if (AddDialogFolder.isEmpty()) AddDialogFolder = QDir::homePath();
     const QStringList chosen =
-        Shell().ChooseFiles(this, ToQString(texts::OpenDialogTitle), QDir::homePath(),
-                            QtFileFilter(texts::OpenDialogFilter));
-    if (!chosen.isEmpty()) StartAdd(chosen, TAddOrigin::aoDialog);
+        Shell().ChooseFiles(this, ToQString(texts::OpenDialogTitle), AddDialogFolder,
+                            AllAudioFilesFilter() + ";;" + QtFileFilter(texts::OpenDialogFilter));
+    if (chosen.isEmpty()) return;
+    AddDialogFolder = QFileInfo(chosen.front()).absolutePath();
+    StartAdd(chosen, TAddOrigin::aoDialog);
 }
 
 void TQulMerMainUI::StartAdd(const QStringList& paths, TAddOrigin origin) {
@@ -321,7 +341,9 @@ void TQulMerMainUI::StartAdd(const QStringList& paths, TAddOrigin origin) {
 }
 
 void TQulMerMainUI::AddNow(const QStringList& paths) {
-    lstvwAudioFileList->AddFiles(paths);
+    const QString leftOut = ToQString(LeftOutText(lstvwAudioFileList->AddFiles(paths)));
+    lblLeftOut->setText(leftOut);
+    lblLeftOut->setVisible(!leftOut.isEmpty());
     AfterAdd();
 }
 
@@ -338,6 +360,8 @@ void TQulMerMainUI::AfterAdd() {
 
 void TQulMerMainUI::spdbtnClearAudioFileList() {
     lstvwAudioFileList->ClearRows();
+    lblLeftOut->clear();
+    lblLeftOut->setVisible(false);
     lblLoadingAudioFiles->setText(ToQString(texts::LoadingPrompt));
     btnNext->setEnabled(false);
     spdbtnDeleteList->setEnabled(false);
@@ -364,7 +388,7 @@ bool TQulMerMainUI::eventFilter(QObject* watched, QEvent* event) {
             SetTextColor(lblSoundPanel_StepTxt, HelpLinkHoverColor);
             break;
         case QEvent::Leave:
-            lblSoundPanel_StepTxt->setPalette(QPalette());
+            SetTextColor(lblSoundPanel_StepTxt, HelpLinkColor);
             break;
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
@@ -377,9 +401,7 @@ bool TQulMerMainUI::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == lblSelectedFolder && event->type() == QEvent::ToolTip) {
         // The full folder, shown a little left of and above the shortened one.
         if (SelectedFolderHint)
-            QToolTip::showText(lblSelectedFolder->mapToGlobal(QPoint(-10, -10)),
-                               edbxLocation->text(), lblSelectedFolder, QRect(),
-                               FolderHintMilliseconds);
+            ShowLabelHint(lblSelectedFolder, edbxLocation->text(), FolderHintMilliseconds);
         return true;
     }
     return QWidget::eventFilter(watched, event);

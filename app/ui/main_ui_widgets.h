@@ -33,11 +33,13 @@ inline QLabel* PageHeading(std::string_view text, QWidget* parent) {
     return heading;
 }
 
+// An instruction text of `lines` lines at first; it grows when a larger font wraps it more.
 inline TQulMerMemoCtrl* InstructionMemo(QWidget* parent, const char* name, int lines) {
     auto* memo = new TQulMerMemoCtrl(parent);
     memo->setObjectName(name);
     const int lineHeight = memo->fontMetrics().lineSpacing();
     memo->setFixedHeight(lineHeight * lines + 10);
+    memo->SetHeightFollowsText(true);
     return memo;
 }
 

@@ -13,4 +13,13 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title
     box.exec();
 }
 
+void OpenMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title,
+                 std::string_view text) {
+    auto* box = new QMessageBox(icon, ToQString(title), DisplayText(text), QMessageBox::Ok, parent);
+    box->setObjectName("QuillmereMessageBox");
+    box->setProperty(RawTextProperty, ToQString(text));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 } // namespace qm

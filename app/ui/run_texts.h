@@ -17,11 +17,23 @@ inline constexpr std::string_view OverallStatus =
     "Overall conversion status for the entire list of files";
 inline constexpr std::string_view FilesConverted = "Number of files successfully converted :";
 inline constexpr std::string_view FilesWaiting = "Number of files waiting to be converted :";
+inline constexpr std::string_view FilesWarned = "Files converted with a warning :";
+inline constexpr std::string_view FilesSkipped = "Files skipped (nothing to convert) :";
 inline constexpr std::string_view FilesFailed = "Files that could not be converted :";
 inline constexpr std::string_view OutOf = " / out of ";
 inline constexpr std::string_view InitialCompleted = "0 / out of 0 files";
 inline constexpr std::string_view StatusViewFiles = "View Files";
 inline constexpr std::string_view StatusClose = "Close";
+inline constexpr std::string_view StatusStop = "Stop";
+inline constexpr std::string_view StatusStoppedCaption = "Conversion stopped";
+inline constexpr std::string_view RunStopped = "The conversion was stopped";
+// Convert pressed while a run goes on without its window (after a hand-over).
+inline constexpr std::string_view StillRunningMessage =
+    "A conversion is still running.\n\r\n\rThe files now in the list are not part of it: "
+    "press (Convert My Audio Files)\n\ragain once it has ended to convert them.";
+// The desktop notification of a run's end.
+inline constexpr std::string_view NotificationApplication = "Quillmere";
+inline constexpr std::string_view NotificationIcon = "quillmere";
 
 // Converted-files window.
 inline constexpr std::string_view ConvertedCaption = "View Converted Audio Files";
@@ -39,5 +51,9 @@ inline constexpr std::string_view ConvertedColumnFolder = "Folder (directory)";
 // A row of a file that could not be converted.
 inline constexpr std::string_view FailedFormat = "Not converted";
 inline constexpr std::string_view FailedReason = " could not be converted: ";
+// A row of a file that was skipped, and of one converted with a warning.
+inline constexpr std::string_view SkippedFormat = "Skipped";
+inline constexpr std::string_view SkippedReason = " was skipped: ";
+inline constexpr std::string_view WarningReason = " was converted with a warning: ";
 
 } // namespace qm::texts

@@ -53,6 +53,7 @@ inline constexpr std::string_view MenuPlay = "Play";
 inline constexpr std::string_view MenuRemove = "Remove";
 inline constexpr std::string_view MenuRename = "Rename Source File";
 inline constexpr std::string_view MenuReveal = "Show in File Manager";
+inline constexpr std::string_view AllAudioFiles = "All audio files";
 inline constexpr std::string_view OpenDialogTitle = "Select audio files that you want to convert:";
 inline constexpr std::string_view OpenDialogFilter =
     "Any File|*.*|Mp3 - (.mp3)|*.mp3|Wav - (.wav)|*.wav|Windows Media Audio - (.wma)|*.wma|Flac - "
@@ -114,6 +115,8 @@ inline constexpr std::string_view OriginalFolder = "Original folder of selected 
 inline constexpr std::string_view NoSettingsRequired = "No settings required";
 inline constexpr std::string_view Yes = "Yes";
 inline constexpr std::string_view No = "No";
+inline constexpr std::string_view YesToTrash = "Yes (moved to the Trash)";
+inline constexpr std::string_view YesDeleted = "Yes (deleted: there is no Trash)";
 inline constexpr std::string_view Convert = "Convert My Audio Files";
 inline constexpr std::string_view ViewConverted = "View Converted Files";
 

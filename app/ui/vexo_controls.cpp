@@ -1,12 +1,17 @@
 // The custom controls of the wizard.
 #include "app/ui/vexo_controls.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QTextBlock>
+
+#include <algorithm>
+#include <cmath>
 
 namespace qm {
 
@@ -62,6 +67,34 @@ TQulMerMemoCtrl::TQulMerMemoCtrl(QWidget* parent) : QPlainTextEdit(parent) {
     viewport()->setCursor(Qt::ArrowCursor);
     viewport()->setAutoFillBackground(false);
     setStyleSheet("QPlainTextEdit { background: transparent; }");
+}
+
+void TQulMerMemoCtrl::SetHeightFollowsText(bool follows) {
+    HeightFollowsText = follows;
+    if (follows) {
+        connect(document(), &QTextDocument::contentsChanged, this,
+                &TQulMerMemoCtrl::FitHeightToText, Qt::UniqueConnection);
+        FitHeightToText();
+    }
+}
+
+void TQulMerMemoCtrl::FitHeightToText() {
+    if (!HeightFollowsText) return;
+    const QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    qreal height = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        height += layout->blockBoundingRect(block).height();
+    // At least the one line an empty memo shows.
+    height =
+        std::max(height, qreal(fontMetrics().lineSpacing()) + 2 * document()->documentMargin());
+    setFixedHeight(static_cast<int>(std::ceil(height)) + 2 * frameWidth() +
+                   contentsMargins().top() + contentsMargins().bottom() + 2);
+}
+
+void TQulMerMemoCtrl::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    // The new width wraps the lines anew.
+    if (event->oldSize().width() != event->size().width()) FitHeightToText();
 }
 
 void TQulMerMemoCtrl::SetLine(int index, const QString& line) {

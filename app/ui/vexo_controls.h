@@ -71,13 +71,22 @@ public:
     // Each "\n\r" (or lone line break) of `text` starts a new line.
     void SetLinesFromText(const QString& text);
     QStringList Lines() const;
+    // Keeps the height at what the lines need at the current width (an instruction text that
+    // a larger font wraps once more grows instead of losing its end).
+    void SetHeightFollowsText(bool follows);
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void FitHeightToText();
+
+    bool HeightFollowsText = false;
 };
 
 } // namespace qm

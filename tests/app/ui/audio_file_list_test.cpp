@@ -1,10 +1,13 @@
-// The source list: which files an add takes, drops of file URLs (a move never honoured as a
-// move), the open dialog, the context menu's rules, renaming without ever replacing a file,
-// sorting, playing and revealing.
-#include "app/util/file_rename.h"
+// The source list: which files an add takes (extensions in any case, folders by their files)
+// and the line on what it left out, drops of file URLs (answered as copies, a move-only drag
+// refused), the open dialog, the context menu's rules, the keys, renaming without ever
+// replacing a file, sorting, playing and revealing.
+#include "app/converter/conversion_rules.h"
 #include "app/ui/ui_texts.h"
+#include "app/util/file_rename.h"
 #include "tests/app/ui/wizard_fixture.h"
 
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,15 +70,45 @@ void WriteShortcut(const std::string& file, const std::string& target) {
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
+// Sends a real drop of file URLs to the list's viewport; returns the answered action.
+Qt::DropAction Drop(TAudioFileListView& list, const QStringList& paths, Qt::DropActions possible,
+                    Qt::DropAction proposed) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    urls.append(QUrl("https://example.org/remote.mp3"));
+    data.setUrls(urls);
+    const QPointF where(30, 30);
+    QDragEnterEvent enter(where.toPoint(), possible, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(proposed);
+    QCoreApplication::sendEvent(list.viewport(), &enter);
+    if (!enter.isAccepted()) return Qt::IgnoreAction;
+    // Each move over the list is answered as the enter was.
+    QDragMoveEvent move(where.toPoint(), possible, &data, Qt::LeftButton, Qt::NoModifier);
+    move.setDropAction(proposed);
+    QCoreApplication::sendEvent(list.viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    EXPECT_EQ(move.dropAction(), enter.dropAction());
+    QDropEvent drop(where, possible, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(proposed);
+    QCoreApplication::sendEvent(list.viewport(), &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
 using AudioFileListTest = WizardTest;
 
 TEST_F(AudioFileListTest, AddTakesSupportedExistingFilesOnce) {
     const std::string song = Folder.File("song.mp3", 1536);
     Add({song, song, Folder.File("notes.txt"), Folder.File("LOUD.MP3"), Folder / "missing.flac",
          Folder.Folder("album.flac"), Folder.File("a.b.flac", 1'500'000), Folder.File("take.wv")});
-    EXPECT_EQ(Names(List()), (QStringList{"song.mp3", "a.b.flac", "take.wv"}));
+    EXPECT_EQ(Names(List()), (QStringList{"song.mp3", "LOUD.MP3", "a.b.flac", "take.wv"}));
+    EXPECT_EQ(Find<QLabel>("lblLeftOut")->text(),
+              "2 files were left out: 1 not a supported audio file, 1 already in the list.");
     Add({song, Folder / "take.wv"});
-    EXPECT_EQ(List().RowCount(), 3);
+    EXPECT_EQ(List().RowCount(), 4);
+    EXPECT_EQ(List().Row(1)->Descriptor().SourceFormat, "MP3");
+    EXPECT_EQ(List().Row(1)->text(2), "MP3 file");
 
     const auto& first = List().Row(0)->Descriptor();
     EXPECT_EQ(first.SourceName, "song.mp3");
@@ -88,9 +121,83 @@ TEST_F(AudioFileListTest, AddTakesSupportedExistingFilesOnce) {
     EXPECT_EQ(List().Row(0)->text(1), "2 KB");
     EXPECT_EQ(List().Row(0)->text(2), "MP3 file");
     EXPECT_EQ(List().Row(0)->text(3), QString::fromStdString(Folder.Path.string()));
-    EXPECT_EQ(List().Row(1)->text(1), "1.5 MB");
-    EXPECT_EQ(List().Row(2)->Descriptor().SourceFormat, "WavPack");
-    EXPECT_EQ(List().Row(2)->text(2), "WavPack file");
+    EXPECT_EQ(List().Row(2)->text(1), "1.5 MB");
+    EXPECT_EQ(List().Row(3)->Descriptor().SourceFormat, "WavPack");
+    EXPECT_EQ(List().Row(3)->text(2), "WavPack file");
+    // Every row takes the choices: an upper-case name gets the catalogue's extension.
+    ConversionRules::ApplyChoices(List().Row(1)->Descriptor(), "FLAC", 5, true, "", false);
+    EXPECT_EQ(List().Row(1)->Descriptor().OutputName, "LOUD.flac");
+}
+
+TEST_F(AudioFileListTest, FoldersAddTheirAudioFilesAndWhatIsLeftOutIsSaid) {
+    const std::string album = Folder.Folder("album");
+    Folder.File("album/01 Intro.flac");
+    Folder.File("album/02 Song.MP3");
+    Folder.File("album/cover.jpg");
+    Folder.File("album/.partial.wav");
+    Folder.File("album/disc2/03 Reprise.ogg");
+    Folder.File("album/disc2/notes.txt");
+    // A loop back up the tree and a second way into disc2: each folder is walked once.
+    fs::create_directory_symlink(album, album + "/disc2/back to album");
+    fs::create_directory_symlink(album + "/disc2", album + "/zz disc2 again");
+    Drop(List(), {QString::fromStdString(album)}, Qt::CopyAction, Qt::CopyAction);
+    RunPending();
+    EXPECT_EQ(Names(List()), (QStringList{"01 Intro.flac", "02 Song.MP3", "03 Reprise.ogg"}));
+    EXPECT_EQ(List().Row(2)->Descriptor().SourceFolder, album + "/disc2");
+    auto* leftOut = Find<QLabel>("lblLeftOut");
+    EXPECT_EQ(leftOut->text(), "2 files were left out: 2 not supported audio files.");
+    EXPECT_FALSE(leftOut->isHidden());
+    Add({album});
+    EXPECT_EQ(leftOut->text(), "5 files were left out: 2 not supported audio files, 3 already "
+                               "in the list.");
+    Click("spdbtnDeleteList");
+    EXPECT_TRUE(leftOut->isHidden());
+
+    // A tree larger than the limit is looked at up to it, and the line says so.
+    const std::string large = Folder.Folder("large");
+    for (int i = 0; i < FolderFileLimit; ++i)
+        std::ofstream(large + "/" + std::to_string(100000 + i) + ".txt");
+    Folder.File("large/zz beyond the limit.wav");
+    Folder.File("within reach.wav");
+    Add({large, Folder / "within reach.wav"});
+    EXPECT_EQ(Names(List()), QStringList{"within reach.wav"});
+    EXPECT_EQ(leftOut->text(), "10000 files were left out: 10000 not supported audio files. Only "
+                               "the first 10,000 files of the folders were looked at.");
+}
+
+TEST_F(AudioFileListTest, KeysDeleteRenameAndOpenTheMenuAtTheRow) {
+    Add({Folder.File("a.mp3"), Folder.File("b.mp3"), Folder.File("c.mp3"),
+         Folder.File("the name.of a song.flac")});
+    List().setFocus();
+    // Delete removes the selected rows.
+    List().Row(0)->setSelected(true);
+    List().Row(2)->setSelected(true);
+    QTest::keyClick(&List(), Qt::Key_Delete);
+    EXPECT_EQ(Names(List()), (QStringList{"b.mp3", "the name.of a song.flac"}));
+    // F2 renames, the name selected without its extension.
+    List().clearSelection();
+    List().Row(1)->setSelected(true);
+    QTest::keyClick(&List(), Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), "the name.of a song.flac");
+    EXPECT_EQ(editor->selectedText(), "the name.of a song");
+    QTest::keyClick(editor, Qt::Key_Escape);
+    RunPending();
+    // Menu and Shift+F10 open the menu below the selected row, not at the pointer.
+    QMenu* menu = List().ContextMenu();
+    const QPoint row =
+        List().viewport()->mapToGlobal(List().visualItemRect(List().Row(1)).bottomLeft());
+    for (const auto& [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+        QTest::keyClick(&List(), key, modifiers);
+        ASSERT_TRUE(menu->isVisible()) << key;
+        EXPECT_NEAR(menu->pos().y(), row.y(), 4);
+        EXPECT_GE(menu->pos().x(), row.x());
+        EXPECT_TRUE(menu->findChild<QAction*>("popitemRenameFile")->isEnabled());
+        menu->hide();
+    }
+    EXPECT_EQ(List().RowCount(), 2);
 }
 
 TEST_F(AudioFileListTest, ShortcutsAddTheirTargets) {
@@ -132,27 +239,7 @@ TEST_F(AudioFileListTest, HeadersAndHintFollowTheRows) {
     EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::LoadingPrompt));
 }
 
-// Sends a real drop of file URLs to the list's viewport; returns the answered action.
-Qt::DropAction Drop(TAudioFileListView& list, const QStringList& paths, Qt::DropActions possible,
-                    Qt::DropAction proposed) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const auto& path : paths)
-        urls.append(QUrl::fromLocalFile(path));
-    urls.append(QUrl("https://example.org/remote.mp3"));
-    data.setUrls(urls);
-    const QPointF where(30, 30);
-    QDragEnterEvent enter(where.toPoint(), possible, &data, Qt::LeftButton, Qt::NoModifier);
-    enter.setDropAction(proposed);
-    QCoreApplication::sendEvent(list.viewport(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(where, possible, &data, Qt::LeftButton, Qt::NoModifier);
-    drop.setDropAction(proposed);
-    QCoreApplication::sendEvent(list.viewport(), &drop);
-    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
-}
-
-TEST_F(AudioFileListTest, DropsAddFilesAndNeverMoveThem) {
+TEST_F(AudioFileListTest, DropsAreAnsweredAsCopiesAndAMoveOnlyDragIsRefused) {
     const std::string a = Folder.File("a.flac"), b = Folder.File("b.wav");
     EXPECT_EQ(Drop(List(), {QString::fromStdString(a), QString::fromStdString(b)},
                    Qt::CopyAction | Qt::MoveAction, Qt::MoveAction),
@@ -162,30 +249,41 @@ TEST_F(AudioFileListTest, DropsAddFilesAndNeverMoveThem) {
     RunPending();
     EXPECT_EQ(Names(List()), (QStringList{"a.flac", "b.wav"}));
 
+    // A drag that offers only a move is refused from its start, and adds nothing.
     const std::string c = Folder.File("c.ogg");
-    EXPECT_EQ(Drop(List(), {QString::fromStdString(c), QString::fromStdString(a)}, Qt::MoveAction,
-                   Qt::MoveAction),
+    EXPECT_EQ(Drop(List(), {QString::fromStdString(c)}, Qt::MoveAction, Qt::MoveAction),
               Qt::IgnoreAction);
     RunPending();
-    EXPECT_EQ(Names(List()), (QStringList{"a.flac", "b.wav", "c.ogg"}));
+    EXPECT_EQ(List().RowCount(), 2);
+    // Any other is answered as a copy, or as a link where a copy is not offered: never the
+    // move it proposes.
+    EXPECT_EQ(Drop(List(), {QString::fromStdString(c)},
+                   Qt::CopyAction | Qt::LinkAction | Qt::MoveAction, Qt::MoveAction),
+              Qt::CopyAction);
     EXPECT_EQ(
         Drop(List(), {QString::fromStdString(c)}, Qt::LinkAction | Qt::MoveAction, Qt::MoveAction),
         Qt::LinkAction);
     RunPending();
-    EXPECT_EQ(List().RowCount(), 3);
+    EXPECT_EQ(Names(List()), (QStringList{"a.flac", "b.wav", "c.ogg"}));
     for (const auto& path : {a, b, c})
         EXPECT_TRUE(fs::exists(path));
 }
 
-TEST_F(AudioFileListTest, AddFilesUsesTheOpenDialog) {
-    Shell->FilesToChoose = {QString::fromStdString(Folder.File("x.ape")),
-                            QString::fromStdString(Folder.File("y.tak"))};
+TEST_F(AudioFileListTest, AddFilesUsesTheOpenDialogWithAllAudioFilesFirstWhereItWasLast) {
+    Shell->FilesToChoose = {QString::fromStdString(Folder.File("chosen/x.ape")),
+                            QString::fromStdString(Folder.File("chosen/y.tak"))};
     Click("spdbtnAdd");
     EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::Loading));
     EXPECT_EQ(Shell->DialogTitle, Q(texts::OpenDialogTitle));
-    EXPECT_TRUE(Shell->DialogFilter.startsWith("Any File (*);;Mp3 - (.mp3) (*.mp3);;"));
-    EXPECT_TRUE(Shell->DialogFilter.endsWith(";;Windows Media Video - (.wmv) (*.wmv)"));
-    EXPECT_EQ(Shell->DialogFilter.count(";;"), 13);
+    EXPECT_EQ(Shell->DialogFolder, QDir::homePath());
+    // The first filter is the one a dialog chooses: every extension the list takes.
+    const QStringList filters = Shell->DialogFilter.split(";;");
+    ASSERT_EQ(filters.size(), 15);
+    EXPECT_EQ(filters[0], "All audio files (*.wmv *.wav *.mp3 *.ogg *.flac *.wma *.ape *.tta "
+                          "*.wv *.m4a *.ofr *.tak *.mp4)");
+    EXPECT_EQ(filters[1], "Any File (*)");
+    EXPECT_EQ(filters[2], "Mp3 - (.mp3) (*.mp3)");
+    EXPECT_EQ(filters[14], "Windows Media Video - (.wmv) (*.wmv)");
     RunPending();
     EXPECT_EQ(Names(List()), (QStringList{"x.ape", "y.tak"}));
     EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::ListOfSelected));
@@ -194,6 +292,7 @@ TEST_F(AudioFileListTest, AddFilesUsesTheOpenDialog) {
     Click("spdbtnAdd");
     RunPending();
     EXPECT_EQ(List().RowCount(), 2);
+    EXPECT_EQ(Shell->DialogFolder.toStdString(), Folder / "chosen") << "where files came last";
 }
 
 TEST_F(AudioFileListTest, ContextMenuFollowsTheSelection) {

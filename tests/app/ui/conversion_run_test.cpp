@@ -2,7 +2,9 @@
 // bars at every file, the outputs and their listing, damaged files, deleted sources, the close
 // rules while running and a hand-over in the middle of a run.
 #include "app/converter/component_tables.h"
+#include "app/ui/label_hint.h"
 #include "app/ui/run_texts.h"
+#include "app/ui/ui_texts.h"
 #include "app/util/file_utils.h"
 #include "tests/app/ui/run_fixture.h"
 
@@ -10,7 +12,11 @@
 #include <QHelpEvent>
 #include <QToolTip>
 
+#include <QMessageBox>
+
+#include <map>
 #include <random>
+#include <set>
 
 namespace qm::test {
 namespace {
@@ -175,16 +181,195 @@ TEST_F(RunTest, ADamagedFileIsCountedAndListedAsFailedAndKeepsItsSource) {
     EXPECT_EQ(Shell->ShownItems.front().toStdString(), sources[1]);
 }
 
-TEST_F(RunTest, ASkippedFileIsListedWithItsOwnPathAndNeverDeleted) {
-    const std::string source = Folder / "same.wav";
-    MakeWav(source, 0.2);
-    const std::string bytes = ReadFile(source);
-    ASSERT_NO_FATAL_FAILURE(Choose({source}, WavRow, "", /*deleteSources=*/true));
+// A WAV whose header promises `seconds` but whose data stops half-way.
+void MakeCutShortWav(const std::string& path, double seconds) {
+    MakeWav(path, seconds);
+    const auto size = fs::file_size(path);
+    fs::resize_file(path, 44 + (size - 44) / 2 / 4 * 4);
+}
+
+TEST_F(RunTest, EachOutcomeIsCountedAndMarkedApartAndListedOnce) {
+    // Handed over as a camera names its files: upper-case extensions, in a folder.
+    const std::string camera = Folder.Folder("camera"), out = Folder.Folder("out");
+    MakeWav(camera + "/take.wav", 0.4);
+    ASSERT_EQ(
+        RunCommand("flac -s -o " + Quote(camera + "/take.flac") + " " + Quote(camera + "/take.wav"))
+            .status,
+        0);
+    fs::rename(camera + "/take.wav", Folder / "reference.wav");
+    fs::rename(camera + "/take.flac", camera + "/Take.Flac");
+    MakeCutShortWav(camera + "/short.wav", 2);
+    WriteRandomBytes(camera + "/noise.wav", 50000);
+    std::ofstream(camera + "/notes.TXT") << "not audio";
+    // WAV to WAV in its own folder: nothing to convert, and no copy named SONG.wav.
+    MakeWav(out + "/song.wav", 0.2);
+    fs::rename(out + "/song.wav", out + "/SONG.WAV");
+    std::map<std::string, std::string> bytes;
+    for (const char* name :
+         {"camera/Take.Flac", "camera/short.wav", "camera/noise.wav", "out/SONG.WAV"})
+        bytes[name] = ReadFile(Folder / name);
+
+    ASSERT_TRUE(WriteHandOverList(HandOverListPath(), {QString::fromStdString(camera),
+                                                       QString::fromStdString(out + "/SONG.WAV")}));
+    Quillmere->HandOver();
+    RunPending();
+    QStringList names;
+    for (int i = 0; i < Wizard().AudioFileList()->RowCount(); ++i)
+        names.append(Wizard().AudioFileList()->Row(i)->text(0));
+    EXPECT_EQ(names, (QStringList{"Take.Flac", "noise.wav", "short.wav", "SONG.WAV"}));
+    EXPECT_EQ(Find<QLabel>("lblLeftOut")->text(),
+              "1 file was left out: 1 not a supported audio file.");
+    ASSERT_NO_FATAL_FAILURE(Choose({}, WavRow, out, /*deleteSources=*/true));
+
+    AtCompletion = [&] {
+        EXPECT_EQ(Text<QLabel>("lblFilesCompleted"), "1 / out of 4");
+        EXPECT_EQ(Text<QLabel>("lblFilesWarned"), "1");
+        EXPECT_EQ(Text<QLabel>("lblFilesSkipped"), "1");
+        EXPECT_EQ(Text<QLabel>("lblFilesFailed"), "1");
+        EXPECT_EQ(Text<QLabel>("lblRunState"), "All conversions are complete: 1 converted, 1 "
+                                               "with a warning, 1 skipped, 1 failed.");
+        EXPECT_TRUE(Status().findChild<QLabel*>("lblRunState")->isVisible());
+    };
     ASSERT_NO_FATAL_FAILURE(Convert());
-    EXPECT_EQ(ReadFile(source), bytes);
-    ASSERT_EQ(ConvertedFiles().RowCount(), 1);
-    EXPECT_EQ(ConvertedFiles().Row(0)->Descriptor().OutputPath, source);
-    EXPECT_FALSE(ConvertedFiles().Row(0)->Failed());
+    ASSERT_EQ(Starts.size(), 5u);
+    EXPECT_EQ(Starts[2].Completed, "1 / out of 4") << "a failed file is not converted";
+    EXPECT_EQ(Starts[2].Failed, "1");
+
+    // Outputs get the catalogue's lower-case extension; the skipped file got no copy.
+    std::set<std::string> produced;
+    for (const auto& entry : fs::directory_iterator(out))
+        produced.insert(entry.path().filename().string());
+    EXPECT_EQ(produced, (std::set<std::string>{"SONG.WAV", "Take.wav", "short.wav"}));
+    EXPECT_EQ(DecodedSamples(out + "/Take.wav"), DecodedSamples(Folder / "reference.wav"));
+    // Only the converted file's source went; a warning, a skip or a failure keeps it.
+    EXPECT_FALSE(fs::exists(camera + "/Take.Flac"));
+    for (const char* name : {"camera/short.wav", "camera/noise.wav", "out/SONG.WAV"})
+        EXPECT_TRUE(ReadFile(Folder / name) == bytes[name]) << name;
+
+    ASSERT_EQ(ConvertedFiles().RowCount(), 4);
+    using TKind = TConvertedFileItem::TKind;
+    const std::pair<const char*, TKind> rows[] = {{"Take.wav", TKind::Converted},
+                                                  {"noise.wav", TKind::Failed},
+                                                  {"short.wav", TKind::Warned},
+                                                  {"SONG.WAV", TKind::Skipped}};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ConvertedFiles().Row(i)->text(0), rows[i].first);
+        EXPECT_EQ(ConvertedFiles().Row(i)->Kind(), rows[i].second);
+    }
+    const auto* warned = ConvertedFiles().Row(2);
+    EXPECT_EQ(warned->text(2), "WAV file");
+    EXPECT_EQ(warned->Descriptor().OutputPath, out + "/short.wav");
+    EXPECT_EQ(warned->ReasonText(),
+              "short.wav was converted with a warning: the source ends early: 0:01 of 0:02");
+    const auto* skipped = ConvertedFiles().Row(3);
+    EXPECT_EQ(skipped->text(2), Q(texts::SkippedFormat));
+    EXPECT_EQ(skipped->Descriptor().OutputPath, out + "/SONG.WAV") << "listed with its own path";
+    EXPECT_EQ(skipped->ReasonText(), "SONG.WAV was skipped: The output would overwrite its source");
+    // A row with a reason shows it under the list when chosen, as a failure does.
+    auto* reason = ConvertedFiles().findChild<QLabel*>("lblFailure");
+    for (int i : {1, 2, 3}) {
+        ConvertedFiles().List()->setCurrentItem(ConvertedFiles().Row(i));
+        EXPECT_FALSE(reason->isHidden()) << i;
+        EXPECT_EQ(reason->text(), ConvertedFiles().Row(i)->ReasonText());
+    }
+    ConvertedFiles().List()->setCurrentItem(ConvertedFiles().Row(0));
+    EXPECT_TRUE(reason->isHidden());
+
+    // Again, without the converted file: the failed and the skipped file keep their one row
+    // each; the warned one has a new output.
+    AtCompletion = nullptr;
+    Wizard().AudioFileList()->Row(0)->setSelected(true);
+    Wizard().AudioFileList()->RemoveSelected();
+    Wizard().ShowStep1();
+    ASSERT_NO_FATAL_FAILURE(Choose({}, WavRow, "", false));
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    ASSERT_EQ(ConvertedFiles().RowCount(), 5);
+    EXPECT_EQ(ConvertedFiles().Row(4)->text(0), "Quillmere_1_short.wav");
+    EXPECT_EQ(ConvertedFiles().Row(4)->Kind(), TKind::Warned);
+}
+
+TEST_F(RunTest, ADeletedSourceGoesToTheTrashWhereThereIsOneElseItIsDeleted) {
+    const std::string data = Folder / "data";
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data));
+    const std::string first = Folder / "first.wav", second = Folder / "second.wav";
+    MakeWav(first, 0.2);
+    MakeWav(second, 0.2);
+    const std::string firstBytes = ReadFile(first);
+    const std::string out = Folder.Folder("out");
+    ASSERT_NO_FATAL_FAILURE(Choose({first}, WavRow, out, /*deleteSources=*/true));
+    EXPECT_EQ(Find<QLabel>("lblDeleteOriginal")->text(), Q(texts::YesToTrash));
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_TRUE(ReadFile(data + "/Trash/files/first.wav") == firstBytes);
+    EXPECT_NE(ReadFile(data + "/Trash/info/first.wav.trashinfo").find("Path=" + first),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(out + "/first.wav"));
+
+    // No trash can be made where the data folder should be: the source is deleted, and step 4
+    // said so.
+    const std::string noData = Folder.File("not-a-folder");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(noData));
+    Wizard().ShowStep1();
+    Wizard().spdbtnClearAudioFileList();
+    ASSERT_NO_FATAL_FAILURE(Choose({second}, WavRow, "", false));
+    EXPECT_EQ(Find<QLabel>("lblDeleteOriginal")->text(), Q(texts::YesDeleted));
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_FALSE(fs::exists(data + "/Trash/files/second.wav"));
+    // Nowhere else either: Qt's own fallback would put it under the current folder.
+    EXPECT_FALSE(fs::exists(fs::current_path() / "files/second.wav"));
+    EXPECT_TRUE(fs::exists(out + "/second.wav"));
+}
+
+TEST_F(RunTest, StopRemovesTheOutputBeingWrittenAndLeavesTheRestAlone) {
+    const std::vector<std::string> sources = {Folder / "a.wav", Folder / "long.wav",
+                                              Folder / "c.wav"};
+    MakeWav(sources[0], 0.3);
+    // Long enough to be stopped at its first progress, well before its end.
+    MakeWav(sources[1], 120);
+    MakeWav(sources[2], 0.3);
+    const std::string out = Folder.Folder("out");
+    ASSERT_NO_FATAL_FAILURE(Choose(sources, WavPackRow, out, /*deleteSources=*/true));
+    bool stopPressed = false;
+    QString barText;
+    auto* bar = Status().findChild<QProgressBar*>("progbarPerFile");
+    QObject::connect(bar, &QProgressBar::valueChanged, &Status(), [&](int value) {
+        if (stopPressed || Starts.empty() || Starts.back().Done != 1 || value <= 0) return;
+        stopPressed = true;
+        // As a click comes: from the event loop.
+        QTimer::singleShot(0, &Status(), [&] {
+            barText = bar->text();
+            EXPECT_TRUE(StatusButton("btnStop")->isEnabled());
+            EXPECT_FALSE(StatusButton("btnClose")->isEnabled());
+            StatusButton("btnStop")->click();
+        });
+    });
+    AtCompletion = [&] {
+        EXPECT_TRUE(Run().WasStopped());
+        EXPECT_EQ(Status().windowTitle(), Q(texts::StatusStoppedCaption));
+        EXPECT_EQ(Text<QLabel>("lblRunState"),
+                  "The conversion was stopped: 1 converted. The output of the file being "
+                  "converted was removed; 2 files were not converted.");
+        EXPECT_FALSE(StatusButton("btnStop")->isEnabled());
+        EXPECT_TRUE(StatusButton("btnClose")->isEnabled());
+        EXPECT_TRUE(StatusButton("btnViewFiles")->isEnabled());
+    };
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    ASSERT_TRUE(stopPressed);
+    EXPECT_TRUE(barText.contains('%')) << barText.toStdString();
+    EXPECT_EQ(Starts.size(), 2u) << "nothing started after the stop";
+    // Only the first output, and no partial file of the second.
+    std::set<std::string> produced;
+    for (const auto& entry : fs::directory_iterator(out))
+        produced.insert(entry.path().filename().string());
+    EXPECT_EQ(produced, std::set<std::string>{"a.wv"});
+    EXPECT_FALSE(fs::exists(sources[0])) << "converted before the stop: its source went";
+    EXPECT_TRUE(fs::exists(sources[1]));
+    EXPECT_TRUE(fs::exists(sources[2]));
+    EXPECT_EQ(ConvertedFiles().RowCount(), 1);
+    EXPECT_FALSE(MarkerHeld());
+    EXPECT_TRUE(Find("btnViewConvertedFiles")->isEnabled());
 }
 
 TEST_F(RunTest, TheStatusWindowCannotBeClosedUntilTheRunIsComplete) {
@@ -251,10 +436,14 @@ TEST_F(RunTest, LongNamesAreShortenedToTheLabelAndReadInFullInTheHint) {
     Status().show();
     QCoreApplication::sendEvent(label, &hover);
     EXPECT_EQ(QToolTip::text().toStdString(), longFolder);
+    // Never over the label: under the pointer it would close at once.
+    ASSERT_TRUE(ShownHint());
+    EXPECT_FALSE(
+        ShownHint()->geometry().intersects(QRect(label->mapToGlobal(QPoint()), label->size())));
     Status().hide();
 }
 
-TEST_F(RunTest, AHandOverDuringARunLeavesTheRunToFinish) {
+TEST_F(RunTest, ConvertDuringARunWithoutItsWindowSaysSoAndLeavesTheNewFilesForLater) {
     const std::vector<std::string> sources = {Folder / "a.wav", Folder / "b.wav", Folder / "c.wav"};
     for (const auto& source : sources)
         MakeWav(source, 0.3);
@@ -264,7 +453,7 @@ TEST_F(RunTest, AHandOverDuringARunLeavesTheRunToFinish) {
     ASSERT_NO_FATAL_FAILURE(Choose(sources, WavRow, out));
     ASSERT_TRUE(WriteHandOverList(
         HandOverListPath(), {QString::fromStdString(handed), QString::fromStdString(sources[0])}));
-    bool checked = false;
+    QString told;
     AtFileStart = [&](int done) {
         if (done != 1) return;
         Quillmere->HandOver();
@@ -274,13 +463,16 @@ TEST_F(RunTest, AHandOverDuringARunLeavesTheRunToFinish) {
         EXPECT_TRUE(MarkerHeld()) << "the run still goes on";
         // The rows change under the run; it has its own copies.
         Wizard().spdbtnClearAudioFileList();
-        // A second press of Convert brings the running run's window back.
+        // Convert brings the running run's window back and says the new list waits.
         Wizard().btnConvertClick();
         EXPECT_TRUE(Status().isVisible());
-        checked = true;
+        auto* box = Status().findChild<QMessageBox*>("QuillmereMessageBox");
+        ASSERT_TRUE(box && box->isVisible());
+        told = box->property(RawTextProperty).toString();
+        box->accept();
     };
     ASSERT_NO_FATAL_FAILURE(Convert());
-    EXPECT_TRUE(checked);
+    EXPECT_EQ(told, Q(texts::StillRunningMessage));
     // One run of three files, whatever happened to the list meanwhile.
     ASSERT_EQ(Starts.size(), 4u);
     for (const auto& start : Starts)
@@ -290,10 +482,15 @@ TEST_F(RunTest, AHandOverDuringARunLeavesTheRunToFinish) {
     EXPECT_FALSE(fs::exists(out + "/handed.wav"));
     EXPECT_EQ(ConvertedFiles().RowCount(), 3);
     EXPECT_FALSE(MarkerHeld());
-    // The handed-over files arrived after the list was cleared.
+    // The handed-over files arrived after the list was cleared; Convert now converts them.
     RunPending();
     ASSERT_EQ(Wizard().AudioFileList()->RowCount(), 2);
     EXPECT_EQ(Wizard().AudioFileList()->Row(0)->Descriptor().SourcePath, handed);
+    ASSERT_NO_FATAL_FAILURE(Choose({}, WavRow, "", false));
+    AtFileStart = nullptr;
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    EXPECT_EQ(DecodedSamples(out + "/handed.wav"), DecodedSamples(handed));
+    EXPECT_EQ(Starts.back().Total, 2);
 }
 
 TEST_F(RunTest, EndingTheProgramDuringARunLeavesOnlyWholeOutputs) {

@@ -1,5 +1,6 @@
-// The converted-files window: its rows, the "already listed" rule, sorting, "> Go to File",
-// the kept selection and "-- Clear List" with what it disables elsewhere.
+// The converted-files window: its rows, the "already listed" rule, the newest row in view and
+// long names, sorting, "> Go to File", the kept selection and "-- Clear List" with what it
+// disables elsewhere.
 #include "app/ui/run_texts.h"
 #include "tests/app/ui/run_fixture.h"
 
@@ -74,6 +75,26 @@ TEST_F(ConvertedFilesTest, AnOutputListedAlreadyGetsNoSecondRow) {
     again.OutputName = "SONG.mp3";
     EXPECT_TRUE(ConvertedFiles().AddConvertedFile(again, Folder / "out/SONG.mp3"));
     EXPECT_EQ(ConvertedFiles().RowCount(), 3);
+}
+
+TEST_F(ConvertedFilesTest, TheNewestRowIsInViewAndLongNamesAreElidedInTheMiddle) {
+    ConvertedFiles().show();
+    RunPending();
+    QTreeWidget* list = ConvertedFiles().List();
+    for (int i = 0; i < 40; ++i) {
+        Finish("out", "track " + std::to_string(i) + ".mp3", 10);
+        const QRect row = list->visualItemRect(ConvertedFiles().Row(i));
+        EXPECT_TRUE(list->viewport()->rect().contains(row)) << i;
+    }
+    const std::string folder(120, 'f');
+    Finish(folder, "a name far too long for its column, which shows both of its ends.mp3", 10);
+    const auto* longRow = ConvertedFiles().Row(40);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(longRow)));
+    // The middle goes, so the end that tells files apart stays; the tips have them whole.
+    EXPECT_EQ(list->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(longRow->toolTip(0).toStdString(), longRow->Descriptor().OutputPath);
+    EXPECT_EQ(longRow->toolTip(3).toStdString(), Folder / folder);
+    ConvertedFiles().hide();
 }
 
 TEST_F(ConvertedFilesTest, ColumnClicksSortAscending) {

@@ -1,12 +1,19 @@
-// Pictures of windows for review (written to QM_SCREENS_DIR, build/screens under ctest) and the
-// check that no fixed text is cut short at its window's fixed size.
+// Pictures of windows for review (written to QM_SCREENS_DIR, build/screens under ctest), the
+// check that no fixed text is cut short at its window's fixed size, and the application font
+// scaled as a user's larger desktop font would be.
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -24,16 +31,38 @@ inline void Save(QWidget* widget, const QString& name) {
     EXPECT_TRUE(widget->grab().save(file)) << file.toStdString();
 }
 
-// Visible labels, buttons and group titles whose text needs more room than they have.
+// Visible labels (wrapped ones by their height), buttons, group titles, edits and memos without
+// a scroll bar whose text needs more room than they have.
 inline QStringList ClippedTexts(QWidget* root) {
     QStringList clipped;
     for (auto* label : root->findChildren<QLabel*>()) {
-        if (!label->isVisibleTo(root) || label->wordWrap() || label->text().isEmpty()) continue;
-        const int needed = label->fontMetrics().size(0, label->text()).width();
-        if (needed > label->contentsRect().width())
+        if (!label->isVisibleTo(root) || label->text().isEmpty()) continue;
+        if (label->wordWrap()) {
+            if (label->heightForWidth(label->width()) > label->height())
+                clipped.append(label->objectName() + " (wrapped): " + label->text());
+        } else if (label->fontMetrics().size(0, label->text()).width() >
+                   label->contentsRect().width()) {
             clipped.append(label->objectName() + ": " + label->text());
+        }
         if (!root->rect().contains(QRect(label->mapTo(root, QPoint()), label->size())))
             clipped.append(label->objectName() + " outside the window");
+    }
+    for (auto* edit : root->findChildren<QLineEdit*>()) {
+        if (!edit->isVisibleTo(root) || edit->text().isEmpty()) continue;
+        QStyleOptionFrame option;
+        option.initFrom(edit);
+        option.lineWidth = edit->hasFrame() ? 1 : 0;
+        const int room =
+            edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() -
+            2 * 2; // the edit's own margin on each side
+        if (edit->fontMetrics().horizontalAdvance(edit->text()) > room)
+            clipped.append(edit->objectName() + ": " + edit->text());
+    }
+    for (auto* memo : root->findChildren<QPlainTextEdit*>()) {
+        if (!memo->isVisibleTo(root) || memo->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+            continue;
+        if (memo->verticalScrollBar()->maximum() > 0)
+            clipped.append(memo->objectName() + ": " + memo->toPlainText());
     }
     for (auto* button : root->findChildren<QAbstractButton*>())
         if (button->isVisibleTo(root) && button->width() < button->sizeHint().width())
@@ -45,5 +74,21 @@ inline QStringList ClippedTexts(QWidget* root) {
     }
     return clipped;
 }
+
+// The application's font scaled by `factor` while alive; windows made meanwhile take it.
+class TScaledFont {
+public:
+    explicit TScaledFont(double factor) : Saved(QApplication::font()) {
+        QFont scaled = Saved;
+        scaled.setPointSizeF(Saved.pointSizeF() * factor);
+        QApplication::setFont(scaled);
+    }
+    ~TScaledFont() { QApplication::setFont(Saved); }
+    TScaledFont(const TScaledFont&) = delete;
+    TScaledFont& operator=(const TScaledFont&) = delete;
+
+private:
+    QFont Saved;
+};
 
 } // namespace qm::test

@@ -11,9 +11,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QToolTip>
 
+#include "app/ui/label_hint.h"
 #include "app/ui/program_information.h"
 #include "app/ui/vexo_controls.h"
 
@@ -250,14 +252,23 @@ TEST_F(WizardTest, BrowseFillsTheFolderEdit) {
     EXPECT_EQ(Wizard->ActivePage(), 3);
 }
 
-TEST_F(WizardTest, StepFourReviewsTheChoices) {
+TEST_F(WizardTest, StepFourReviewsTheChoicesAsTheRunWillUseThem) {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Folder / "data"));
     WalkTo(2, {Folder.File("a.wav"), Folder.File("b.flac"), Folder.File("c.ogg")});
     const std::string out = Folder.Folder("a folder with a name longer than thirty-five");
     Check("chkbxSpecifyLocation");
-    Find<QLineEdit>("edbxLocation")->setText(QString::fromStdString(out));
+    // Typed with trailing separators, and Next pressed without leaving the edit first.
+    Find<QLineEdit>("edbxLocation")->setText(QString::fromStdString(out + "///"));
     Check("chkbxDelete");
-    EXPECT_TRUE(PressNext().empty());
+    {
+        TModalCatcher catcher;
+        Find<QAbstractButton>("btnNext")->click();
+        RunPending();
+        ASSERT_TRUE(catcher.Messages.empty()) << catcher.Messages[0].RawText.toStdString();
+    }
     ASSERT_EQ(Wizard->ActivePage(), 3);
+    for (auto* descriptor : Wizard->Descriptors())
+        EXPECT_EQ(descriptor->DestinationFolder, out);
 
     EXPECT_FALSE(Find("btnNext")->isEnabled());
     EXPECT_EQ(Text("lblSoundPanel_StepTxt"), "Step 4 Help ?");
@@ -267,16 +278,26 @@ TEST_F(WizardTest, StepFourReviewsTheChoices) {
     EXPECT_EQ(Text("lblSelectedSoundQuality"), "5");
     EXPECT_EQ(Text("lblSelectedFolder").size(), 35);
     EXPECT_TRUE(Text("lblSelectedFolder").endsWith("..."));
-    EXPECT_EQ(Text("lblDeleteOriginal"), "Yes");
-    // The whole folder is the shortened label's hint.
+    EXPECT_EQ(Text("lblSelectedFolder"), QString::fromStdString(out.substr(0, 32) + "..."));
+    EXPECT_EQ(Text("lblDeleteOriginal"), Q(texts::YesToTrash));
+    // The whole folder is the shortened label's hint; it stays clear of the label, since a
+    // hint under the pointer takes the pointer from the label and closes at once.
+    auto* label = Find<QLabel>("lblSelectedFolder");
     const auto hintOf = [&] {
         QToolTip::hideText();
-        auto* label = Find<QLabel>("lblSelectedFolder");
         QHelpEvent hint(QEvent::ToolTip, QPoint(2, 2), label->mapToGlobal(QPoint(2, 2)));
         QCoreApplication::sendEvent(label, &hint);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
     EXPECT_EQ(hintOf().toStdString(), out);
+    ASSERT_TRUE(ShownHint());
+    const QRect labelArea(label->mapToGlobal(QPoint(0, 0)), label->size());
+    EXPECT_FALSE(ShownHint()->geometry().intersects(labelArea));
+    // Just above it, and whole on the screen.
+    EXPECT_LT(ShownHint()->geometry().bottom(), labelArea.top());
+    EXPECT_LE(labelArea.top() - ShownHint()->geometry().bottom(), 16);
+    EXPECT_TRUE(label->screen()->availableGeometry().contains(ShownHint()->geometry()));
+    qunsetenv("XDG_DATA_HOME");
 
     Click("btnPrevious");
     EXPECT_EQ(Wizard->ActivePage(), 2);
@@ -339,6 +360,19 @@ TEST_F(WizardTest, ConvertButtonRaisesItsHook) {
     QObject::connect(Wizard.get(), &TQulMerMainUI::ConvertRequested, [&] { ++requests; });
     Click("btnConvert");
     EXPECT_EQ(requests, 1);
+}
+
+TEST_F(WizardTest, HelpLinkTurnsLighterUnderThePointerAndBackToGrey) {
+    auto* link = Find<QLabel>("lblSoundPanel_StepTxt");
+    const QColor grey = link->palette().color(QPalette::WindowText);
+    EXPECT_NE(grey, QColor(Qt::black));
+    for (int hover = 0; hover < 2; ++hover) {
+        QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+        QCoreApplication::sendEvent(link, &enter);
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+        QCoreApplication::sendEvent(link, &leave);
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), grey) << hover;
+    }
 }
 
 TEST_F(WizardTest, HelpLinkNamesAMissingHelpFolder) {
