@@ -16,6 +16,17 @@ namespace {
 
 constexpr size_t kBufferBytes = 12288;
 
+// The design's text with the library's code, and what that code means in plain words.
+std::string OpenFailure(int code) {
+    const char* cause = code == OV_ENOTVORBIS   ? "not an Ogg Vorbis stream"
+                        : code == OV_EBADHEADER ? "its Vorbis headers are damaged"
+                        : code == OV_EVERSION   ? "a Vorbis version this program does not read"
+                        : code == OV_EREAD      ? "the file could not be read"
+                        : code == OV_EFAULT     ? "the decoder failed"
+                                                : "the stream cannot be decoded";
+    return "Failed to open an ogg file: " + std::to_string(code) + " (" + cause + ")";
+}
+
 } // namespace
 
 struct TVorbisIn::Decoder {
@@ -98,7 +109,7 @@ void TVorbisIn::OpenDecoder() {
                                  &Callbacks::Tell};
     int result = api.file.ov_test_callbacks(this, &file, nullptr, 0, callbacks);
     if (result == 0) result = api.file.ov_test_open(&file);
-    if (result != 0) throw EAuException("Failed to open an ogg file: " + std::to_string(result));
+    if (result != 0) throw EAuException(OpenFailure(result));
 
     std::vector<std::string> comments;
     if (const vorbis_comment* header = api.file.ov_comment(&file, -1)) {
@@ -112,7 +123,7 @@ void TVorbisIn::OpenDecoder() {
 
     const vorbis_info* info = api.file.ov_info(&file, -1);
     if (info == nullptr || info->channels < 1 || info->rate < 1)
-        throw EAuException("Failed to open an ogg file: " + std::to_string(OV_EBADHEADER));
+        throw EAuException(OpenFailure(OV_EBADHEADER));
     channels_ = uint32_t(info->channels);
     sampleRate_ = uint32_t(info->rate);
     bitsPerSample_ = 16;
