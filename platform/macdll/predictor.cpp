@@ -4,13 +4,13 @@
 namespace macdll {
 namespace {
 
-struct FilterSpec {
+struct FilterShape {
     int order;
     int shift;
 };
 
 // NN filters per level in encoder order (the decoder applies them in reverse).
-std::vector<FilterSpec> FiltersOf(int level) {
+std::vector<FilterShape> FiltersOf(int level) {
     switch (level) {
     case 2000:
         return {{16, 11}};
@@ -45,8 +45,8 @@ bool IsValidLevel(int level) {
 }
 
 ChannelPipeline::ChannelPipeline(int level, int version) {
-    for (const FilterSpec& spec : FiltersOf(level))
-        filters_.emplace_back(spec.order, spec.shift, version >= 3980);
+    for (const FilterShape& shape : FiltersOf(level))
+        filters_.emplace_back(shape.order, shape.shift, version >= 3980);
     Reset();
 }
 
