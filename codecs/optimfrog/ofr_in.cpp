@@ -2,6 +2,7 @@
 
 #include "codecs/optimfrog/optimfrog_library.h"
 #include "pipeline/au_exception.h"
+#include "pipeline/read_request.h"
 #include "tags/text_encoding.h"
 
 #include <algorithm>
@@ -79,8 +80,7 @@ void TOFRIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
         bytes = 0;
         return;
     }
-    uint64_t wanted = bytes;
-    if (size_ >= 0) wanted = std::min<uint64_t>(wanted, std::max<int64_t>(size_ - position_, 0));
+    const uint64_t wanted = BytesWanted(bytes, size_, position_);
     const auto frames = static_cast<uint32_t>(wanted / frameBytes_);
     bytes = 0;
     if (frames == 0) return;

@@ -3,6 +3,7 @@
 #include "codecs/tta/tta_library.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "pipeline/read_request.h"
 
 #include <algorithm>
 #include <span>
@@ -126,8 +127,7 @@ void TTTAIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
         bytes = 0;
         return;
     }
-    uint64_t wanted = bytes;
-    if (size_ >= 0) wanted = std::min<uint64_t>(wanted, std::max<int64_t>(size_ - position_, 0));
+    const uint64_t wanted = BytesWanted(bytes, size_, position_);
     if (pending_.size() - pendingStart_ < wanted) DecodeUntil(size_t(wanted));
     const size_t available = pending_.size() - pendingStart_;
     bytes = static_cast<uint32_t>(std::min<uint64_t>(wanted, available));
