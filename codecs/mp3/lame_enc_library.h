@@ -11,7 +11,8 @@
     X(beCloseStream, Called)                                                                       \
     X(beWriteVBRHeader, Called)                                                                    \
     X(beFlushNoGap, Optional)                                                                      \
-    X(beWriteInfoTag, Optional)
+    X(beWriteInfoTag, Optional)                                                                    \
+    X(beGetInfoTagFrame, Optional)
 
 QM_LIBRARY_API(LameEncApi, QM_LAME_ENC_ENTRIES);
 

@@ -4,6 +4,7 @@
 #include "codecs/mp3/mp3_id3v1.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "tags/id3v2/id3v2_frames.h"
 
 #include <string>
 
@@ -13,8 +14,21 @@ namespace {
     throw EAuException("LAME Error: " + std::to_string(error));
 }
 
+[[noreturn]] void ThrowWriteError() {
+    throw EAuException("Error writing down mp3 file");
+}
+
 bool SupportedWidth(int bits) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// The ID3v2.4 tag of the set fields, wide ones in UTF-8; empty when no field is set.
+std::vector<uint8_t> Id3v2Block(const TId3v2Tags& tags) {
+    std::optional<std::vector<uint8_t>> tag = tags.BuildTag(true);
+    if (!tag) return {};
+    const auto header = tags::ParseId3v2Header(*tag);
+    if (!header || tags::ParseId3v2Frames(*tag, *header).empty()) return {};
+    return std::move(*tag);
 }
 
 } // namespace
@@ -33,6 +47,8 @@ void TMP3Out::PrepareOutput() {
 
     if (!StreamAssigned() && fileName_.empty()) throw EAuException("File name is not assigned.");
     OpenOutputStream();
+    audioBegun_ = false;
+    audioStart_ = -1;
 
     TAuInput& input = *Input();
     input.Init();
@@ -91,9 +107,35 @@ bool TMP3Out::OutputBlock(bool abort) {
     return true;
 }
 
+void TMP3Out::BeginAudio() {
+    if (audioBegun_) return;
+    audioBegun_ = true;
+    if (const std::vector<uint8_t> tag = Id3v2Block(id3v2Tags_);
+        !tag.empty() && !stream_->WriteAll(tag))
+        ThrowWriteError();
+    audioStart_ = stream_->Position();
+}
+
 void TMP3Out::WriteOutput(uint32_t bytes) {
-    if (bytes > 0 && !stream_->WriteAll({output_.data(), bytes}))
-        throw EAuException("Error writing down mp3 file");
+    BeginAudio();
+    if (bytes > 0 && !stream_->WriteAll({output_.data(), bytes})) ThrowWriteError();
+}
+
+void TMP3Out::WriteInfoFrame() {
+    const LameEncApi& api = LameEncLibrary().Entries();
+    uint32_t size = static_cast<uint32_t>(output_.size());
+    if (const BE_ERR error = api.beGetInfoTagFrame(encoderStream_.Get(), output_.data(), &size);
+        error != BE_ERR_SUCCESSFUL)
+        ThrowLameError(error);
+    if (size == 0) return;
+    // A stream that cannot seek back would keep the placeholder, which decoders play as an
+    // extra frame of silence: not the file asked for.
+    const int64_t end = stream_->Position();
+    if (audioStart_ < 0 || end < audioStart_ + size ||
+        stream_->Seek(audioStart_, TStream::Origin::Begin) != audioStart_ ||
+        !stream_->WriteAll({output_.data(), size}) ||
+        stream_->Seek(end, TStream::Origin::Begin) != end)
+        ThrowWriteError();
 }
 
 void TMP3Out::FinishOutput() {
@@ -118,11 +160,14 @@ void TMP3Out::FinishOutput() {
         ThrowLameError(error);
     WriteOutput(bytes);
     const auto block = BuildMp3Id3v1Block(id3v1Tags_);
-    if (!stream_->WriteAll(block)) throw EAuException("Error writing down mp3 file");
+    if (!stream_->WriteAll(block)) ThrowWriteError();
+    // Our lame_enc hands the frame over; another one only writes it into a file by name.
+    const bool ownFrame = api.beGetInfoTagFrame != nullptr;
+    if (ownFrame) WriteInfoFrame();
     CloseOutputStream();
 
     encoderStream_.Reset();
-    if (WritesVbrHeader(settings_) && !StreamAssigned() && !fileName_.empty()) {
+    if (!ownFrame && !StreamAssigned() && !fileName_.empty()) {
         if (const BE_ERR error = api.beWriteVBRHeader(fileName_.c_str());
             error != BE_ERR_SUCCESSFUL)
             ThrowLameError(error);

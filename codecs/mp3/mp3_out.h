@@ -1,7 +1,7 @@
-// TMP3Out: encodes its input to an MP3 file through lame_enc and appends an ID3v1 block from
-// Id3v1Tags (Id3v2Tags are carried, not written). Every PCM width is scaled to the encoder's
-// 16 bits, wider channel layouts are folded to stereo, and rates MP3 cannot carry are
-// resampled by the encoder.
+// TMP3Out: encodes its input to an MP3 file through lame_enc: an ID3v2 tag from Id3v2Tags in
+// front (when a field is set), the encoder's Xing/Info frame, the audio, and an ID3v1 block from
+// Id3v1Tags at the end. Every PCM width is scaled to the encoder's 16 bits, wider channel
+// layouts are folded to stereo, and rates MP3 cannot carry are resampled by the encoder.
 #pragma once
 
 #include "codecs/loader/owned_handle.h"
@@ -54,7 +54,12 @@ protected:
     void FinishOutput() override;
 
 private:
+    // Writes the ID3v2 tag before the first MPEG bytes, from the tags held at that moment.
+    void BeginAudio();
     void WriteOutput(uint32_t bytes);
+    // Puts the finished Xing/Info frame over the encoder's placeholder first frame, through the
+    // output stream; the stream's position is kept.
+    void WriteInfoFrame();
     void ReleaseEncoder();
 
     TMP3Settings settings_;
@@ -63,6 +68,8 @@ private:
     int inputBits_ = 16;
     size_t inputFrameBytes_ = 0;
     size_t encoderChannels_ = 2;
+    bool audioBegun_ = false;
+    int64_t audioStart_ = -1; // stream position of the first MPEG frame
     std::unique_ptr<ChannelMixer> mixer_;
     std::vector<uint8_t> inputChunk_;
     std::vector<int16_t> samples_;

@@ -26,10 +26,6 @@ TMP3BitRate MP3BitRateFromKbps(int kbps) {
     return static_cast<TMP3BitRate>(best);
 }
 
-bool WritesVbrHeader(const TMP3Settings& settings) {
-    return settings.enableVbr || settings.averageBitrate != mbrAuto;
-}
-
 int EncoderChannels(const TMP3Settings& settings, int inputChannels) {
     return inputChannels == 1 || settings.mode == mmMono ? 1 : 2;
 }
@@ -51,7 +47,7 @@ BE_CONFIG BuildMp3Config(const TMP3Settings& settings, uint32_t sampleRate, int 
     lame.crc = AsBool(settings.crc);
     lame.copyright = AsBool(settings.copyright);
     lame.original = AsBool(settings.original);
-    lame.writeVbrHeader = AsBool(WritesVbrHeader(settings));
+    lame.writeVbrHeader = 1;
     lame.enableVbr = AsBool(settings.enableVbr);
     lame.vbrQuality = settings.enableVbr ? settings.vbrQuality : 0;
     lame.vbrAbrRate = static_cast<uint32_t>(MP3BitRateKbps(settings.averageBitrate));

@@ -57,13 +57,12 @@ struct TMP3Settings {
     TMP3BitRate maximumBitrate = mbrAuto;
 };
 
-// Variable (VBR) and average (ABR) bit rates get a Xing/LAME header, without which players
-// cannot tell the length of the file.
-bool WritesVbrHeader(const TMP3Settings& settings);
-
 // Channels the encoder takes: one for a mono input or mono mode, else two (wider input is
 // mixed down before encoding).
 int EncoderChannels(const TMP3Settings& settings, int inputChannels);
 
 // The LAME variant of the record, zero-filled, for an input of that rate and channel count.
+// Every file gets a Xing (VBR, ABR) or Info (CBR) frame with the LAME extension, as lame
+// writes by default: without it players cannot tell a VBR file's length, and no decoder can
+// trim the encoder's delay and padding.
 BE_CONFIG BuildMp3Config(const TMP3Settings& settings, uint32_t sampleRate, int inputChannels);

@@ -115,3 +115,11 @@ BE_ERR beWriteInfoTag(HBE_STREAM stream, const char* fileName) {
     if (!encoder) return BE_ERR_INVALID_HANDLE;
     return fileName == nullptr ? BE_ERR_SUCCESSFUL : encoder->WriteTag(fileName);
 }
+
+BE_ERR beGetInfoTagFrame(HBE_STREAM stream, uint8_t* buffer, uint32_t* bytes) {
+    const auto encoder = Streams().Find(stream);
+    if (!encoder) return BE_ERR_INVALID_HANDLE;
+    if (bytes == nullptr || (buffer == nullptr && *bytes != 0))
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return encoder->TagFrame({buffer, *bytes}, *bytes);
+}

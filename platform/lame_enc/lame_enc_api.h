@@ -138,3 +138,9 @@ QM_LAME_ENC_API BE_ERR beWriteVBRHeader(const char* fileName);
 // Writes the stream's Xing/LAME tag into the finished file (when the stream was set up to write
 // one and fileName is not null) and closes the stream.
 QM_LAME_ENC_API BE_ERR beWriteInfoTag(HBE_STREAM stream, const char* fileName);
+// Our own addition, for writers that finish the file through their own handle: copies the
+// stream's finished Xing/Info frame (after beDeinitStream) into buffer, whose size *bytes gives
+// on entry; *bytes is then the frame's length, 0 when the stream keeps no tag. A buffer too small
+// gives BE_ERR_BUFFER_TOO_SMALL with the length needed in *bytes. The frame goes over the first
+// frame of the stream's output.
+QM_LAME_ENC_API BE_ERR beGetInfoTagFrame(HBE_STREAM stream, uint8_t* buffer, uint32_t* bytes);

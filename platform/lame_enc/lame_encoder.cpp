@@ -112,16 +112,27 @@ BE_ERR LameEncoder::Flush(bool noGap, uint8_t* output, uint32_t& outputBytes) {
     return BE_ERR_SUCCESSFUL;
 }
 
-BE_ERR LameEncoder::WriteTag(const char* fileName) const {
+BE_ERR LameEncoder::TagFrame(std::span<uint8_t> buffer, uint32_t& size) const {
+    size = 0;
     if (!vbrHeader_) return BE_ERR_SUCCESSFUL;
-    std::vector<uint8_t> frame(2880);
-    size_t size = lame_get_lametag_frame(flags_.get(), frame.data(), frame.size());
-    if (size > frame.size()) {
-        frame.resize(size);
-        size = lame_get_lametag_frame(flags_.get(), frame.data(), frame.size());
+    const size_t needed = lame_get_lametag_frame(flags_.get(), buffer.data(), buffer.size());
+    if (needed > buffer.size()) {
+        size = static_cast<uint32_t>(needed);
+        return BE_ERR_BUFFER_TOO_SMALL;
     }
-    if (size == 0 || size > frame.size()) return BE_ERR_SUCCESSFUL;
+    size = static_cast<uint32_t>(needed);
+    return BE_ERR_SUCCESSFUL;
+}
 
+BE_ERR LameEncoder::WriteTag(const char* fileName) const {
+    std::vector<uint8_t> frame(2880);
+    uint32_t size = 0;
+    BE_ERR error = TagFrame(frame, size);
+    if (error == BE_ERR_BUFFER_TOO_SMALL) {
+        frame.resize(size);
+        error = TagFrame(frame, size);
+    }
+    if (error != BE_ERR_SUCCESSFUL || size == 0) return error;
     const FileDescriptor file(::open(fileName, O_RDWR | O_CLOEXEC));
     if (file.Get() < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
     const off_t start = MpegDataStart(file.Get());

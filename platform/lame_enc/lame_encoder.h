@@ -23,6 +23,10 @@ public:
     // output must hold BufferSize() bytes.
     BE_ERR Encode(std::span<const int16_t> pcm, uint8_t* output, uint32_t& outputBytes);
     BE_ERR Flush(bool noGap, uint8_t* output, uint32_t& outputBytes);
+    // The finished Xing/Info frame with the LAME extension (encoder delay and padding), to be
+    // put over the placeholder first frame after the last flush. size: the frame's length, 0
+    // when the stream keeps no tag; BE_ERR_BUFFER_TOO_SMALL when buffer cannot hold it.
+    BE_ERR TagFrame(std::span<uint8_t> buffer, uint32_t& size) const;
     // Puts the tag frame over the placeholder frame at the start of the file's MPEG data;
     // nothing to do when the stream keeps no tag.
     BE_ERR WriteTag(const char* fileName) const;

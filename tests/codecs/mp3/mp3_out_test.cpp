@@ -1,6 +1,7 @@
 // TMP3Out end to end: PCM from memory through lame_enc, the file judged by mpg123, ffprobe and
 // its own frame headers.
 #include "codecs/mp3/mp3_out.h"
+#include "tags/text_encoding.h"
 #include "tests/codecs/mp3/mp3_test_support.h"
 #include "tests/support/pcm_source.h"
 #include "tests/support/run_sink.h"
@@ -73,9 +74,9 @@ TEST(MP3Out, LevelsGiveTheConstantRateLameGivesAndTheFullDuration) {
         });
         ASSERT_EQ(mp3.result.error, "");
         ASSERT_TRUE(mp3.result.done);
-        // The sink's defaults: plain stereo, no bit reservoir, no tag frame in CBR.
+        // The sink's defaults: plain stereo, no bit reservoir, an Info frame first as lame's.
         const auto reference =
-            LameFrames(dir, samples, kRate, "-t -m s --nores -b " + std::to_string(kbps));
+            LameFrames(dir, samples, kRate, "-m s --nores -b " + std::to_string(kbps));
         ASSERT_FALSE(reference.empty());
         std::set<int> expected;
         for (const auto& frame : reference)
@@ -319,7 +320,7 @@ TEST(MP3Out, HeaderBitsFollowTheProperties) {
         reservoirUsed |= frame.mainDataBegin != 0;
     }
     EXPECT_TRUE(reservoirUsed);
-    EXPECT_FALSE(HasXingTag(mp3.bytes));
+    EXPECT_TRUE(HasXingTag(mp3.bytes)); // the Info frame of a constant rate
 }
 
 TEST(MP3Out, FailuresEndTheRunWithTheirMessage) {
@@ -348,5 +349,69 @@ TEST(MP3Out, FailuresEndTheRunWithTheirMessage) {
         sink.SetFileName(dir / "good.mp3");
         EXPECT_EQ(RunSink(sink, good).error, "");
         EXPECT_FALSE(Frames(ReadFileBytes(dir / "good.mp3")).empty());
+    }
+}
+
+TEST(MP3Out, LongNonLatinTitlesAndTheExactLengthSurviveInBothRateModes) {
+    if (!HaveTool("sox") || !HaveTool("ffmpeg") || !HaveTool("ffprobe") || !HaveTool("mpg123"))
+        GTEST_SKIP() << "needs sox, ffmpeg, ffprobe and mpg123";
+    TempDir dir;
+    // Three seconds and an odd sample, so that no length falls on a frame boundary.
+    constexpr size_t kFrames = 3 * kRate + 1;
+    ASSERT_EQ(RunCommand("sox -q -r 44100 -n -c 2 -b 16 " + Quote(dir / "in.wav") + " synth " +
+                         std::to_string(kFrames) + "s sine 440 sine 660 gain -6")
+                  .status,
+              0);
+    const Decoded wav = ReadWave(ReadFileBytes(dir / "in.wav"));
+    ASSERT_EQ(wav.Frames(), kFrames);
+    // Sixty characters: Cyrillic, Japanese and a dash, none of them in ISO-8859-1.
+    const std::string title =
+        "Песня о далёкой звезде и долгой дороге домой — 遠い星の歌を夜明けまで歌う";
+    ASSERT_EQ(tags::Utf8ToUtf16(title).size(), 60u);
+
+    for (const bool vbr : {false, true}) {
+        SCOPED_TRACE(vbr ? "VBR" : "CBR");
+        PcmSource source(
+            {reinterpret_cast<const uint8_t*>(wav.samples.data()),
+             reinterpret_cast<const uint8_t*>(wav.samples.data() + wav.samples.size())},
+            2, 16, kRate);
+        TMP3Out sink;
+        const std::string mp3 = dir / (vbr ? "vbr.mp3" : "cbr.mp3");
+        sink.SetFileName(mp3);
+        sink.SetBitRate(vbr ? mbr32 : mbr128);
+        sink.SetEnableVBR(vbr);
+        sink.Id3v2Tags().SetTitle(title);
+        sink.Id3v2Tags().SetArtist("Ünal");
+        sink.Id3v1Tags().SetTitle("Short");
+        ASSERT_EQ(RunSink(sink, source).error, "");
+
+        const std::vector<uint8_t> bytes = ReadFileBytes(mp3);
+        ASSERT_GT(bytes.size(), 1000u);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+        EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 120), std::string("TAGShort"));
+        // The encoder's own frame comes right after the ID3v2 tag, before any audio.
+        const auto frames = Frames(bytes);
+        ASSERT_FALSE(frames.empty());
+        const std::string first(bytes.begin() + std::ptrdiff_t(frames[0].offset),
+                                bytes.begin() +
+                                    std::ptrdiff_t(frames[0].offset + frames[0].length));
+        EXPECT_NE(first.find(vbr ? "Xing" : "Info"), std::string::npos);
+        EXPECT_NE(first.find("LAME"), std::string::npos);
+
+        const auto probe = RunCommand("ffprobe -v error -show_entries format_tags=title,artist "
+                                      "-of default=nw=1 " +
+                                      Quote(mp3));
+        EXPECT_NE(probe.output.find("title=" + title + "\n"), std::string::npos) << probe.output;
+        EXPECT_NE(probe.output.find("artist=Ünal\n"), std::string::npos) << probe.output;
+
+        // Decoders trim the encoder's delay and padding: the source's length comes back.
+        const std::string back = dir / (vbr ? "vbr.wav" : "cbr.wav");
+        ASSERT_EQ(
+            RunCommand("ffmpeg -v error -y -i " + Quote(mp3) + " -f wav " + Quote(back)).status, 0);
+        const Decoded decoded = ReadWave(ReadFileBytes(back));
+        ASSERT_EQ(decoded.channels, 2);
+        EXPECT_NEAR(double(decoded.Frames()), double(kFrames), 0.005 * kRate);
+        EXPECT_EQ(DecodeWithMpg123(mp3, dir).Frames(), kFrames);
+        EXPECT_GT(BestSnr(wav.Channel(0), decoded.Channel(0), 0), 20.0);
     }
 }

@@ -29,7 +29,7 @@ TEST(MP3Settings, RecordBytes) {
     EXPECT_EQ(At(config, 20), 0u);          // stereo
     EXPECT_EQ(At(config, 24), 320u);        // bit rate
     EXPECT_EQ(At(config, 60), 1u);          // original, on by default
-    EXPECT_EQ(At(config, 64), 0u);          // no VBR header
+    EXPECT_EQ(At(config, 64), 1u);          // an Info frame, as lame writes by default
     EXPECT_EQ(At(config, 68), 0u);          // no VBR
     EXPECT_EQ(At(config, 80), 2u);          // VBR method "new"
     EXPECT_EQ(At(config, 84), 0xFFFFFFFFu); // no bit reservoir
@@ -56,7 +56,7 @@ TEST(MP3Settings, RecordBytes) {
     EXPECT_EQ(At(config, 76), 192u);
     EXPECT_EQ(At(config, 80), 4u);
     EXPECT_EQ(At(config, 28), 256u);
-    EXPECT_EQ(At(config, 64), 1u); // ABR files get their header too
+    EXPECT_EQ(At(config, 64), 1u); // a Xing frame
     EXPECT_EQ(At(config, 72), 0u); // quality only counts with VBR
 
     settings = {};
