@@ -309,6 +309,23 @@ TEST(LameEnc, TheVbrHeaderGoesIntoTheFirstFrameOfTheRightFile) {
     EXPECT_EQ(DecodeWithMpg123(path, dir).Frames(), 50000u);
     EXPECT_EQ(beCloseStream(stream.handle), BE_ERR_INVALID_HANDLE);
 
+    // beGetInfoTagFrame hands the frame over, for a writer to put it in place itself; a
+    // constant rate gets an "Info" frame.
+    BE_CONFIG cbr = LameRecord(44100, BE_MP3_MODE_STEREO, 128);
+    cbr.format.lhv1.writeVbrHeader = 1;
+    Stream constant = EncodeAll(cbr, Pcm16(50001, 44100, {440, 660}), false);
+    uint32_t size = 10;
+    std::vector<uint8_t> frame(size);
+    EXPECT_EQ(beGetInfoTagFrame(constant.handle, frame.data(), &size), BE_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(size, uint32_t(Frames(constant.bytes)[0].length));
+    frame.resize(size);
+    ASSERT_EQ(beGetInfoTagFrame(constant.handle, frame.data(), &size), BE_ERR_SUCCESSFUL);
+    EXPECT_NE(std::search(frame.begin(), frame.end(), "Info", "Info" + 4), frame.end());
+    std::copy(frame.begin(), frame.end(), constant.bytes.begin());
+    WriteFileBytes(path, constant.bytes);
+    EXPECT_EQ(DecodeWithMpg123(path, dir).Frames(), 50001u);
+    EXPECT_EQ(beCloseStream(constant.handle), BE_ERR_SUCCESSFUL);
+
     // A file that is not the stream's output is left alone.
     EncodeAll(config, Pcm16(10000, 44100, {440, 660}));
     const std::string other = dir / "other.txt";
