@@ -1,5 +1,7 @@
 // TVorbisIn: decodes Ogg Vorbis files to 16-bit PCM through libvorbisfile, in WAV channel order,
-// and fills its Vorbis comments and common tags from the stream's comment header.
+// and fills its Vorbis comments and common tags from the stream's comment header. A chained file
+// is decoded link by link, each link on its own, so links that share a serial number (outputs of
+// one program joined by a user) decode as well as links that do not.
 #pragma once
 
 #include "pipeline/au_tagged_file.h"
@@ -7,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class TVorbisIn : public TAuTaggedFileIn {
@@ -32,16 +35,46 @@ protected:
 private:
     struct Decoder;
     struct Callbacks;
+    // A link of the chain: its bytes (end -1: to the end of an unscanned stream), its format,
+    // its frames and where they start in the delivered audio, counted in the first link's rate.
+    struct Link {
+        int64_t begin = 0;
+        int64_t end = -1;
+        int channels = 0;
+        long rate = 0;
+        int64_t frames = 0;
+        int64_t firstFrame = 0;
+    };
     void OpenDecoder();
+    // The links of the stream, from its pages when it can be read twice.
+    void FindLinks();
+    // A decoder over link's bytes; throws the library's open failure.
+    std::unique_ptr<Decoder> OpenLink(const Link& link);
+    // Moves decoding to the link (a no-op when it is the current one).
+    void SwitchToLink(size_t index);
+    bool SameFormat(const Link& link) const;
     // Decodes into the empty buffer, up to its size in whole frames.
     void FillBuffer();
+    // At the end of the current link: moves on to the next one, or ends the audio.
+    void EndOfLink();
 
     TVorbisTags vorbisTags_;
     std::unique_ptr<Decoder> decoder_;
     // 12288 bytes of decoded PCM, kept as 16-bit units so frames can be reordered in place.
     std::vector<int16_t> buffer_;
+    std::vector<Link> links_;
+    size_t link_ = 0;
+    // The library's own link within the current one (another serial number without a
+    // beginning-of-stream page between), -1 before the first read.
     int currentLink_ = -1;
     bool decoderEnded_ = false;
+    bool scanned_ = false;
+    bool endsInsidePage_ = false;
+    bool lastPageDamaged_ = false;
+    // A later link whose headers cannot be read.
+    bool brokenLink_ = false;
+    // Why the audio cannot go on in the first link's format; thrown once the audio before is out.
+    std::string formatChange_;
     long bitrateUpper_ = 0;
     long bitrateNominal_ = 0;
     long bitrateLower_ = 0;
