@@ -1,9 +1,11 @@
-// libmsacm32.so: the compression manager calls over libmpg123. It knows one codec, MPEG audio
-// (format tag 85), decoded to 16-bit PCM at the source's rate and channel count. Any other
-// source format is answered with "no driver", as a manager without a matching codec answers.
+// libmsacm32.so: the compression manager calls for compressed WAVE. Its codecs (acm_codec.h)
+// know MPEG audio, A-law, µ-law and GSM 6.10, each decoded to 16-bit PCM at the source's rate
+// and channel count. Any other source format is answered with "no driver", as a manager
+// without a matching codec answers. A stream converts its payload in as many calls as the
+// caller likes; ACM_STREAMCONVERTF_START begins a new payload.
 #include "platform/msacm32/msacm32.h"
 
-#include <mpg123.h>
+#include "platform/msacm32/acm_codec.h"
 
 #include <algorithm>
 #include <map>
@@ -12,17 +14,10 @@
 
 namespace {
 
-struct DecoderDeleter {
-    void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
-};
-using Decoder = std::unique_ptr<mpg123_handle, DecoderDeleter>;
-
-// One open conversion stream: an mpg123 decoder in feed mode. Output it could not hand over
-// because the destination was full stays in the decoder for the next conversion call.
+// One open conversion stream.
 struct AcmStream {
-    Decoder decoder;
+    std::unique_ptr<AcmCodec> codec;
     uint16_t channels = 0;
-    uint32_t rate = 0;
 };
 
 class StreamRegistry {
@@ -54,73 +49,13 @@ StreamRegistry& Registry() {
     return registry;
 }
 
-bool IsMpegRate(uint32_t rate) {
-    switch (rate) {
-    case 8000:
-    case 11025:
-    case 12000:
-    case 16000:
-    case 22050:
-    case 24000:
-    case 32000:
-    case 44100:
-    case 48000:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool IsDecodableMpeg(const WAVEFORMATEX& format) {
-    return (format.nChannels == 1 || format.nChannels == 2) && IsMpegRate(format.nSamplesPerSec);
-}
-
 bool IsMatchingPcm(const WAVEFORMATEX& source, const WAVEFORMATEX& target) {
     return target.wFormatTag == WAVE_FORMAT_PCM && target.wBitsPerSample == 16 &&
            target.nChannels == source.nChannels && target.nSamplesPerSec == source.nSamplesPerSec;
 }
 
-// MPEG-1 rates carry at most rate/4000 frames per compressed byte (32 kbit/s Layer III), the
-// lower rates at most rate/1000 (8 kbit/s); free-format streams can go below, and then the
-// conversion reports the source it could not take yet.
-uint64_t MaxFramesFor(uint64_t sourceBytes, uint32_t rate) {
-    const uint64_t perByteDivisor = rate >= 32000 ? 4000 : 1000;
-    return (sourceBytes * rate + perByteDivisor - 1) / perByteDivisor + 2 * 1152;
-}
-
-uint64_t MaxSourceBytesFor(uint64_t frames, uint32_t rate) {
-    const uint64_t samplesPerFrame = rate >= 32000 ? 1152 : 576;
-    const uint64_t largestFrame = rate >= 32000 ? 144 * 320000 / rate + 1 : 72 * 160000 / rate + 1;
-    return (frames + samplesPerFrame - 1) / samplesPerFrame * largestFrame;
-}
-
 bool ValidHeader(const ACMSTREAMHEADER* header) {
     return header != nullptr && header->cbStruct >= sizeof(ACMSTREAMHEADER);
-}
-
-// Decodes what the decoder holds into dst[out..capacity); false on a decoder failure or an
-// output format other than the one the stream was opened for.
-bool Drain(AcmStream& stream, uint8_t* dst, size_t capacity, size_t& out) {
-    int idle = 0;
-    while (out < capacity) {
-        size_t done = 0;
-        const int result = mpg123_read(stream.decoder.get(), dst + out, capacity - out, &done);
-        out += done;
-        if (result == MPG123_NEW_FORMAT) {
-            long rate = 0;
-            int channels = 0, encoding = 0;
-            mpg123_getformat(stream.decoder.get(), &rate, &channels, &encoding);
-            if (rate != long(stream.rate) || channels != stream.channels ||
-                encoding != MPG123_ENC_SIGNED_16)
-                return false;
-            continue;
-        }
-        if (result == MPG123_NEED_MORE || result == MPG123_DONE) return true;
-        if (result != MPG123_OK) return false;
-        // A frame can yield nothing (a skipped info frame); never spin on such answers.
-        if (done == 0 && ++idle > 64) return true;
-    }
-    return true;
 }
 
 } // namespace
@@ -140,8 +75,8 @@ MMRESULT acmFormatSuggest(HACMDRIVER had, WAVEFORMATEX* pwfxSrc, WAVEFORMATEX* p
     if (had != nullptr) return MMSYSERR_INVALHANDLE;
     if (pwfxSrc == nullptr || pwfxDst == nullptr || cbwfxDst < 16) return MMSYSERR_INVALPARAM;
     if ((fdwSuggest & ~ACM_FORMATSUGGESTF_TYPEMASK) != 0) return MMSYSERR_INVALFLAG;
-    if (pwfxSrc->wFormatTag != WAVE_FORMAT_MPEGLAYER3) return MMSYSERR_NODRIVER;
-    if (!IsDecodableMpeg(*pwfxSrc)) return ACMERR_NOTPOSSIBLE;
+    if (const MMRESULT source = CheckSourceFormat(*pwfxSrc); source != MMSYSERR_NOERROR)
+        return source;
     // The fields named by the flags are fixed by the caller; we can only produce one format.
     if ((fdwSuggest & ACM_FORMATSUGGESTF_WFORMATTAG) && pwfxDst->wFormatTag != WAVE_FORMAT_PCM)
         return ACMERR_NOTPOSSIBLE;
@@ -175,26 +110,17 @@ MMRESULT acmStreamOpen(HACMSTREAM* phas, HACMDRIVER had, WAVEFORMATEX* pwfxSrc,
         return MMSYSERR_INVALPARAM;
     if (fdwOpen & ~(ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_ASYNC | ACM_STREAMOPENF_NONREALTIME))
         return MMSYSERR_INVALFLAG;
-    if (pwfxSrc->wFormatTag != WAVE_FORMAT_MPEGLAYER3) return MMSYSERR_NODRIVER;
+    if (const MMRESULT source = CheckSourceFormat(*pwfxSrc); source != MMSYSERR_NOERROR)
+        return source;
     // No filters and no asynchronous callbacks: conversions complete inside the call.
     if (pwfltr != nullptr || (fdwOpen & ACM_STREAMOPENF_ASYNC)) return ACMERR_NOTPOSSIBLE;
-    if (!IsDecodableMpeg(*pwfxSrc) || !IsMatchingPcm(*pwfxSrc, *pwfxDst)) return ACMERR_NOTPOSSIBLE;
+    if (!IsMatchingPcm(*pwfxSrc, *pwfxDst)) return ACMERR_NOTPOSSIBLE;
     if (query) return MMSYSERR_NOERROR;
 
     auto stream = std::make_unique<AcmStream>();
     stream->channels = pwfxSrc->nChannels;
-    stream->rate = pwfxSrc->nSamplesPerSec;
-    int error = MPG123_OK;
-    stream->decoder.reset(mpg123_new(nullptr, &error));
-    mpg123_handle* decoder = stream->decoder.get();
-    if (decoder == nullptr) return MMSYSERR_NOMEM;
-    if (mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0) != MPG123_OK ||
-        mpg123_format_none(decoder) != MPG123_OK ||
-        mpg123_format(decoder, long(stream->rate),
-                      stream->channels == 1 ? MPG123_MONO : MPG123_STEREO,
-                      MPG123_ENC_SIGNED_16) != MPG123_OK ||
-        mpg123_open_feed(decoder) != MPG123_OK)
-        return MMSYSERR_ERROR;
+    stream->codec = MakeCodec(*pwfxSrc);
+    if (!stream->codec) return MMSYSERR_ERROR;
     *phas = Registry().Add(std::move(stream));
     return MMSYSERR_NOERROR;
 }
@@ -207,9 +133,9 @@ MMRESULT acmStreamSize(HACMSTREAM has, uint32_t cbInput, uint32_t* pdwOutputByte
     const uint64_t frameBytes = uint64_t(stream->channels) * 2;
     uint64_t bytes;
     if (fdwSize == ACM_STREAMSIZEF_SOURCE)
-        bytes = MaxFramesFor(cbInput, stream->rate) * frameBytes;
+        bytes = stream->codec->DestinationBytesFor(cbInput);
     else if (fdwSize == ACM_STREAMSIZEF_DESTINATION)
-        bytes = MaxSourceBytesFor(cbInput / frameBytes, stream->rate);
+        bytes = stream->codec->SourceBytesFor(cbInput / frameBytes * frameBytes);
     else
         return MMSYSERR_INVALFLAG;
     if (bytes > UINT32_MAX) return ACMERR_NOTPOSSIBLE;
@@ -239,22 +165,13 @@ MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, uint32_t fdwCon
     if (pash->fdwStatus & ACMSTREAMHEADER_STATUSF_INQUEUE) return ACMERR_BUSY;
     pash->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_DONE;
 
-    // Whole PCM frames only, so that a frame never straddles two calls.
-    const size_t frameBytes = size_t(stream->channels) * 2;
-    const size_t capacity = pash->cbDstLength - pash->cbDstLength % frameBytes;
-    constexpr uint32_t kFeedBytes = 16384;
-    uint32_t fed = 0;
-    size_t out = 0;
-    for (;;) {
-        if (!Drain(*stream, pash->pbDst, capacity, out)) return ACMERR_NOTPOSSIBLE;
-        if (out >= capacity || fed >= pash->cbSrcLength) break;
-        const uint32_t n = std::min(kFeedBytes, pash->cbSrcLength - fed);
-        if (mpg123_feed(stream->decoder.get(), pash->pbSrc + fed, n) != MPG123_OK)
-            return MMSYSERR_NOMEM;
-        fed += n;
-    }
-    pash->cbSrcLengthUsed = fed;
-    pash->cbDstLengthUsed = uint32_t(out);
+    if (fdwConvert & ACM_STREAMCONVERTF_START) stream->codec->Restart();
+    size_t taken = 0, given = 0;
+    if (!stream->codec->Convert({pash->pbSrc, pash->cbSrcLength}, {pash->pbDst, pash->cbDstLength},
+                                taken, given))
+        return ACMERR_NOTPOSSIBLE;
+    pash->cbSrcLengthUsed = uint32_t(taken);
+    pash->cbDstLengthUsed = uint32_t(given);
     pash->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
     return MMSYSERR_NOERROR;
 }

@@ -1,7 +1,8 @@
 // The audio compression manager interface used for compressed WAVE files: the records, codes
 // and calls of the Windows msacm32 library, as far as compressed-WAVE conversion needs them.
-// libmsacm32.so implements them for MPEG audio (format tag 85); callers bind the calls at run
-// time and use this header only for the prototypes and record layouts.
+// libmsacm32.so implements them for MPEG audio (format tag 85), A-law (6), µ-law (7) and GSM 6.10
+// (49); callers bind the calls at run time and use this header only for the prototypes and
+// record layouts.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +64,9 @@ struct ACMSTREAMHEADER {
 #pragma pack(pop)
 
 inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
+inline constexpr uint16_t WAVE_FORMAT_ALAW = 0x0006;
+inline constexpr uint16_t WAVE_FORMAT_MULAW = 0x0007;
+inline constexpr uint16_t WAVE_FORMAT_GSM610 = 0x0031;
 inline constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x0055;
 
 inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
