@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <numeric>
 #include <stdexcept>
@@ -43,6 +44,16 @@ float Dot(const float* a, const float* b, size_t taps) {
 }
 
 } // namespace
+
+std::vector<int> RatesNearestTo(int rate) {
+    std::vector<int> rates = {8000,  11025, 12000, 16000, 22050,  24000, 32000,
+                              44100, 48000, 88200, 96000, 176400, 192000};
+    std::stable_sort(rates.begin(), rates.end(), [rate](int a, int b) {
+        const int64_t da = std::llabs(int64_t(a) - rate), db = std::llabs(int64_t(b) - rate);
+        return da != db ? da < db : a > b;
+    });
+    return rates;
+}
 
 TResampler::TResampler(int channels, int inRate, int outRate)
     : channels_(channels), outRate_(outRate) {

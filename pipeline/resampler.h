@@ -10,6 +10,10 @@
 #include <span>
 #include <vector>
 
+// The usual sample rates (8 to 192 kHz), nearest to rate first (of two as near, the higher):
+// the order in which a sink tries rates its encoder may take instead of the input's.
+std::vector<int> RatesNearestTo(int rate);
+
 class TResampler {
 public:
     TResampler(int channels, int inRate, int outRate);

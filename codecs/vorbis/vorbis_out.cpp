@@ -111,27 +111,29 @@ void TVorbisOut::SetUpEncoder() {
     Encoder& e = *encoder_;
     const VorbisApis& api = e.api;
     const int rate = Input()->GetSampleRate();
+    const bool managed = nominal_ != brAutoSelect;
+    resampler_.reset();
     if (bits_ != 8 && bits_ != 16 && bits_ != 24 && bits_ != 32)
         throw EAuException("Unsupported sample width for Ogg Vorbis");
-    api.vorbis.vorbis_info_init(&e.info);
-    e.infoReady = true;
+    const char* refused = managed ? "Vorbis codec setup with the requested bitrate failed. Try a "
+                                    "lower bitrate."
+                                  : "Vorbis codec setup with the requested quality failed.";
     // The identification header holds the channel count in one byte.
-    if (channels_ < 1 || channels_ > 255)
-        throw EAuException("Vorbis codec setup with the requested quality failed.");
-    if (nominal_ != brAutoSelect) {
-        const int nominal = VorbisBitsPerSecond(nominal_);
-        const int minimum = minimum_ == brAutoSelect ? nominal : VorbisBitsPerSecond(minimum_);
-        if (api.enc.vorbis_encode_init(&e.info, channels_, rate, VorbisBitsPerSecond(maximum_),
-                                       nominal, minimum) != 0)
-            throw EAuException(
-                "Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
-    } else {
-        // A set-up the library refuses (a rate or channel count it has no mode for) would
-        // leave the encoder half built; analysis on it crashes.
-        int result = api.enc.vorbis_encode_setup_vbr(&e.info, channels_, rate, compression_);
-        if (result == 0) result = api.enc.vorbis_encode_setup_init(&e.info);
-        if (result != 0)
-            throw EAuException("Vorbis codec setup with the requested quality failed.");
+    if (channels_ < 1 || channels_ > 255) throw EAuException(refused);
+    // A set-up the library refuses would leave the encoder half built (analysis on it
+    // crashes). A rate it has no mode for is resampled to the nearest usual one it takes,
+    // as the MP3 encoder does; a channel count it cannot take fails at every rate.
+    if (ConfigureRate(rate, managed) != 0) {
+        // A bit rate refused at a rate the library has modes for stays an error.
+        if (rate <= 0 || (managed && ConfigureRate(rate, false) == 0)) throw EAuException(refused);
+        int accepted = 0;
+        for (int candidate : RatesNearestTo(rate))
+            if (ConfigureRate(candidate, managed) == 0) {
+                accepted = candidate;
+                break;
+            }
+        if (accepted == 0) throw EAuException(refused);
+        resampler_ = std::make_unique<TResampler>(channels_, rate, accepted);
     }
     api.vorbis.vorbis_comment_init(&e.comment);
     e.commentReady = true;
@@ -154,6 +156,37 @@ void TVorbisOut::SetUpEncoder() {
         WritePage(*stream_, e.page);
 }
 
+int TVorbisOut::ConfigureRate(int rate, bool managed) {
+    Encoder& e = *encoder_;
+    const VorbisApis& api = e.api;
+    if (e.infoReady) api.vorbis.vorbis_info_clear(&e.info);
+    api.vorbis.vorbis_info_init(&e.info);
+    e.infoReady = true;
+    if (managed) {
+        const int nominal = VorbisBitsPerSecond(nominal_);
+        const int minimum = minimum_ == brAutoSelect ? nominal : VorbisBitsPerSecond(minimum_);
+        return api.enc.vorbis_encode_init(&e.info, channels_, rate, VorbisBitsPerSecond(maximum_),
+                                          nominal, minimum);
+    }
+    const int result = api.enc.vorbis_encode_setup_vbr(&e.info, channels_, rate, compression_);
+    return result != 0 ? result : api.enc.vorbis_encode_setup_init(&e.info);
+}
+
+void TVorbisOut::Analyse(std::span<const float> samples) {
+    Encoder& e = *encoder_;
+    const VorbisApis& api = e.api;
+    const size_t frames = samples.size() / size_t(channels_);
+    if (frames == 0) return;
+    float** buffer = api.vorbis.vorbis_analysis_buffer(&e.dsp, int(frames));
+    for (int v = 0; v < channels_; ++v) {
+        const size_t wav = size_t(VorbisChannels::WavChannelOf(v, channels_));
+        float* out = buffer[v];
+        for (size_t i = 0; i < frames; ++i)
+            out[i] = samples[i * size_t(channels_) + wav];
+    }
+    api.vorbis.vorbis_analysis_wrote(&e.dsp, int(frames));
+}
+
 bool TVorbisOut::OutputBlock(bool abort) {
     if (!outputActive_) return true;
     if (abort || endOfStream_ || inputEnded_) return false;
@@ -162,17 +195,15 @@ bool TVorbisOut::OutputBlock(bool abort) {
     const size_t frameBytes = Pcm::BytesPerSample(bits_) * size_t(channels_);
     bool endReached = false;
     const size_t frames = PullFrames(pullBuffer_, frameBytes, endReached);
-    if (frames > 0) {
-        samples_.resize(frames * size_t(channels_));
-        Pcm::ToFloat(std::span(pullBuffer_).first(frames * frameBytes), bits_, samples_);
-        float** buffer = api.vorbis.vorbis_analysis_buffer(&e.dsp, int(frames));
-        for (int v = 0; v < channels_; ++v) {
-            const size_t wav = size_t(VorbisChannels::WavChannelOf(v, channels_));
-            float* out = buffer[v];
-            for (size_t i = 0; i < frames; ++i)
-                out[i] = samples_[i * size_t(channels_) + wav];
-        }
-        api.vorbis.vorbis_analysis_wrote(&e.dsp, int(frames));
+    samples_.resize(frames * size_t(channels_));
+    Pcm::ToFloat(std::span(pullBuffer_).first(frames * frameBytes), bits_, samples_);
+    if (resampler_) {
+        resampled_.clear();
+        resampler_->Process(samples_, resampled_);
+        if (frames == 0 || endReached) resampler_->Finish(resampled_);
+        Analyse(resampled_);
+    } else {
+        Analyse(samples_);
     }
     if (frames == 0 || endReached) {
         api.vorbis.vorbis_analysis_wrote(&e.dsp, 0);
@@ -209,4 +240,6 @@ void TVorbisOut::FinishOutput() {
     encoder_.reset();
     pullBuffer_ = {};
     samples_ = {};
+    resampler_.reset();
+    resampled_ = {};
 }

@@ -1,14 +1,18 @@
 // TVorbisOut: encodes the PCM of its input (8, 16, 24 or 32 bits) into an Ogg Vorbis file
 // through libvorbis, libvorbisenc and libogg, in quality mode or in managed bit-rate mode, with
-// Vorbis comments; it can append a new logical stream to an existing file.
+// Vorbis comments; it can append a new logical stream to an existing file. Input at a rate the
+// encoder has no set-up for (above 200 kHz, or outside a managed bit rate's range) is resampled
+// to the nearest usual rate it takes.
 #pragma once
 
 #include "pipeline/au_file_out.h"
+#include "pipeline/resampler.h"
 #include "tags/common_tags.h"
 #include "tags/vorbis/vorbis_tags.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 enum TVorbisBitRate : uint8_t {
@@ -73,6 +77,11 @@ protected:
 private:
     struct Encoder;
     void SetUpEncoder();
+    // The library's answer to a set-up at this rate, on a fresh info: in managed bit-rate mode
+    // with the stored bit rates, else in quality mode.
+    int ConfigureRate(int rate, bool managed);
+    // Hands interleaved float frames to the library, in its channel order.
+    void Analyse(std::span<const float> frames);
     // Moves finished blocks through the bit-rate manager into pages and writes them.
     void Drain();
 
@@ -88,6 +97,9 @@ private:
     int channels_ = 0;
     std::vector<uint8_t> pullBuffer_;
     std::vector<float> samples_;
+    // Set when the library refuses the input's rate: the rate it takes instead.
+    std::unique_ptr<TResampler> resampler_;
+    std::vector<float> resampled_;
     bool endOfStream_ = false; // the last page is written
     bool inputEnded_ = false;
 };

@@ -17,7 +17,9 @@ namespace {
 // floats use another range do not clip to full scale. The whole-block checksum of newer files
 // is not checked: it also covers the header's sample counts, so a wrong total would throw away
 // a block whose audio is whole (FFmpeg ignores it too). The audio's own CRC is still checked.
-constexpr int kOpenFlags = OPEN_TAGS | OPEN_NORMALIZE | OPEN_NO_CHECKSUM;
+// DSD audio comes out as 24-bit PCM at an eighth of the DSD rate (352.8 kHz for DSD64), made by
+// the library's own decimation filter, so it converts like any high-resolution PCM.
+constexpr int kOpenFlags = OPEN_TAGS | OPEN_NORMALIZE | OPEN_NO_CHECKSUM | OPEN_DSD_AS_PCM;
 
 } // namespace
 
