@@ -1,7 +1,8 @@
 // quillmere-cli --to wav --delete-source over sources whose length is not what they say: whole
 // files and files stating less than they hold are converted as ffmpeg decodes them and removed;
 // cut files are converted with a warning naming their stated length and kept; damaged files, a
-// header without its audio and an unusable correction file fail and are kept.
+// header without its audio and an unusable correction file fail and are kept. Ogg chains and an
+// Ogg file without its end-of-stream flag convert whole.
 #include "../../support/tools.h"
 
 #include <gtest/gtest.h>
@@ -187,4 +188,125 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
     EXPECT_NE(r.output.find("4 converted, 3 converted with a warning, 0 skipped, 3 failed"),
               std::string::npos)
         << r.output;
+}
+
+namespace {
+
+// Rewrites every page of an Ogg file through edit (given the page's first byte) and makes its
+// checksum right again.
+template <class Edit> std::vector<uint8_t> EditPages(std::vector<uint8_t> ogg, Edit edit) {
+    for (size_t at = 0; at + 27 <= ogg.size();) {
+        size_t size = 27 + ogg[at + 26];
+        for (size_t i = 0; i < ogg[at + 26]; ++i)
+            size += ogg[at + 27 + i];
+        if (std::string(ogg.begin() + std::ptrdiff_t(at), ogg.begin() + std::ptrdiff_t(at) + 4) !=
+                "OggS" ||
+            at + size > ogg.size()) {
+            ADD_FAILURE() << "not a page at " << at;
+            break;
+        }
+        const bool last = at + size == ogg.size();
+        edit(ogg.data() + at, last);
+        std::fill(ogg.begin() + std::ptrdiff_t(at) + 22, ogg.begin() + std::ptrdiff_t(at) + 26, 0);
+        uint32_t crc = 0;
+        for (size_t i = at; i < at + size; ++i) {
+            crc ^= uint32_t(ogg[i]) << 24;
+            for (int b = 0; b < 8; ++b)
+                crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        }
+        for (int i = 0; i < 4; ++i)
+            ogg[at + 22 + size_t(i)] = uint8_t(crc >> (8 * i));
+        at += size;
+    }
+    return ogg;
+}
+
+std::vector<uint8_t> Joined(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// oggdec's 16-bit decoding of a file (stereo: the same channel order as WAV).
+std::vector<uint8_t> Oggdec(const std::string& path) {
+    const std::string raw = path + ".raw";
+    if (RunCommand("oggdec -Q -R -o " + Quote(raw) + " " + Quote(path) + " 2>&1").status != 0)
+        return {};
+    return ReadFileBytes(raw);
+}
+
+uint32_t FirstSerial(const std::vector<uint8_t>& ogg) {
+    return ogg.size() < 18 ? 0
+                           : uint32_t(ogg[14]) | uint32_t(ogg[15]) << 8 | uint32_t(ogg[16]) << 16 |
+                                 uint32_t(ogg[17]) << 24;
+}
+
+} // namespace
+
+// Ogg Vorbis: outputs get serial numbers of their own, so joined outputs form a chain oggdec
+// decodes whole; chains (of oggenc's files, of our outputs, of older outputs that all have
+// serial 0) and a file whose last page lacks the end-of-stream flag convert whole, as oggdec
+// decodes them; a chain whose second link has another rate and channel count fails plainly
+// and is kept.
+TEST(CliLengths, OggChainsAndOpenEndsConvertWhole) {
+    TempDir dir;
+    Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "a.wav") + " synth 2 sine 440 sine 660");
+    Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "b.wav") + " synth 1.5 sine 330 sine 550");
+    Tool("sox -n -r 22050 -c 1 -b 16 " + Quote(dir / "m.wav") + " synth 1 sine 500");
+    for (const std::string name : {"a", "b", "m"})
+        Tool("oggenc -Q " + Quote(dir / (name + ".wav")) + " -o " + Quote(dir / (name + ".ogg")));
+
+    const CommandResult made =
+        RunCommand(Quote(Cli()) + " --to ogg --out " + Quote(dir / "ours") + " " +
+                   Quote(dir / "a.wav") + " " + Quote(dir / "b.wav") + " 2>&1");
+    ASSERT_EQ(made.status, 0) << made.output;
+    const auto ourA = ReadFileBytes(dir / "ours/a.ogg");
+    const auto ourB = ReadFileBytes(dir / "ours/b.ogg");
+    EXPECT_NE(FirstSerial(ourA), FirstSerial(ourB));
+    WriteFileBytes(dir / "joined.ogg", Joined({ourA, ourB}));
+    const auto partsOfOurs = Joined({Oggdec(dir / "ours/a.ogg"), Oggdec(dir / "ours/b.ogg")});
+    ASSERT_EQ(partsOfOurs.size(), size_t(3.5 * 44100) * 4);
+    EXPECT_TRUE(Oggdec(dir / "joined.ogg") == partsOfOurs);
+
+    const auto serial0 = [](uint8_t* page, bool) { std::fill(page + 14, page + 18, 0); };
+    WriteFileBytes(dir / "ourA0.ogg", EditPages(ourA, serial0));
+    WriteFileBytes(dir / "serial0.ogg",
+                   Joined({ReadFileBytes(dir / "ourA0.ogg"), EditPages(ourB, serial0)}));
+    ASSERT_EQ(FirstSerial(ReadFileBytes(dir / "serial0.ogg")), 0u);
+    const auto oggA = ReadFileBytes(dir / "a.ogg");
+    WriteFileBytes(dir / "oggenc.ogg", Joined({oggA, ReadFileBytes(dir / "b.ogg")}));
+    WriteFileBytes(dir / "open.ogg", EditPages(oggA, [](uint8_t* page, bool last) {
+                       if (last) page[5] &= uint8_t(~0x04);
+                   }));
+    WriteFileBytes(dir / "changing.ogg", Joined({oggA, ReadFileBytes(dir / "m.ogg")}));
+
+    const CommandResult r = RunCommand(
+        Quote(Cli()) + " --to wav --out " + Quote(dir / "out") + " " + Quote(dir / "joined.ogg") +
+        " " + Quote(dir / "serial0.ogg") + " " + Quote(dir / "oggenc.ogg") + " " +
+        Quote(dir / "open.ogg") + " " + Quote(dir / "changing.ogg") + " 2>&1");
+    EXPECT_EQ(r.status, 1) << r.output;
+    const auto expected = std::map<std::string, std::vector<uint8_t>>{
+        {"joined", partsOfOurs},
+        {"serial0", partsOfOurs},
+        {"oggenc", Joined({Oggdec(dir / "a.ogg"), Oggdec(dir / "b.ogg")})},
+        {"open", Oggdec(dir / "open.ogg")}};
+    for (const auto& [name, audio] : expected) {
+        SCOPED_TRACE(name);
+        const std::string out = dir / ("out/" + name + ".wav");
+        EXPECT_NE(r.output.find("OK " + (dir / (name + ".ogg")) + " -> " + out + "\n"),
+                  std::string::npos)
+            << r.output;
+        ASSERT_GE(audio.size(), size_t(2 * 44100 * 4));
+        EXPECT_TRUE(WavAudio(out) == audio);
+    }
+    EXPECT_NE(r.output.find("FAILED " + (dir / "changing.ogg") +
+                            ": The Ogg file changes format at 0:02: 22050 Hz mono after 44100 Hz "
+                            "stereo; its parts cannot be joined in one output\n"),
+              std::string::npos)
+        << r.output;
+    // Nothing else is left behind: four outputs, no partial one.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 4);
+    EXPECT_TRUE(ReadFileBytes(dir / "changing.ogg") ==
+                Joined({oggA, ReadFileBytes(dir / "m.ogg")}));
 }
