@@ -45,6 +45,9 @@ public:
     bool Seekable() const { return seekable_; }
     bool Busy() const { return busy_; }
     bool EndOfStream() const { return endOfStream_; }
+    // The samples were floats before the source turned them into integers of its width: the
+    // width says nothing of their precision, so a sink may narrow them.
+    bool FloatSamples() const { return floatSamples_; }
 
 protected:
     virtual void InitReading() = 0;
@@ -61,6 +64,7 @@ protected:
     std::atomic<bool> seekable_{false};
     std::atomic<bool> busy_{false};
     std::atomic<bool> endOfStream_{false};
+    std::atomic<bool> floatSamples_{false};
     // Read cursor into a descendant's own decode buffer; BufStart > BufEnd means empty.
     uint32_t bufStart_ = 1;
     uint32_t bufEnd_ = 0;

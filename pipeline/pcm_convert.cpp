@@ -58,6 +58,16 @@ void ToInt32(std::span<const uint8_t> pcm, int bits, std::span<int32_t> out) {
     ForEachSample(pcm, bits, out.size(), [&](size_t i, int32_t v) { out[i] = v; });
 }
 
+void ToInt32Narrowed(std::span<const uint8_t> pcm, int bits, int toBits, std::span<int32_t> out) {
+    const int shift = bits - toBits;
+    if (shift <= 0) return ToInt32(pcm, bits, out);
+    const int64_t half = int64_t(1) << (shift - 1);
+    const int64_t top = (int64_t(1) << (toBits - 1)) - 1;
+    ForEachSample(pcm, bits, out.size(), [&](size_t i, int32_t v) {
+        out[i] = int32_t(std::min((int64_t(v) + half) >> shift, top));
+    });
+}
+
 void ToInt16(std::span<const uint8_t> pcm, int bits, std::span<int16_t> out) {
     if (bits <= 16) {
         const int shift = 16 - bits;

@@ -18,6 +18,10 @@ inline constexpr size_t SampleCount(size_t bytes, int bits) {
 
 // Samples as signed integers of their own width (8-bit 0..255 becomes -128..127). Lossless.
 void ToInt32(std::span<const uint8_t> pcm, int bits, std::span<int32_t> out);
+// Samples rounded to a narrower width toBits (to the nearest, halves up; no dither) and clamped
+// to it, as signed integers of that width. For samples whose width overstates their precision,
+// such as floats carried as 32-bit integers.
+void ToInt32Narrowed(std::span<const uint8_t> pcm, int bits, int toBits, std::span<int32_t> out);
 // Samples scaled to 16 bits: wider input is rounded and clamped, 8-bit input shifted up.
 void ToInt16(std::span<const uint8_t> pcm, int bits, std::span<int16_t> out);
 // Samples scaled to -1.0 .. 1.0 (full-scale negative is exactly -1.0).

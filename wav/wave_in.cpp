@@ -116,6 +116,7 @@ void TWaveIn::ApplyHeader(TStream& stream) {
         bitsPerSample_ = IsFloat(type) ? 32 : header_.bitsPerSample;
         size_ = int64_t(IsFloat(type) && !floatSingle_ ? length / 2 : length);
     }
+    floatSamples_ = IsFloat(type);
     dataEnd_ = header_.dataOffset + length;
     readPos_ = header_.dataOffset;
     if (audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) != int64_t(readPos_))

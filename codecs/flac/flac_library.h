@@ -1,6 +1,6 @@
 // The process-wide binding of libFLAC ("libFLAC.dll" in messages, libFLAC.so.12 on Linux): the
-// stream decoder, stream encoder and metadata simple iterator entry points, bound by name when
-// the library is first loaded.
+// stream decoder, stream encoder, metadata simple iterator and metadata object entry points,
+// bound by name when the library is first loaded.
 #pragma once
 
 #include "codecs/loader/codec_library.h"
@@ -67,7 +67,7 @@
     X(FLAC__stream_encoder_set_max_residual_partition_order, Called)                               \
     X(FLAC__stream_encoder_set_rice_parameter_search_dist, Optional)                               \
     X(FLAC__stream_encoder_set_total_samples_estimate, Called)                                     \
-    X(FLAC__stream_encoder_set_metadata, Optional)                                                 \
+    X(FLAC__stream_encoder_set_metadata, Called)                                                   \
     X(FLAC__stream_encoder_get_state, Optional)                                                    \
     X(FLAC__stream_encoder_get_verify_decoder_state, Optional)                                     \
     X(FLAC__stream_encoder_get_resolved_state_string, Optional)                                    \
@@ -110,8 +110,15 @@
     X(FLAC__metadata_simple_iterator_set_block, Optional)                                          \
     X(FLAC__metadata_simple_iterator_insert_block_after, Optional)
 
+#define QM_FLAC_OBJECT_ENTRIES(X)                                                                  \
+    X(FLAC__metadata_object_new, Called)                                                           \
+    X(FLAC__metadata_object_delete, Called)                                                        \
+    X(FLAC__metadata_object_seektable_template_append_spaced_points_by_samples, Called)            \
+    X(FLAC__metadata_object_seektable_template_sort, Called)
+
 #define QM_FLAC_ENTRIES(X)                                                                         \
-    QM_FLAC_DECODER_ENTRIES(X) QM_FLAC_ENCODER_ENTRIES(X) QM_FLAC_ITERATOR_ENTRIES(X)
+    QM_FLAC_DECODER_ENTRIES(X)                                                                     \
+    QM_FLAC_ENCODER_ENTRIES(X) QM_FLAC_ITERATOR_ENTRIES(X) QM_FLAC_OBJECT_ENTRIES(X)
 
 QM_LIBRARY_API(FlacApi, QM_FLAC_ENTRIES);
 

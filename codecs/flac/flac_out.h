@@ -1,7 +1,9 @@
 // TFLACOut: encodes the PCM of its input (8, 16, 24 or 32 bits, losslessly) into a FLAC file with
-// the libFLAC stream encoder, writing the file's comment block itself from its Tags.
+// the libFLAC stream encoder, writing the file's comment block itself from its Tags. Samples that
+// were floats are written as 24-bit FLAC. The file carries a seek table and padding.
 #pragma once
 
+#include "codecs/flac/flac_stream_metadata.h"
 #include "codecs/loader/owned_handle.h"
 #include "pipeline/au_file_out.h"
 #include "tags/common_tags.h"
@@ -10,6 +12,7 @@
 #include <FLAC/stream_encoder.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct FlacApi;
@@ -59,6 +62,10 @@ protected:
 private:
     class Callbacks;
     void Release();
+    // Width handed to libFLAC: float samples are narrowed to 24 bits, the rest kept.
+    static int EncodedBits(const TAuInput& input, int bits);
+    void SetMetadata(TAuInput& input, int rate);
+    bool RewriteSeekTable();
 
     bool verify_ = false;
     uint16_t blockSize_ = 4608;
@@ -77,9 +84,13 @@ private:
     OwnedHandle<FLAC__StreamEncoder*> encoder_;
     bool inputInitialised_ = false;
     int bits_ = 0;
+    int encodedBits_ = 0;
     int channels_ = 0;
     std::vector<uint8_t> pullBuffer_;
     std::vector<int32_t> samples_;
+    // Must outlive FLAC__stream_encoder_finish, which writes the filled seek table.
+    std::optional<FlacStreamMetadata> metadata_;
+    int64_t seekTableOffset_ = -1;
     bool endOfInput_ = false;
     bool commentBlockReplaced_ = false;
     // The write callback cannot throw through libFLAC; it records a short write here.

@@ -33,7 +33,6 @@ private:
 
     std::unique_ptr<TAuFileStream> correctionStream_;
     std::unique_ptr<TWavpackDecoder> decoder_;
-    bool floatSamples_ = false;
     std::vector<int32_t> samples_;
     std::vector<float> floats_;
     std::vector<uint8_t> pcm_;

@@ -42,6 +42,20 @@ TEST(Pcm, ToInt16ScalesInsteadOfReinterpreting) {
     EXPECT_EQ(out, (std::vector<int16_t>{-32768, 16384, 32767}));
 }
 
+TEST(Pcm, NarrowingRoundsToTheNearestAndClampsTheTop) {
+    // 32 to 24 bits: full-scale negative, 0x17F (rounds down), 0x180 (half, rounds up), -0x181
+    // (rounds to -2), and the largest value, which rounds past the top and clamps.
+    std::vector<int32_t> in = {INT32_MIN, 0x17F, 0x180, -0x181, INT32_MAX};
+    std::vector<uint8_t> s32(in.size() * 4);
+    Pcm::FromInt32(in, 32, s32);
+    std::vector<int32_t> out(in.size());
+    Pcm::ToInt32Narrowed(s32, 32, 24, out);
+    EXPECT_EQ(out, (std::vector<int32_t>{-8388608, 1, 2, -2, 8388607}));
+    // Not narrower: unchanged.
+    Pcm::ToInt32Narrowed(s32, 32, 32, out);
+    EXPECT_EQ(out, in);
+}
+
 TEST(Pcm, FloatRoundTripsThroughEveryWidth) {
     for (int bits : {8, 16, 24}) {
         std::vector<int32_t> values;
