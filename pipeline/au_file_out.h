@@ -26,7 +26,11 @@ protected:
 class TAuFileOut : public TAuStreamedOutput {
 public:
     const std::string& FileName() const { return fileName_; }
-    void SetFileName(const std::string& fileName) { fileName_ = fileName; }
+    // A new name: what an earlier run created was at another name.
+    void SetFileName(const std::string& fileName) {
+        fileName_ = fileName;
+        outputCreated_ = false;
+    }
     TFileOutputMode FileMode() const { return fileMode_; }
     // Only sinks that can append store foAppend; this one always keeps foRewrite.
     virtual void SetFileMode(TFileOutputMode mode);

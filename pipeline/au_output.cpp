@@ -108,6 +108,10 @@ void TAuOutput::SetOnThreadException(TThreadExceptionEvent handler) {
     std::lock_guard guard(stateLock_);
     onThreadException_ = std::move(handler);
 }
+void TAuOutput::SetOnRunStart(TOutputDoneEvent handler) {
+    std::lock_guard guard(stateLock_);
+    onRunStart_ = std::move(handler);
+}
 TOutputDoneEvent TAuOutput::OnDone() const {
     std::lock_guard guard(stateLock_);
     return onDone_;
@@ -123,6 +127,10 @@ TOutputProgressEvent TAuOutput::OnProgress() const {
 TThreadExceptionEvent TAuOutput::OnThreadException() const {
     std::lock_guard guard(stateLock_);
     return onThreadException_;
+}
+TOutputDoneEvent TAuOutput::OnRunStart() const {
+    std::lock_guard guard(stateLock_);
+    return onRunStart_;
 }
 
 void TAuOutput::Post(EventKind kind, uint64_t runId, std::function<void(TAuOutput*)> handler) {
@@ -145,6 +153,7 @@ void TAuOutput::DeliverDone(uint64_t runId) {
 void TAuOutput::RunJob(uint64_t runId) {
     std::atomic<bool>& stop = worker_->stop;
     try {
+        if (auto start = OnRunStart()) start(this);
         PrepareOutput();
         outputActive_ = true;
         bool more = true;

@@ -55,10 +55,15 @@ public:
     void SetOnSyncDone(TOutputDoneEvent handler);
     void SetOnProgress(TOutputProgressEvent handler);
     void SetOnThreadException(TThreadExceptionEvent handler);
+    // Called on the worker as each run starts, before PrepareOutput: the place to open and
+    // judge the input and to hand the sink what it takes from it (its tags) before any header
+    // is written. An exception from it fails the run as one from PrepareOutput would.
+    void SetOnRunStart(TOutputDoneEvent handler);
     TOutputDoneEvent OnDone() const;
     TOutputDoneEvent OnSyncDone() const;
     TOutputProgressEvent OnProgress() const;
     TThreadExceptionEvent OnThreadException() const;
+    TOutputDoneEvent OnRunStart() const;
 
 protected:
     // Writes one block; true while there is more to do. With abort set it must not continue.
@@ -105,7 +110,7 @@ private:
     std::mutex runLock_;
     mutable std::mutex stateLock_;
     std::string errorMessage_;
-    TOutputDoneEvent onDone_, onSyncDone_;
+    TOutputDoneEvent onDone_, onSyncDone_, onRunStart_;
     TOutputProgressEvent onProgress_;
     TThreadExceptionEvent onThreadException_;
     std::shared_ptr<TEventHandler> dispatcher_;

@@ -5,6 +5,7 @@
 #include "app/util/file_rename.h"
 #include "app/util/output_publishing.h"
 #include "app/util/path_utils.h"
+#include "pipeline/au_exception.h"
 #include "pipeline/au_tagged_file.h"
 #include "pipeline/main_thread.h"
 
@@ -190,19 +191,15 @@ void TQuillmereAudioConverter::StartNextFile() {
     }
     source_.reset();
     // A component whose library is missing may refuse to be made; that fails this file only.
-    // The source is opened now: a file whose contents are not audio of its kind fails here
-    // instead of producing an empty output reported as converted.
+    // The source is not opened here: its run opens and judges it on the worker.
     try {
         if (!sink_) {
             sink_ = sinkRow->create();
             sinkTarget_ = file.TargetFormat;
         }
-        source_ = sourceRow->create();
+        source_ = sourceMaker_ ? sourceMaker_(file) : sourceRow->create();
+        if (!source_) return fail("Reading " + file.SourceFormat + " files is not available");
         source_->SetFileName(file.SourcePath);
-        // A header that names no playable format (a rate of 0 or -1, no channels) is damage too:
-        // an output of it could not be played.
-        if (!source_->FileValid() || !PlayableFormat(*source_))
-            return fail("The file is damaged or is not a valid " + file.SourceFormat + " file");
     } catch (const std::exception& e) {
         return fail(e.what());
     }
@@ -219,9 +216,13 @@ void TQuillmereAudioConverter::StartNextFile() {
     sink_->SetFileName(partialPath_);
     sink_->SetExclusiveCreate(true);
     sinkRow->applyLevel(*sink_, file.Level);
-    auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source_.get());
-    sinkRow->applyTags(*sink_, copyTags_ && tagged ? &tagged->CommonTags() : nullptr);
-
+    sourceRefused_ = false;
+    sourceRate_ = 0;
+    sourceFrames_ = 0;
+    sink_->SetOnRunStart(
+        [this, sinkRow, format = file.SourceFormat, copyTags = copyTags_](TAuOutput* sink) {
+            OpenSourceForRun(*sink, *sinkRow, format, copyTags);
+        });
     sink_->SetOnProgress([this](TAuOutput*) { OnSinkProgress(); });
     sink_->SetOnDone([this](TAuOutput*) { OnSinkDone(); });
     sink_->SetOnThreadException([this](TAuOutput*) { OnSinkException(); });
@@ -236,6 +237,27 @@ void TQuillmereAudioConverter::StartNextFile() {
         return fail(e.what());
     }
     RaiseFileStart(active_);
+}
+
+void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow& row,
+                                                const std::string& format, bool copyTags) {
+    try {
+        auto* source = dynamic_cast<TAuFileIn*>(sink.Input());
+        if (source == nullptr) throw EAuException("Input is not assigned");
+        // A header that names no playable format (a rate of 0 or -1, no channels) is damage too:
+        // an output of it could not be played.
+        if (!source->FileValid() || !PlayableFormat(*source))
+            throw EAuException("The file is damaged or is not a valid " + format + " file");
+        sourceRate_ = source->GetSampleRate();
+        sourceFrames_ = source->GetTotalSamples();
+        // Every sink holds its tags before it writes its header.
+        auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source);
+        row.applyTags(dynamic_cast<TAuFileOut&>(sink),
+                      copyTags && tagged ? &tagged->CommonTags() : nullptr);
+    } catch (...) {
+        sourceRefused_ = true;
+        throw;
+    }
 }
 
 void TQuillmereAudioConverter::FinishWithoutRun(TFileOutcome outcome, const std::string& message) {
@@ -296,7 +318,7 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     const int64_t frameBytes = std::max<int64_t>(streamed->SampleSize(), 1);
     const int64_t delivered = streamed->Position() / frameBytes;
     // Only a file that says it is empty may convert to an empty output.
-    if (delivered == 0 && streamed->GetTotalSamples() != 0)
+    if (delivered == 0 && sourceFrames_ != 0)
         return {TFileOutcome::Failed, "The file is damaged: no audio could be decoded from it"};
     if (!streamed->Damaged()) return {TFileOutcome::Converted, {}};
     if (delivered == 0)
@@ -305,8 +327,7 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     const int64_t stated = streamed->StatedFrames() >= 0
                                ? streamed->StatedFrames()
                                : std::max<int64_t>(streamed->Size(), 0) / frameBytes;
-    const std::string why =
-        ConversionRules::EndsEarlyMessage(delivered, stated, streamed->GetSampleRate());
+    const std::string why = ConversionRules::EndsEarlyMessage(delivered, stated, sourceRate_);
     if (strict_) return {TFileOutcome::Failed, why};
     return {TFileOutcome::ConvertedWithWarning, why};
 }
@@ -347,8 +368,12 @@ void TQuillmereAudioConverter::OnSinkDone() {
         }
     }
     ReleaseReservation();
+    const std::string folder = ConversionRules::OutputFolder(current_);
+    // A source refused before anything was written: only the plain cause, never the output
+    // folder's state.
     if (outcome == TFileOutcome::Failed)
-        why = ConversionRules::ExplainFailure(why, ConversionRules::OutputFolder(current_));
+        why = sourceRefused_ ? ConversionRules::ExplainFailure(why, folder, true, -1)
+                             : ConversionRules::ExplainFailure(why, folder);
     lastResult_.outcome = outcome;
     lastResult_.message = why;
     if (outcome == TFileOutcome::Failed) {

@@ -1,6 +1,7 @@
 // The conversion driver: takes queued files one at a time through a source and a sink, names
-// and places each output, applies the chosen level and carries the tags across. All of it runs
-// on the main thread; the pump runs on the sink's worker.
+// and places each output, applies the chosen level and carries the tags across. It runs on the
+// main thread and never opens a source there: each source is opened, judged and its tags handed
+// to the sink on the sink's worker as the run starts.
 #pragma once
 
 #include "app/converter/audio_file_descriptor.h"
@@ -8,11 +9,14 @@
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+
+struct TSinkRow;
 
 class TQuillmereAudioConverter {
 public:
@@ -24,6 +28,8 @@ public:
     using TSourceRemover = std::function<bool(const std::string& path)>;
     using TFileStartEvent = std::function<void(const TAudioFileDescriptor& descriptor, int total,
                                                int done, int remaining)>;
+    // Makes the (unopened) source of a file; nullptr when it cannot be read.
+    using TSourceMaker = std::function<std::unique_ptr<TAuFileIn>(const TAudioFileDescriptor&)>;
 
     TQuillmereAudioConverter();
     TQuillmereAudioConverter(const TQuillmereAudioConverter&) = delete;
@@ -57,6 +63,9 @@ public:
     // How the host removes a source that asked for it once its conversion is safely done;
     // without one, sources stay.
     void SetSourceRemover(TSourceRemover remover) { sourceRemover_ = std::move(remover); }
+    // Replaces the component table's source classes (the table's rows still decide which
+    // formats can be read).
+    void SetSourceMaker(TSourceMaker maker) { sourceMaker_ = std::move(maker); }
 
     // The path an output gets in folder: the name itself, or "Quillmere_N_" + name for the
     // first N whose path is free (no file there, and no driver of this process writing it).
@@ -69,6 +78,10 @@ private:
     // Ends the current file without a run: reported from the main-thread queue so that
     // StartNextFile returns before the host asks for the next file.
     void FinishWithoutRun(TFileOutcome outcome, const std::string& message);
+    // On the worker, before the sink prepares its target: opens the source, refuses one that is
+    // not playable audio of its format, and hands its tags to the sink.
+    void OpenSourceForRun(TAuOutput& sink, const TSinkRow& row, const std::string& format,
+                          bool copyTags);
     void OnSinkProgress();
     void OnSinkDone();
     // What a finished run means: failed (with why), a warning (with why), or converted.
@@ -89,6 +102,10 @@ private:
     std::unique_ptr<TAuFileOut> sink_;
     std::unique_ptr<TAuFileIn> source_;
     std::string runError_;
+    // Learnt on the worker when the run opened its source; read once the run is over.
+    std::atomic<bool> sourceRefused_{false};
+    std::atomic<int> sourceRate_{0};
+    std::atomic<int64_t> sourceFrames_{0};
     std::string reservedPath_; // the output of the running file, held against other drivers
     std::string partialPath_;  // the hidden name the running file is written under
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
@@ -104,4 +121,5 @@ private:
     TAllDoneEvent onAllDone_;
     TFileStartEvent onFileStart_;
     TSourceRemover sourceRemover_;
+    TSourceMaker sourceMaker_;
 };

@@ -1,13 +1,18 @@
 // The driver through real components: the event sequence of a run, skips, failures, a second
 // run with another target, tags carried across.
+#include "../../support/pcm_source.h"
 #include "../../support/tools.h"
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/util/path_utils.h"
+#include "codecs/flac/flac_in.h"
 #include "pipeline/main_thread.h"
+#include "wav/wave_in.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -187,6 +192,113 @@ TEST(Driver, TagsSurviveAConversionUnlessTurnedOff) {
             EXPECT_EQ(items.find("Night Train"), std::string::npos) << items;
         }
     }
+}
+
+namespace {
+
+// Where each source was opened: every call that opens (or finds open) its file, by file name,
+// with whether it came on the main thread.
+struct OpenLog {
+    std::mutex lock;
+    std::map<std::string, std::vector<bool>> onMain;
+};
+
+template <class Source> class Watched : public Source {
+public:
+    template <class... Args>
+    explicit Watched(OpenLog& log, Args&&... args)
+        : Source(std::forward<Args>(args)...), log_(log) {}
+
+protected:
+    void OpenSource() override {
+        {
+            std::lock_guard guard(log_.lock);
+            log_.onMain[std::string(qm::FileNameOf(this->FileName()))].push_back(
+                MainThread::IsMainThread());
+        }
+        Source::OpenSource();
+    }
+
+private:
+    OpenLog& log_;
+};
+
+} // namespace
+
+// A source is opened and judged on the sink's worker only: the main thread never touches its
+// file, a source that is not audio of its kind or names no playable format fails from its run
+// with the same message as ever, its source kept and nothing written, and the files around it
+// convert with their own tags (none leaking from the file before).
+TEST(Driver, SourcesAreOpenedAndJudgedOnTheWorkerNeverOnTheMainThread) {
+    if (!HaveTool("flac") || !HaveTool("metaflac")) GTEST_SKIP() << "flac or metaflac missing";
+    TempDir dir, out;
+    Sine(dir / "plain.wav");
+    Sine(dir / "odd.wav"); // read by a source whose header names a rate of 0
+    WriteFileBytes(dir / "noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    for (const auto& [name, title] :
+         {std::pair{"first", "First Light"}, std::pair{"second", "Night Train"}}) {
+        ASSERT_EQ(RunCommand("flac -s -f -T " + Quote(std::string("TITLE=") + title) +
+                             " -T ARTIST=Ünal " + Quote(dir / "plain.wav") + " -o " +
+                             Quote(dir / (std::string(name) + ".flac")))
+                      .status,
+                  0);
+    }
+
+    OpenLog log;
+    TQuillmereAudioConverter driver;
+    driver.SetSourceMaker([&](const TAudioFileDescriptor& d) -> std::unique_ptr<TAuFileIn> {
+        if (d.SourceName == "odd.wav")
+            return std::make_unique<Watched<PcmSource>>(log, std::vector<uint8_t>(400), 1, 16, 0);
+        if (d.SourceFormat == "FLAC") return std::make_unique<Watched<TFLACIn>>(log);
+        return std::make_unique<Watched<TWaveIn>>(log);
+    });
+    RunRecorder run(driver);
+    const std::vector<std::string> names{"first.flac", "noise.wav", "odd.wav", "plain.wav",
+                                         "second.flac"};
+    for (const auto& name : names)
+        driver.AddFile(Describe(dir / name, "FLAC", ".flac", out.Path()));
+    ASSERT_TRUE(run.Go());
+
+    {
+        std::lock_guard guard(log.lock);
+        for (const auto& name : names) {
+            ASSERT_TRUE(log.onMain.count(name)) << name << " was never opened";
+            for (bool main : log.onMain[name])
+                EXPECT_FALSE(main) << name << " was opened on the main thread";
+        }
+    }
+
+    ASSERT_EQ(run.results.size(), 5u);
+    for (int i : {1, 2}) {
+        EXPECT_EQ(run.results[i].outcome, TFileOutcome::Failed) << names[i];
+        EXPECT_EQ(run.results[i].message, "The file is damaged or is not a valid WAV file");
+        EXPECT_TRUE(run.results[i].outputPath.empty());
+        EXPECT_TRUE(fs::exists(dir / names[i]));
+    }
+    EXPECT_EQ(run.errors,
+              (std::vector<std::string>(2, "The file is damaged or is not a valid WAV file")));
+    for (int i : {0, 3, 4}) {
+        ASSERT_EQ(run.results[i].outcome, TFileOutcome::Converted) << run.results[i].message;
+        EXPECT_EQ(run.results[i].outputPath, out / (qm::ChangeExtension(names[i], ".flac")));
+    }
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 3); // the three converted files, no partial of a failed one
+
+    auto tagsOf = [&](const std::string& name) {
+        return RunCommand("metaflac --export-tags-to=- " + Quote(out / name)).output;
+    };
+    EXPECT_EQ(tagsOf("first.flac"), "title=First Light\nartist=Ünal\n");
+    EXPECT_EQ(tagsOf("plain.flac"), "");
+    EXPECT_EQ(tagsOf("second.flac"), "title=Night Train\nartist=Ünal\n");
+    const auto original = RunCommand("sox " + Quote(dir / "plain.wav") + " -t raw - | md5sum");
+    for (const char* name : {"first.flac", "plain.flac", "second.flac"})
+        EXPECT_EQ(RunCommand("flac -s -d -c --force-raw-format --endian=little --sign=signed " +
+                             Quote(out / name) + " | md5sum")
+                      .output,
+                  original.output)
+            << name;
 }
 
 // The driver decides whether a source may go and the host's remover takes it: never after a
