@@ -9,11 +9,20 @@ void Level(TMP3Out& sink, int level) {
     sink.SetBitRate(MP3BitRateFromKbps(Levels::Mp3BitRateKbps(level)));
 }
 
-// The sink writes its ID3v1 block; the family's keys match the common tags' names.
+// The sink writes an ID3v2 tag in front, where long and non-Latin texts survive, and its ID3v1
+// block at the end, whose family's keys match the common tags' names.
 void Tags(TMP3Out& sink, const TCommonTags* tags) {
     sink.Id3v1Tags().Clear();
-    sink.Id3v2Tags().Clear();
-    if (tags) sink.SetId3v1Tags(*tags);
+    TId3v2Tags& id3v2 = sink.Id3v2Tags();
+    id3v2.Clear();
+    if (tags == nullptr) return;
+    sink.SetId3v1Tags(*tags);
+    id3v2.SetTitle(tags->Title());
+    id3v2.SetArtist(tags->Artist());
+    id3v2.SetAlbum(tags->Album());
+    id3v2.SetGenre(tags->Genre());
+    id3v2.SetYear(tags->Year());
+    id3v2.SetTrack(tags->Track());
 }
 
 } // namespace
