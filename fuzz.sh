@@ -62,7 +62,7 @@ le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 25
 le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
 
 # WAVE: every sample layout the reader takes, extensible and RF64 headers, an INFO list, and
-# MPEG audio in WAVE.
+# MPEG audio, A-law, µ-law and GSM 6.10 in WAVE.
 w="$work/wav"
 mkdir -p "$w"
 tone "$w/u8.wav" 8000 1 -b 8 -e unsigned-integer
@@ -81,6 +81,9 @@ ff 8000 -c:a pcm_s16le -rf64 always "$w/rf64.wav"
 ff 8000 -c:a adpcm_ima_wav "$w/ffima.wav"
 ff 8000 -c:a adpcm_ms -ac 2 "$w/ffms.wav"
 ff 8000 -c:a libmp3lame -b:a 16k "$w/mp3.wav"
+tone "$w/alaw.wav" 8000 2 -e a-law
+tone "$w/ulaw.wav" 8000 1 -e u-law
+tone "$w/gsm.wav" 8000 1 -e gsm-full-rate
 put wave_header "$w"/*.wav
 put wave_in "$w"/*.wav
 

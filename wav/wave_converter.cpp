@@ -4,9 +4,9 @@
 #include "wav/byte_source.h"
 #include "wav/wave_bytes.h"
 #include "wav/wave_header.h"
-#include "wav/wave_header_writer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -18,21 +18,6 @@ WAVEFORMATEX* AsFormat(std::array<uint8_t, TWaveConverter::kFormatBufferBytes>& 
     return reinterpret_cast<WAVEFORMATEX*>(buffer.data());
 }
 
-// Closes a conversion stream on every way out of Convert.
-class OpenStream {
-public:
-    explicit OpenStream(HACMSTREAM handle) : handle_(handle) {}
-    ~OpenStream() { Acm().acmStreamClose(handle_, 0); }
-    OpenStream(const OpenStream&) = delete;
-    OpenStream& operator=(const OpenStream&) = delete;
-
-private:
-    HACMSTREAM handle_;
-};
-
-// Source bytes handed to the manager per call: keeps the destination buffer small.
-constexpr uint32_t kSourceChunk = 65536;
-
 } // namespace
 
 TWaveConverter::TWaveConverter() {
@@ -40,9 +25,21 @@ TWaveConverter::TWaveConverter() {
     metricsResult_ = acm.acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &maxFormatSize_);
 }
 
+TWaveConverter::~TWaveConverter() {
+    Close();
+}
+
+void TWaveConverter::Close() {
+    if (handle_ != nullptr) Acm().acmStreamClose(handle_, 0);
+    handle_ = nullptr;
+    finished_ = true;
+}
+
 bool TWaveConverter::LoadFromWave(TStream& source) {
-    content_.clear();
+    Close();
+    source_ = nullptr;
     oldFormat_.fill(0);
+    dataOffset_ = dataLength_ = 0;
     truncated_ = false;
     StreamByteSource bytes(source);
     const WaveHeader header = ReadWaveHeader(bytes);
@@ -51,9 +48,10 @@ bool TWaveConverter::LoadFromWave(TStream& source) {
         return false;
     // A record shorter than 18 bytes reads as one with no extra bytes (cbSize 0).
     std::copy(header.formatRecord.begin(), header.formatRecord.end(), oldFormat_.begin());
-    content_.resize(header.dataLength);
-    content_.resize(bytes.ReadAt(header.dataOffset, content_));
-    truncated_ = header.truncated || content_.size() < header.dataLength;
+    source_ = &source;
+    dataOffset_ = header.dataOffset;
+    dataLength_ = header.dataLength;
+    truncated_ = header.truncated;
     return true;
 }
 
@@ -66,74 +64,97 @@ uint32_t TWaveConverter::SuggestPcmFormat() {
                                   kFormatBufferBytes, ACM_FORMATSUGGESTF_WFORMATTAG);
 }
 
-uint32_t TWaveConverter::Convert() {
-    if (metricsResult_ != MMSYSERR_NOERROR) return metricsResult_;
-    if (maxFormatSize_ > kFormatBufferBytes) return ACMERR_NOTPOSSIBLE;
+uint32_t TWaveConverter::Start() {
+    Close();
+    if (metricsResult_ != MMSYSERR_NOERROR) return error_ = metricsResult_;
+    if (maxFormatSize_ > kFormatBufferBytes || source_ == nullptr)
+        return error_ = ACMERR_NOTPOSSIBLE;
     const AcmApi& acm = Acm();
-    HACMSTREAM handle = nullptr;
-    MMRESULT result =
-        acm.acmStreamOpen(&handle, nullptr, AsFormat(oldFormat_), AsFormat(newFormat_), nullptr, 0,
-                          0, ACM_STREAMOPENF_NONREALTIME);
-    if (result != MMSYSERR_NOERROR) return result;
-    OpenStream closer(handle);
-    uint32_t destinationLength = 0;
-    result = acm.acmStreamSize(handle, kSourceChunk, &destinationLength, ACM_STREAMSIZEF_SOURCE);
-    if (result != MMSYSERR_NOERROR) return result;
-    std::vector<uint8_t> destination(destinationLength);
-
-    // The payload goes in chunks; once it is all in, the manager is asked until it has
-    // nothing more to give, so that output it held back for lack of room is not lost.
-    std::vector<uint8_t> pcm;
-    size_t consumed = 0;
-    for (bool first = true;; first = false) {
-        const uint32_t length =
-            uint32_t(std::min<size_t>(kSourceChunk, content_.size() - consumed));
-        const bool last = consumed + length == content_.size();
-        ACMSTREAMHEADER header{};
-        header.cbStruct = sizeof header;
-        header.pbSrc = content_.data() + consumed;
-        header.cbSrcLength = length;
-        header.pbDst = destination.data();
-        header.cbDstLength = destinationLength;
-        result = acm.acmStreamPrepareHeader(handle, &header, 0);
-        if (result != MMSYSERR_NOERROR) return result;
-        const uint32_t flags = ACM_STREAMCONVERTF_BLOCKALIGN |
-                               (first ? ACM_STREAMCONVERTF_START : 0) |
-                               (last ? ACM_STREAMCONVERTF_END : 0);
-        result = acm.acmStreamConvert(handle, &header, flags);
-        const MMRESULT unprepared = acm.acmStreamUnprepareHeader(handle, &header, 0);
-        if (result != MMSYSERR_NOERROR) return result;
-        if (unprepared != MMSYSERR_NOERROR) return unprepared;
-        const uint32_t used = std::min(header.cbDstLengthUsed, destinationLength);
-        const uint32_t taken = std::min(header.cbSrcLengthUsed, length);
-        pcm.insert(pcm.end(), destination.begin(), destination.begin() + used);
-        consumed += taken;
-        if (consumed == content_.size() && used == 0) break;
-        if (taken == 0 && used == 0) return ACMERR_NOTPOSSIBLE; // no progress: never spin
+    error_ = acm.acmStreamOpen(&handle_, nullptr, AsFormat(oldFormat_), AsFormat(newFormat_),
+                               nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
+    if (error_ != MMSYSERR_NOERROR) {
+        handle_ = nullptr;
+        return error_;
     }
-    std::copy_n(newFormat_.begin(), maxFormatSize_, oldFormat_.begin());
-    content_ = std::move(pcm);
+    uint32_t destinationLength = 0;
+    error_ = acm.acmStreamSize(handle_, kSourceChunk, &destinationLength, ACM_STREAMSIZEF_SOURCE);
+    if (error_ != MMSYSERR_NOERROR) return error_;
+    compressed_.assign(kSourceChunk, 0);
+    compressedFill_ = 0;
+    pcm_.assign(destinationLength, 0);
+    pcmStart_ = pcmEnd_ = 0;
+    readPos_ = dataOffset_;
+    first_ = true;
+    finished_ = false;
     return MMSYSERR_NOERROR;
 }
 
-uint32_t TWaveConverter::SaveAsPcmWave(TStream& target) {
-    try {
-        std::array<uint8_t, WaveHeaderWriter::kPcmHeaderBytes> head{};
-        WaveBytes::WriteCode(head, 0, "RIFF");
-        WaveBytes::WriteCode(head, 8, "WAVE");
-        WaveBytes::WriteCode(head, 12, "fmt ");
-        WaveBytes::Write32(head, 16, 16);
-        std::copy_n(oldFormat_.begin(), 16, head.begin() + 20);
-        WaveBytes::WriteCode(head, 36, "data");
-        WaveBytes::Write32(head, 40, WaveHeaderWriter::Clamp32(content_.size()));
-        if (!target.WriteAll(head) || !target.WriteAll(content_)) return kSaveFailed;
-        const int64_t size = target.Size();
-        std::array<uint8_t, 4> riffSize{};
-        WaveBytes::Write32(riffSize, 0, WaveHeaderWriter::Clamp32(uint64_t(size - 8)));
-        if (target.Seek(4, TStream::Origin::Begin) != 4 || !target.WriteAll(riffSize))
-            return kSaveFailed;
-        return MMSYSERR_NOERROR;
-    } catch (...) {
-        return kSaveFailed;
+size_t TWaveConverter::Read(std::span<uint8_t> out) {
+    size_t given = 0;
+    while (given < out.size()) {
+        if (pcmStart_ == pcmEnd_) {
+            if (!ConvertMore()) break;
+            continue;
+        }
+        const size_t n = std::min(out.size() - given, pcmEnd_ - pcmStart_);
+        std::memcpy(out.data() + given, pcm_.data() + pcmStart_, n);
+        pcmStart_ += n;
+        given += n;
     }
+    return given;
+}
+
+bool TWaveConverter::ConvertMore() {
+    if (finished_ || error_ != MMSYSERR_NOERROR) return false;
+    // Top the compressed buffer up from the file.
+    const uint64_t dataEnd = dataOffset_ + dataLength_;
+    const size_t want = size_t(std::min<uint64_t>(kSourceChunk - compressedFill_,
+                                                  dataEnd > readPos_ ? dataEnd - readPos_ : 0));
+    if (want > 0) {
+        size_t n = 0;
+        if (source_->Seek(int64_t(readPos_), TStream::Origin::Begin) == int64_t(readPos_))
+            n = source_->Read(std::span(compressed_.data() + compressedFill_, want));
+        compressedFill_ += n;
+        readPos_ += n;
+        // The file ended before its 'data' chunk did.
+        if (n < want) {
+            truncated_ = true;
+            readPos_ = dataEnd;
+        }
+    }
+    const bool last = readPos_ >= dataEnd;
+
+    const AcmApi& acm = Acm();
+    ACMSTREAMHEADER header{};
+    header.cbStruct = sizeof header;
+    header.pbSrc = compressed_.data();
+    header.cbSrcLength = uint32_t(compressedFill_);
+    header.pbDst = pcm_.data();
+    header.cbDstLength = uint32_t(pcm_.size());
+    error_ = acm.acmStreamPrepareHeader(handle_, &header, 0);
+    if (error_ != MMSYSERR_NOERROR) return false;
+    const uint32_t flags = ACM_STREAMCONVERTF_BLOCKALIGN | (first_ ? ACM_STREAMCONVERTF_START : 0) |
+                           (last ? ACM_STREAMCONVERTF_END : 0);
+    error_ = acm.acmStreamConvert(handle_, &header, flags);
+    const MMRESULT unprepared = acm.acmStreamUnprepareHeader(handle_, &header, 0);
+    if (error_ == MMSYSERR_NOERROR) error_ = unprepared;
+    if (error_ != MMSYSERR_NOERROR) return false;
+    first_ = false;
+
+    const size_t taken = std::min<size_t>(header.cbSrcLengthUsed, compressedFill_);
+    const size_t used = std::min<size_t>(header.cbDstLengthUsed, pcm_.size());
+    std::memmove(compressed_.data(), compressed_.data() + taken, compressedFill_ - taken);
+    compressedFill_ -= taken;
+    pcmStart_ = 0;
+    pcmEnd_ = used;
+    if (taken == 0 && used == 0) {
+        // Nothing moved: at the end, the rest is less than a block; elsewhere the manager is
+        // stuck, which must not spin.
+        if (last)
+            finished_ = true;
+        else
+            error_ = ACMERR_NOTPOSSIBLE;
+        return false;
+    }
+    return true;
 }

@@ -63,6 +63,9 @@ TWavType TypeOfFormat(std::span<const uint8_t> record, uint16_t tag) {
         return wtIEEEFloat;
     case WaveFormatTag::kImaAdpcm:
         return wtDVIADPCM;
+    case WaveFormatTag::kALaw:
+    case WaveFormatTag::kMuLaw:
+    case WaveFormatTag::kGsm610:
     case WaveFormatTag::kMpegLayer3:
         return wtACM;
     case WaveFormatTag::kExtensible: {
@@ -181,6 +184,21 @@ WaveHeader ReadWaveHeader(ByteSource& source) {
     return header;
 }
 
+uint16_t UnsupportedFormatTag(const WaveHeader& header) {
+    const auto& record = header.formatRecord;
+    if (!header.hasFormat || record.size() < 16) return 0;
+    const uint16_t tag = Read16(record, 0);
+    if (tag != WaveFormatTag::kExtensible)
+        return TypeOfFormat(record, tag) == wtUnsupported ? tag : 0;
+    if (record.size() < 40 || TypeOfFormat(record, tag) != wtUnsupported) return 0;
+    // A subformat GUID on the standard base stands for the format tag in its first bytes.
+    const auto guid = std::span(record).subspan(24, 16);
+    const bool standard = std::equal(guid.begin() + 2, guid.end(), kPcmSubformat.begin() + 2);
+    if (!standard) return tag;
+    const uint16_t subformat = Read16(record, 24);
+    return TypeOfFormat(record, subformat) == wtUnsupported ? subformat : 0;
+}
+
 uint32_t ImaFramesPerBlock(uint16_t blockAlign, uint16_t channels) {
     if (channels == 1) return blockAlign >= 4 ? (uint32_t(blockAlign) - 4) * 2 + 1 : 0;
     if (channels == 2) return blockAlign >= 8 ? (uint32_t(blockAlign) - 8) / 8 * 8 + 1 : 0;
@@ -215,7 +233,7 @@ bool IsReadableFormat(const WaveHeader& header) {
                uint32_t(header.samplesPerBlock) * channels * 2 <= kDecodeBufferBytes;
     }
     case wtACM:
-        return header.hasFact;
+        return header.formatTag != WaveFormatTag::kMpegLayer3 || header.hasFact;
     default:
         return false;
     }

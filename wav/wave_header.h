@@ -25,7 +25,10 @@ namespace WaveFormatTag {
 inline constexpr uint16_t kPcm = 1;
 inline constexpr uint16_t kMsAdpcm = 2;
 inline constexpr uint16_t kIeeeFloat = 3;
+inline constexpr uint16_t kALaw = 6;
+inline constexpr uint16_t kMuLaw = 7;
 inline constexpr uint16_t kImaAdpcm = 17;
+inline constexpr uint16_t kGsm610 = 49;
 inline constexpr uint16_t kMpegLayer3 = 85;
 inline constexpr uint16_t kExtensible = 0xFFFE;
 } // namespace WaveFormatTag
@@ -76,6 +79,10 @@ struct WaveHeader {
 };
 
 WaveHeader ReadWaveHeader(ByteSource& source);
+
+// The format tag of a header whose format no reading path knows (for the extensible format,
+// the tag its subformat stands for); 0 for a known one or no format at all.
+uint16_t UnsupportedFormatTag(const WaveHeader& header);
 
 // Whether TWaveIn can deliver the audio described; the checks that keep every later buffer
 // computation in bounds live here.

@@ -3,13 +3,13 @@
 #include "pipeline/au_exception.h"
 #include "wav/byte_source.h"
 #include "wav/ima_adpcm.h"
-#include "wav/memory_stream.h"
 #include "wav/ms_adpcm.h"
 #include "wav/wave_bytes.h"
 #include "wav/wave_converter.h"
 #include "wav/wave_float.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -20,6 +20,13 @@ bool IsAdpcm(TWavType type) {
 bool IsFloat(TWavType type) {
     return type == wtIEEEFloat || type == wtExtIEEEFloat;
 }
+
+[[noreturn]] void RefuseFormatTag(uint16_t tag) {
+    throw EAuException("WAV files with format tag " + std::to_string(tag) + " are not supported");
+}
+
+constexpr uint64_t kGsmBlockBytes = 65;
+constexpr uint64_t kGsmBlockFrames = 320;
 
 } // namespace
 
@@ -46,9 +53,10 @@ void TWaveIn::OpenSource() {
     try {
         StreamByteSource bytes(stream);
         header_ = ReadWaveHeader(bytes);
+        if (const uint16_t tag = UnsupportedFormatTag(header_); tag != 0) RefuseFormatTag(tag);
         ApplyHeader(stream);
     } catch (...) {
-        image_.reset();
+        converter_.reset();
         audio_ = nullptr;
         CloseInputStream();
         throw;
@@ -61,23 +69,48 @@ void TWaveIn::MarkInvalid() {
     wavType_ = wtUnsupported;
     size_ = 0;
     audio_ = nullptr;
-    image_.reset();
+    converter_.reset();
 }
 
-bool TWaveIn::ConvertCompressed(TStream& stream) {
-    TWaveConverter converter;
-    if (!converter.LoadFromWave(stream) || converter.SuggestPcmFormat() != 0 ||
-        converter.Convert() != 0 || converter.Content().empty())
+bool TWaveIn::OpenCompressed(TStream& stream) {
+    auto converter = std::make_unique<TWaveConverter>();
+    if (!converter->LoadFromWave(stream)) return false;
+    const uint32_t suggested = converter->SuggestPcmFormat();
+    // The manager has no codec for this tag: not damage, a format this system cannot read.
+    if (suggested == MMSYSERR_NODRIVER) RefuseFormatTag(header_.formatTag);
+    if (suggested != MMSYSERR_NOERROR) return false;
+    const auto& pcm = converter->NewFormat();
+    if (WaveBytes::Read16(pcm, 0) != WAVE_FORMAT_PCM || WaveBytes::Read16(pcm, 14) != 16 ||
+        WaveBytes::Read16(pcm, 2) != header_.channels ||
+        WaveBytes::Read32(pcm, 4) != header_.sampleRate)
         return false;
-    auto image = std::make_unique<TMemoryStream>();
-    if (converter.SaveAsPcmWave(*image) != 0) return false;
-    SpanByteSource bytes(image->Bytes());
-    WaveHeader pcm = ReadWaveHeader(bytes);
-    if (pcm.type != wtPCM || !IsReadableFormat(pcm)) return false;
-    pcm.truncated = converter.SourceTruncated();
-    header_ = std::move(pcm);
-    image_ = std::move(image);
+    // A payload that gives no audio at all is not audio of its kind; the probe is converted
+    // again from the start when read.
+    if (converter->Start() != MMSYSERR_NOERROR || converter->Read(buffer_) == 0 ||
+        converter->Start() != MMSYSERR_NOERROR)
+        return false;
+    converter_ = std::move(converter);
+    convertedFrames_ = 0;
     return true;
+}
+
+uint64_t TWaveIn::CompressedFrames(uint64_t payloadBytes) const {
+    const bool fact = header_.hasFact && !WaveBytes::IsStreamingPlaceholder(header_.factValue);
+    switch (header_.formatTag) {
+    case WAVE_FORMAT_ALAW:
+    case WAVE_FORMAT_MULAW:
+        return payloadBytes / header_.channels;
+    case WAVE_FORMAT_GSM610:
+        // Whole blocks, as sox and FFmpeg decode them ('fact' may count fewer).
+        return payloadBytes / kGsmBlockBytes * kGsmBlockFrames;
+    default: {
+        // MPEG audio: 'fact' counts the frames (not always as a decoder does), else the rate.
+        if (fact) return header_.factValue;
+        const uint32_t bytesPerSecond =
+            header_.formatRecord.size() >= 12 ? WaveBytes::Read32(header_.formatRecord, 8) : 0;
+        return bytesPerSecond > 0 ? payloadBytes * header_.sampleRate / bytesPerSecond : 0;
+    }
+    }
 }
 
 void TWaveIn::ApplyHeader(TStream& stream) {
@@ -87,8 +120,9 @@ void TWaveIn::ApplyHeader(TStream& stream) {
     sampleRate_ = 0;
     if (!IsReadableFormat(header_)) return MarkInvalid();
     const TWavType type = header_.type;
-    if (type == wtACM && !ConvertCompressed(stream)) return MarkInvalid();
-    audio_ = image_ ? static_cast<TStream*>(image_.get()) : &stream;
+    if (type == wtACM && !OpenCompressed(stream)) return MarkInvalid();
+    audio_ = &stream;
+    decoderFindsEnd_ = false;
 
     channels_ = header_.channels;
     sampleRate_ = header_.sampleRate;
@@ -110,6 +144,11 @@ void TWaveIn::ApplyHeader(TStream& stream) {
         bitsPerSample_ = 16;
         size_ = int64_t(frames * frame);
         block_.resize(header_.blockAlign);
+    } else if (type == wtACM) {
+        bitsPerSample_ = 16;
+        size_ = int64_t(CompressedFrames(length) * frame);
+        // An MPEG payload's length is known only once decoded: the decoder's end is the end.
+        decoderFindsEnd_ = header_.formatTag == WAVE_FORMAT_MPEGLAYER3;
     } else {
         length -= length % frame;
         floatSingle_ = IsFloat(type) && header_.bitsPerSample == 32;
@@ -122,7 +161,10 @@ void TWaveIn::ApplyHeader(TStream& stream) {
     if (audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) != int64_t(readPos_))
         return MarkInvalid();
     truncated_ = header_.truncated;
-    if (truncated_ && !IsAdpcm(type) && frame > 0) statedFrames_ = header_.declaredDataSize / frame;
+    if (truncated_ && type == wtACM)
+        statedFrames_ = int64_t(CompressedFrames(header_.declaredDataSize));
+    else if (truncated_ && !IsAdpcm(type) && frame > 0)
+        statedFrames_ = header_.declaredDataSize / frame;
     wavType_ = type;
     bufStart_ = 1;
     bufEnd_ = 0;
@@ -130,7 +172,7 @@ void TWaveIn::ApplyHeader(TStream& stream) {
 }
 
 uint32_t TWaveIn::StoredFrameBytes() const {
-    if (IsAdpcm(header_.type)) return uint32_t(header_.channels) * 2;
+    if (IsAdpcm(header_.type) || header_.type == wtACM) return uint32_t(header_.channels) * 2;
     return uint32_t(header_.channels) * (header_.bitsPerSample / 8);
 }
 
@@ -142,7 +184,7 @@ uint32_t TWaveIn::FramesPerBlock() const {
 void TWaveIn::CloseSource() {
     std::lock_guard guard(openLock_);
     if (openCount_ == 0) return;
-    image_.reset();
+    converter_.reset();
     audio_ = nullptr;
     // A caller's stream is handed back rewound.
     if (streamAssigned_ && stream_ != nullptr) stream_->Seek(0, TStream::Origin::Begin);
@@ -180,6 +222,7 @@ void TWaveIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
 void TWaveIn::Refill() {
     bufEnd_ = 0;
     if (IsAdpcm(header_.type)) return RefillAdpcm();
+    if (header_.type == wtACM) return RefillCompressed();
     const uint64_t remaining = dataEnd_ > readPos_ ? dataEnd_ - readPos_ : 0;
     const uint32_t frame = StoredFrameBytes();
     // Float reads are sized for 8-byte values, so a single and a double file read alike.
@@ -214,12 +257,47 @@ void TWaveIn::RefillAdpcm() {
     bufEnd_ = uint32_t(*decoded);
 }
 
+void TWaveIn::RefillCompressed() {
+    const uint32_t frame = StoredFrameBytes();
+    const size_t n =
+        converter_->Read(std::span(buffer_.data(), kBufferBytes - kBufferBytes % frame));
+    convertedFrames_ += n / frame;
+    bufEnd_ = uint32_t(n);
+    if (n > 0) return;
+    // A payload the manager fails on mid-way is damage inside the stream.
+    if (converter_->Error() != MMSYSERR_NOERROR) corrupt_ = true;
+    // Where the length was an estimate, what was decoded is the length.
+    else if (decoderFindsEnd_)
+        size_ = position_.load();
+}
+
+// The payload converts only from its start: a seek backwards starts over, and the frames
+// before the wanted one are converted and dropped.
+bool TWaveIn::SeekCompressed(int64_t& frame) {
+    const uint32_t frameBytes = StoredFrameBytes();
+    if (uint64_t(frame) < convertedFrames_) {
+        if (converter_->Start() != MMSYSERR_NOERROR) return false;
+        convertedFrames_ = 0;
+    }
+    while (convertedFrames_ < uint64_t(frame)) {
+        const uint64_t due = (uint64_t(frame) - convertedFrames_) * frameBytes;
+        const size_t want = std::min<uint64_t>(due, kBufferBytes - kBufferBytes % frameBytes);
+        const size_t n = converter_->Read(std::span(buffer_.data(), want));
+        convertedFrames_ += n / frameBytes;
+        if (n < want) break;
+    }
+    const bool reached = convertedFrames_ == uint64_t(frame);
+    frame = int64_t(convertedFrames_);
+    return reached;
+}
+
 bool TWaveIn::SeekSample(int64_t& sampleNum) {
     bufStart_ = 1;
     bufEnd_ = 0;
     skipBytes_ = 0;
     if (!fileValid_ || audio_ == nullptr) return false;
     sampleNum = std::max<int64_t>(sampleNum, 0);
+    if (header_.type == wtACM) return SeekCompressed(sampleNum);
     const uint64_t frame = uint64_t(sampleNum);
     if (!IsAdpcm(header_.type)) {
         readPos_ = std::min(header_.dataOffset + frame * StoredFrameBytes(), dataEnd_);

@@ -1,8 +1,10 @@
 // TWaveIn: the source for RIFF WAVE files. Delivers PCM 8/16/24/32 as stored, IMA and
 // Microsoft ADPCM decoded to 16 bits, IEEE float (32 or 64) as 32-bit integers, and MPEG
-// audio in WAVE (format tag 85) converted through the compression manager. An unrecognised
-// or damaged header makes an invalid source that delivers nothing; a 'data' chunk cut short
-// makes a damaged one, which delivers what the file holds and reports Damaged().
+// audio, A-law, µ-law and GSM 6.10 converted to 16 bits through the compression manager as
+// they are read. An unrecognised or damaged header makes an invalid source that delivers
+// nothing; a format tag nothing here can convert is refused with EAuException "WAV files with
+// format tag N are not supported"; a 'data' chunk cut short makes a damaged source, which
+// delivers what the file holds and reports Damaged().
 #pragma once
 
 #include "pipeline/au_file_in.h"
@@ -13,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-class TMemoryStream;
+class TWaveConverter;
 
 class TWaveIn : public TAuFileIn {
 public:
@@ -34,7 +36,11 @@ protected:
 
 private:
     void ApplyHeader(TStream& stream);
-    bool ConvertCompressed(TStream& stream);
+    bool OpenCompressed(TStream& stream);
+    // PCM frames of a compressed payload of this many bytes (for MPEG audio an estimate).
+    uint64_t CompressedFrames(uint64_t payloadBytes) const;
+    void RefillCompressed();
+    bool SeekCompressed(int64_t& frame);
     void MarkInvalid();
     void Refill();
     void RefillAdpcm();
@@ -45,9 +51,11 @@ private:
     std::array<uint8_t, kBufferBytes> buffer_{};
     std::atomic<TWavType> wavType_{wtUnsupported};
     WaveHeader header_;
-    // Where the audio is read from: the file's stream, or the PCM image of a converted file.
+    // Where the audio is read from; a compressed payload is read by its converter.
     TStream* audio_ = nullptr;
-    std::unique_ptr<TMemoryStream> image_;
+    std::unique_ptr<TWaveConverter> converter_;
+    // Frames the converter has produced since its start.
+    uint64_t convertedFrames_ = 0;
     uint64_t dataEnd_ = 0;
     uint64_t readPos_ = 0;
     // Decoded bytes to drop from the next ADPCM block: a seek inside a block.

@@ -1,4 +1,5 @@
-// MPEG audio in WAVE through TWaveConverter and libmsacm32.so, judged against FFmpeg.
+// Compressed WAVE (MPEG audio, A-law, µ-law, GSM 6.10) through TWaveConverter and
+// libmsacm32.so, judged against sox and FFmpeg.
 #include "tests/wav/wav_test_support.h"
 #include "wav/memory_stream.h"
 #include "wav/wave_bytes.h"
@@ -7,6 +8,10 @@
 #include "wav/wave_in.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,15 +105,15 @@ TEST_F(WaveConverterTest, SeekingAndCutFilesInMpegWave) {
     EXPECT_TRUE(std::equal(part.begin(), part.end(), full.begin()));
 }
 
-TEST_F(WaveConverterTest, ConverterLoadsSuggestsConvertsAndSavesAnImage) {
-    const auto bytes = ReadFileBytes(MakeMpegWave("mp3.wav", 44100, 2));
+TEST_F(WaveConverterTest, ConverterReadsThePayloadPieceByPieceAndStartsOver) {
+    const std::string file = MakeMpegWave("mp3.wav", 44100, 2);
+    const auto whole = ReadWave(file);
     TMemoryStream stream;
-    LoadBytes(stream, bytes);
+    LoadBytes(stream, ReadFileBytes(file));
     TWaveConverter converter;
     ASSERT_TRUE(converter.LoadFromWave(stream));
     EXPECT_EQ(WaveBytes::Read16(converter.OldFormat(), 0), 85);
-    const size_t compressed = converter.Content().size();
-    EXPECT_GT(compressed, 1000u);
+    EXPECT_GT(converter.PayloadBytes(), 1000u);
     ASSERT_EQ(converter.SuggestPcmFormat(), 0u);
     const auto& suggested = converter.NewFormat();
     EXPECT_EQ(WaveBytes::Read16(suggested, 0), 1);
@@ -117,18 +122,16 @@ TEST_F(WaveConverterTest, ConverterLoadsSuggestsConvertsAndSavesAnImage) {
     EXPECT_EQ(WaveBytes::Read32(suggested, 8), 176400u);
     EXPECT_EQ(WaveBytes::Read16(suggested, 12), 4);
     EXPECT_EQ(WaveBytes::Read16(suggested, 14), 16);
-    ASSERT_EQ(converter.Convert(), 0u);
-    EXPECT_EQ(WaveBytes::Read16(converter.OldFormat(), 0), 1); // the PCM format replaced it
-    EXPECT_GT(converter.Content().size(), compressed * 5);
-
-    TMemoryStream image;
-    ASSERT_EQ(converter.SaveAsPcmWave(image), 0u);
-    const auto& pcm = image.Bytes();
-    ASSERT_EQ(pcm.size(), 44 + converter.Content().size());
-    EXPECT_EQ(WaveBytes::Read32(pcm, 4), pcm.size() - 8);
-    EXPECT_EQ(WaveBytes::Read32(pcm, 40), converter.Content().size());
-    EXPECT_TRUE(
-        std::equal(converter.Content().begin(), converter.Content().end(), pcm.begin() + 44));
+    // Pieces of any size, a second time from the start: the same PCM as the reader's.
+    for (const size_t piece : {size_t(1000), size_t(4096 * 3 + 2)}) {
+        ASSERT_EQ(converter.Start(), 0u);
+        std::vector<uint8_t> pcm, part(piece);
+        while (const size_t n = converter.Read(part))
+            pcm.insert(pcm.end(), part.begin(), part.begin() + int64_t(n));
+        EXPECT_EQ(converter.Error(), 0u);
+        EXPECT_EQ(pcm, whole) << piece;
+    }
+    EXPECT_FALSE(converter.SourceTruncated());
 }
 
 TEST_F(WaveConverterTest, FilesTheManagerCannotTake) {
@@ -137,7 +140,9 @@ TEST_F(WaveConverterTest, FilesTheManagerCannotTake) {
     LoadBytes(text, Bytes{}.Text("not a RIFF file at all, just some words").data);
     EXPECT_FALSE(converter.LoadFromWave(text));
     EXPECT_NE(converter.SuggestPcmFormat(), 0u);
-    EXPECT_NE(converter.Convert(), 0u);
+    EXPECT_NE(converter.Start(), 0u);
+    std::vector<uint8_t> none(64);
+    EXPECT_EQ(converter.Read(none), 0u);
 
     // Another compressed format: the manager has no driver for it.
     Tool("sox -V1 -n -r 8000 -c 1 " + Quote(Temp("ms.wav")) + " synth 0.1 sine 300");
@@ -158,7 +163,7 @@ TEST_F(WaveConverterTest, FilesTheManagerCannotTake) {
     ASSERT_TRUE(converter.LoadFromWave(empty));
     EXPECT_EQ(WaveBytes::Read16(converter.OldFormat(), 0), 85);
     EXPECT_EQ(WaveBytes::Read16(converter.OldFormat(), 16), 0);
-    EXPECT_TRUE(converter.Content().empty());
+    EXPECT_EQ(converter.PayloadBytes(), 0u);
 
     // A format record longer than the 129-byte buffer is not loaded.
     Bytes longFormat;
@@ -202,4 +207,159 @@ TEST_F(WaveConverterTest, GarbageMpegPayloadIsAnInvalidFile) {
     in.SetFileName(Temp("garbage.wav"));
     EXPECT_FALSE(in.FileValid());
     EXPECT_TRUE(ReadAllPcm(in).empty());
+}
+
+// A-law and µ-law exactly as sox expands them, GSM 6.10 exactly as FFmpeg decodes it (whole
+// blocks); each read as it converts, seekable, and a cut file delivers its start as damaged.
+TEST_F(WaveConverterTest, ALawMuLawAndGsmWaveDecodeAsSoxAndFfmpegDo) {
+    if (!HaveTool("sox") || !HaveTool("ffmpeg")) GTEST_SKIP() << "needs sox and ffmpeg";
+    struct Case {
+        std::string encoding;
+        int rate, channels;
+        uint16_t tag;
+    };
+    for (const Case& c : {Case{"a-law", 8000, 2, 6}, Case{"u-law", 11025, 1, 7},
+                          Case{"gsm-full-rate", 8000, 1, 49}}) {
+        const std::string source = Temp("source.wav"), file = Temp(c.encoding + ".wav");
+        Tool("sox -V1 -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) +
+             " -b 16 " + Quote(source) + " synth 1.3 pinknoise vol 0.8");
+        Tool("sox -V1 " + Quote(source) + " -e " + c.encoding + " " + Quote(file));
+        ASSERT_EQ(WaveBytes::Read16(ReadFileBytes(file), 20), c.tag) << c.encoding;
+
+        TWaveIn in;
+        in.SetFileName(file);
+        EXPECT_EQ(in.WavType(), wtACM) << c.encoding;
+        EXPECT_EQ(in.GetBitsPerSample(), 16);
+        EXPECT_EQ(in.GetChannels(), c.channels);
+        EXPECT_EQ(in.GetSampleRate(), c.rate);
+        const int64_t total = in.GetTotalSamples();
+        const auto ours = ReadAllPcm(in, 3000);
+        EXPECT_FALSE(in.Damaged() || in.Corrupt()) << c.encoding;
+        EXPECT_EQ(int64_t(ours.size()), total * c.channels * 2) << c.encoding;
+        const auto reference = c.tag == 49 ? FfmpegRaw(file, "s16le", "pcm_s16le", Temp("ref.raw"))
+                                           : SoxRaw16(file, Temp("ref.raw"));
+        ASSERT_EQ(ours.size(), reference.size()) << c.encoding;
+        EXPECT_TRUE(ours == reference) << c.encoding;
+
+        const size_t frameBytes = size_t(c.channels) * 2;
+        TWaveIn seek;
+        seek.SetFileName(file);
+        seek.SetStartSample(1000);
+        const auto tail = ReadAllPcm(seek);
+        ASSERT_EQ(tail.size(), ours.size() - 1000 * frameBytes) << c.encoding;
+        EXPECT_TRUE(std::equal(tail.begin(), tail.end(), ours.begin() + 1000 * frameBytes));
+
+        auto bytes = ReadFileBytes(file);
+        bytes.resize(bytes.size() * 2 / 3);
+        WriteFileBytes(Temp("cut.wav"), bytes);
+        TWaveIn cut;
+        cut.SetFileName(Temp("cut.wav"));
+        const auto part = ReadAllPcm(cut);
+        EXPECT_TRUE(cut.Damaged()) << c.encoding;
+        EXPECT_EQ(cut.StatedFrames(), total) << c.encoding;
+        ASSERT_GT(part.size(), ours.size() / 2) << c.encoding;
+        ASSERT_LT(part.size(), ours.size()) << c.encoding;
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), ours.begin())) << c.encoding;
+    }
+}
+
+// A format tag no reader path and no codec of the manager knows is refused by its number; a
+// known tag with parameters its codec cannot take is a damaged file.
+TEST_F(WaveConverterTest, FormatTagsNothingConvertsAreRefusedByNumber) {
+    const auto wave = [](const std::vector<uint8_t>& format) {
+        Bytes body;
+        body.Text("WAVE").Chunk("fmt ", format).Chunk("data", std::vector<uint8_t>(3250, 0x55));
+        return Bytes{}.Text("RIFF").U32(uint32_t(body.data.size())).Append(body.data).data;
+    };
+    const auto refusal = [&](const std::vector<uint8_t>& format) -> std::string {
+        WriteFileBytes(Temp("tag.wav"), wave(format));
+        TWaveIn in;
+        in.SetFileName(Temp("tag.wav"));
+        try {
+            return in.FileValid() ? "valid" : "invalid";
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    };
+    EXPECT_EQ(refusal(PcmFormat(1, 8000, 4, 0x1234)),
+              "WAV files with format tag 4660 are not supported");
+    // The extensible format names the tag in its subformat GUID.
+    Bytes extensible;
+    extensible.Append(PcmFormat(2, 44100, 16, 0xFFFE)).U16(22).U16(16).U32(3);
+    extensible.U16(0x0160).Append(
+        {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+    EXPECT_EQ(refusal(extensible.data), "WAV files with format tag 352 are not supported");
+    // GSM 6.10 is mono with 65-byte blocks; A-law has one byte per sample.
+    EXPECT_EQ(
+        refusal(Bytes{}.U16(49).U16(2).U32(8000).U32(1625).U16(65).U16(0).U16(2).U16(320).data),
+        "invalid");
+    EXPECT_EQ(refusal(PcmFormat(1, 8000, 16, 6)), "invalid");
+    EXPECT_EQ(refusal(PcmFormat(1, 8000, 8, 6)), "valid");
+}
+
+// A ten-minute MPEG-in-WAVE file (one PCM copy would take 106 MB) is read in a child process
+// whose peak memory stays under 100 MB.
+TEST_F(WaveConverterTest, LongMpegWaveIsConvertedInBoundedMemory) {
+    if (!HaveTool("sox") || !HaveTool("ffmpeg")) GTEST_SKIP() << "needs sox and ffmpeg";
+    const std::string source = Temp("ten.wav"), shortFile = Temp("ten_mp3.wav");
+    Tool("sox -V1 -n -r 44100 -c 2 -b 16 " + Quote(source) + " synth 10 pinknoise vol 0.5");
+    Tool("ffmpeg -v error -i " + Quote(source) + " -c:a libmp3lame -b:a 128k -f wav " +
+         Quote(shortFile));
+    // Sixty copies of the MPEG frames make ten minutes.
+    const auto bytes = ReadFileBytes(shortFile);
+    SpanByteSource reader(bytes);
+    const WaveHeader header = ReadWaveHeader(reader);
+    ASSERT_TRUE(header.hasData && header.hasFact);
+    const auto payload =
+        std::vector<uint8_t>(bytes.begin() + int64_t(header.dataOffset),
+                             bytes.begin() + int64_t(header.dataOffset + header.dataLength));
+    Bytes frames;
+    for (int i = 0; i < 60; ++i)
+        frames.Append(payload);
+    Bytes body;
+    body.Text("WAVE").Chunk("fmt ", header.formatRecord);
+    body.Chunk("fact", Bytes{}.U32(header.factValue * 60).data).Chunk("data", frames.data);
+    const std::string file = Temp("long.wav");
+    WriteFileBytes(file,
+                   Bytes{}.Text("RIFF").U32(uint32_t(body.data.size())).Append(body.data).data);
+
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(channel[0]);
+        uint64_t result[2] = {0, 0};
+        try {
+            TWaveIn in;
+            in.SetFileName(file);
+            in.Init();
+            for (;;) {
+                const uint8_t* buffer = nullptr;
+                uint32_t n = 1 << 20;
+                in.GetData(buffer, n);
+                if (n == 0) break;
+                result[0] += n;
+            }
+            in.Flush();
+        } catch (...) {
+            _exit(2);
+        }
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        result[1] = uint64_t(usage.ru_maxrss); // KiB
+        const bool sent = write(channel[1], result, sizeof result) == sizeof result;
+        _exit(sent ? 0 : 3);
+    }
+    close(channel[1]);
+    uint64_t result[2] = {0, 0};
+    const bool received = read(channel[0], result, sizeof result) == sizeof result;
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(received && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Every frame decoded: 600 s of stereo 16-bit at 44.1 kHz, and the encoder's padding.
+    EXPECT_GE(result[0], 600u * 44100 * 4);
+    EXPECT_LE(result[0], 601u * 44100 * 4 + 60u * 2 * 1152 * 4);
+    EXPECT_LT(result[1], 100u * 1024) << "peak KiB";
 }

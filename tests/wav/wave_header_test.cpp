@@ -244,7 +244,24 @@ TEST(WaveHeader, ExtensibleSubformatsSelectTheType) {
     shortRecord.resize(30);
     EXPECT_EQ(typeOf(shortRecord), wtUnsupported);
     EXPECT_EQ(typeOf(PcmFormat(2, 48000, 32, 3)), wtIEEEFloat);
-    EXPECT_EQ(typeOf(PcmFormat(2, 48000, 16, 0x31)), wtUnsupported);
+    // A-law, µ-law and GSM 6.10 go to the compression manager; other tags are named.
+    EXPECT_EQ(typeOf(PcmFormat(1, 8000, 0, 0x31)), wtACM);
+    EXPECT_EQ(typeOf(PcmFormat(2, 8000, 8, 6)), wtACM);
+    EXPECT_EQ(typeOf(PcmFormat(2, 8000, 8, 7)), wtACM);
+    EXPECT_EQ(typeOf(PcmFormat(2, 48000, 16, 0x1234)), wtUnsupported);
+    auto tagOf = [](const std::vector<uint8_t>& format) {
+        Bytes body;
+        body.Chunk("fmt ", format).Chunk("data", std::vector<uint8_t>(24, 0));
+        return UnsupportedFormatTag(Parse(Riff(body)));
+    };
+    EXPECT_EQ(tagOf(PcmFormat(2, 48000, 16, 0x1234)), 0x1234);
+    EXPECT_EQ(tagOf(PcmFormat(2, 48000, 16, 1)), 0);
+    EXPECT_EQ(tagOf(ExtensibleFormat(16, other)), 0); // known, but not inside the extensible one
+    other[0] = 0x60;
+    other[1] = 0x01;
+    EXPECT_EQ(tagOf(ExtensibleFormat(16, other)), 0x160);
+    other[15] = 0;
+    EXPECT_EQ(tagOf(ExtensibleFormat(16, other)), 0xFFFE);
 }
 
 TEST(WaveHeader, MsAdpcmCoefficientsAreReadAndLimitedTo32) {

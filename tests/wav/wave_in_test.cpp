@@ -46,7 +46,13 @@ MemoryRead ReadMemory(const std::vector<uint8_t>& file) {
     TWaveIn source;
     source.SetStream(&stream);
     MemoryRead result;
-    result.valid = source.FileValid();
+    try {
+        result.valid = source.FileValid();
+    } catch (const EAuException& e) {
+        // A format tag nothing here converts is refused by its number, with nothing read.
+        EXPECT_EQ(std::string(e.what()).rfind("WAV files with format tag ", 0), 0u) << e.what();
+        return result;
+    }
     result.size = source.Size();
     result.pcm = ReadAllPcm(source, 4096);
     result.damaged = source.Damaged() || source.Corrupt();
