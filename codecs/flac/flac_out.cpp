@@ -152,8 +152,8 @@ void TFLACOut::SetMetadata(TAuInput& input, int rate) {
     // libFLAC fills the seek points in only when it can go back to the table at the end.
     const int64_t here = StreamBridge::Tell(stream_);
     const bool rewritable = here >= 0 && StreamBridge::Seek(stream_, here, SEEK_SET) == here;
-    metadata_.emplace(*flac_, rewritable ? frames : 0, uint32_t(std::max(rate, 0)));
     seekTableOffset_ = -1;
+    metadata_.emplace(*flac_, rewritable ? frames : 0, uint32_t(std::max(rate, 0)));
     const auto blocks = metadata_->Blocks();
     flac_->FLAC__stream_encoder_set_metadata(encoder_.Get(), blocks.data(),
                                              uint32_t(blocks.size()));
