@@ -4,6 +4,7 @@
 #include "codecs/wm/wm_library.h"
 #include "codecs/wm/wm_media_type.h"
 #include "pipeline/au_exception.h"
+#include "pipeline/pcm_convert.h"
 #include "tags/text_encoding.h"
 
 #include <algorithm>
@@ -61,7 +62,17 @@ void TWMAOut::PrepareOutput() {
     if (Failed(profile->AddStream(config.Get()))) throw std::runtime_error("fff");
     writer_->SetProfile(profile.Get());
 
-    SetInputFormat(channels, bits, rate);
+    resampler_.reset();
+    bits_ = bits;
+    if (!SetInputFormat(channels, bits, rate)) {
+        const auto props = config.As<IWMMediaProps>();
+        const TWMMediaType media = props ? TWMMediaType::Of(*props) : TWMMediaType();
+        const int codecRate = media.IsWave() ? int(media.Wave().nSamplesPerSec) : 0;
+        if (rate <= 0 || codecRate <= 0 || codecRate == rate ||
+            !SetInputFormat(channels, bits, codecRate))
+            throw EAuException("The Windows Media writer does not take this input format");
+        resampler_ = std::make_unique<TResampler>(channels, rate, codecRate);
+    }
     frameBytes_ = size_t(std::max(channels, 1)) * size_t(std::max(bits / 8, 1));
     // 80 milliseconds of audio per sample, in whole frames.
     const size_t blockBytes = size_t(std::max(channels, 1)) * size_t(std::max(bits, 8)) *
@@ -160,7 +171,7 @@ ComPtr<IWMStreamConfig> TWMAOut::FindFormat(const WmApi& api, int channels, int 
     return chosen ? configs[*chosen] : nullptr;
 }
 
-void TWMAOut::SetInputFormat(int channels, int bits, int rate) {
+bool TWMAOut::SetInputFormat(int channels, int bits, int rate) {
     DWORD inputs = 0;
     writer_->GetInputCount(&inputs);
     for (DWORD i = 0; i < inputs; ++i) {
@@ -181,11 +192,25 @@ void TWMAOut::SetInputFormat(int channels, int bits, int rate) {
         media.type->cbFormat = std::min<ULONG>(media.type->cbFormat, sizeof wave);
         std::memcpy(media.type->pbFormat, &wave, media.type->cbFormat);
         props->SetMediaType(media.type);
-        writer_->SetInputProps(i, props.Get());
+        if (Failed(writer_->SetInputProps(i, props.Get()))) return false;
         inputNumber_ = i;
         averageBytesPerSecond_ = wave.nAvgBytesPerSec;
-        return;
+        return true;
     }
+    return false;
+}
+
+std::span<const uint8_t> TWMAOut::WriterPcm(size_t bytes) {
+    const std::span<const uint8_t> pcm(block_.data(), bytes);
+    if (!resampler_) return pcm;
+    floats_.resize(Pcm::SampleCount(bytes, bits_));
+    Pcm::ToFloat(pcm, bits_, floats_);
+    resampled_.clear();
+    resampler_->Process(floats_, resampled_);
+    if (endOfInput_) resampler_->Finish(resampled_);
+    resampledPcm_.resize(resampled_.size() * Pcm::BytesPerSample(bits_));
+    Pcm::FromFloat(resampled_, bits_, resampledPcm_);
+    return resampledPcm_;
 }
 
 void TWMAOut::WriteAttributes() {
@@ -220,15 +245,17 @@ bool TWMAOut::OutputBlock(bool abort) {
     if (errors_->Raised()) throw EAuException("Windows Media output error");
     if (abort || endOfInput_) return false;
     bool endReached = false;
-    const size_t bytes = PullFrames(block_, frameBytes_, endReached) * frameBytes_;
+    const size_t pulled = PullFrames(block_, frameBytes_, endReached) * frameBytes_;
     if (endReached) endOfInput_ = true;
+    const std::span<const uint8_t> pcm = WriterPcm(pulled);
+    const size_t bytes = pcm.size();
     if (bytes == 0) return true;
     ComPtr<INSSBuffer> sample;
     BYTE* data = nullptr;
     HRESULT hr = writer_->AllocateSample(DWORD(bytes), sample.Put());
     if (Succeeded(hr)) hr = sample->GetBuffer(&data);
     if (Succeeded(hr)) {
-        std::memcpy(data, block_.data(), bytes);
+        std::memcpy(data, pcm.data(), bytes);
         hr = sample->SetLength(DWORD(bytes));
     }
     if (Succeeded(hr)) {
@@ -255,6 +282,10 @@ void TWMAOut::FinishOutput() {
     const bool wasWriting = writing_;
     ReleaseWriter();
     block_ = {};
+    resampler_.reset();
+    floats_ = {};
+    resampled_ = {};
+    resampledPcm_ = {};
     // A file whose end could not be written is not a finished file.
     if (wasWriting && ErrorMessage().empty() && (errors_->Raised() || Failed(ended)))
         throw EAuException("Windows Media output error");

@@ -1,15 +1,18 @@
 // TWMAOut: encodes the PCM of its input to a Windows Media Audio file through the runtime's
 // writer and file sink, in the codec format chosen for the wanted bit rate, and writes the
 // attributes from its Id3v2Tags. The output is created exclusively first, like every sink's;
-// the file sink then writes into that path.
+// the file sink then writes into that path. The writer converts the input's rate to the codec
+// format's; a rate beyond its converter's range is resampled here first.
 #pragma once
 
 #include "codecs/wm/wm_error_callback.h"
 #include "codecs/wm/wm_format_search.h"
 #include "pipeline/au_tagged_file.h"
+#include "pipeline/resampler.h"
 
 #include <atomic>
 #include <memory>
+#include <span>
 #include <vector>
 
 struct WmApi;
@@ -37,7 +40,10 @@ protected:
 private:
     void CreateWriter(const WmApi& api);
     ComPtr<IWMStreamConfig> FindFormat(const WmApi& api, int channels, int bits, int rate);
-    void SetInputFormat(int channels, int bits, int rate);
+    // Whether the writer takes PCM of this format as its input.
+    bool SetInputFormat(int channels, int bits, int rate);
+    // The block's PCM at the rate the writer was given (the same block unless resampling).
+    std::span<const uint8_t> WriterPcm(size_t bytes);
     void WriteAttributes();
     void ReleaseWriter();
 
@@ -49,6 +55,11 @@ private:
     bool endOfInput_ = false;
     std::vector<uint8_t> block_;
     size_t frameBytes_ = 0;
+    int bits_ = 0;
+    // Set when the writer refuses the input's rate: it gets the codec format's rate instead.
+    std::unique_ptr<TResampler> resampler_;
+    std::vector<float> floats_, resampled_;
+    std::vector<uint8_t> resampledPcm_;
     // Writer state; the error state is shared with the status callback.
     ComPtr<IWMWriter> writer_;
     ComPtr<IWMWriterFileSink> fileSink_;

@@ -228,9 +228,33 @@ TEST(VorbisOut, FailuresEndTheRunWithTheirText) {
         EXPECT_EQ(Encode(MakeTones(44100, 2, 16), 2, 16, 44100, "/dev/full"),
                   "Error writing ogg file");
     }
-    // Set-ups the library refuses: a rate it has no mode for, a quality below its scale.
-    EXPECT_EQ(Encode(pcm, 1, 16, 400000, dir / "fast.ogg"),
-              "Vorbis codec setup with the requested quality failed.");
+    // Set-ups the library refuses at every rate: a quality below its scale.
     EXPECT_EQ(Encode(pcm, 1, 16, 44100, dir / "low.ogg", nullptr, -0.2f),
               "Vorbis codec setup with the requested quality failed.");
+    EXPECT_EQ(Encode(pcm, 1, 16, 400000, dir / "low_fast.ogg", nullptr, -0.2f),
+              "Vorbis codec setup with the requested quality failed.");
+}
+
+// 352.8 kHz (decoded DSD64) has no Vorbis mode: quality mode takes up to 200 kHz, a managed
+// bit rate far less. The stream gets the nearest usual rate the set-up takes, with the same
+// duration and the same tones.
+TEST(VorbisOut, RatesWithoutAModeAreResampledToTheNearestTheLibraryTakes) {
+    TempDir dir;
+    const size_t frames = 352800 / 2 + 5;
+    const auto pcm = MakeTones(frames, 2, 24, 352800);
+    TVorbisOut managed;
+    managed.SetDesiredNominalBitrate(bitrate128);
+    for (auto [sink, rate] : {std::pair<TVorbisOut*, int>{nullptr, 192000}, {&managed, 48000}}) {
+        SCOPED_TRACE(rate);
+        const std::string path = dir / (std::to_string(rate) + ".ogg");
+        ASSERT_EQ(Encode(pcm, 2, 24, 352800, path, sink, 0.5f), "");
+        EXPECT_EQ(SoxiNumber("-r", path), rate);
+        const size_t expected = (frames * size_t(rate) + 352799) / 352800;
+        EXPECT_EQ(OggDecodeRaw(path).size(), expected * 2 * 2);
+        const auto samples = AsInt16(FfmpegDecodeRaw(path));
+        ASSERT_EQ(samples.size(), expected * 2);
+        for (int c = 0; c < 2; ++c)
+            EXPECT_NEAR(Rms(samples, 2, c, 2000, expected - 4000), 0.5 / std::sqrt(2.0), 0.02)
+                << "channel " << c;
+    }
 }
