@@ -193,28 +193,26 @@ void TVorbisIn::OpenDecoder() {
     // page (whether or not that page carries the end-of-stream flag); a later link of another
     // rate counts in the first one's. A value too large for a byte count (a damaged page) leaves
     // the length unknown.
-    brokenLink_ = false;
     int64_t total = 0;
     for (size_t i = 0; i < links_.size(); ++i) {
         Link& link = links_[i];
         std::unique_ptr<Decoder> other;
         OggVorbis_File* linkFile = &file;
         if (i > 0) {
+            const vorbis_info* linkInfo = nullptr;
             try {
                 other = OpenLink(link);
-            } catch (const EAuException&) {
-                // Headers that cannot be read end the audio there, as damage.
-                links_.resize(i);
-                brokenLink_ = true;
+                linkInfo = api.file.ov_info(&other->file, -1);
+                if (linkInfo == nullptr || linkInfo->channels < 1 || linkInfo->rate < 1)
+                    throw EAuException(OpenFailure(OV_EBADHEADER));
+            } catch (const EAuException& e) {
+                // A link that is not Vorbis, or whose headers are damaged: the audio ends there.
+                link.failure = e.what();
+                link.firstFrame = total;
+                links_.resize(i + 1);
                 break;
             }
             linkFile = &other->file;
-            const vorbis_info* linkInfo = api.file.ov_info(linkFile, -1);
-            if (linkInfo == nullptr || linkInfo->channels < 1 || linkInfo->rate < 1) {
-                links_.resize(i);
-                brokenLink_ = true;
-                break;
-            }
             link.channels = linkInfo->channels;
             link.rate = linkInfo->rate;
         } else {
@@ -245,7 +243,7 @@ void TVorbisIn::OpenDecoder() {
     link_ = 0;
     currentLink_ = -1;
     decoderEnded_ = false;
-    formatChange_.clear();
+    stopMessage_.clear();
     bufStart_ = 1;
     bufEnd_ = 0;
 }
@@ -285,12 +283,17 @@ void TVorbisIn::SwitchToLink(size_t index) {
 void TVorbisIn::EndOfLink() {
     if (link_ + 1 < links_.size()) {
         const Link& next = links_[link_ + 1];
+        if (!next.failure.empty()) {
+            stopMessage_ = "The Ogg file cannot be read on from " +
+                           Clock(next.firstFrame, sampleRate_) + ": " + next.failure;
+            decoderEnded_ = true;
+            return;
+        }
         if (!SameFormat(next)) {
-            formatChange_ = "The Ogg file changes format at " +
-                            Clock(next.firstFrame, sampleRate_) + ": " +
-                            Layout(next.channels, next.rate) + " after " +
-                            Layout(int(channels_), long(sampleRate_)) +
-                            "; its parts cannot be joined in one output";
+            stopMessage_ = "The Ogg file changes format at " + Clock(next.firstFrame, sampleRate_) +
+                           ": " + Layout(next.channels, next.rate) + " after " +
+                           Layout(int(channels_), long(sampleRate_)) +
+                           "; its parts cannot be joined in one output";
             decoderEnded_ = true;
             return;
         }
@@ -304,7 +307,7 @@ void TVorbisIn::EndOfLink() {
         return;
     }
     decoderEnded_ = true;
-    if (brokenLink_ || lastPageDamaged_) corrupt_ = true;
+    if (lastPageDamaged_) corrupt_ = true;
     // A stream cut short ends inside a page. A last page without its end-of-stream flag is no
     // sign of that: its granule position still states the length. A stream read only once
     // has nothing but the flag to tell.
@@ -369,8 +372,9 @@ void TVorbisIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
         bufStart_ = 0;
         bufEnd_ = 0;
         FillBuffer();
-        // The audio before a change of format is out: the rest cannot follow it.
-        if (bufEnd_ == 0 && !formatChange_.empty()) throw EAuException(formatChange_);
+        // The audio before a change of format (or a link that cannot be read) is out: the rest
+        // cannot follow it.
+        if (bufEnd_ == 0 && !stopMessage_.empty()) throw EAuException(stopMessage_);
     }
     const uint32_t frameBytes = 2 * channels_;
     bytes = std::min(bytes - bytes % frameBytes, bufEnd_ - bufStart_);
@@ -383,7 +387,7 @@ bool TVorbisIn::SeekSample(int64_t& sampleNum) {
     bufStart_ = 0;
     bufEnd_ = 0;
     decoderEnded_ = false;
-    formatChange_.clear();
+    stopMessage_.clear();
     // There is audio after the new position even when the old one was the end.
     endOfStream_ = false;
     size_t index = 0;

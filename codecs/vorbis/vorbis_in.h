@@ -44,6 +44,8 @@ private:
         long rate = 0;
         int64_t frames = 0;
         int64_t firstFrame = 0;
+        // Why a later link cannot be opened (not Vorbis, damaged headers); it ends the chain.
+        std::string failure;
     };
     void OpenDecoder();
     // The links of the stream, from its pages when it can be read twice.
@@ -71,10 +73,9 @@ private:
     bool scanned_ = false;
     bool endsInsidePage_ = false;
     bool lastPageDamaged_ = false;
-    // A later link whose headers cannot be read.
-    bool brokenLink_ = false;
-    // Why the audio cannot go on in the first link's format; thrown once the audio before is out.
-    std::string formatChange_;
+    // Why the audio cannot go on (a link of another format, or one that cannot be read); thrown
+    // once the audio before it is out.
+    std::string stopMessage_;
     long bitrateUpper_ = 0;
     long bitrateNominal_ = 0;
     long bitrateLower_ = 0;

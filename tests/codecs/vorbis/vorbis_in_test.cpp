@@ -349,8 +349,8 @@ TEST(VorbisIn, ALastPageWithoutTheEndOfStreamFlagIsWhole) {
 
 // Files joined end to end decode link after link, whatever their serial numbers: oggenc's
 // (random serials) and our own sink's (serial 0 in both, set up at other qualities). A position
-// in the second link is reached exactly. A link of another format ends the audio with a plain
-// message once the first link's audio is out.
+// in the second link is reached exactly. A link of another format, or one that is not Vorbis,
+// ends the audio with a plain message once the first link's audio is out.
 TEST(VorbisIn, ChainedFilesDecodeLinkAfterLink) {
     TempDir dir;
     const std::string first = MakeOgg(dir, "first", 2, 44100, 2.0, "-s 1");
@@ -380,29 +380,41 @@ TEST(VorbisIn, ChainedFilesDecodeLinkAfterLink) {
         EXPECT_TRUE(ReadAll(source) == Slice(reference, (firstFrames + 1000) * 4, 20000 * 4));
     }
 
+    // A link of another format, and one that is not Vorbis (FLAC in Ogg, made by ffmpeg).
     const std::string mono = MakeOgg(dir, "mono", 1, 22050, 2.0, "-s 3");
     WriteFileBytes(dir / "changing.ogg", Joined({first, mono}));
-    TVorbisIn source;
-    source.SetFileName(dir / "changing.ogg");
-    EXPECT_EQ(source.GetChannels(), 2);
-    source.Init();
-    std::vector<uint8_t> decoded;
-    std::string error;
-    try {
-        for (;;) {
-            const uint8_t* data = nullptr;
-            uint32_t bytes = 5000;
-            source.GetData(data, bytes);
-            if (bytes == 0) break;
-            decoded.insert(decoded.end(), data, data + bytes);
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -y -i " + Quote(dir / "mono.wav") +
+                         " -c:a flac -f ogg " + Quote(dir / "flac.ogg"))
+                  .status,
+              0);
+    WriteFileBytes(dir / "foreign.ogg", Joined({first, dir / "flac.ogg"}));
+    for (const auto& [name, message] : std::vector<std::pair<std::string, std::string>>{
+             {"changing.ogg", "The Ogg file changes format at 0:02: 22050 Hz mono after 44100 Hz "
+                              "stereo; its parts cannot be joined in one output"},
+             {"foreign.ogg", "The Ogg file cannot be read on from 0:02: Failed to open an ogg "
+                             "file: -132 (not an Ogg Vorbis stream)"}}) {
+        SCOPED_TRACE(name);
+        TVorbisIn source;
+        source.SetFileName(dir / name);
+        EXPECT_EQ(source.GetChannels(), 2);
+        source.Init();
+        std::vector<uint8_t> decoded;
+        std::string error;
+        try {
+            for (;;) {
+                const uint8_t* data = nullptr;
+                uint32_t bytes = 5000;
+                source.GetData(data, bytes);
+                if (bytes == 0) break;
+                decoded.insert(decoded.end(), data, data + bytes);
+            }
+        } catch (const EAuException& e) {
+            error = e.what();
         }
-    } catch (const EAuException& e) {
-        error = e.what();
+        source.Flush();
+        EXPECT_EQ(error, message);
+        EXPECT_TRUE(decoded == ReferenceInWavOrder(first, 2));
     }
-    source.Flush();
-    EXPECT_EQ(error, "The Ogg file changes format at 0:02: 22050 Hz mono after 44100 Hz stereo; "
-                     "its parts cannot be joined in one output");
-    EXPECT_TRUE(decoded == ReferenceInWavOrder(first, 2));
 }
 
 TEST(VorbisIn, MissingFilesAreReported) {
