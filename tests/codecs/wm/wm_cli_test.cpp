@@ -1,7 +1,7 @@
 // Windows Media through quillmere-cli, judged by ffprobe and ffmpeg: WAV to WMA at the slider's
-// rates and lossless level, tags from FLAC, inputs the encoder cannot take as they are, files
-// made by ffmpeg (WMA 1 and 2, with video, MP3 in ASF) and the shared samples decoding as
-// FFmpeg decodes them, protected content, and a disk that fills up half way.
+// rates and lossless level, tags from FLAC, inputs the encoder cannot take as they are (up to
+// 1411.2 kHz), files made by ffmpeg (WMA 1 and 2, with video, MP3 in ASF) and the shared
+// samples decoding as FFmpeg decodes them, protected content, and a disk that fills up half way.
 #include "wm_test_support.h"
 
 #include <algorithm>
@@ -108,7 +108,11 @@ TEST_F(WmCli, InputsTheEncoderCannotTakeAsTheyAreAreConverted) {
     const struct {
         int channels, bits, rate;
         int outChannels, outRate;
-    } inputs[] = {{6, 24, 96000, 2, 48000}, {1, 8, 22050, 1, 22050}, {2, 32, 44100, 2, 44100}};
+    } inputs[] = {{6, 24, 96000, 2, 48000},
+                  {1, 8, 22050, 1, 22050},
+                  {2, 32, 44100, 2, 44100},
+                  // DSD256 decoded to PCM: beyond the writer's own rate converter.
+                  {2, 24, 1411200, 2, 48000}};
     for (const auto& in : inputs) {
         const std::string name = std::to_string(in.channels) + "ch" + std::to_string(in.bits) +
                                  "b" + std::to_string(in.rate);
