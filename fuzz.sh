@@ -169,6 +169,12 @@ if [ -s "$v/in.ogg" ]; then
     [ -n "$at" ] && dd if="$v/in.ogg" bs=1 skip=$((at + 7)) count=1024 2>/dev/null >"$v/ogg.comments"
 fi
 put vorbis_comments "$v"/*.comments
+# Chains for the Ogg page scan: one file, two joined, the second cut short.
+if [ -s "$v/in.ogg" ]; then
+    cat "$v/in.ogg" "$v/in.ogg" >"$v/chain.ogg"
+    head -c -100 "$v/chain.ogg" >"$v/cut.ogg"
+fi
+put ogg_layout "$v"/*.ogg
 
 # Windows shortcuts: nothing here writes them, so two are built by hand in the shell's layout:
 # link information with a local path, then UTF-16 texts; and a single-byte one.
