@@ -233,7 +233,9 @@ bool IsReadableFormat(const WaveHeader& header) {
                uint32_t(header.samplesPerBlock) * channels * 2 <= kDecodeBufferBytes;
     }
     case wtACM:
-        return header.formatTag != WaveFormatTag::kMpegLayer3 || header.hasFact;
+        // Decoded to 16 bits.
+        return channels * 2 <= kMaxFrameBytes &&
+               (header.formatTag != WaveFormatTag::kMpegLayer3 || header.hasFact);
     default:
         return false;
     }

@@ -161,9 +161,11 @@ void TWaveIn::ApplyHeader(TStream& stream) {
     if (audio_->Seek(int64_t(readPos_), TStream::Origin::Begin) != int64_t(readPos_))
         return MarkInvalid();
     truncated_ = header_.truncated;
-    if (truncated_ && type == wtACM)
-        statedFrames_ = int64_t(CompressedFrames(header_.declaredDataSize));
-    else if (truncated_ && !IsAdpcm(type) && frame > 0)
+    if (truncated_ && type == wtACM) {
+        // Unknown (an MPEG payload without a count or a rate) stays unstated.
+        if (const uint64_t stated = CompressedFrames(header_.declaredDataSize); stated > 0)
+            statedFrames_ = int64_t(stated);
+    } else if (truncated_ && !IsAdpcm(type) && frame > 0)
         statedFrames_ = header_.declaredDataSize / frame;
     wavType_ = type;
     bufStart_ = 1;
@@ -284,7 +286,7 @@ bool TWaveIn::SeekCompressed(int64_t& frame) {
         const size_t want = std::min<uint64_t>(due, kBufferBytes - kBufferBytes % frameBytes);
         const size_t n = converter_->Read(std::span(buffer_.data(), want));
         convertedFrames_ += n / frameBytes;
-        if (n < want) break;
+        if (n == 0 || n < want) break;
     }
     const bool reached = convertedFrames_ == uint64_t(frame);
     frame = int64_t(convertedFrames_);

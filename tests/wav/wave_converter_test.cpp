@@ -315,6 +315,7 @@ TEST_F(WaveConverterTest, FormatTagsNothingConvertsAreRefusedByNumber) {
         refusal(Bytes{}.U16(49).U16(2).U32(8000).U32(1625).U16(65).U16(0).U16(2).U16(320).data),
         "invalid");
     EXPECT_EQ(refusal(PcmFormat(1, 8000, 16, 6)), "invalid");
+    EXPECT_EQ(refusal(PcmFormat(3000, 8000, 8, 6)), "invalid"); // frames beyond the buffer
     EXPECT_EQ(refusal(PcmFormat(1, 8000, 8, 6)), "valid");
 }
 
