@@ -92,7 +92,6 @@ TResampler::TResampler(int channels, int inRate, int outRate)
     heldStart_ = -(half_ - 1);
     held_.assign(size_t(channels), std::vector<float>(size_t(half_ - 1), 0.0f));
     rowScratch_.resize(taps);
-    sum_.resize(size_t(channels));
 }
 
 const float* TResampler::Row(uint64_t phase, std::vector<float>& scratch) const {

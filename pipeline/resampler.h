@@ -47,5 +47,4 @@ private:
     int64_t inSamples_ = 0;   // input samples received
     int64_t outFrames_ = 0;   // output frames produced
     std::vector<float> rowScratch_;
-    std::vector<float> sum_;
 };
