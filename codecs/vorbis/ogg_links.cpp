@@ -119,12 +119,11 @@ OggLayout ScanOggLayout(TStream& stream) {
         p = reader.Data();
         if (p[4] != 0 || PageCrc(p, size) != Le32(p + 22)) {
             // A damaged page (or the pattern inside other bytes): the next one counts.
-            layout.lastPageDamaged = true;
+            layout.pageDamaged = true;
             at += 1;
             continue;
         }
         layout.endsInsidePage = false;
-        layout.lastPageDamaged = false;
         const bool bos = (p[5] & 0x02) != 0;
         if (bos && !previousWasBos && seenPage) layout.linkStarts.push_back(at);
         previousWasBos = bos;

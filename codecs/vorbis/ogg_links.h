@@ -15,8 +15,9 @@ struct OggLayout {
     int64_t length = 0;
     // The stream ends inside a page: it was cut short.
     bool endsInsidePage = false;
-    // A whole page after the last good one fails its checksum.
-    bool lastPageDamaged = false;
+    // A page fails its checksum (the library reports the gap such a page leaves inside a link,
+    // but not one at a link's end or the stream's).
+    bool pageDamaged = false;
 };
 
 // Reads the stream from its start to its end. Throws what the stream throws on a read error.

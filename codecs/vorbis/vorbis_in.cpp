@@ -127,7 +127,7 @@ void TVorbisIn::FindLinks() {
     links_.assign(1, Link{});
     scanned_ = false;
     endsInsidePage_ = false;
-    lastPageDamaged_ = false;
+    pageDamaged_ = false;
     // A stream that cannot go back to its start is read once, by the library alone.
     if (stream_->Seek(0, TStream::Origin::Begin) != 0) return;
     const OggLayout layout = ScanOggLayout(*stream_);
@@ -140,7 +140,7 @@ void TVorbisIn::FindLinks() {
     }
     scanned_ = true;
     endsInsidePage_ = layout.endsInsidePage;
-    lastPageDamaged_ = layout.lastPageDamaged;
+    pageDamaged_ = layout.pageDamaged;
 }
 
 std::unique_ptr<TVorbisIn::Decoder> TVorbisIn::OpenLink(const Link& link) {
@@ -307,7 +307,7 @@ void TVorbisIn::EndOfLink() {
         return;
     }
     decoderEnded_ = true;
-    if (lastPageDamaged_) corrupt_ = true;
+    if (pageDamaged_) corrupt_ = true;
     // A stream cut short ends inside a page. A last page without its end-of-stream flag is no
     // sign of that: its granule position still states the length. A stream read only once
     // has nothing but the flag to tell.

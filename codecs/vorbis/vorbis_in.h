@@ -72,7 +72,7 @@ private:
     bool decoderEnded_ = false;
     bool scanned_ = false;
     bool endsInsidePage_ = false;
-    bool lastPageDamaged_ = false;
+    bool pageDamaged_ = false;
     // Why the audio cannot go on (a link of another format, or one that cannot be read); thrown
     // once the audio before it is out.
     std::string stopMessage_;

@@ -349,8 +349,9 @@ TEST(VorbisIn, ALastPageWithoutTheEndOfStreamFlagIsWhole) {
 
 // Files joined end to end decode link after link, whatever their serial numbers: oggenc's
 // (random serials) and our own sink's (serial 0 in both, set up at other qualities). A position
-// in the second link is reached exactly. A link of another format, or one that is not Vorbis,
-// ends the audio with a plain message once the first link's audio is out.
+// in the second link is reached exactly. A link cut short before the next is damage. A link of
+// another format, or one that is not Vorbis, ends the audio with a plain message once the first
+// link's audio is out.
 TEST(VorbisIn, ChainedFilesDecodeLinkAfterLink) {
     TempDir dir;
     const std::string first = MakeOgg(dir, "first", 2, 44100, 2.0, "-s 1");
@@ -378,6 +379,19 @@ TEST(VorbisIn, ChainedFilesDecodeLinkAfterLink) {
         source.SetStartSample(int64_t(firstFrames + 1000));
         source.SetEndSample(int64_t(firstFrames + 20999));
         EXPECT_TRUE(ReadAll(source) == Slice(reference, (firstFrames + 1000) * 4, 20000 * 4));
+    }
+
+    {
+        // A link cut inside a page with another joined after it: the gap is damage.
+        auto gap = ReadFileBytes(first);
+        gap.resize(gap.size() * 6 / 10);
+        const auto tail = ReadFileBytes(second);
+        gap.insert(gap.end(), tail.begin(), tail.end());
+        WriteFileBytes(dir / "gap.ogg", gap);
+        TVorbisIn source;
+        source.SetFileName(dir / "gap.ogg");
+        EXPECT_FALSE(ReadAll(source).empty());
+        EXPECT_TRUE(source.Corrupt());
     }
 
     // A link of another format, and one that is not Vorbis (FLAC in Ogg, made by ffmpeg).
