@@ -100,8 +100,10 @@ void TFLACOut::PrepareOutput() {
     flac.FLAC__stream_encoder_set_channels(encoder_.Get(), uint32_t(channels_));
     flac.FLAC__stream_encoder_set_bits_per_sample(encoder_.Get(), uint32_t(encodedBits_));
     flac.FLAC__stream_encoder_set_sample_rate(encoder_.Get(), uint32_t(rate));
-    // The streamable subset stops at 24 bits; 32-bit integers are written losslessly outside it.
-    if (encodedBits_ > 24) flac.FLAC__stream_encoder_set_streamable_subset(encoder_.Get(), false);
+    // The streamable subset stops at 24 bits and 655350 Hz; 32-bit integers and the rates of
+    // DSD128 and above (as PCM) are written losslessly outside it.
+    if (encodedBits_ > 24 || rate > 655350)
+        flac.FLAC__stream_encoder_set_streamable_subset(encoder_.Get(), false);
     if (channels_ == 2) {
         flac.FLAC__stream_encoder_set_do_mid_side_stereo(encoder_.Get(), midSide_);
         flac.FLAC__stream_encoder_set_loose_mid_side_stereo(encoder_.Get(), looseMidSide_);
