@@ -127,6 +127,10 @@ TEST(Driver, SkipIsReportedAfterStartReturnsWithProgressZeroThenHundred) {
 TEST(Driver, FailuresEndTheirFileAndTheRunGoesOn) {
     TempDir dir;
     WriteFileBytes(dir / "noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    // A header announcing audio the file does not hold: judged by what its run delivered.
+    std::vector<uint8_t> header = ReadFileBytes(dir / "plain.wav");
+    header.resize(44);
+    WriteFileBytes(dir / "cut.wav", header);
     Sine(dir / "good.wav");
     WriteFileBytes(dir / "song.ape", {1, 2, 3});
     TQuillmereAudioConverter driver;
@@ -235,6 +239,10 @@ TEST(Driver, SourcesAreOpenedAndJudgedOnTheWorkerNeverOnTheMainThread) {
     Sine(dir / "plain.wav");
     Sine(dir / "odd.wav"); // read by a source whose header names a rate of 0
     WriteFileBytes(dir / "noise.wav", std::vector<uint8_t>(4096, 0x5A));
+    // A header announcing audio the file does not hold: judged by what its run delivered.
+    std::vector<uint8_t> header = ReadFileBytes(dir / "plain.wav");
+    header.resize(44);
+    WriteFileBytes(dir / "cut.wav", header);
     for (const auto& [name, title] :
          {std::pair{"first", "First Light"}, std::pair{"second", "Night Train"}}) {
         ASSERT_EQ(RunCommand("flac -s -f -T " + Quote(std::string("TITLE=") + title) +
@@ -253,8 +261,8 @@ TEST(Driver, SourcesAreOpenedAndJudgedOnTheWorkerNeverOnTheMainThread) {
         return std::make_unique<Watched<TWaveIn>>(log);
     });
     RunRecorder run(driver);
-    const std::vector<std::string> names{"first.flac", "noise.wav", "odd.wav", "plain.wav",
-                                         "second.flac"};
+    const std::vector<std::string> names{"first.flac", "noise.wav", "odd.wav",
+                                         "plain.wav",  "cut.wav",   "second.flac"};
     for (const auto& name : names)
         driver.AddFile(Describe(dir / name, "FLAC", ".flac", out.Path()));
     ASSERT_TRUE(run.Go());
@@ -268,7 +276,7 @@ TEST(Driver, SourcesAreOpenedAndJudgedOnTheWorkerNeverOnTheMainThread) {
         }
     }
 
-    ASSERT_EQ(run.results.size(), 5u);
+    ASSERT_EQ(run.results.size(), 6u);
     for (int i : {1, 2}) {
         EXPECT_EQ(run.results[i].outcome, TFileOutcome::Failed) << names[i];
         EXPECT_EQ(run.results[i].message, "The file is damaged or is not a valid WAV file");
@@ -277,7 +285,10 @@ TEST(Driver, SourcesAreOpenedAndJudgedOnTheWorkerNeverOnTheMainThread) {
     }
     EXPECT_EQ(run.errors,
               (std::vector<std::string>(2, "The file is damaged or is not a valid WAV file")));
-    for (int i : {0, 3, 4}) {
+    EXPECT_EQ(run.results[4].outcome, TFileOutcome::Failed);
+    EXPECT_EQ(run.results[4].message, "The file is damaged: no audio could be decoded from it");
+    EXPECT_TRUE(fs::exists(dir / "cut.wav"));
+    for (int i : {0, 3, 5}) {
         ASSERT_EQ(run.results[i].outcome, TFileOutcome::Converted) << run.results[i].message;
         EXPECT_EQ(run.results[i].outputPath, out / (qm::ChangeExtension(names[i], ".flac")));
     }
