@@ -14,6 +14,8 @@ PACKAGES=(
   # reference tools the tests judge our files with
   sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
   clang-14 libclang-rt-14-dev # the fuzz targets of ./fuzz.sh
+  # the Debian package (CPack, dpkg-shlibdeps) and its install test
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 missing=()

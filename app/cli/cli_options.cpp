@@ -13,6 +13,7 @@ const char* const kCliUsage =
     "               [--strict] FILE...\n"
     "  quillmere-cli --info FILE...\n"
     "  quillmere-cli --help\n"
+    "  quillmere-cli --version\n"
     "\n"
     "Converts audio files one after another with the same engine as the Quillmere wizard.\n"
     "\n"
@@ -29,6 +30,7 @@ const char* const kCliUsage =
     "  --strict          a file converted with a warning (its audio ends before its stated\n"
     "                    length) counts as failed\n"
     "  --info            print format, length and tags of each file\n"
+    "  --version         print the program's version\n"
     "\n"
     "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
     "A file that would be written over itself is skipped.\n"
@@ -67,6 +69,9 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
             onlyFiles = true;
         } else if (arg == "--help" || arg == "-h") {
             options.mode = TCliOptions::Mode::Help;
+            return {};
+        } else if (arg == "--version") {
+            options.mode = TCliOptions::Mode::Version;
             return {};
         } else if (arg == "--to") {
             std::string name;

@@ -5,7 +5,7 @@
 #include <vector>
 
 struct TCliOptions {
-    enum class Mode { Convert, Info, Help } mode = Mode::Help;
+    enum class Mode { Convert, Info, Help, Version } mode = Mode::Help;
     std::string targetDescriptor; // "FLAC", "WavePack", ...
     std::string targetExtension;
     int level = 5;

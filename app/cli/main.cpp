@@ -1,6 +1,7 @@
 // quillmere-cli: the conversion engine from a terminal.
 #include "app/cli/cli_options.h"
 #include "app/cli/cli_run.h"
+#include "app/quillmere_version.h"
 #include "pipeline/main_thread.h"
 
 #include <csignal>
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
     switch (options.mode) {
     case TCliOptions::Mode::Help:
         std::cout << kCliUsage;
+        return 0;
+    case TCliOptions::Mode::Version:
+        std::cout << "quillmere-cli " << QuillmereVersion << "\n";
         return 0;
     case TCliOptions::Mode::Info:
         return RunInfo(options, std::cout);

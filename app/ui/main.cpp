@@ -1,11 +1,13 @@
 // The wizard program. Only one runs per user: a later start asks the running one to come to
 // the front and ends. The first creates its windows and runs until the main window closes.
-// Command-line arguments are not read; files come by the open dialog, drops or a hand-over.
+// Files come by the open dialog, drops or a hand-over; the command line only asks questions
+// answered before anything else (startup_queries.h).
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/ui/artwork.h"
 #include "app/ui/hand_over.h"
 #include "app/ui/quillmere_application.h"
 #include "app/ui/single_instance.h"
+#include "app/ui/startup_queries.h"
 
 #include <QApplication>
 
@@ -23,6 +25,7 @@ int ActivateRunningInstance() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (const auto answered = qm::AnswerStartupQuery(argc, argv)) return *answered;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quillmere");
     QApplication::setWindowIcon(qm::QuillmereIcon());

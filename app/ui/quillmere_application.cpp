@@ -81,7 +81,11 @@ TQuitOnSignals::~TQuitOnSignals() {
 }
 
 void AddProgramDataFolder(const QString& executableFolder) {
-    const QString own = QDir::cleanPath(QDir(executableFolder).filePath("../share"));
+    // A build tree has bin/ and share/ side by side; an installation lib/quillmere/ and share/.
+    const QString folder = QDir::cleanPath(executableFolder);
+    const bool installed = folder.endsWith(QStringLiteral("/lib/quillmere"));
+    const QString own =
+        QDir::cleanPath(QDir(folder).filePath(installed ? "../../share" : "../share"));
     if (!QFileInfo(own).isDir()) return;
     QString folders = qEnvironmentVariable("XDG_DATA_DIRS");
     // What an empty variable means to the XDG lookup.

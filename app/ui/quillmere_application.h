@@ -43,8 +43,9 @@ private:
 };
 
 // Adds the data folder that belongs to the program's own installation (`executableFolder`/
-// ../share) after the user's and the system's data folders, so the help documents are found
-// in a build tree and in an installation outside the system's folders.
+// ../share in a build tree, ../../share from an installation's lib/quillmere) after the user's and
+// the system's data folders, so the help documents are found in a build tree and in an installation
+// outside the system's folders.
 void AddProgramDataFolder(const QString& executableFolder);
 
 class TQuillmereApplication : public QObject {

@@ -1,6 +1,7 @@
 // Writes the help documents Step1.pdf ... Step4.pdf into the folder named on the command line,
-// and, when a second folder is named, the program's icon as quillmere.png into it. Run at
-// build time; the texts are ours and describe the wizard's four steps.
+// and, when an icon theme folder is named, the program's icon as <N>x<N>/apps/quillmere.png at
+// the theme's usual sizes. Run at build time; the texts are ours and describe the wizard's four
+// steps.
 #include "app/ui/artwork.h"
 
 #include <QDir>
@@ -86,7 +87,7 @@ void WritePage(const QString& path, const THelpPage& page) {
 int main(int argc, char* argv[]) {
     QGuiApplication application(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: quillmere_help_documents HELP_FOLDER [ICON_FOLDER]\n");
+        std::fprintf(stderr, "usage: quillmere_help_documents HELP_FOLDER [ICON_THEME_FOLDER]\n");
         return 2;
     }
     const QDir help(QString::fromLocal8Bit(argv[1]));
@@ -100,9 +101,14 @@ int main(int argc, char* argv[]) {
         }
     }
     if (argc > 2) {
-        const QDir icons(QString::fromLocal8Bit(argv[2]));
-        if (!QDir().mkpath(icons.path())) return 1;
-        if (!qm::QuillmereMark(256).save(icons.filePath("quillmere.png"))) return 1;
+        const QDir theme(QString::fromLocal8Bit(argv[2]));
+        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QString apps = theme.filePath(QStringLiteral("%1x%1/apps").arg(size));
+            if (!QDir().mkpath(apps) || !qm::QuillmereMark(size).save(apps + "/quillmere.png")) {
+                std::fprintf(stderr, "cannot write the icon into %s\n", qPrintable(apps));
+                return 1;
+            }
+        }
     }
     return 0;
 }

@@ -61,6 +61,8 @@ TEST(CliOptions, UsageErrors) {
     EXPECT_EQ(o.mode, TCliOptions::Mode::Info);
     ASSERT_EQ(Parse({"--to", "flac", "--help"}, o), "");
     EXPECT_EQ(o.mode, TCliOptions::Mode::Help);
+    ASSERT_EQ(Parse({"--version", "--frobnicate"}, o), "");
+    EXPECT_EQ(o.mode, TCliOptions::Mode::Version);
 }
 
 TEST(CliOptions, JobsAcceptsZeroForEveryCoreAndRefusesNonsense) {

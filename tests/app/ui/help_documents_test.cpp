@@ -1,10 +1,12 @@
 // The help documents made at build time, how the wizard finds them in the build tree and after
 // an install, and the desktop entry that offers "Open with Quillmere".
 #include "app/catalogue/format_catalogue.h"
+#include "app/quillmere_version.h"
 #include "app/ui/quillmere_application.h"
 #include "app/ui/shell_services.h"
 #include "tests/app/ui/run_fixture.h"
 
+#include <QImage>
 #include <QMimeDatabase>
 
 #include <map>
@@ -108,13 +110,25 @@ TEST_F(HelpTest, AnInstallPutsProgramsHelpAndDesktopEntryInPlace) {
     const auto install =
         RunCommand("cmake --install " + Quote(build) + " --prefix " + Quote(prefix) + " 2>&1");
     ASSERT_EQ(install.status, 0) << install.output;
-    for (const char* file : {"bin/quillmere", "bin/quillmere-handover"}) {
-        EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
-        EXPECT_EQ(::access((prefix + "/" + file).c_str(), X_OK), 0) << file;
+    // The programs in lib/quillmere with Libs/ beside them; bin/ links to them.
+    const std::string programs = prefix + "/lib/quillmere";
+    for (const char* program : {"quillmere", "quillmere-cli", "quillmere-handover"}) {
+        const std::string link = prefix + "/bin/" + program;
+        EXPECT_TRUE(fs::is_symlink(link)) << link;
+        EXPECT_EQ(fs::canonical(link).string(), fs::canonical(programs + "/" + program).string());
+        EXPECT_EQ(::access(link.c_str(), X_OK), 0) << link;
     }
+    for (const auto& standin : fs::directory_iterator(BinDir() + "/Libs"))
+        EXPECT_TRUE(fs::is_regular_file(programs + "/Libs/" + standin.path().filename().string()))
+            << standin.path();
     EXPECT_EQ(ReadFile(prefix + "/share/applications/quillmere.desktop"),
               ReadFile(std::string(std::getenv("QM_SOURCE_DIR")) + "/app/ui/quillmere.desktop"));
-    EXPECT_TRUE(fs::is_regular_file(prefix + "/share/icons/hicolor/256x256/apps/quillmere.png"));
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const std::string icon = prefix + "/share/icons/hicolor/" + std::to_string(size) + "x" +
+                                 std::to_string(size) + "/apps/quillmere.png";
+        EXPECT_EQ(QImage(ToQString(icon)).size(), QSize(size, size)) << icon;
+    }
+    EXPECT_TRUE(fs::is_regular_file(prefix + "/share/icons/hicolor/scalable/apps/quillmere.svg"));
     for (int step = 1; step <= 4; ++step) {
         const std::string pdf = "/share/Quillmere/Help/Step" + std::to_string(step) + ".pdf";
         EXPECT_EQ(ReadFile(prefix + pdf), ReadFile(BuildShare() + pdf.substr(6))) << pdf;
@@ -122,6 +136,25 @@ TEST_F(HelpTest, AnInstallPutsProgramsHelpAndDesktopEntryInPlace) {
     // Found as a system's data folder.
     qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(prefix + "/share"));
     EXPECT_EQ(HelpFolder().toStdString(), prefix + "/share/Quillmere/Help");
+
+    // The installed wizard, started through its link without a display, finds its own share/
+    // when no data folder names it, and its libraries beside its real path; --version touches
+    // no lock.
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u "
+                            "QUILLMERE_LIB_PATH XDG_DATA_DIRS=" +
+                            Quote(Home->Root / "none") + " ";
+    const std::string wizard = Quote(prefix + "/bin/quillmere");
+    const auto help = RunCommand(env + wizard + " --help-path");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output, fs::canonical(prefix).string() + "/share/Quillmere/Help\n");
+    const auto libraries = RunCommand(env + wizard + " --library-path");
+    EXPECT_EQ(libraries.output, fs::canonical(programs).string() + "/Libs\n");
+    const auto version = RunCommand(env + wizard + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, std::string("quillmere ") + QuillmereVersion + "\n");
+    const auto cliVersion = RunCommand(env + Quote(prefix + "/bin/quillmere-cli") + " --version");
+    EXPECT_EQ(cliVersion.output, std::string("quillmere-cli ") + QuillmereVersion + "\n");
+    EXPECT_FALSE(fs::exists(std::string(qgetenv("XDG_RUNTIME_DIR")) + "/QUILLMERE_VERSION_1_0"));
 }
 
 } // namespace
