@@ -44,10 +44,28 @@ std::string PlayingTime(int64_t frames, int sampleRate) {
     return text;
 }
 
+namespace {
+
+// Tenths of a second, for short sources whose whole seconds read the same ("0:00.4 of 0:00.9").
+std::string PlayingTimeInTenths(int64_t frames, int sampleRate) {
+    const int64_t tenths = frames * 10 / sampleRate;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s.%lld", PlayingTime(frames, sampleRate).c_str(),
+                  (long long)(tenths % 10));
+    return text;
+}
+
+} // namespace
+
 std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate) {
-    std::string message = "the source ends early: " + PlayingTime(deliveredFrames, sampleRate);
-    if (statedFrames > 0) message += " of " + PlayingTime(statedFrames, sampleRate);
-    return message;
+    std::string delivered = PlayingTime(deliveredFrames, sampleRate);
+    if (statedFrames <= 0) return "the source ends early: " + delivered;
+    std::string stated = PlayingTime(statedFrames, sampleRate);
+    if (delivered == stated && sampleRate > 0) {
+        delivered = PlayingTimeInTenths(deliveredFrames, sampleRate);
+        stated = PlayingTimeInTenths(statedFrames, sampleRate);
+    }
+    return "the source ends early: " + delivered + " of " + stated;
 }
 
 std::string ExplainFailure(std::string message, const std::string& outputFolder, bool folderExists,

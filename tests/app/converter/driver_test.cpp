@@ -447,6 +447,12 @@ TEST(Driver, OutputsAppearOnlyWhenCompleteUnderAFreeName) {
 }
 
 TEST(ConversionRules, FailuresSayWhatAUserCanActOn) {
+    using ConversionRules::EndsEarlyMessage;
+    EXPECT_EQ(EndsEarlyMessage(192 * 44100, 210 * 44100, 44100),
+              "the source ends early: 3:12 of 3:30");
+    // Within the same second, tenths tell the two apart.
+    EXPECT_EQ(EndsEarlyMessage(17640, 39690, 44100), "the source ends early: 0:00.4 of 0:00.9");
+    EXPECT_EQ(EndsEarlyMessage(100, 0, 44100), "the source ends early: 0:00");
     using ConversionRules::ExplainFailure;
     EXPECT_EQ(ExplainFailure("Failed to encode data.", "/media/usb", true, 0),
               "Failed to encode data. (disk full: /media/usb)");
