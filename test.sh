@@ -24,4 +24,8 @@ run_sanitized() { # folder, sanitizer, labels, extra cmake options...
 }
 run_sanitized build-thread thread "core|threads" -DQM_CORE_ONLY=OFF
 run_sanitized build-address address core -DQM_CORE_ONLY=ON
+# The Debian package: built, installed, used and removed again; it changes the machine.
+if [ "${QM_PACKAGE_TEST:-0}" = 1 ]; then
+  tests/package/install_test.sh
+fi
 echo "All tests passed."

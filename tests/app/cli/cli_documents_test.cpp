@@ -100,6 +100,8 @@ TEST(CliDocuments, TargetsLevelsAndSourceTypesAreTheProgramsOwn) {
     std::filesystem::create_directory(folder / "sub");
     WriteFileBytes(folder / "notes.txt", {});
     WriteFileBytes(folder / "wav", {});
+    WriteFileBytes(folder / "a song.wv", {});
+    expected.insert("a song.wv");
     for (const auto& row : qm::AudioFormatCatalogue) {
         std::string upper = "Song" + std::string(row.Extension);
         for (char& c : upper)
