@@ -77,6 +77,10 @@ OggLayout ScanOggLayout(TStream& stream) {
     int64_t at = 0;
     bool previousWasBos = true;
     bool seenPage = false;
+    // Checksums of pages that fail are worked through at most eight times the stream's bytes,
+    // so that bytes crafted as overlapping page starts cannot keep the scan going for long.
+    const int64_t length = std::max<int64_t>(stream.Size(), 0);
+    int64_t failedBudget = 8 * length + (1 << 20);
     for (;;) {
         const size_t have = reader.Ensure(at, kHeaderBytes);
         const uint8_t* p = reader.Data();
@@ -120,6 +124,8 @@ OggLayout ScanOggLayout(TStream& stream) {
         if (p[4] != 0 || PageCrc(p, size) != Le32(p + 22)) {
             // A damaged page (or the pattern inside other bytes): the next one counts.
             layout.pageDamaged = true;
+            failedBudget -= int64_t(size);
+            if (failedBudget < 0) break;
             at += 1;
             continue;
         }
@@ -130,6 +136,6 @@ OggLayout ScanOggLayout(TStream& stream) {
         seenPage = true;
         at += int64_t(size);
     }
-    layout.length = std::max<int64_t>(stream.Size(), 0);
+    layout.length = length;
     return layout;
 }
