@@ -173,7 +173,9 @@ TEST(AsfHeader, CutAndDamagedHeadersAreReadOnlyAsFarAsTheyGo) {
         for (const AsfAttribute& a : h->attributes) {
             const AsfAttribute* same = whole->Find(a.name, a.stream);
             ASSERT_NE(same, nullptr) << cut;
-            if (a.type != WMT_TYPE_STRING) EXPECT_EQ(a.value, same->value) << cut;
+            if (a.type != WMT_TYPE_STRING) {
+                EXPECT_EQ(a.value, same->value) << cut;
+            }
         }
     }
     // Every byte of the header changed in turn: parsed without reading past the end.
