@@ -13,16 +13,8 @@ void Level(TMP3Out& sink, int level) {
 // block at the end, whose family's keys match the common tags' names.
 void Tags(TMP3Out& sink, const TCommonTags* tags) {
     sink.Id3v1Tags().Clear();
-    TId3v2Tags& id3v2 = sink.Id3v2Tags();
-    id3v2.Clear();
-    if (tags == nullptr) return;
-    sink.SetId3v1Tags(*tags);
-    id3v2.SetTitle(tags->Title());
-    id3v2.SetArtist(tags->Artist());
-    id3v2.SetAlbum(tags->Album());
-    id3v2.SetGenre(tags->Genre());
-    id3v2.SetYear(tags->Year());
-    id3v2.SetTrack(tags->Track());
+    if (tags != nullptr) sink.SetId3v1Tags(*tags);
+    CopyCommonTags(sink.Id3v2Tags(), tags);
 }
 
 } // namespace

@@ -14,15 +14,7 @@ void Level(TWMAOut& sink, int level) {
 
 // The sink writes its ID3v2 object's fields as Windows Media attributes.
 void Tags(TWMAOut& sink, const TCommonTags* tags) {
-    TId3v2Tags& own = sink.Id3v2Tags();
-    own.Clear();
-    if (tags == nullptr) return;
-    own.SetTitle(tags->Title());
-    own.SetArtist(tags->Artist());
-    own.SetAlbum(tags->Album());
-    own.SetGenre(tags->Genre());
-    own.SetYear(tags->Year());
-    own.SetTrack(tags->Track());
+    CopyCommonTags(sink.Id3v2Tags(), tags);
 }
 
 } // namespace

@@ -38,6 +38,19 @@ template <class Source> TSourceRow SourceRow(std::string_view extension) {
             []() -> std::unique_ptr<TAuFileIn> { return std::make_unique<Source>(); }};
 }
 
+// The common fields (title, artist, album, genre, year, track) into a sink's tag object,
+// cleared first; nothing more without tags.
+template <class Tags> void CopyCommonTags(Tags& to, const TCommonTags* from) {
+    to.Clear();
+    if (from == nullptr) return;
+    to.SetTitle(from->Title());
+    to.SetArtist(from->Artist());
+    to.SetAlbum(from->Album());
+    to.SetGenre(from->Genre());
+    to.SetYear(from->Year());
+    to.SetTrack(from->Track());
+}
+
 template <class Sink> void NoLevel(Sink&, int) {}
 template <class Sink> void NoTags(Sink&, const TCommonTags*) {}
 
