@@ -38,6 +38,11 @@ std::vector<std::string> CodecLibrary::SearchFolders(bool& systemSearch) {
     return folders;
 }
 
+// Libraries stay mapped until the process ends, even once their handle is closed: some keep
+// tables they build at first use in their globals, and nothing is gained by unmapping code
+// another thread or an exit handler may still reach.
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
+
 void CodecLibrary::Load() {
     std::lock_guard guard(LoaderLock());
     if (loaded_) return;
@@ -45,11 +50,11 @@ void CodecLibrary::Load() {
     void* handle = nullptr;
     for (const auto& folder : SearchFolders(systemSearch)) {
         const auto path = std::filesystem::path(folder) / fileName_;
-        handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        handle = ::dlopen(path.c_str(), kOpenFlags);
         if (handle != nullptr) break;
     }
     if (handle == nullptr && systemSearch)
-        handle = ::dlopen(fileName_.c_str(), RTLD_NOW | RTLD_LOCAL);
+        handle = ::dlopen(fileName_.c_str(), kOpenFlags);
     if (handle == nullptr) return;
     handle_ = handle;
     // An entry point the library lacks stays null; Require or Checked reports it by name.
