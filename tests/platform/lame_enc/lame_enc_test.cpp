@@ -275,9 +275,11 @@ TEST(LameEnc, TheVbrHeaderGoesIntoTheFirstFrameOfTheRightFile) {
     // Several encoders on several threads: each file gets the tag of its own stream.
     const std::vector<size_t> lengths = {44100, 70000, 100000, 30000};
     std::vector<std::thread> threads;
+    // Named before any thread starts: the threads read the list while later ones are added.
     std::vector<std::string> paths;
-    for (size_t i = 0; i < lengths.size(); ++i) {
+    for (size_t i = 0; i < lengths.size(); ++i)
         paths.push_back(dir / ("t" + std::to_string(i) + ".mp3"));
+    for (size_t i = 0; i < lengths.size(); ++i) {
         // The second file starts with an ID3v2 tag, which the tag frame must go behind.
         threads.emplace_back([&, i] {
             const Stream stream = EncodeAll(config, Pcm16(lengths[i], 44100, {440, 660}));
