@@ -383,5 +383,8 @@ TEST_F(WaveConverterTest, LongMpegWaveIsConvertedInBoundedMemory) {
     // Every frame decoded: 600 s of stereo 16-bit at 44.1 kHz, and the encoder's padding.
     EXPECT_GE(result[0], 600u * 44100 * 4);
     EXPECT_LE(result[0], 601u * 44100 * 4 + 60u * 2 * 1152 * 4);
+    // The sanitizers' shadow memory counts in the peak: the bound holds for the plain build.
+#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(result[1], 100u * 1024) << "peak KiB";
+#endif
 }
