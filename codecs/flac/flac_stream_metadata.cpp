@@ -15,8 +15,7 @@ constexpr FLAC__uint64 kPlaceholder = ~FLAC__uint64(0);
 }
 
 bool Unfilled(const FLAC__StreamMetadata_SeekPoint& point) {
-    return point.frame_samples == 0 &&
-           point.sample_number != kPlaceholder;
+    return point.frame_samples == 0 && point.sample_number != kPlaceholder;
 }
 
 void PutBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {

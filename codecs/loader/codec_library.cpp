@@ -53,8 +53,7 @@ void CodecLibrary::Load() {
         handle = ::dlopen(path.c_str(), kOpenFlags);
         if (handle != nullptr) break;
     }
-    if (handle == nullptr && systemSearch)
-        handle = ::dlopen(fileName_.c_str(), kOpenFlags);
+    if (handle == nullptr && systemSearch) handle = ::dlopen(fileName_.c_str(), kOpenFlags);
     if (handle == nullptr) return;
     handle_ = handle;
     // An entry point the library lacks stays null; Require or Checked reports it by name.
