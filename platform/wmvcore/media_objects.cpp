@@ -101,6 +101,21 @@ HRESULT ReadMediaType(const WM_MEDIA_TYPE* type, GUID& major, AudioFormat& forma
     return S_OK;
 }
 
+HRESULT ReadMediaType(IWMMediaProps& props, GUID& major, AudioFormat& format) noexcept {
+    try {
+        DWORD size = 0;
+        if (Failed(props.GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
+            return E_INVALIDARG;
+        std::vector<uint64_t> storage((size + 7) / 8);
+        auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
+        if (Failed(props.GetMediaType(type, &size)) || Failed(ReadMediaType(type, major, format)))
+            return E_INVALIDARG;
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
 HRESULT MediaProps::GetType(GUID* type) noexcept {
     if (type == nullptr) return E_POINTER;
     *type = Major();

@@ -127,5 +127,8 @@ HRESULT CopyMediaType(const GUID& major, const AudioFormat& format, WM_MEDIA_TYP
                       DWORD* size);
 // Reads an audio media type handed in by a caller.
 HRESULT ReadMediaType(const WM_MEDIA_TYPE* type, GUID& major, AudioFormat& format);
+// Reads the media type of properties handed in by a caller; E_INVALIDARG when it has none
+// that can be read.
+HRESULT ReadMediaType(IWMMediaProps& props, GUID& major, AudioFormat& format) noexcept;
 
 } // namespace wmvcore

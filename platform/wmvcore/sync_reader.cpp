@@ -167,15 +167,9 @@ HRESULT SyncReader::SetOutputProps(DWORD output, IWMOutputMediaProps* props) noe
     std::lock_guard guard(lock_);
     if (output >= outputs_.size()) return E_INVALIDARG;
     Output& out = outputs_[output];
-    DWORD size = 0;
-    if (Failed(props->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
-        return E_INVALIDARG;
-    std::vector<uint64_t> storage((size + 7) / 8);
-    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
     GUID major{};
     AudioFormat wanted;
-    if (Failed(props->GetMediaType(type, &size)) || Failed(ReadMediaType(type, major, wanted)))
-        return E_INVALIDARG;
+    if (const HRESULT hr = ReadMediaType(*props, major, wanted); Failed(hr)) return hr;
     // Only a format the output offers can be set.
     for (const AudioFormat& offered : Formats(out)) {
         if (offered.wave.nChannels == wanted.wave.nChannels &&

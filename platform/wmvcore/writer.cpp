@@ -87,15 +87,9 @@ HRESULT Writer::SetInputProps(DWORD input, IWMInputMediaProps* props) noexcept {
     std::lock_guard guard(lock_);
     if (!input_ || input != 0 || encoder_) return E_INVALIDARG;
     try {
-        DWORD size = 0;
-        if (Failed(props->GetMediaType(nullptr, &size)) || size < sizeof(WM_MEDIA_TYPE))
-            return E_INVALIDARG;
-        std::vector<uint64_t> storage((size + 7) / 8);
-        auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(storage.data());
         GUID major{};
         AudioFormat format;
-        if (Failed(props->GetMediaType(type, &size)) || Failed(ReadMediaType(type, major, format)))
-            return E_INVALIDARG;
+        if (const HRESULT hr = ReadMediaType(*props, major, format); Failed(hr)) return hr;
         const WAVEFORMATEX& w = format.wave;
         // PCM of the widths, channel counts and rates the input converter takes.
         const bool usable = major == WMMEDIATYPE_Audio && w.wFormatTag == WAVE_FORMAT_PCM &&
