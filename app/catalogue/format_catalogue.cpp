@@ -19,7 +19,12 @@ constexpr bool RowsAreConsistent() {
         if (row.Descriptor != target.Descriptor || row.Extension != target.Extension) return false;
         if (FindTargetByCliName(target.CliName) != &target) return false;
         if (FindTargetByDescriptor(target.Descriptor) != &target) return false;
+        if (FindTarget(target.Id) != &target) return false;
+        if ((target.Levels == nullptr) != (target.LevelKind == TLevelKind::lkNone)) return false;
     }
+    for (const auto& format : SourceFormats)
+        if (SourceIdOfExtension(format.Lookup.substr(format.Lookup.rfind(',') + 1)) != format.Id)
+            return false;
     return FlacTarget.CliName == "flac" && ApeTarget.CliName == "ape" &&
            Mp3Target.CliName == "mp3" && OggTarget.CliName == "ogg" && WavTarget.CliName == "wav" &&
            WavPackTarget.CliName == "wv" && WmaTarget.CliName == "wma";
@@ -37,16 +42,19 @@ bool IsSupportedAudioFile(std::string_view path) {
     return false;
 }
 
-std::string_view FormatDescriptorOfFile(std::string_view path) {
+TSourceId SourceOfFile(std::string_view path) {
     const std::string extension = LowerCaseAscii(ExtensionOf(path));
-    if (extension.empty()) return {};
+    if (extension.empty()) return TSourceId::None;
     // An entry matches when the first occurrence of the extension runs to the entry's end.
-    for (const std::string_view entry : DescriptorLookupList) {
-        const auto at = entry.find(extension);
-        if (at != std::string_view::npos && entry.substr(at) == extension)
-            return LookupEntryDescriptor(entry);
+    for (const auto& format : SourceFormats) {
+        const auto at = format.Lookup.find(extension);
+        if (at != std::string_view::npos && format.Lookup.substr(at) == extension) return format.Id;
     }
-    return {};
+    return TSourceId::None;
+}
+
+std::string_view FormatDescriptorOfFile(std::string_view path) {
+    return SourceDescriptor(SourceOfFile(path));
 }
 
 std::string_view ExtensionOfDescriptor(std::string_view descriptor) {

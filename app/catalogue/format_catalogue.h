@@ -1,14 +1,39 @@
 // The program's fixed knowledge of audio file types: which files may enter the source list,
-// which descriptor names a file's type, and the seven target formats with their texts.
-// Every format is one row of a constexpr table, so the wizard, the driver and the command-line
-// converter all walk the same rows and never spell a format themselves.
+// which source format a file is, and the seven target formats with their texts and levels.
+// Every format is one row of a constexpr table and is known to the code by its id; the spelled
+// names of a row (descriptors, list texts) are only for people and stored files.
 #pragma once
+
+#include "app/catalogue/format_summaries.h"
+#include "app/catalogue/target_levels.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace qm {
+
+// The formats a source file can be; None for a file of no known type.
+enum class TSourceId : std::uint8_t {
+    None,
+    Wav,
+    Mp3,
+    Ogg,
+    Flac,
+    Wma,
+    Wmv,
+    Ape,
+    Tta,
+    WavPack,
+    M4a,
+    OptimFrog,
+    Tak,
+    Mp4
+};
+
+// The formats an output can be written in; None before a target is chosen.
+enum class TTargetId : std::uint8_t { None, Flac, Ape, Mp3, Ogg, Wav, WavPack, Wma };
 
 // One row of the catalogue table: every file type the program knows.
 struct TCatalogueRow {
@@ -33,24 +58,37 @@ inline constexpr std::array<TCatalogueRow, 13> AudioFormatCatalogue{{
     {"Mpeg4", "MPEG4", ".mp4"},
 }};
 
-// Names the type of a source file: "display name,descriptor,extension". Note the source
-// descriptor "WavPack" here against the target descriptor "WavePack" in the catalogue table;
-// the driver's source table is keyed by these strings.
-inline constexpr std::array<std::string_view, 13> DescriptorLookupList{{
-    "Wave,WAV,.wav",
-    "Mp3,MP3,.mp3",
-    "OggVorbis,OGG,.ogg",
-    "FLAC,FLAC,.flac",
-    "Windows Media Audio,WMA,.wma",
-    "Windows Media Video,WMV,.wmv",
-    "Monkeys Audio,APE,.ape",
-    "The True Audio Codec,TTA,.tta",
-    "Wavpack,WavPack,.wv",
-    "M4a,M4A,.m4a",
-    "OptimFROG,OFR,.ofr",
-    "TAK,TAK,.tak",
-    "Mpeg4,MPEG4,.mp4",
+// A source format and the string naming it: "display name,descriptor,extension". Note the
+// source descriptor "WavPack" here against the target descriptor "WavePack" in the catalogue
+// table.
+struct TSourceFormat {
+    TSourceId Id;
+    std::string_view Lookup;
+};
+
+inline constexpr std::array<TSourceFormat, 13> SourceFormats{{
+    {TSourceId::Wav, "Wave,WAV,.wav"},
+    {TSourceId::Mp3, "Mp3,MP3,.mp3"},
+    {TSourceId::Ogg, "OggVorbis,OGG,.ogg"},
+    {TSourceId::Flac, "FLAC,FLAC,.flac"},
+    {TSourceId::Wma, "Windows Media Audio,WMA,.wma"},
+    {TSourceId::Wmv, "Windows Media Video,WMV,.wmv"},
+    {TSourceId::Ape, "Monkeys Audio,APE,.ape"},
+    {TSourceId::Tta, "The True Audio Codec,TTA,.tta"},
+    {TSourceId::WavPack, "Wavpack,WavPack,.wv"},
+    {TSourceId::M4a, "M4a,M4A,.m4a"},
+    {TSourceId::OptimFrog, "OptimFROG,OFR,.ofr"},
+    {TSourceId::Tak, "TAK,TAK,.tak"},
+    {TSourceId::Mp4, "Mpeg4,MPEG4,.mp4"},
 }};
+
+// The lookup strings alone, in the same order.
+inline constexpr std::array<std::string_view, 13> DescriptorLookupList = [] {
+    std::array<std::string_view, 13> list{};
+    for (std::size_t i = 0; i < list.size(); ++i)
+        list[i] = SourceFormats[i].Lookup;
+    return list;
+}();
 
 struct TFormatDescription {
     std::string_view Name; // format name with extension pattern
@@ -64,6 +102,7 @@ enum class TLevelKind { lkNone, lkCompression, lkSoundQuality };
 
 // One entry of the wizard's sorted format list; its position in TargetFormats is the list index.
 struct TTargetFormat {
+    TTargetId Id;
     std::string_view ListText;
     std::size_t CatalogueRow; // row of AudioFormatCatalogue
     std::string_view Descriptor;
@@ -71,79 +110,26 @@ struct TTargetFormat {
     TLevelKind LevelKind;
     std::string_view CliName; // short name on the command line
     TFormatDescription Description;
+    const TLevelLadder* Levels; // nullptr for a target without levels
 };
-
-inline constexpr std::string_view FlacSummary =
-    "FLAC is the most widely supported lossless format for digital audio files.  The FLAC format "
-    "will allow your audio files to be compressed and encoded with out any loss of its original "
-    "sound quality.\n\rMost uncompressed audio files, like Wav files, that are converted to this "
-    "format can achieve a reduction in file size, anywhere, between 25% to 60% or more with out "
-    "the audio file loosing any of its original sound-definition.";
-
-inline constexpr std::string_view ApeSummary =
-    "Monkey's Audio, also known as the Ape format, is a lossless format for digital audio files. "
-    "The Monkey's Audio format will allow your  audio files to be compressed and encoded with out "
-    "any loss of its original sound quality.\n\r*Note: Audio files of this format are sometimes "
-    "referred to as Ape files.\n\rLike the FLAC and WavePack formats, most uncompressed audio "
-    "files, like Wave files, converted to this format can achieve a significant reduction in size "
-    "with out the audio file loosing any of its original sound-definition.";
-
-inline constexpr std::string_view Mp3Summary =
-    "The Mp3 audio format was designed to greatly reduce the size of an audio file while still "
-    "adhering to a faithful reproduction of the original audio file's sound quality.\n\rMp3 "
-    "compression and encoding essentially works by first removing sounds from the audio file that "
-    "are inaudible by the human ear  and then compressing the remaining sounds and audio "
-    "data.\n\rDepending on the level of sound quality you specify in step-3, audio files converted "
-    "to the Mp3 format can achieve a reduction in file size by 40% to 80% or more while "
-    "maintaining a high degree of the oringal audio file's sound-definition";
-
-inline constexpr std::string_view OggSummary =
-    "Like the MP3 format, the OggVorbis format can greatly reduce the size of an audio file by "
-    "first removing sounds that are inaudible by the human ear and then compressing the remaining "
-    "sounds and audio data.\n\rMany music fans, musicians, vocal artists and game developers use "
-    "the OggVorbis format to compress and encode their audio content.\n\rDepending on the level of "
-    "sound quality you specify in step-3, audio files converted to the OggVorbis format can "
-    "achieve a reduction in file size comparable to Mp3 and Windows Media Audio files.";
-
-inline constexpr std::string_view WavSummary =
-    "The Wav audio format is a standard audio file format for storing uncompressed (raw) audio on "
-    "a Microsoft Windows PC.  Wav files are typically used by software players, audio devices and "
-    "audio editors that need high quality, uncompressed, audio input.\n\rThe Wav format is the "
-    "most prevalent audio fomat in the digital music and professional audio industries.";
-
-inline constexpr std::string_view WavPackSummary =
-    "WavePack is a lossless format for digital audio files.  WavePack compares favorably to FLAC "
-    "in terms of compression speed, performance and efficiency.\n\rLike the FLAC and Monkey's "
-    "Audio(APE) formats, most uncompressed audio files, like Wave files, converted to this format "
-    "can achieve a significant reduction in size with out the audio file loosing any of its "
-    "original sound-definition.";
-
-inline constexpr std::string_view WmaSummary =
-    "Windows Media Audio (WMA) is an audio file format developed by Microsoft.  Windows Media "
-    "Audio , similar to Mp3 and OggVorbis, reduces the size of an audio file by removing sounds "
-    "that are inaudible by the human ear and then compresses the remaining sounds and audio "
-    "data.\n\rMany music fans, musicians and vocal artists utilize this format to distribute their "
-    "music and recordings digitally, throughout the internet.\n\rDepending on the level of sound "
-    "quality you specify in step-3, audio files converted to the Windows Media Audio format can "
-    "achieve a reduction in file size comparable to OggVorbis and Mp3 files.";
 
 // In the order of the wizard's alphabetically sorted list box.
 // clang-format off
 inline constexpr std::array<TTargetFormat, 7> TargetFormats{{
-    {"FLAC", 4, "FLAC", ".flac", TLevelKind::lkCompression, "flac",
-     {"FLAC  (*.flac)", "Loss-less compression", "Yes", FlacSummary}},
-    {"Monkey's Audio (Ape)", 6, "APE", ".ape", TLevelKind::lkCompression, "ape",
-     {"Monkey's Audio  (*.ape)", "Loss-less compression", "Yes", ApeSummary}},
-    {"Mp3", 2, "MP3", ".mp3", TLevelKind::lkSoundQuality, "mp3",
-     {"Mp3  (*.mp3)", "Lossy compression", "Yes", Mp3Summary}},
-    {"OggVorbis", 3, "OGG", ".ogg", TLevelKind::lkSoundQuality, "ogg",
-     {"OggVorbis  (*.ogg)", "Lossy compression", "Yes", OggSummary}},
-    {"Wav", 1, "WAV", ".wav", TLevelKind::lkNone, "wav",
-     {"Wav  (*.wav)", "No compression is used - (Raw audio)", "No", WavSummary}},
-    {"WavPack", 8, "WavePack", ".wv", TLevelKind::lkCompression, "wv",
-     {"WavePack  (*.wv)", "Loss-less compression", "Yes", WavPackSummary}},
-    {"Windows Media Audio", 5, "WMA", ".wma", TLevelKind::lkSoundQuality, "wma",
-     {"Windows Media Audio  (*.wma)", "Lossy compression", "Yes", WmaSummary}},
+    {TTargetId::Flac, "FLAC", 4, "FLAC", ".flac", TLevelKind::lkCompression, "flac",
+     {"FLAC  (*.flac)", "Loss-less compression", "Yes", FlacSummary}, &FlacLevels},
+    {TTargetId::Ape, "Monkey's Audio (Ape)", 6, "APE", ".ape", TLevelKind::lkCompression, "ape",
+     {"Monkey's Audio  (*.ape)", "Loss-less compression", "Yes", ApeSummary}, &ApeLevels},
+    {TTargetId::Mp3, "Mp3", 2, "MP3", ".mp3", TLevelKind::lkSoundQuality, "mp3",
+     {"Mp3  (*.mp3)", "Lossy compression", "Yes", Mp3Summary}, &Mp3Levels},
+    {TTargetId::Ogg, "OggVorbis", 3, "OGG", ".ogg", TLevelKind::lkSoundQuality, "ogg",
+     {"OggVorbis  (*.ogg)", "Lossy compression", "Yes", OggSummary}, &OggLevels},
+    {TTargetId::Wav, "Wav", 1, "WAV", ".wav", TLevelKind::lkNone, "wav",
+     {"Wav  (*.wav)", "No compression is used - (Raw audio)", "No", WavSummary}, nullptr},
+    {TTargetId::WavPack, "WavPack", 8, "WavePack", ".wv", TLevelKind::lkCompression, "wv",
+     {"WavePack  (*.wv)", "Loss-less compression", "Yes", WavPackSummary}, &WavPackLevels},
+    {TTargetId::Wma, "Windows Media Audio", 5, "WMA", ".wma", TLevelKind::lkSoundQuality, "wma",
+     {"Windows Media Audio  (*.wma)", "Lossy compression", "Yes", WmaSummary}, &WmaLevels},
 }};
 // clang-format on
 
@@ -160,7 +146,9 @@ inline constexpr const TTargetFormat& WmaTarget = TargetFormats[6];
 // (so "song.MP3" is refused although its descriptor is "MP3").
 bool IsSupportedAudioFile(std::string_view path);
 
-// The source descriptor of a file from its lower-cased extension, or "" for an unknown one.
+// The source format of a file from its lower-cased extension, or None for an unknown one.
+TSourceId SourceOfFile(std::string_view path);
+// Its descriptor, or "".
 std::string_view FormatDescriptorOfFile(std::string_view path);
 
 // The catalogue extension of a target descriptor, or "" (also for the source form "WavPack").
@@ -204,14 +192,36 @@ constexpr const TTargetFormat* FindTargetByDescriptor(std::string_view descripto
     return nullptr;
 }
 
-// The source descriptor of a catalogue extension (".wv" gives "WavPack"), or "".
-constexpr std::string_view SourceDescriptorOfExtension(std::string_view extension) {
-    for (const std::string_view entry : DescriptorLookupList)
+// The source format of a catalogue extension (".wv" gives WavPack), or None.
+constexpr TSourceId SourceIdOfExtension(std::string_view extension) {
+    for (const auto& format : SourceFormats) {
+        const std::string_view entry = format.Lookup;
         if (entry.size() > extension.size() &&
             entry.substr(entry.size() - extension.size()) == extension &&
             entry[entry.size() - extension.size() - 1] == ',')
-            return LookupEntryDescriptor(entry);
+            return format.Id;
+    }
+    return TSourceId::None;
+}
+
+// The descriptor people see for a source format ("WavPack"), "" for None.
+constexpr std::string_view SourceDescriptor(TSourceId id) {
+    for (const auto& format : SourceFormats)
+        if (format.Id == id) return LookupEntryDescriptor(format.Lookup);
     return {};
+}
+
+// The row of a target, or nullptr for None.
+constexpr const TTargetFormat* FindTarget(TTargetId id) {
+    for (const auto& target : TargetFormats)
+        if (target.Id == id) return &target;
+    return nullptr;
+}
+
+// The descriptor people see for a target ("WavePack"), "" for None.
+constexpr std::string_view TargetDescriptor(TTargetId id) {
+    const TTargetFormat* target = FindTarget(id);
+    return target != nullptr ? target->Descriptor : std::string_view();
 }
 
 // By the command-line name, ignoring ASCII case ("flac", "FLAC" and "Flac" are the same).

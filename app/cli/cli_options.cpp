@@ -7,7 +7,43 @@
 #include <charconv>
 #include <thread>
 
-const char* const kCliUsage =
+std::string CliTargetNames(std::string_view separator, std::string_view lastSeparator) {
+    std::string names;
+    for (std::size_t i = 0; i < qm::TargetFormats.size(); ++i) {
+        if (i > 0) names += i + 1 == qm::TargetFormats.size() ? lastSeparator : separator;
+        names += qm::TargetFormats[i].CliName;
+    }
+    return names;
+}
+
+std::string CliLevelLines(std::string_view indent) {
+    constexpr std::size_t width = 92;
+    std::string lines;
+    for (const auto& target : qm::TargetFormats) {
+        if (target.Levels == nullptr) continue;
+        // Broken after a comma where the line would grow too long.
+        const std::string text =
+            std::string(target.ListText) + ": " + qm::LevelSummary(*target.Levels);
+        std::string line(indent);
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t next = text.find(", ", at);
+            next = next == std::string::npos ? text.size() : next + 2;
+            const std::string_view piece(text.data() + at, next - at);
+            if (line.size() + piece.size() > width && line.size() > indent.size()) {
+                while (!line.empty() && line.back() == ' ')
+                    line.pop_back();
+                lines += line + "\n";
+                line = std::string(indent) + "  ";
+            }
+            line += piece;
+            at = next;
+        }
+        lines += line + "\n";
+    }
+    return lines;
+}
+
+const std::string kCliUsage =
     "Usage:\n"
     "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--jobs N] [--delete-source] [--no-tags]\n"
     "               [--strict] FILE...\n"
@@ -17,12 +53,13 @@ const char* const kCliUsage =
     "\n"
     "Converts audio files one after another with the same engine as the Quillmere wizard.\n"
     "\n"
-    "  --to FORMAT       target format: flac, ape, mp3, ogg, wav, wv or wma (any case; the\n"
+    "  --to FORMAT       target format: " +
+    CliTargetNames(", ", " or ") +
+    " (any case; the\n"
     "                    wizard's names such as \"Monkey's Audio (Ape)\" also work)\n"
-    "  --level N         quality or compression level 1..10 (default 5): MP3 80..320 kbit/s,\n"
-    "                    Ogg quality 0.1..1.0, FLAC level 0..8, WavPack fast/high/very high,\n"
-    "                    Monkey's Audio 1000..4000, WMA 80..320 kbit/s (at 10 the highest\n"
-    "                    rate, as no lossless WMA encoder exists here)\n"
+    "  --level N         quality or compression level 1..10 (default 5); what each level\n"
+    "                    gives (WAV has none):\n" +
+    CliLevelLines("                      ") +
     "  --out DIR         write every output into DIR (created when missing); without it each\n"
     "                    output goes beside its source\n"
     "  --jobs N          convert N files side by side (default 1; 0 = one per processor core)\n"
@@ -79,7 +116,7 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
             if (!value(name)) return "--to needs a format";
             const auto* target = FindTarget(name);
             if (target == nullptr) return "Unknown format: " + name;
-            options.targetDescriptor = std::string(target->Descriptor);
+            options.target = target->Id;
             options.targetExtension = std::string(target->Extension);
             sawTo = true;
         } else if (arg == "--level") {

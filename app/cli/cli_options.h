@@ -1,12 +1,14 @@
 // Command-line parsing of quillmere-cli, kept apart from the run so it can be tested.
 #pragma once
 
+#include "app/catalogue/format_catalogue.h"
+
 #include <string>
 #include <vector>
 
 struct TCliOptions {
     enum class Mode { Convert, Info, Help, Version } mode = Mode::Help;
-    std::string targetDescriptor; // "FLAC", "WavePack", ...
+    qm::TTargetId target = qm::TTargetId::None;
     std::string targetExtension;
     int level = 5;
     std::string outFolder; // empty: beside each source
@@ -20,4 +22,9 @@ struct TCliOptions {
 // Fills options or returns an error text (a usage error).
 std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options);
 
-extern const char* const kCliUsage;
+extern const std::string kCliUsage;
+
+// The target names of --to, "flac, ape, ... or wma", and the level ladders, one line per target
+// with levels: "  FLAC: level 0 at 1-2, ...".
+std::string CliTargetNames(std::string_view separator, std::string_view lastSeparator);
+std::string CliLevelLines(std::string_view indent);

@@ -26,6 +26,7 @@ namespace {
 struct Line {
     TFileOutcome outcome;
     std::string source, output, message;
+    bool beforeRun = false; // decided before any conversion started (unsupported, named twice)
 };
 
 std::string Bar(int percent, int width) {
@@ -40,18 +41,19 @@ std::string AbsolutePath(const std::string& path) {
 }
 
 void PrintLine(std::ostream& out, const Line& line) {
+    out << qm::OutcomeWord(line.outcome) << " " << line.source;
     switch (line.outcome) {
     case TFileOutcome::Converted:
-        out << "OK " << line.source << " -> " << line.output << "\n";
+        out << " -> " << line.output << "\n";
         break;
     case TFileOutcome::ConvertedWithWarning:
-        out << "WARNING " << line.source << " -> " << line.output << " (" << line.message << ")\n";
+        out << " -> " << line.output << " (" << line.message << ")\n";
         break;
     case TFileOutcome::Skipped:
-        out << "SKIPPED " << line.source << " (" << line.message << ")\n";
+        out << " (" << line.message << ")\n";
         break;
     case TFileOutcome::Failed:
-        out << "FAILED " << line.source << ": " << line.message << "\n";
+        out << ": " << line.message << "\n";
         break;
     }
 }
@@ -90,22 +92,22 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
     std::set<std::pair<dev_t, ino_t>> seen;
     for (const auto& file : options.files) {
         if (!qm::IsSupportedAudioFile(file)) {
-            lines.push_back({TFileOutcome::Skipped, file, {}, "not a supported audio file"});
+            lines.push_back({TFileOutcome::Skipped, file, {}, "not a supported audio file", true});
             continue;
         }
         struct stat st {};
         if (options.deleteSource && ::stat(file.c_str(), &st) == 0 &&
             !seen.insert({st.st_dev, st.st_ino}).second) {
-            lines.push_back({TFileOutcome::Skipped, file, {}, "given more than once"});
+            lines.push_back({TFileOutcome::Skipped, file, {}, "given more than once", true});
             continue;
         }
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
-        ConversionRules::ApplyChoices(d, options.targetDescriptor, options.level, outFolder.empty(),
+        ConversionRules::ApplyChoices(d, options.target, options.level, outFolder.empty(),
                                       outFolder, options.deleteSource);
         pending.push_back(d);
     }
     const size_t queued = pending.size();
-    // Unsupported files are reported first, in the order given.
+    // Files refused before the run are reported first, in the order given.
     if (!terminal)
         for (const auto& line : lines)
             PrintLine(out, line);
@@ -182,11 +184,9 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
     }
     if (terminal) {
         out << "\r\033[K";
-        // Unsupported files were held back so the bar did not break them up.
+        // Files refused before the run were held back so the bar did not break them up.
         for (const auto& line : lines)
-            if (line.output.empty() && line.outcome == TFileOutcome::Skipped &&
-                line.message == "not a supported audio file")
-                PrintLine(out, line);
+            if (line.beforeRun) PrintLine(out, line);
     }
     int converted = 0, warned = 0, skipped = 0, failed = 0;
     for (const auto& line : lines) {
@@ -208,8 +208,9 @@ int RunInfo(const TCliOptions& options, std::ostream& out) {
         if (!first) out << "\n";
         first = false;
         out << "file: " << file << "\n";
-        const std::string descriptor(qm::FormatDescriptorOfFile(file));
-        const TSourceRow* row = FindSourceRow(descriptor);
+        const qm::TSourceId format = qm::SourceOfFile(file);
+        const std::string descriptor(qm::SourceDescriptor(format));
+        const TSourceRow* row = FindSourceRow(format);
         if (!qm::IsSupportedAudioFile(file) || row == nullptr) {
             out << "error: not a supported audio file\n";
             status = 1;

@@ -1,6 +1,8 @@
 // The per-file record that list rows own and the conversion driver copies.
 #pragma once
 
+#include "app/catalogue/format_catalogue.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,11 +11,11 @@ struct TAudioFileDescriptor {
     std::string OutputName;   // SourceName with the target extension
     std::string SourceFolder; // no trailing "/" except for the root
     std::string SourcePath;
-    std::string OutputPath;   // filled in the converted-files list's copies
-    int64_t FileSize = 0;     // bytes of the source (of the output in converted-list copies)
-    std::string SourceFormat; // source descriptor, e.g. "MP3"
-    std::string TargetFormat; // "FLAC", "APE", "MP3", "OGG", "WAV", "WavePack" or "WMA"
-    bool SameFolder = true;   // output beside the source, else in DestinationFolder
+    std::string OutputPath; // filled in the converted-files list's copies
+    int64_t FileSize = 0;   // bytes of the source (of the output in converted-list copies)
+    qm::TSourceId SourceFormat = qm::TSourceId::None;
+    qm::TTargetId TargetFormat = qm::TTargetId::None;
+    bool SameFolder = true; // output beside the source, else in DestinationFolder
     std::string DestinationFolder;
     int Level = 1; // slider position 1..10
     bool DeleteOriginal = false;

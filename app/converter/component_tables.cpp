@@ -18,14 +18,14 @@ const TCodecRows& ComponentRows() {
     return rows;
 }
 
-const TSourceRow* FindSourceRow(std::string_view descriptor) {
+const TSourceRow* FindSourceRow(qm::TSourceId format) {
     for (const auto& row : ComponentRows().sources)
-        if (!descriptor.empty() && row.descriptor == descriptor) return &row;
+        if (format != qm::TSourceId::None && row.format == format) return &row;
     return nullptr;
 }
 
-const TSinkRow* FindSinkRow(std::string_view descriptor) {
+const TSinkRow* FindSinkRow(qm::TTargetId target) {
     for (const auto& row : ComponentRows().sinks)
-        if (!descriptor.empty() && row.descriptor == descriptor) return &row;
+        if (target != qm::TTargetId::None && row.target == target) return &row;
     return nullptr;
 }

@@ -1,7 +1,7 @@
 // The driver's two tables: which source class reads a source descriptor, and which sink class
 // writes a target descriptor, with how a slider level and the tags reach that sink. Each codec
 // makes its rows in its own bindings_<codec>.cpp (codec headers never meet) from the catalogue's
-// descriptors, and lists them once in component_tables.cpp.
+// ids, and lists them once in component_tables.cpp.
 #pragma once
 
 #include "app/catalogue/format_catalogue.h"
@@ -14,12 +14,12 @@
 #include <vector>
 
 struct TSourceRow {
-    std::string_view descriptor;
+    qm::TSourceId format;
     std::unique_ptr<TAuFileIn> (*create)();
 };
 
 struct TSinkRow {
-    std::string_view descriptor;
+    qm::TTargetId target;
     std::unique_ptr<TAuFileOut> (*create)();
     // Sets the level of a sink this row made from a slider position.
     void (*applyLevel)(TAuFileOut& sink, int level);
@@ -34,7 +34,7 @@ struct TCodecRows {
 
 // The row of the source class that reads files with a catalogue extension.
 template <class Source> TSourceRow SourceRow(std::string_view extension) {
-    return {qm::SourceDescriptorOfExtension(extension),
+    return {qm::SourceIdOfExtension(extension),
             []() -> std::unique_ptr<TAuFileIn> { return std::make_unique<Source>(); }};
 }
 
@@ -60,7 +60,7 @@ template <class Sink, void (*Level)(Sink&, int) = NoLevel<Sink>,
           void (*Tags)(Sink&, const TCommonTags*) = NoTags<Sink>>
 TSinkRow SinkRow(const qm::TTargetFormat& target) {
     return {
-        target.Descriptor, []() -> std::unique_ptr<TAuFileOut> { return std::make_unique<Sink>(); },
+        target.Id, []() -> std::unique_ptr<TAuFileOut> { return std::make_unique<Sink>(); },
         [](TAuFileOut& sink, int level) { Level(dynamic_cast<Sink&>(sink), level); },
         [](TAuFileOut& sink, const TCommonTags* tags) { Tags(dynamic_cast<Sink&>(sink), tags); }};
 }
@@ -81,6 +81,6 @@ TCodecRows WmRows();
 
 // Every codec's rows, made once.
 const TCodecRows& ComponentRows();
-// nullptr when no component exists for the descriptor (yet).
-const TSourceRow* FindSourceRow(std::string_view descriptor);
-const TSinkRow* FindSinkRow(std::string_view descriptor);
+// nullptr when no component exists for the format (yet).
+const TSourceRow* FindSourceRow(qm::TSourceId format);
+const TSinkRow* FindSinkRow(qm::TTargetId target);

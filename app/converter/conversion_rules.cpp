@@ -13,15 +13,16 @@ std::string OutputFolder(const TAudioFileDescriptor& file) {
     return file.SameFolder ? file.SourceFolder : file.DestinationFolder;
 }
 
-std::string OutputName(std::string_view sourceName, std::string_view targetDescriptor) {
-    const auto extension = qm::ExtensionOfDescriptor(targetDescriptor);
+std::string OutputName(std::string_view sourceName, qm::TTargetId target) {
+    const qm::TTargetFormat* row = qm::FindTarget(target);
+    const std::string_view extension = row != nullptr ? row->Extension : std::string_view();
     return extension.empty() ? std::string(sourceName) : qm::ChangeExtension(sourceName, extension);
 }
 
-void ApplyChoices(TAudioFileDescriptor& file, std::string_view targetDescriptor, int level,
-                  bool sameFolder, const std::string& destinationFolder, bool deleteOriginal) {
-    file.TargetFormat = std::string(targetDescriptor);
-    file.OutputName = OutputName(file.SourceName, targetDescriptor);
+void ApplyChoices(TAudioFileDescriptor& file, qm::TTargetId target, int level, bool sameFolder,
+                  const std::string& destinationFolder, bool deleteOriginal) {
+    file.TargetFormat = target;
+    file.OutputName = OutputName(file.SourceName, target);
     file.Level = level;
     file.SameFolder = sameFolder;
     file.DestinationFolder = destinationFolder;

@@ -2,14 +2,11 @@
 // once for the wizard and the command-line converter alike.
 #pragma once
 
+#include "app/catalogue/file_outcomes.h"
 #include "app/converter/audio_file_descriptor.h"
 
 #include <string>
 #include <string_view>
-
-// ConvertedWithWarning: all the audio the source holds was converted, but the source is not
-// what it claims to be (it ends before its stated length); its output stays, its source too.
-enum class TFileOutcome { Converted, ConvertedWithWarning, Skipped, Failed };
 
 // How the file just done ended; the host reads it in OnFileDone.
 struct TFileResult {
@@ -25,10 +22,10 @@ namespace ConversionRules {
 // Beside the source, or in the chosen destination folder.
 std::string OutputFolder(const TAudioFileDescriptor& file);
 // The source's name with the target's extension; the name itself for an unknown target.
-std::string OutputName(std::string_view sourceName, std::string_view targetDescriptor);
+std::string OutputName(std::string_view sourceName, qm::TTargetId target);
 // Fills the target, its output name, placement, level and delete flag of a row.
-void ApplyChoices(TAudioFileDescriptor& file, std::string_view targetDescriptor, int level,
-                  bool sameFolder, const std::string& destinationFolder, bool deleteOriginal);
+void ApplyChoices(TAudioFileDescriptor& file, qm::TTargetId target, int level, bool sameFolder,
+                  const std::string& destinationFolder, bool deleteOriginal);
 // The path an output gets before a collision renames it.
 std::string PlannedOutputPath(const TAudioFileDescriptor& file);
 // Why a source that ended early is only converted with a warning: "the source ends early: 3:12

@@ -1,6 +1,5 @@
-// What a slider position means for each target format: one function per target owns its
-// mapping, used by the driver to set the sink and by the wizard to label the slider. Levels
-// outside 1..10 are clamped.
+// A slider position as the settings of each target's sink, read from the catalogue's level
+// ladders. Levels outside 1..10 are clamped.
 #pragma once
 
 enum class TWavPackLevel { Fast, High, VeryHigh };

@@ -74,7 +74,7 @@ TAudioFileDescriptor DescribeSourceFile(const std::string& path) {
     d.SourceName = std::string(qm::FileNameOf(path));
     d.SourceFolder = qm::FolderOf(path);
     d.OutputName = d.SourceName;
-    d.SourceFormat = std::string(qm::FormatDescriptorOfFile(path));
+    d.SourceFormat = qm::SourceOfFile(path);
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     d.FileSize = error ? 0 : static_cast<int64_t>(size);
@@ -109,7 +109,7 @@ void TQuillmereAudioConverter::ReleaseComponents() {
     if (sink_) sink_->Stop(false);
     sink_.reset();
     source_.reset();
-    sinkTarget_.clear();
+    sinkTarget_ = qm::TTargetId::None;
     componentsReleased_ = true;
 }
 
@@ -120,7 +120,7 @@ void TQuillmereAudioConverter::Abort() {
     RemovePartialOutput();
     sink_.reset();
     source_.reset();
-    sinkTarget_.clear();
+    sinkTarget_ = qm::TTargetId::None;
     ReleaseReservation();
     componentsReleased_ = false;
     *self_ = nullptr; // drop any posted completion
@@ -179,11 +179,14 @@ void TQuillmereAudioConverter::StartNextFile() {
                          ConversionRules::ExplainFailure(message, folder, true, -1));
     };
 
+    const std::string sourceName(qm::SourceDescriptor(file.SourceFormat));
     const TSinkRow* sinkRow = FindSinkRow(file.TargetFormat);
-    if (sinkRow == nullptr) return fail("Converting to " + file.TargetFormat + " is not available");
+    if (sinkRow == nullptr)
+        return fail("Converting to " + std::string(qm::TargetDescriptor(file.TargetFormat)) +
+                    " is not available");
     const TSourceRow* sourceRow = FindSourceRow(file.SourceFormat);
     if (sourceRow == nullptr)
-        return fail("Reading " + (file.SourceFormat.empty() ? file.SourceName : file.SourceFormat) +
+        return fail("Reading " + (sourceName.empty() ? file.SourceName : sourceName) +
                     " files is not available");
     if (sink_ && sinkTarget_ != file.TargetFormat) {
         // A target change within one queue: the previous sink is idle here.
@@ -198,7 +201,7 @@ void TQuillmereAudioConverter::StartNextFile() {
             sinkTarget_ = file.TargetFormat;
         }
         source_ = sourceMaker_ ? sourceMaker_(file) : sourceRow->create();
-        if (!source_) return fail("Reading " + file.SourceFormat + " files is not available");
+        if (!source_) return fail("Reading " + sourceName + " files is not available");
         source_->SetFileName(file.SourcePath);
     } catch (const std::exception& e) {
         return fail(e.what());
@@ -220,7 +223,7 @@ void TQuillmereAudioConverter::StartNextFile() {
     sourceRate_ = 0;
     sourceFrames_ = 0;
     sink_->SetOnRunStart(
-        [this, sinkRow, format = file.SourceFormat, copyTags = copyTags_](TAuOutput* sink) {
+        [this, sinkRow, format = sourceName, copyTags = copyTags_](TAuOutput* sink) {
             OpenSourceForRun(*sink, *sinkRow, format, copyTags);
         });
     sink_->SetOnProgress([this](TAuOutput*) { OnSinkProgress(); });

@@ -98,7 +98,7 @@ private:
     TAudioFileDescriptor active_;
     TAudioFileDescriptor current_;
     TFileResult lastResult_;
-    std::string sinkTarget_; // the target the current sink was made for
+    qm::TTargetId sinkTarget_ = qm::TTargetId::None; // the target the current sink was made for
     std::unique_ptr<TAuFileOut> sink_;
     std::unique_ptr<TAuFileIn> source_;
     std::string runError_;

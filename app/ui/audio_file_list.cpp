@@ -102,7 +102,7 @@ void TAudioFileListItem::ShowDescriptor() {
     const auto size = d.FileSize < 0 ? 0 : static_cast<std::uint64_t>(d.FileSize);
     setText(clSize, ToQString(FileSizeText(size, ToStdString(QLocale().decimalPoint()))));
     setTextAlignment(clSize, Qt::AlignRight | Qt::AlignVCenter);
-    setText(clFormat, ToQString(d.SourceFormat) + ToQString(texts::FileSuffix));
+    setText(clFormat, ToQString(SourceDescriptor(d.SourceFormat)) + ToQString(texts::FileSuffix));
     setText(clFolder, ToQString(d.SourceFolder));
     // Names too long for their column are elided in the middle; the tips show them whole.
     setToolTip(clName, ToQString(d.SourcePath));

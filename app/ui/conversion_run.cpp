@@ -73,12 +73,12 @@ void TConversionRun::btnConvertClick() {
     // The driver keeps copies: rows may change or go while the run goes on.
     for (const auto* row : rows)
         Driver.AddFile(*row);
-    const auto* target = FindTargetByDescriptor(rows.front()->TargetFormat);
+    const auto* target = FindTarget(rows.front()->TargetFormat);
     Outcomes = {};
     Total = static_cast<int>(rows.size());
     Stopped = false;
     Active = true;
-    Status.PrepareRun(ToQString(target ? target->ListText : rows.front()->TargetFormat), Total);
+    Status.PrepareRun(ToQString(target ? target->ListText : std::string_view()), Total);
     Wizard.SetConvertedFilesAvailable(false);
     Driver.ProcessNext();
     Status.ShowModalOver(&Wizard);

@@ -38,7 +38,8 @@ TConvertedFileItem::TConvertedFileItem(std::unique_ptr<TAudioFileDescriptor> des
     const auto& d = *Owned;
     setText(C::clName, ToQString(d.OutputName));
     setText(C::clSize, ToQString(FileSizeText(d.OutputPath)));
-    setText(C::clFormat, ToQString(d.TargetFormat) + ToQString(texts::FileSuffix));
+    setText(C::clFormat,
+            ToQString(TargetDescriptor(d.TargetFormat)) + ToQString(texts::FileSuffix));
     setText(C::clFolder, ToQString(FolderOf(d.OutputPath)));
     setTextAlignment(C::clSize, Qt::AlignRight | Qt::AlignVCenter);
     setIcon(C::clName, SmallIconOf(ToQString(d.OutputPath)));

@@ -1,7 +1,6 @@
-// Level texts; the bit rates are the ones the driver gives each level.
+// Level texts; the bit rates come from the catalogue's level ladders.
 #include "app/ui/level_labels.h"
 
-#include "app/converter/level_settings.h"
 #include "app/ui/ui_texts.h"
 
 #include <array>
@@ -10,18 +9,9 @@
 namespace qm {
 namespace {
 
-// What Ogg Vorbis gives at each quality, as a guide; MP3 and Windows Media read the rates their
-// sinks are given.
-constexpr std::array<std::string_view, 10> VorbisGuide{"80",  "96",  "112", "128", "160",
-                                                       "192", "224", "256", "320", "499"};
-
-int ClampLevel(int level) {
-    return level < MinimumLevel ? MinimumLevel : level > MaximumLevel ? MaximumLevel : level;
-}
-
 // Monkey's Audio is named by its short name inside the caption's quotes.
 std::string_view CaptionName(const TTargetFormat& target) {
-    return &target == &ApeTarget ? std::string_view("Ape") : target.ListText;
+    return target.Id == TTargetId::Ape ? std::string_view("Ape") : target.ListText;
 }
 
 } // namespace
@@ -39,13 +29,12 @@ std::optional<TLevelMode> LevelModeOf(const TTargetFormat& target) {
 }
 
 std::string BitrateText(const TTargetFormat* target, int level) {
-    // Windows Media level 10 is its lossless mode, hence no number there.
-    if (target == &Mp3Target) return std::to_string(Levels::Mp3BitRateKbps(level));
-    if (target == &WmaTarget) {
-        const Levels::TWmaLevel wma = Levels::Wma(level);
-        return wma.lossless ? "above 320" : std::to_string(wma.bitRateKbps);
-    }
-    return std::string(VorbisGuide[static_cast<std::size_t>(ClampLevel(level) - 1)]);
+    // Targets whose slider shows no rate of their own read the Ogg Vorbis guide.
+    const TLevelLadder& ladder =
+        target != nullptr && target->Levels != nullptr && !target->Levels->front().Slider.empty()
+            ? *target->Levels
+            : OggLevels;
+    return std::string(LevelStep(ladder, level).Slider);
 }
 
 std::string LevelLabelText(TLevelMode mode, const TTargetFormat* target, int level) {

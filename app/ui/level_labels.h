@@ -13,15 +13,11 @@ namespace qm {
 // How the slider labels its positions: a bit rate for lossy targets, a plain level otherwise.
 enum class TLevelMode { lmBitrate, lmCompression };
 
-inline constexpr int MinimumLevel = 1;
-inline constexpr int MaximumLevel = 10;
-inline constexpr int DefaultLevel = 5;
-
 // The mode a target sets when chosen; nothing for a target without settings (Wav keeps the mode).
 std::optional<TLevelMode> LevelModeOf(const TTargetFormat& target);
 
-// The bit-rate text of a level, "144" or "above 320"; the column is picked by the target's
-// descriptor, and targets without a column of their own read the Ogg Vorbis guide.
+// The bit-rate text of a level, "144" or "above 320"; targets whose slider shows no rate of
+// their own read the Ogg Vorbis guide.
 std::string BitrateText(const TTargetFormat* target, int level);
 
 // "Compression Level: 8" or "Sq Level: 5 / Bitrate Output: 144 Kbps".

@@ -33,9 +33,8 @@ void TQulMerMainUI::lstbxAudioFormatsClick() {
     if (!target) return;
     const int index = TargetIndexOf(*target);
     for (auto* descriptor : Descriptors()) {
-        descriptor->TargetFormat = std::string(target->Descriptor);
-        descriptor->OutputName =
-            ConversionRules::OutputName(descriptor->SourceName, target->Descriptor);
+        descriptor->TargetFormat = target->Id;
+        descriptor->OutputName = ConversionRules::OutputName(descriptor->SourceName, target->Id);
     }
     SetLevelKind(index);
     const TFormatDescription description = DescribeTargetFormat(index);

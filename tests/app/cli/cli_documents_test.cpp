@@ -13,10 +13,20 @@
 
 namespace {
 
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 std::string SourceFile(const std::string& relative) {
     const char* root = std::getenv("QM_SOURCE_DIR");
-    std::ifstream in(std::string(root != nullptr ? root : ".") + "/" + relative);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadText(std::string(root != nullptr ? root : ".") + "/" + relative);
+}
+
+// A file the build made, by its path under the build folder.
+std::string BuiltPath(const std::string& relative) {
+    const char* bin = std::getenv("QM_BIN_DIR");
+    return std::string(bin != nullptr ? bin : "bin") + "/../" + relative;
 }
 
 // Every "--name" in a text; roff's "\-" read as "-".
@@ -38,8 +48,7 @@ std::vector<std::string> Complete(const std::vector<std::string>& words,
     for (const auto& word : words)
         array += Quote(word) + " ";
     const std::string script = "cd " + Quote(folder) + " && source " +
-                               Quote(std::string(std::getenv("QM_SOURCE_DIR")) +
-                                     "/app/cli/quillmere-cli.bash-completion") +
+                               Quote(BuiltPath("share/bash-completion/completions/quillmere-cli")) +
                                " && COMP_WORDS=(" + array +
                                ") && COMP_CWORD=" + std::to_string(words.size() - 1) +
                                " && _quillmere_cli && printf '%s\\n' \"${COMPREPLY[@]}\"";
@@ -49,8 +58,8 @@ std::vector<std::string> Complete(const std::vector<std::string>& words,
 }
 
 TEST(CliDocuments, ManualAndCompletionNameExactlyTheOptionsTheParserKnows) {
-    const std::string manual = SourceFile("app/cli/quillmere-cli.1.in");
-    ASSERT_FALSE(manual.empty()) << "QM_SOURCE_DIR";
+    const std::string manual = ReadText(BuiltPath("app/cli/quillmere-cli.1"));
+    ASSERT_FALSE(manual.empty()) << "QM_BIN_DIR";
     const std::set<std::string> usage = LongOptions(kCliUsage);
     ASSERT_GE(usage.size(), 10u);
     TCliOptions options;
@@ -73,7 +82,7 @@ TEST(CliDocuments, ManualAndCompletionNameExactlyTheOptionsTheParserKnows) {
 }
 
 TEST(CliDocuments, TargetsLevelsAndSourceTypesAreTheProgramsOwn) {
-    const std::string manual = SourceFile("app/cli/quillmere-cli.1.in");
+    const std::string manual = ReadText(BuiltPath("app/cli/quillmere-cli.1"));
     std::vector<std::string> targets;
     for (const auto& target : qm::TargetFormats) {
         const std::string name(target.CliName);
@@ -118,6 +127,29 @@ TEST(CliDocuments, TargetsLevelsAndSourceTypesAreTheProgramsOwn) {
     }
     EXPECT_EQ(Complete({"quillmere-cli", "--out", ""}, folder.Path().string()),
               std::vector<std::string>{"sub"});
+}
+
+// The help, the manual and README's level table give each target's ladder as the catalogue has it.
+TEST(CliDocuments, HelpManualAndReadmeGiveTheCatalogueLevels) {
+    const auto flat = [](std::string text) {
+        text = std::regex_replace(text, std::regex(R"(\n\.br\n|\s+)"), " ");
+        return text;
+    };
+    const std::string help = flat(kCliUsage);
+    const std::string manual = flat(ReadText(BuiltPath("app/cli/quillmere-cli.1")));
+    const std::string readme = SourceFile("README.md");
+    ASSERT_FALSE(manual.empty() || readme.empty());
+    for (const auto& target : qm::TargetFormats) {
+        const std::string name(target.ListText);
+        const std::string summary =
+            target.Levels != nullptr ? qm::LevelSummary(*target.Levels) : "no level";
+        EXPECT_NE(readme.find("| " + name + " | " + summary + " |"), std::string::npos)
+            << "README's level table has no row \"" << name << "\" saying " << summary;
+        if (target.Levels == nullptr) continue;
+        EXPECT_NE(help.find(name + ": " + summary), std::string::npos) << name << " in --help";
+        EXPECT_NE(manual.find(name + ": " + summary + "."), std::string::npos)
+            << name << " in the manual";
+    }
 }
 
 } // namespace

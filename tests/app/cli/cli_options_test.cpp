@@ -12,12 +12,12 @@ std::string Parse(std::vector<std::string> args, TCliOptions& o) {
 TEST(CliOptions, FormatsByShortNameListTextOrDescriptorInAnyCase) {
     TCliOptions o;
     ASSERT_EQ(Parse({"--to", "FLAC", "a.wav"}, o), "");
-    EXPECT_EQ(o.targetDescriptor, "FLAC");
+    EXPECT_EQ(o.target, qm::TTargetId::Flac);
     ASSERT_EQ(Parse({"--to", "wv", "a.wav"}, o), "");
-    EXPECT_EQ(o.targetDescriptor, "WavePack");
+    EXPECT_EQ(o.target, qm::TTargetId::WavPack);
     EXPECT_EQ(o.targetExtension, ".wv");
     ASSERT_EQ(Parse({"--to", "monkey's audio (ape)", "a.wav"}, o), "");
-    EXPECT_EQ(o.targetDescriptor, "APE");
+    EXPECT_EQ(o.target, qm::TTargetId::Ape);
     ASSERT_EQ(Parse({"--to", "Windows Media Audio", "a.wav"}, o), "");
     EXPECT_EQ(o.targetExtension, ".wma");
     EXPECT_NE(Parse({"--to", "aac", "a.wav"}, o), "");

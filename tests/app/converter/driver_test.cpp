@@ -60,7 +60,7 @@ private:
     TQuillmereAudioConverter& driver_;
 };
 
-TAudioFileDescriptor Describe(const std::string& path, const std::string& target,
+TAudioFileDescriptor Describe(const std::string& path, qm::TTargetId target,
                               const std::string& extension, const std::string& outFolder = {}) {
     TAudioFileDescriptor d = DescribeSourceFile(path);
     d.TargetFormat = target;
@@ -87,7 +87,7 @@ TEST(Driver, AThreeFileRunRaisesStartWithTotalDoneRemaining) {
     TQuillmereAudioConverter driver;
     RunRecorder run(driver);
     for (const char* n : {"a.wav", "b.wav", "c.wav"})
-        driver.AddFile(Describe(dir / n, "WAV", ".wav", dir / "out"));
+        driver.AddFile(Describe(dir / n, qm::TTargetId::Wav, ".wav", dir / "out"));
     fs::create_directories(dir / "out");
     ASSERT_TRUE(run.Go());
     std::vector<std::tuple<std::string, int, int, int>> starts;
@@ -114,7 +114,7 @@ TEST(Driver, SkipIsReportedAfterStartReturnsWithProgressZeroThenHundred) {
     Sine(dir / "a.wav");
     TQuillmereAudioConverter driver;
     RunRecorder run(driver);
-    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav"));
+    driver.AddFile(Describe(dir / "a.wav", qm::TTargetId::Wav, ".wav"));
     driver.ProcessNext();
     // Posted, not called: nothing is done before the main thread runs its queue.
     EXPECT_TRUE(run.results.empty());
@@ -136,10 +136,10 @@ TEST(Driver, FailuresEndTheirFileAndTheRunGoesOn) {
     TQuillmereAudioConverter driver;
     RunRecorder run(driver);
     fs::create_directories(dir / "out");
-    driver.AddFile(Describe(dir / "noise.wav", "WAV", ".wav", dir / "out"));
-    driver.AddFile(Describe(dir / "song.ape", "WAV", ".wav", dir / "out"));
-    driver.AddFile(Describe(dir / "good.wav", "Nonsense", ".xyz", dir / "out"));
-    driver.AddFile(Describe(dir / "good.wav", "WAV", ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "noise.wav", qm::TTargetId::Wav, ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "song.ape", qm::TTargetId::Wav, ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "good.wav", qm::TTargetId::None, ".xyz", dir / "out"));
+    driver.AddFile(Describe(dir / "good.wav", qm::TTargetId::Wav, ".wav", dir / "out"));
     ASSERT_TRUE(run.Go());
     ASSERT_EQ(run.results.size(), 4u);
     EXPECT_EQ(run.results[0].outcome, TFileOutcome::Failed);
@@ -156,13 +156,13 @@ TEST(Driver, ASecondRunUsesItsOwnTargetAndCollisionsRenameTheCurrentDescriptor) 
     Sine(dir / "a.wav");
     TQuillmereAudioConverter driver;
     RunRecorder run(driver);
-    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "a.wav", qm::TTargetId::Wav, ".wav", dir / "out"));
     fs::create_directories(dir / "out");
     ASSERT_TRUE(run.Go());
-    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", dir / "out"));
+    driver.AddFile(Describe(dir / "a.wav", qm::TTargetId::Wav, ".wav", dir / "out"));
     ASSERT_TRUE(run.Go());
     EXPECT_EQ(driver.CurrentDescriptor().OutputName, "Quillmere_1_a.wav");
-    driver.AddFile(Describe(dir / "a.wav", "WavePack", ".wv", dir / "out"));
+    driver.AddFile(Describe(dir / "a.wav", qm::TTargetId::WavPack, ".wv", dir / "out"));
     ASSERT_TRUE(run.Go());
     ASSERT_EQ(run.results.size(), 3u);
     EXPECT_EQ(run.results[2].outcome, TFileOutcome::Converted) << run.results[2].message;
@@ -185,7 +185,7 @@ TEST(Driver, TagsSurviveAConversionUnlessTurnedOff) {
         TQuillmereAudioConverter driver;
         driver.SetCopyTags(copy);
         RunRecorder run(driver);
-        driver.AddFile(Describe(dir / "src.wv", "WavePack", ".wv", dir / "out"));
+        driver.AddFile(Describe(dir / "src.wv", qm::TTargetId::WavPack, ".wv", dir / "out"));
         ASSERT_TRUE(run.Go());
         ASSERT_EQ(run.results.at(0).outcome, TFileOutcome::Converted) << run.results[0].message;
         const auto items = RunCommand("wvunpack -ss " + Quote(run.results[0].outputPath)).output;
@@ -257,14 +257,14 @@ TEST(Driver, SourcesAreOpenedAndJudgedOnTheWorkerNeverOnTheMainThread) {
     driver.SetSourceMaker([&](const TAudioFileDescriptor& d) -> std::unique_ptr<TAuFileIn> {
         if (d.SourceName == "odd.wav")
             return std::make_unique<Watched<PcmSource>>(log, std::vector<uint8_t>(400), 1, 16, 0);
-        if (d.SourceFormat == "FLAC") return std::make_unique<Watched<TFLACIn>>(log);
+        if (d.SourceFormat == qm::TSourceId::Flac) return std::make_unique<Watched<TFLACIn>>(log);
         return std::make_unique<Watched<TWaveIn>>(log);
     });
     RunRecorder run(driver);
     const std::vector<std::string> names{"first.flac", "noise.wav", "odd.wav",
                                          "plain.wav",  "cut.wav",   "second.flac"};
     for (const auto& name : names)
-        driver.AddFile(Describe(dir / name, "FLAC", ".flac", out.Path()));
+        driver.AddFile(Describe(dir / name, qm::TTargetId::Flac, ".flac", out.Path()));
     ASSERT_TRUE(run.Go());
 
     {
@@ -327,7 +327,7 @@ TEST(Driver, ASourceIsRemovedOnlyAfterItsOutputSafelyTookItsPlace) {
     });
     RunRecorder run(driver);
     auto queue = [&](const std::string& name, const std::string& folder) {
-        TAudioFileDescriptor d = Describe(dir / name, "WAV", ".wav", folder);
+        TAudioFileDescriptor d = Describe(dir / name, qm::TTargetId::Wav, ".wav", folder);
         d.DeleteOriginal = true;
         driver.AddFile(d);
     };
@@ -396,7 +396,7 @@ TEST(Driver, OutputsAppearOnlyWhenCompleteUnderAFreeName) {
     WriteFileBytes(out / stale, {1, 2, 3});
     WriteFileBytes(out / live, {1, 2, 3});
 
-    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", out.Path()));
+    driver.AddFile(Describe(dir / "a.wav", qm::TTargetId::Wav, ".wav", out.Path()));
     driver.ProcessNext();
     // The run has started but its completion is handled on this thread: nothing is published.
     EXPECT_FALSE(fs::exists(out / "a.wav"));
@@ -415,7 +415,7 @@ TEST(Driver, OutputsAppearOnlyWhenCompleteUnderAFreeName) {
     // The output folder removed while the file is written: the file fails naming the folder.
     const std::string gonePlace = (out / "gone");
     fs::create_directory(gonePlace);
-    driver.AddFile(Describe(dir / "a.wav", "WAV", ".wav", gonePlace));
+    driver.AddFile(Describe(dir / "a.wav", qm::TTargetId::Wav, ".wav", gonePlace));
     run.results.clear();
     run.allDone = false;
     driver.ProcessNext();
@@ -430,7 +430,7 @@ TEST(Driver, OutputsAppearOnlyWhenCompleteUnderAFreeName) {
     const std::string longName = std::string(240, 'n') + ".wav";
     fs::copy_file(dir / "a.wav", dir / longName);
     WriteFileBytes(out / (std::string(240, 'n') + ".flac"), {1});
-    driver.AddFile(Describe(dir / longName, "FLAC", ".flac", out.Path()));
+    driver.AddFile(Describe(dir / longName, qm::TTargetId::Flac, ".flac", out.Path()));
     run.results.clear();
     ASSERT_TRUE(run.Go());
     ASSERT_EQ(run.results.size(), 1u);

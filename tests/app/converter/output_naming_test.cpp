@@ -42,9 +42,9 @@ TEST(Descriptor, DescribesASourceFile) {
     EXPECT_EQ(d.SourceName, "a.b.flac");
     EXPECT_EQ(d.SourceFolder, dir.Path().string());
     EXPECT_EQ(d.SourcePath, dir / "a.b.flac");
-    EXPECT_EQ(d.SourceFormat, "FLAC");
+    EXPECT_EQ(d.SourceFormat, qm::TSourceId::Flac);
     EXPECT_EQ(d.FileSize, 1234);
     EXPECT_TRUE(d.SameFolder);
     EXPECT_EQ(DescribeSourceFile("/song.wv").SourceFolder, "/");
-    EXPECT_EQ(DescribeSourceFile("/song.wv").SourceFormat, "WavPack");
+    EXPECT_EQ(DescribeSourceFile("/song.wv").SourceFormat, qm::TSourceId::WavPack);
 }

@@ -107,7 +107,7 @@ TEST_F(AudioFileListTest, AddTakesSupportedExistingFilesOnce) {
               "2 files were left out: 1 not a supported audio file, 1 already in the list.");
     Add({song, Folder / "take.wv"});
     EXPECT_EQ(List().RowCount(), 4);
-    EXPECT_EQ(List().Row(1)->Descriptor().SourceFormat, "MP3");
+    EXPECT_EQ(List().Row(1)->Descriptor().SourceFormat, TSourceId::Mp3);
     EXPECT_EQ(List().Row(1)->text(2), "MP3 file");
 
     const auto& first = List().Row(0)->Descriptor();
@@ -115,17 +115,17 @@ TEST_F(AudioFileListTest, AddTakesSupportedExistingFilesOnce) {
     EXPECT_EQ(first.SourceFolder, Folder.Path.string());
     EXPECT_EQ(first.SourcePath, song);
     EXPECT_EQ(first.FileSize, 1536);
-    EXPECT_EQ(first.SourceFormat, "MP3");
+    EXPECT_EQ(first.SourceFormat, TSourceId::Mp3);
     EXPECT_EQ(first.Level, 1);
     EXPECT_TRUE(first.SameFolder);
     EXPECT_EQ(List().Row(0)->text(1), "2 KB");
     EXPECT_EQ(List().Row(0)->text(2), "MP3 file");
     EXPECT_EQ(List().Row(0)->text(3), QString::fromStdString(Folder.Path.string()));
     EXPECT_EQ(List().Row(2)->text(1), "1.5 MB");
-    EXPECT_EQ(List().Row(3)->Descriptor().SourceFormat, "WavPack");
+    EXPECT_EQ(List().Row(3)->Descriptor().SourceFormat, TSourceId::WavPack);
     EXPECT_EQ(List().Row(3)->text(2), "WavPack file");
     // Every row takes the choices: an upper-case name gets the catalogue's extension.
-    ConversionRules::ApplyChoices(List().Row(1)->Descriptor(), "FLAC", 5, true, "", false);
+    ConversionRules::ApplyChoices(List().Row(1)->Descriptor(), TTargetId::Flac, 5, true, "", false);
     EXPECT_EQ(List().Row(1)->Descriptor().OutputName, "LOUD.flac");
 }
 

@@ -13,7 +13,7 @@ class ConvertedFilesTest : public RunTest {
 protected:
     // A finished file as the driver reports it: `name` written into `folder`.
     std::string Finish(const std::string& folder, const std::string& name, std::size_t size,
-                       const char* target = "MP3") {
+                       TTargetId target = TTargetId::Mp3) {
         const std::string output = Folder.File(folder + "/" + name, size);
         TAudioFileDescriptor file;
         file.SourceName = "source of " + name;
@@ -51,7 +51,7 @@ TEST_F(ConvertedFilesTest, ColumnsDescribeTheOutputs) {
     EXPECT_EQ(list->columnWidth(2), 100);
     EXPECT_EQ(ConvertedFiles().windowTitle(), "View Converted Audio Files");
 
-    const std::string output = Finish("out", "song.wv", 1536, "WavePack");
+    const std::string output = Finish("out", "song.wv", 1536, TTargetId::WavPack);
     const auto* row = ConvertedFiles().Row(0);
     EXPECT_EQ(row->text(0), "song.wv");
     EXPECT_EQ(row->text(1), "2 KB");
@@ -99,8 +99,8 @@ TEST_F(ConvertedFilesTest, TheNewestRowIsInViewAndLongNamesAreElidedInTheMiddle)
 
 TEST_F(ConvertedFilesTest, ColumnClicksSortAscending) {
     Finish("b", "beta.mp3", 5000);
-    Finish("a", "Alpha.wv", 90000, "WavePack");
-    Finish("c", "gamma.flac", 20, "FLAC");
+    Finish("a", "Alpha.wv", 90000, TTargetId::WavPack);
+    Finish("c", "gamma.flac", 20, TTargetId::Flac);
     ClickHeader(0);
     EXPECT_EQ(Column(0), (QStringList{"Alpha.wv", "beta.mp3", "gamma.flac"}));
     ClickHeader(1);

@@ -160,7 +160,7 @@ TEST_F(FormatLevelTest, WavNeedsNoSettings) {
     EXPECT_EQ(Text("lblSelectedSoundQuality"), Q(texts::NoSettingsRequired));
     EXPECT_EQ(Text("statxtSelectedLevelDescription"), Q(texts::WavLevelDescription));
     EXPECT_EQ(Text("lblSelectedFormat"), "Wav");
-    EXPECT_EQ(Wizard->Descriptors().front()->TargetFormat, "WAV");
+    EXPECT_EQ(Wizard->Descriptors().front()->TargetFormat, TTargetId::Wav);
     EXPECT_EQ(Wizard->Descriptors().front()->OutputName, "song.wav");
 
     // Back to a format with settings: the slider comes back.
@@ -178,11 +178,11 @@ TEST_F(FormatLevelTest, OutputNamesFollowTheFormatAtOnce) {
     EXPECT_EQ(List().Row(0)->Descriptor().OutputName, "song.flac");
     ChooseFormat("WavPack");
     EXPECT_EQ(List().Row(0)->Descriptor().OutputName, "song.wv");
-    EXPECT_EQ(List().Row(0)->Descriptor().TargetFormat, "WavePack");
+    EXPECT_EQ(List().Row(0)->Descriptor().TargetFormat, TTargetId::WavPack);
     EXPECT_EQ(List().Row(1)->Descriptor().OutputName, "a.b.wv");
     ChooseFormat("Monkey's Audio (Ape)");
     EXPECT_EQ(List().Row(1)->Descriptor().OutputName, "a.b.ape");
-    EXPECT_EQ(List().Row(1)->Descriptor().TargetFormat, "APE");
+    EXPECT_EQ(List().Row(1)->Descriptor().TargetFormat, TTargetId::Ape);
     EXPECT_EQ(Text("lblAudioFormat"), "Monkey's Audio  (*.ape)");
     EXPECT_TRUE(Find("btnEditTags")->isEnabled());
 }

@@ -147,7 +147,7 @@ TEST_F(WizardTest, StepTwoSelectsFlacOnFirstArrival) {
     const QStringList summary = Find<TQulMerMemoCtrl>("memoFormatSummary")->Lines();
     ASSERT_EQ(summary.size(), 2);
     EXPECT_TRUE(summary[1].startsWith("Most uncompressed audio files"));
-    EXPECT_EQ(List().Row(0)->Descriptor().TargetFormat, "FLAC");
+    EXPECT_EQ(List().Row(0)->Descriptor().TargetFormat, TTargetId::Flac);
     EXPECT_EQ(List().Row(0)->Descriptor().OutputName, "song.flac");
 }
 
@@ -330,7 +330,7 @@ TEST_F(WizardTest, StepFourGivesEveryRowTheSameChoices) {
     const char* expectedNames[] = {"one.wv", "two.wv", "three.wv"};
     int i = 0;
     for (const auto* descriptor : Wizard->Descriptors()) {
-        EXPECT_EQ(descriptor->TargetFormat, "WavePack");
+        EXPECT_EQ(descriptor->TargetFormat, TTargetId::WavPack);
         EXPECT_EQ(descriptor->OutputName, expectedNames[i++]);
         EXPECT_EQ(descriptor->Level, 8);
         EXPECT_FALSE(descriptor->SameFolder);

@@ -44,10 +44,10 @@ std::string Missing(const std::string& designFile, bool fullStop = true) {
 
 // The driver's own components, found by the catalogue's descriptors.
 std::function<std::unique_ptr<TAuFileIn>()> Source(std::string_view extension) {
-    return FindSourceRow(qm::SourceDescriptorOfExtension(extension))->create;
+    return FindSourceRow(qm::SourceIdOfExtension(extension))->create;
 }
 std::function<std::unique_ptr<TAuFileOut>()> Sink(const qm::TTargetFormat& target) {
-    return FindSinkRow(target.Descriptor)->create;
+    return FindSinkRow(target.Id)->create;
 }
 
 std::vector<Row> Rows() {
