@@ -408,3 +408,22 @@ TEST(CliEndToEnd, KilledAtAnyMomentLeavesNoIncompleteOutputAndTheSourceIntact) {
         ++left;
     EXPECT_EQ(left, 1) << "only the new output";
 }
+
+// On a terminal the lines of files refused before the run wait until the progress bar is gone;
+// every one of them is printed then, whatever the reason.
+TEST(CliEndToEnd, OnATerminalEveryFileRefusedBeforeTheRunKeepsItsLine) {
+    TempDir dir;
+    MakeWav(dir / "a.wav");
+    WriteFileBytes(dir / "notes.txt", {});
+    const std::string command = Cli() + " --to flac --delete-source " + Quote(dir / "notes.txt") +
+                                " " + Quote(dir / "a.wav") + " " + Quote(dir / "a.wav");
+    const auto r = RunCommand("script -qec " + Quote(command) + " /dev/null");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("SKIPPED " + (dir / "notes.txt") + " (not a supported audio file)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("SKIPPED " + (dir / "a.wav") + " (given more than once)"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("1 converted, 2 skipped, 0 failed"), std::string::npos) << r.output;
+}
