@@ -9,14 +9,9 @@ void Level(TMACOut& sink, int level) {
     sink.SetCompressionLevel(Levels::ApeCompression(level));
 }
 
-// APEv2 item keys are the common tags' own names.
-void Tags(TMACOut& sink, const TCommonTags* tags) {
-    sink.APEv2Tags().Clear();
-    if (tags) sink.SetAPEv2Tags(*tags);
-}
-
 } // namespace
 
 TCodecRows Bindings::ApeRows() {
-    return {{SourceRow<TMACIn>(".ape")}, {SinkRow<TMACOut, Level, Tags>(qm::ApeTarget)}};
+    return {{SourceRow<TMACIn>(".ape")},
+            {SinkRow<TMACOut, Level, CopyApeItems<TMACOut>>(qm::ApeTarget)}};
 }

@@ -13,14 +13,9 @@ void Level(TWVOut& sink, int level) {
                                                                      : wvclVeryHigh);
 }
 
-// APEv2 item keys are the common tags' own names.
-void Tags(TWVOut& sink, const TCommonTags* tags) {
-    sink.APEv2Tags().Clear();
-    if (tags) sink.SetAPEv2Tags(*tags);
-}
-
 } // namespace
 
 TCodecRows Bindings::WavPackRows() {
-    return {{SourceRow<TWVIn>(".wv")}, {SinkRow<TWVOut, Level, Tags>(qm::WavPackTarget)}};
+    return {{SourceRow<TWVIn>(".wv")},
+            {SinkRow<TWVOut, Level, CopyApeItems<TWVOut>>(qm::WavPackTarget)}};
 }

@@ -51,6 +51,12 @@ template <class Tags> void CopyCommonTags(Tags& to, const TCommonTags* from) {
     to.SetTrack(from->Track());
 }
 
+// A sink whose APEv2 object takes the common tags' own names as item keys.
+template <class Sink> void CopyApeItems(Sink& sink, const TCommonTags* tags) {
+    sink.APEv2Tags().Clear();
+    if (tags != nullptr) sink.SetAPEv2Tags(*tags);
+}
+
 template <class Sink> void NoLevel(Sink&, int) {}
 template <class Sink> void NoTags(Sink&, const TCommonTags*) {}
 
