@@ -135,7 +135,8 @@ int TagFile::Read() {
     const std::int64_t size = file.Size();
     if (!file.IsOpen() || size < 0) return ERROR_IO_READ;
     const std::uint64_t fileSize = std::uint64_t(size);
-    std::vector<std::uint8_t> tail(std::size_t(std::min<std::uint64_t>(fileSize, 160)));
+    std::vector<std::uint8_t> tail(
+        std::size_t(std::min<std::uint64_t>(fileSize, tags::kApeTailSize)));
     if (!file.ReadAt(fileSize - tail.size(), tail)) return ERROR_IO_READ;
     layout_ = FindTags(tail, fileSize);
     if (layout_.hasId3v1) {

@@ -8,7 +8,6 @@ namespace apev2 {
 namespace {
 
 constexpr size_t kFooterSize = tags::kApeFooterSize;
-constexpr size_t kId3v1Size = 128;
 
 // Reads exactly buffer.size() bytes from a position.
 bool ReadAt(ffaudio::ByteSource& source, int64_t position, std::span<uint8_t> buffer) {
@@ -29,7 +28,7 @@ ReadResult ReadTag(ffaudio::ByteSource& source) {
     const int64_t fileSize = source.Size();
     if (!source.Seekable() || fileSize < int64_t(kFooterSize)) return result;
 
-    std::vector<uint8_t> tail(size_t(std::min<int64_t>(fileSize, kFooterSize + kId3v1Size)));
+    std::vector<uint8_t> tail(size_t(std::min<int64_t>(fileSize, tags::kApeTailSize)));
     if (!ReadAt(source, fileSize - int64_t(tail.size()), tail)) return result;
     const auto place = tags::FindApeFooter(tail);
     if (!place) return result;

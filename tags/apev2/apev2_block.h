@@ -19,6 +19,8 @@ inline constexpr size_t kApeFooterSize = 32;
 inline constexpr uint32_t kApeMaxTagSize = 16 * 1024 * 1024;
 inline constexpr uint32_t kApeHasHeader = 0x80000000u;
 inline constexpr uint32_t kApeIsHeader = 0x20000000u;
+// The last bytes of a file that hold a footer wherever it may be: a footer and an ID3v1 block.
+inline constexpr size_t kApeTailSize = kApeFooterSize + 128;
 
 // A header or footer: "APETAGEX", version, size, item count, flags, eight reserved bytes.
 struct ApeFooter {

@@ -47,7 +47,7 @@ std::string ApeTextValue(const ApeItem& item, uint32_t version) {
 std::optional<ApeTag> ReadApeTag(int fd) {
     const std::optional<int64_t> size = FileSize(fd);
     if (!size || *size < int64_t(kApeFooterSize)) return std::nullopt;
-    std::vector<uint8_t> tail(size_t(std::min<int64_t>(*size, kApeFooterSize + kId3v1Size)));
+    std::vector<uint8_t> tail(size_t(std::min<int64_t>(*size, kApeTailSize)));
     if (ReadAt(fd, *size - int64_t(tail.size()), tail) != tail.size()) return std::nullopt;
     const auto place = FindApeTag(tail, uint64_t(*size));
     if (!place) return std::nullopt;
