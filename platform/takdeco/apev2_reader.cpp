@@ -2,7 +2,6 @@
 #include "platform/takdeco/apev2_reader.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace apev2 {
 namespace {
