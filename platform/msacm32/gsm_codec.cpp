@@ -120,7 +120,7 @@ private:
     }
 
     const FfmpegApi& api_;
-    // Released in reverse order, as FFmpeg's own examples do.
+    // Released in reverse order: the frame and the packet before the context.
     ffmpeg::BoundHandle<AVCodecContext> context_;
     ffmpeg::BoundHandle<AVPacket> packet_;
     ffmpeg::BoundHandle<AVFrame> frame_;
