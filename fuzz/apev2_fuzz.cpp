@@ -1,5 +1,5 @@
 // APEv2 of the tag model: the footer search in a file's last bytes, the items and their text
-// values, and the file layer that joins them.
+// values, the tag built from items, and the file layer that joins them.
 #include "fuzz/fuzz_support.h"
 #include "tags/apev2/apev2_reader.h"
 
@@ -13,6 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             tags::ApeTextValue(item, 1000);
             tags::ApeTextValue(item, 2000);
         }
+    // Read as far as it goes, a tag rebuilt from what was read must read back the same.
+    const std::vector<tags::ApeItem> read =
+        tags::ParseApeItemsUntilBroken(input.rest, input.choice);
+    const std::vector<uint8_t> rebuilt = tags::BuildApeTag(read);
+    const std::span<const uint8_t> body =
+        std::span(rebuilt).subspan(tags::kApeFooterSize, rebuilt.size() - 2 * tags::kApeFooterSize);
+    if (tags::ParseApeItemsUntilBroken(body, uint32_t(read.size())).size() != read.size())
+        std::abort();
     // As the end of a file.
     const std::span<const uint8_t> bytes(data, size);
     const size_t tailSize = std::min<size_t>(size, tags::kApeFooterSize + 128);

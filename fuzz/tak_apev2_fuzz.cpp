@@ -6,16 +6,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::Split input = fuzz::SplitFirst(data, size);
-    if (const auto items = apev2::ParseItems(input.rest, input.choice))
-        for (const apev2::Item& item : *items)
-            for (const std::string_view value : apev2::TextValues(item))
+    if (const auto items = tags::ParseApeItems(input.rest, input.choice))
+        for (const tags::ApeItem& item : *items)
+            for (const std::string_view value : tags::ApeTextValues(item))
                 apev2::Utf8ToLatin1(value);
-    apev2::ParseFooter({data, size});
-    apev2::FindFooter({data, size});
+    tags::ParseApeFooter({data, size});
+    tags::FindApeFooter({data, size});
 
     fuzz::SpanSource source({data, size});
     const apev2::ReadResult result = apev2::ReadTag(source);
-    for (const apev2::Item& item : result.tag.items)
-        apev2::TextValues(item);
+    for (const tags::ApeItem& item : result.tag.items)
+        tags::ApeTextValues(item);
     return 0;
 }

@@ -7,25 +7,12 @@
 #include "platform/macdll/macdll_api.h"
 
 #define QM_MACDLL_ENTRIES(X)                                                                       \
-    X(ProgressCallback, Optional)                                                                  \
-    X(RemoveTag, Optional)                                                                         \
-    X(CompressFile, Optional)                                                                      \
-    X(ConvertFile, Optional)                                                                       \
-    X(DecompressFile, Optional)                                                                    \
     X(FillWaveFormatEx, Called)                                                                    \
-    X(FillWaveHeader, Optional)                                                                    \
     X(GetID3Tag, Called)                                                                           \
-    X(GetInterfaceCompatibility, Optional)                                                         \
-    X(GetVersionNumber, Optional)                                                                  \
-    X(ShowFileInfoDialog, Optional)                                                                \
     X(TagFileSimple, Called)                                                                       \
-    X(VerifyFile, Optional)                                                                        \
-    X(c_APECompress_AddData, Optional)                                                             \
     X(c_APECompress_Create, Called)                                                                \
     X(c_APECompress_Destroy, Called)                                                               \
     X(c_APECompress_Finish, Called)                                                                \
-    X(c_APECompress_GetBufferBytesAvailable, Optional)                                             \
-    X(c_APECompress_Kill, Optional)                                                                \
     X(c_APECompress_LockBuffer, Called)                                                            \
     X(c_APECompress_Start, Called)                                                                 \
     X(c_APECompress_UnlockBuffer, Called)                                                          \

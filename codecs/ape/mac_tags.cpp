@@ -19,17 +19,11 @@ std::optional<tags::ApeTag> ReadFileApeTag(const std::string& fileName) {
     return tag;
 }
 
-bool KeysEqual(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 void FromApeTag(const tags::ApeTag& tag, TAPEv2Tags& apev2) {
     for (int i = 0; i < apev2.FieldCount(); ++i) {
         const std::string name = apev2.FieldName(i);
         for (const tags::ApeItem& item : tag.items) {
-            if (!item.IsText() || !KeysEqual(item.key, name)) continue;
+            if (!item.IsText() || !tags::ApeKeysEqual(item.key, name)) continue;
             apev2.SetField(name,
                            TTagValue(tags::Utf8ToUtf16(tags::ApeTextValue(item, tag.version))));
             break;

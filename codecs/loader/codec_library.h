@@ -5,8 +5,7 @@
 // Each library lists its entry points once, in an X-macro of rows X(name, use):
 //   Called    the adapters call it: checked once when the library is required;
 //   Optional  an alternative or a name some builds lack: bound when present, never required;
-//   PerCall   checked by the wrapper before every call, with the wrapper's own messages;
-//   Untyped   a name today's headers no longer declare: bound untyped, never called.
+//   PerCall   checked by the wrapper before every call, with the wrapper's own messages.
 #pragma once
 
 #include <atomic>
@@ -16,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-enum class EntryUse : uint8_t { Called, Optional, PerCall, Untyped };
+enum class EntryUse : uint8_t { Called, Optional, PerCall };
 
 // One row of a library's entry-point table: the exported name and the pointer it fills.
 struct EntryPoint {
@@ -25,13 +24,11 @@ struct EntryPoint {
     EntryUse use;
 };
 
-// A pointer member typed after the library's own prototype (void* for Untyped names), and its
-// table row.
+// A pointer member typed after the library's own prototype, and its table row.
 #define QM_ENTRY_POINTER(fn, use) QM_ENTRY_POINTER_##use(fn)
 #define QM_ENTRY_POINTER_Called(fn) decltype(&::fn) fn = nullptr;
 #define QM_ENTRY_POINTER_Optional(fn) decltype(&::fn) fn = nullptr;
 #define QM_ENTRY_POINTER_PerCall(fn) decltype(&::fn) fn = nullptr;
-#define QM_ENTRY_POINTER_Untyped(fn) void* fn = nullptr;
 #define QM_ENTRY_ROW(fn, use) EntryPoint{#fn, reinterpret_cast<void**>(&fn), EntryUse::use},
 
 // Declares the struct of a library's entry points from its X-macro.

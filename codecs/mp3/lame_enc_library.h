@@ -10,8 +10,6 @@
     X(beDeinitStream, Called)                                                                      \
     X(beCloseStream, Called)                                                                       \
     X(beWriteVBRHeader, Called)                                                                    \
-    X(beFlushNoGap, Optional)                                                                      \
-    X(beWriteInfoTag, Optional)                                                                    \
     X(beGetInfoTagFrame, Optional)
 
 QM_LIBRARY_API(LameEncApi, QM_LAME_ENC_ENTRIES);

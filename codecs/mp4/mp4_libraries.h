@@ -9,27 +9,17 @@
 
 #define QM_MP4FF_ENTRIES(X)                                                                        \
     X(mp4ff_open_read, Called)                                                                     \
-    X(mp4ff_open_read_metaonly, Optional)                                                          \
     X(mp4ff_close, Called)                                                                         \
     X(mp4ff_get_sample_duration, Called)                                                           \
-    X(mp4ff_get_sample_duration_use_offsets, Optional)                                             \
     X(mp4ff_get_sample_position, Optional)                                                         \
-    X(mp4ff_get_sample_offset, Optional)                                                           \
     X(mp4ff_find_sample, Called)                                                                   \
-    X(mp4ff_find_sample_use_offsets, Optional)                                                     \
-    X(mp4ff_set_sample_position, Optional)                                                         \
     X(mp4ff_read_sample, Called)                                                                   \
-    X(mp4ff_read_sample_v2, Optional)                                                              \
-    X(mp4ff_read_sample_getsize, Optional)                                                         \
     X(mp4ff_get_decoder_config, Called)                                                            \
     X(mp4ff_get_track_type, Called)                                                                \
     X(mp4ff_total_tracks, Called)                                                                  \
     X(mp4ff_num_samples, Called)                                                                   \
     X(mp4ff_time_scale, Called)                                                                    \
-    X(mp4ff_get_avg_bitrate, Optional)                                                             \
-    X(mp4ff_get_max_bitrate, Optional)                                                             \
     X(mp4ff_get_track_duration, Optional)                                                          \
-    X(mp4ff_get_track_duration_use_offsets, Optional)                                              \
     X(mp4ff_get_sample_rate, Called)                                                               \
     X(mp4ff_get_channel_count, Called)                                                             \
     X(mp4ff_get_audio_type, Called)                                                                \
@@ -41,15 +31,12 @@
     X(mp4ff_meta_get_writer, Optional)                                                             \
     X(mp4ff_meta_get_album, Called)                                                                \
     X(mp4ff_meta_get_date, Called)                                                                 \
-    X(mp4ff_meta_get_tool, Optional)                                                               \
     X(mp4ff_meta_get_comment, Optional)                                                            \
     X(mp4ff_meta_get_genre, Called)                                                                \
     X(mp4ff_meta_get_track, Called)                                                                \
     X(mp4ff_meta_get_disc, Optional)                                                               \
     X(mp4ff_meta_get_totaltracks, Optional)                                                        \
     X(mp4ff_meta_get_totaldiscs, Optional)                                                         \
-    X(mp4ff_meta_get_compilation, Optional)                                                        \
-    X(mp4ff_meta_get_tempo, Optional)                                                              \
     X(mp4ff_meta_get_coverart, Optional)                                                           \
     X(mp4ff_get_track_edit, Optional)                                                              \
     X(mp4ff_alac_open, Optional)                                                                   \
@@ -60,18 +47,12 @@
 // Debian's build and nothing calls them, so they are not bound at all; NeAACDecInitDRM is
 // missing from it too.
 #define QM_FAAD_ENTRIES(X)                                                                         \
-    X(NeAACDecGetErrorMessage, Optional)                                                           \
-    X(NeAACDecGetCapabilities, Optional)                                                           \
     X(NeAACDecOpen, Called)                                                                        \
     X(NeAACDecGetCurrentConfiguration, Called)                                                     \
     X(NeAACDecSetConfiguration, Called)                                                            \
-    X(NeAACDecInit, Optional)                                                                      \
     X(NeAACDecInit2, Called)                                                                       \
-    X(NeAACDecInitDRM, Optional)                                                                   \
-    X(NeAACDecPostSeekReset, Optional)                                                             \
     X(NeAACDecClose, Called)                                                                       \
     X(NeAACDecDecode, Called)                                                                      \
-    X(NeAACDecDecode2, Optional)                                                                   \
     X(NeAACDecAudioSpecificConfig, Called)
 
 QM_LIBRARY_API(Mp4ffApi, QM_MP4FF_ENTRIES);

@@ -15,25 +15,15 @@ public:
 };
 
 #define QM_OPTIMFROG_ENTRY_POINTS(X)                                                               \
-    X(OptimFROG_getVersion, PerCall)                                                               \
     X(OptimFROG_createInstance, PerCall)                                                           \
     X(OptimFROG_destroyInstance, PerCall)                                                          \
     X(OptimFROG_openExt, PerCall)                                                                  \
-    X(OptimFROG_open, PerCall)                                                                     \
-    X(OptimFROG_close, PerCall)                                                                    \
-    X(OptimFROG_readHead, PerCall)                                                                 \
-    X(OptimFROG_readTail, PerCall)                                                                 \
     X(OptimFROG_seekable, PerCall)                                                                 \
     X(OptimFROG_seekPoint, PerCall)                                                                \
-    X(OptimFROG_seekTime, PerCall)                                                                 \
-    X(OptimFROG_getPos, PerCall)                                                                   \
-    X(OptimFROG_recoverableErrors, PerCall)                                                        \
     X(OptimFROG_read, PerCall)                                                                     \
     X(OptimFROG_getInfo, PerCall)                                                                  \
     X(OptimFROG_getTags, PerCall)                                                                  \
-    X(OptimFROG_freeTags, PerCall)                                                                 \
-    X(OptimFROG_decodeFile, PerCall)                                                               \
-    X(OptimFROG_infoFile, PerCall)
+    X(OptimFROG_freeTags, PerCall)
 
 QM_LIBRARY_API(OptimFROGApi, QM_OPTIMFROG_ENTRY_POINTS);
 

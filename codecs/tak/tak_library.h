@@ -15,35 +15,15 @@ public:
 };
 
 #define QM_TAK_ENTRY_POINTS(X)                                                                     \
-    X(tak_GetLibraryVersion, PerCall)                                                              \
-    X(tak_GetCodecName, PerCall)                                                                   \
     X(tak_APE_Valid, PerCall)                                                                      \
-    X(tak_APE_State, PerCall)                                                                      \
-    X(tak_APE_GetErrorString, PerCall)                                                             \
-    X(tak_APE_ReadOnly, PerCall)                                                                   \
-    X(tak_APE_GetDesc, PerCall)                                                                    \
-    X(tak_APE_GetItemNum, PerCall)                                                                 \
     X(tak_APE_GetIndexOfKey, PerCall)                                                              \
-    X(tak_APE_GetItemDesc, PerCall)                                                                \
-    X(tak_APE_GetItemKey, PerCall)                                                                 \
     X(tak_APE_GetItemValue, PerCall)                                                               \
-    X(tak_APE_GetTextItemValueAsAnsi, PerCall)                                                     \
-    X(tak_SSD_Create_FromFile, PerCall)                                                            \
     X(tak_SSD_Create_FromStream, PerCall)                                                          \
     X(tak_SSD_Destroy, PerCall)                                                                    \
-    X(tak_SSD_Valid, PerCall)                                                                      \
-    X(tak_SSD_State, PerCall)                                                                      \
-    X(tak_SSD_GetStateInfo, PerCall)                                                               \
     X(tak_SSD_GetErrorString, PerCall)                                                             \
     X(tak_SSD_GetStreamInfo, PerCall)                                                              \
-    X(tak_SSD_GetFrameSize, PerCall)                                                               \
     X(tak_SSD_Seek, PerCall)                                                                       \
     X(tak_SSD_ReadAudio, PerCall)                                                                  \
-    X(tak_SSD_GetReadPos, PerCall)                                                                 \
-    X(tak_SSD_GetCurFrameBitRate, PerCall)                                                         \
-    X(tak_SSD_GetSimpleWaveDataDesc, PerCall)                                                      \
-    X(tak_SSD_ReadSimpleWaveData, PerCall)                                                         \
-    X(tak_SSD_GetEncoderInfo, PerCall)                                                             \
     X(tak_SSD_GetAPEv2Tag, PerCall)
 
 QM_LIBRARY_API(TakApi, QM_TAK_ENTRY_POINTS);

@@ -13,113 +13,45 @@
 #define QM_OGG_ENTRIES(T)                                                                          \
     T(ogg_stream_init, Called)                                                                     \
     T(ogg_stream_clear, Called)                                                                    \
-    T(ogg_stream_reset, Optional)                                                                  \
-    T(ogg_stream_destroy, Optional)                                                                \
-    T(ogg_stream_eos, Optional)                                                                    \
-    T(ogg_page_checksum_set, Optional)                                                             \
-    T(ogg_page_version, Optional)                                                                  \
-    T(ogg_page_continued, Optional)                                                                \
     T(ogg_page_bos, Optional)                                                                      \
     T(ogg_page_eos, Called)                                                                        \
-    T(ogg_page_granulepos, Optional)                                                               \
-    T(ogg_page_serialno, Optional)                                                                 \
-    T(ogg_page_pageno, Optional)                                                                   \
-    T(ogg_page_packets, Optional)                                                                  \
-    T(ogg_packet_clear, Optional)                                                                  \
-    T(oggpack_writeinit, Optional)                                                                 \
-    T(oggpack_reset, Optional)                                                                     \
-    T(oggpack_writeclear, Optional)                                                                \
-    T(oggpack_readinit, Optional)                                                                  \
-    T(oggpack_write, Optional)                                                                     \
-    T(oggpack_look, Optional)                                                                      \
-    T(oggpack_look_huff, Untyped)                                                                  \
-    T(oggpack_look1, Optional)                                                                     \
-    T(oggpack_adv, Optional)                                                                       \
-    T(oggpack_adv_huff, Untyped)                                                                   \
-    T(oggpack_adv1, Optional)                                                                      \
-    T(oggpack_read, Optional)                                                                      \
-    T(oggpack_read1, Optional)                                                                     \
-    T(oggpack_bytes, Optional)                                                                     \
-    T(oggpack_bits, Optional)                                                                      \
-    T(oggpack_get_buffer, Optional)                                                                \
     T(ogg_stream_packetin, Called)                                                                 \
     T(ogg_stream_pageout, Called)                                                                  \
     T(ogg_stream_flush, Called)                                                                    \
-    T(ogg_sync_init, Optional)                                                                     \
-    T(ogg_sync_clear, Optional)                                                                    \
-    T(ogg_sync_reset, Optional)                                                                    \
-    T(ogg_sync_destroy, Optional)                                                                  \
-    T(ogg_sync_buffer, Optional)                                                                   \
-    T(ogg_sync_wrote, Optional)                                                                    \
-    T(ogg_sync_pageseek, Optional)                                                                 \
-    T(ogg_sync_pageout, Optional)                                                                  \
-    T(ogg_stream_pagein, Optional)                                                                 \
-    T(ogg_stream_packetout, Optional)                                                              \
-    T(ogg_stream_packetpeek, Optional)
+    T(ogg_sync_init, Optional)
 
 #define QM_VORBIS_ENTRIES(T)                                                                       \
     T(vorbis_info_init, Called)                                                                    \
     T(vorbis_info_clear, Called)                                                                   \
-    T(vorbis_info_blocksize, Optional)                                                             \
     T(vorbis_comment_init, Called)                                                                 \
-    T(vorbis_comment_add, Optional)                                                                \
     T(vorbis_comment_add_tag, Called)                                                              \
-    T(vorbis_comment_query, Optional)                                                              \
-    T(vorbis_comment_query_count, Optional)                                                        \
     T(vorbis_comment_clear, Called)                                                                \
     T(vorbis_block_init, Called)                                                                   \
     T(vorbis_block_clear, Called)                                                                  \
     T(vorbis_dsp_clear, Called)                                                                    \
     T(vorbis_analysis_init, Called)                                                                \
-    T(vorbis_commentheader_out, Optional)                                                          \
     T(vorbis_analysis_headerout, Called)                                                           \
     T(vorbis_analysis_buffer, Called)                                                              \
     T(vorbis_analysis_wrote, Called)                                                               \
     T(vorbis_analysis_blockout, Called)                                                            \
     T(vorbis_analysis, Called)                                                                     \
     T(vorbis_bitrate_addblock, Called)                                                             \
-    T(vorbis_bitrate_flushpacket, Called)                                                          \
-    T(vorbis_synthesis_headerin, Optional)                                                         \
-    T(vorbis_synthesis_init, Optional)                                                             \
-    T(vorbis_synthesis, Optional)                                                                  \
-    T(vorbis_synthesis_blockin, Optional)                                                          \
-    T(vorbis_synthesis_pcmout, Optional)                                                           \
-    T(vorbis_synthesis_read, Optional)                                                             \
-    T(vorbis_packet_blocksize, Optional)
+    T(vorbis_bitrate_flushpacket, Called)
 
 #define QM_VORBISFILE_ENTRIES(T)                                                                   \
     T(ov_clear, Called)                                                                            \
-    T(ov_open_callbacks, Optional)                                                                 \
     T(ov_test_callbacks, Called)                                                                   \
     T(ov_test_open, Called)                                                                        \
-    T(ov_bitrate, Optional)                                                                        \
-    T(ov_bitrate_instant, Optional)                                                                \
-    T(ov_streams, Optional)                                                                        \
-    T(ov_seekable, Optional)                                                                       \
-    T(ov_serialnumber, Optional)                                                                   \
-    T(ov_raw_total, Optional)                                                                      \
     T(ov_pcm_total, Called)                                                                        \
-    T(ov_time_total, Optional)                                                                     \
-    T(ov_raw_seek, Optional)                                                                       \
     T(ov_pcm_seek, Called)                                                                         \
-    T(ov_pcm_seek_page, Optional)                                                                  \
-    T(ov_time_seek, Optional)                                                                      \
-    T(ov_time_seek_page, Optional)                                                                 \
-    T(ov_raw_tell, Optional)                                                                       \
-    T(ov_pcm_tell, Optional)                                                                       \
-    T(ov_time_tell, Optional)                                                                      \
     T(ov_info, Called)                                                                             \
     T(ov_comment, Called)                                                                          \
-    T(ov_read_float, Optional)                                                                     \
     T(ov_read, Called)
 
 #define QM_VORBISENC_ENTRIES(T)                                                                    \
     T(vorbis_encode_init, Called)                                                                  \
-    T(vorbis_encode_setup_managed, Optional)                                                       \
     T(vorbis_encode_setup_vbr, Called)                                                             \
-    T(vorbis_encode_init_vbr, Optional)                                                            \
-    T(vorbis_encode_setup_init, Called)                                                            \
-    T(vorbis_encode_ctl, Optional)
+    T(vorbis_encode_setup_init, Called)
 
 QM_LIBRARY_API(OggApi, QM_OGG_ENTRIES);
 QM_LIBRARY_API(VorbisApi, QM_VORBIS_ENTRIES);

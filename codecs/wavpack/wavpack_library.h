@@ -18,55 +18,29 @@ public:
 
 #define QM_WAVPACK_ENTRY_POINTS(X)                                                                 \
     X(WavpackOpenFileInputEx, PerCall)                                                             \
-    X(WavpackOpenFileInput, PerCall)                                                               \
     X(WavpackGetMode, PerCall)                                                                     \
     X(WavpackGetErrorMessage, PerCall)                                                             \
-    X(WavpackGetVersion, PerCall)                                                                  \
     X(WavpackUnpackSamples, PerCall)                                                               \
     X(WavpackGetNumSamples, PerCall)                                                               \
     X(WavpackGetSampleIndex, PerCall)                                                              \
     X(WavpackGetNumErrors, PerCall)                                                                \
-    X(WavpackLossyBlocks, PerCall)                                                                 \
     X(WavpackSeekSample, PerCall)                                                                  \
     X(WavpackCloseFile, PerCall)                                                                   \
     X(WavpackGetSampleRate, PerCall)                                                               \
     X(WavpackGetBitsPerSample, PerCall)                                                            \
     X(WavpackGetBytesPerSample, PerCall)                                                           \
     X(WavpackGetNumChannels, PerCall)                                                              \
-    X(WavpackGetChannelMask, PerCall)                                                              \
-    X(WavpackGetReducedChannels, PerCall)                                                          \
-    X(WavpackGetFloatNormExp, PerCall)                                                             \
-    X(WavpackGetMD5Sum, PerCall)                                                                   \
-    X(WavpackGetWrapperBytes, PerCall)                                                             \
-    X(WavpackGetWrapperData, PerCall)                                                              \
-    X(WavpackFreeWrapper, PerCall)                                                                 \
-    X(WavpackSeekTrailingWrapper, PerCall)                                                         \
-    X(WavpackGetProgress, PerCall)                                                                 \
-    X(WavpackGetFileSize, PerCall)                                                                 \
-    X(WavpackGetRatio, PerCall)                                                                    \
-    X(WavpackGetAverageBitrate, PerCall)                                                           \
-    X(WavpackGetInstantBitrate, PerCall)                                                           \
-    X(WavpackGetNumTagItems, PerCall)                                                              \
     X(WavpackGetTagItem, PerCall)                                                                  \
-    X(WavpackGetTagItemIndexed, PerCall)                                                           \
     X(WavpackAppendTagItem, PerCall)                                                               \
-    X(WavpackDeleteTagItem, PerCall)                                                               \
     X(WavpackWriteTag, PerCall)                                                                    \
     X(WavpackOpenFileOutput, PerCall)                                                              \
     X(WavpackSetConfiguration, PerCall)                                                            \
     X(WavpackAddWrapper, PerCall)                                                                  \
-    X(WavpackStoreMD5Sum, PerCall)                                                                 \
     X(WavpackPackInit, PerCall)                                                                    \
     X(WavpackPackSamples, PerCall)                                                                 \
     X(WavpackFlushSamples, PerCall)                                                                \
     X(WavpackUpdateNumSamples, PerCall)                                                            \
     X(WavpackGetWrapperLocation, PerCall)                                                          \
-    X(WavpackGetEncodedNoise, PerCall)                                                             \
-    X(WavpackFloatNormalize, PerCall)                                                              \
-    X(WavpackLittleEndianToNative, PerCall)                                                        \
-    X(WavpackNativeToLittleEndian, PerCall)                                                        \
-    X(WavpackGetLibraryVersion, PerCall)                                                           \
-    X(WavpackGetLibraryVersionString, PerCall)                                                     \
     /* Files over 4 GB or 2^32 frames need the 64-bit forms; older libraries lack them. */         \
     X(WavpackOpenFileInputEx64, Optional)                                                          \
     X(WavpackGetNumSamples64, Optional)                                                            \

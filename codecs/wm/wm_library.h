@@ -9,9 +9,7 @@
     X(WMCreateSyncReader, Called)                                                                  \
     X(WMCreateWriter, Called)                                                                      \
     X(WMCreateWriterFileSink, Called)                                                              \
-    X(WMCreateProfileManager, Called)                                                              \
-    X(WMCreateReader, Optional)                                                                    \
-    X(WMCreateWriterNetworkSink, Optional)
+    X(WMCreateProfileManager, Called)
 
 QM_LIBRARY_API(WmApi, QM_WMVCORE_ENTRIES);
 

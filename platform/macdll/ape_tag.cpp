@@ -3,6 +3,7 @@
 
 #include "platform/macdll/file.h"
 #include "platform/macdll/macdll_api.h"
+#include "tags/apev2/apev2_block.h"
 #include "tags/id3v1/id3v1_genres.h"
 
 #include <algorithm>
@@ -12,32 +13,9 @@
 namespace macdll {
 namespace {
 
-constexpr std::uint32_t kApeFooterBytes = 32;
 constexpr std::uint64_t kMaxApeItemsBytes = 16u << 20;
-constexpr std::uint32_t kHasHeader = 0x80000000u;
-constexpr std::uint32_t kIsHeader = 0x20000000u;
 
-std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k)
-        out.push_back(std::uint8_t(v >> (8 * k)));
-}
-
-void PutHeaderBlock(std::vector<std::uint8_t>& out, std::uint32_t size, std::uint32_t count,
-                    std::uint32_t flags) {
-    static constexpr char kId[] = "APETAGEX";
-    out.insert(out.end(), kId, kId + 8);
-    Put32(out, 2000);
-    Put32(out, size);
-    Put32(out, count);
-    Put32(out, flags);
-    out.insert(out.end(), 8, 0);
-}
-
-bool SameKey(const std::string& a, const std::string& b) {
+bool SameText(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) ==
                std::tolower(static_cast<unsigned char>(y));
@@ -46,7 +24,7 @@ bool SameKey(const std::string& a, const std::string& b) {
 
 const std::string* Find(const std::vector<TagItem>& items, const std::string& key) {
     for (const TagItem& item : items)
-        if (SameKey(item.key, key) && (item.flags & 6) == 0) return &item.value;
+        if (tags::ApeKeysEqual(item.key, key) && item.IsText()) return &item.value;
     return nullptr;
 }
 
@@ -91,70 +69,36 @@ TagLayout FindTags(std::span<const std::uint8_t> tail, std::uint64_t fileSize) {
         layout.audioEnd = end;
     }
     const std::uint64_t tailStart = fileSize - tail.size();
-    if (end < tailStart + kApeFooterBytes) return layout;
-    const std::uint8_t* footer = tail.data() + (end - kApeFooterBytes - tailStart);
-    if (std::memcmp(footer, "APETAGEX", 8) != 0) return layout;
-    const std::uint32_t version = Le32(footer + 8);
-    const std::uint32_t size = Le32(footer + 12);
-    const std::uint32_t count = Le32(footer + 16);
-    const std::uint32_t flags = Le32(footer + 20);
-    if (version > 2000 || size < kApeFooterBytes || (flags & kIsHeader) ||
-        size - kApeFooterBytes > kMaxApeItemsBytes || size > end)
+    if (end < tailStart + tags::kApeFooterSize) return layout;
+    const auto footer = tags::ParseApeFooter(tail.subspan(end - tags::kApeFooterSize - tailStart));
+    // The library's own limits: any version up to 2000 reads.
+    if (!footer || footer->version > 2000 || footer->size < tags::kApeFooterSize ||
+        footer->IsHeader() || footer->size - tags::kApeFooterSize > kMaxApeItemsBytes ||
+        footer->size > end)
         return layout;
-    const std::uint64_t total = size + ((flags & kHasHeader) ? kApeFooterBytes : 0);
+    const std::uint64_t total = footer->size + (footer->HasHeader() ? tags::kApeFooterSize : 0);
     if (total > end) return layout;
     layout.hasApe = true;
     layout.audioEnd = end - total;
-    layout.apeItemsOffset = end - size;
-    layout.apeItemsBytes = size - kApeFooterBytes;
-    layout.apeItemCount = count;
+    layout.apeItemsOffset = end - footer->size;
+    layout.apeItemsBytes = footer->size - tags::kApeFooterSize;
+    layout.apeItemCount = footer->itemCount;
     return layout;
 }
 
 std::vector<TagItem> ParseApeItems(std::span<const std::uint8_t> body, std::uint32_t count) {
-    std::vector<TagItem> items;
-    std::size_t at = 0;
-    for (std::uint32_t i = 0; i < count && body.size() - at >= 9; ++i) {
-        const std::uint32_t valueBytes = Le32(body.data() + at);
-        const std::uint32_t flags = Le32(body.data() + at + 4);
-        at += 8;
-        const auto keyEnd = std::find(body.begin() + std::ptrdiff_t(at), body.end(), 0);
-        if (keyEnd == body.end()) break;
-        const std::size_t keyBytes = std::size_t(keyEnd - body.begin()) - at;
-        if (body.size() - at - keyBytes - 1 < valueBytes) break;
-        TagItem item;
-        item.key.assign(reinterpret_cast<const char*>(body.data() + at), keyBytes);
-        at += keyBytes + 1;
-        item.value.assign(reinterpret_cast<const char*>(body.data() + at), valueBytes);
-        item.flags = flags;
-        at += valueBytes;
-        items.push_back(std::move(item));
-    }
-    return items;
+    return tags::ParseApeItemsUntilBroken(body, count);
 }
 
 std::vector<std::uint8_t> BuildApeTag(std::vector<TagItem> items) {
+    // The library writes the smallest items first.
     const auto itemBytes = [](const TagItem& item) {
         return 8 + item.key.size() + 1 + item.value.size();
     };
     std::stable_sort(items.begin(), items.end(), [&](const TagItem& a, const TagItem& b) {
         return itemBytes(a) < itemBytes(b);
     });
-    std::vector<std::uint8_t> body;
-    for (const TagItem& item : items) {
-        Put32(body, std::uint32_t(item.value.size()));
-        Put32(body, item.flags);
-        body.insert(body.end(), item.key.begin(), item.key.end());
-        body.push_back(0);
-        body.insert(body.end(), item.value.begin(), item.value.end());
-    }
-    const std::uint32_t size = std::uint32_t(body.size() + kApeFooterBytes);
-    const std::uint32_t count = std::uint32_t(items.size());
-    std::vector<std::uint8_t> tag;
-    PutHeaderBlock(tag, size, count, kHasHeader | kIsHeader);
-    tag.insert(tag.end(), body.begin(), body.end());
-    PutHeaderBlock(tag, size, count, kHasHeader);
-    return tag;
+    return tags::BuildApeTag(items);
 }
 
 Id3Record RecordFromItems(const std::vector<TagItem>& items) {
@@ -178,7 +122,7 @@ Id3Record RecordFromItems(const std::vector<TagItem>& items) {
     record[APE_ID3_GENRE] = 255;
     const std::string genre = text("Genre");
     for (std::size_t i = 0; i < kId3v1OwnGenres; ++i)
-        if (SameKey(genre, std::string(tags::kId3v1Genres[i])))
+        if (SameText(genre, std::string(tags::kId3v1Genres[i])))
             record[APE_ID3_GENRE] = std::uint8_t(i);
     return record;
 }
@@ -191,7 +135,8 @@ int TagFile::Read() {
     const std::int64_t size = file.Size();
     if (!file.IsOpen() || size < 0) return ERROR_IO_READ;
     const std::uint64_t fileSize = std::uint64_t(size);
-    std::vector<std::uint8_t> tail(std::size_t(std::min<std::uint64_t>(fileSize, 160)));
+    std::vector<std::uint8_t> tail(
+        std::size_t(std::min<std::uint64_t>(fileSize, tags::kApeTailSize)));
     if (!file.ReadAt(fileSize - tail.size(), tail)) return ERROR_IO_READ;
     layout_ = FindTags(tail, fileSize);
     if (layout_.hasId3v1) {

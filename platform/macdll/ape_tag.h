@@ -1,7 +1,9 @@
 // The tags at the end of a Monkey's Audio file: APEv2 (read and written) and ID3v1 (read, and
 // written on request), plus the 128-byte ID3v1-style record the library hands out. The parsers
-// work on bytes; TagFile does the file work.
+// work on bytes (the APEv2 ones are the tag library's); TagFile does the file work.
 #pragma once
+
+#include "tags/apev2/apev2_block.h"
 
 #include <array>
 #include <cstdint>
@@ -12,11 +14,7 @@
 
 namespace macdll {
 
-struct TagItem {
-    std::string key;
-    std::string value; // UTF-8 text for text items
-    std::uint32_t flags = 0;
-};
+using TagItem = tags::ApeItem;
 
 using Id3Record = std::array<std::uint8_t, 128>;
 

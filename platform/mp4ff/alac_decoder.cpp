@@ -1,5 +1,7 @@
 #include "platform/mp4ff/alac_decoder.h"
 
+#include "support/ffmpeg_handles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
@@ -10,24 +12,10 @@ extern "C" {
 #include <stdexcept>
 
 namespace mp4 {
-namespace {
-
-struct CodecFree {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-
-} // namespace
-
 struct AlacDecoder::State {
-    std::unique_ptr<AVCodecContext, CodecFree> codec;
-    std::unique_ptr<AVPacket, PacketFree> packet;
-    std::unique_ptr<AVFrame, FrameFree> frame;
+    ffmpeg::CodecContext codec;
+    ffmpeg::Packet packet;
+    ffmpeg::Frame frame;
 };
 
 AlacDecoder::AlacDecoder(std::span<const uint8_t> alacBox) : state_(std::make_unique<State>()) {

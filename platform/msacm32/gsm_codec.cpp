@@ -3,10 +3,7 @@
 // work on a system without FFmpeg; without it, GSM is a format no driver here takes.
 #include "platform/msacm32/acm_codec.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-}
+#include "support/ffmpeg_handles.h"
 
 #include <dlfcn.h>
 
@@ -74,23 +71,15 @@ const FfmpegApi& Ffmpeg() {
 
 class GsmCodec final : public AcmCodec {
 public:
-    explicit GsmCodec(const FfmpegApi& api) : api_(api) {}
-    ~GsmCodec() override {
-        api_.freeFrame(&frame_);
-        api_.freePacket(&packet_);
-        api_.freeContext(&context_);
-    }
-    GsmCodec(const GsmCodec&) = delete;
-    GsmCodec& operator=(const GsmCodec&) = delete;
+    explicit GsmCodec(const FfmpegApi& api)
+        : api_(api), context_(api.allocContext(api.decoder), {api.freeContext}),
+          packet_(api.allocPacket(), {api.freePacket}), frame_(api.allocFrame(), {api.freeFrame}) {}
 
     bool Open(uint32_t rate) {
-        context_ = api_.allocContext(api_.decoder);
-        packet_ = api_.allocPacket();
-        frame_ = api_.allocFrame();
-        if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr) return false;
+        if (!context_ || !packet_ || !frame_) return false;
         context_->sample_rate = int(rate);
         context_->block_align = int(kBlockBytes);
-        return api_.open(context_, api_.decoder, nullptr) == 0;
+        return api_.open(context_.get(), api_.decoder, nullptr) == 0;
     }
 
     bool Convert(std::span<const uint8_t> src, std::span<uint8_t> dst, size_t& taken,
@@ -107,7 +96,7 @@ public:
         return true;
     }
 
-    void Restart() override { api_.flush(context_); }
+    void Restart() override { api_.flush(context_.get()); }
     uint64_t DestinationBytesFor(uint64_t sourceBytes) const override {
         return (sourceBytes + kBlockBytes - 1) / kBlockBytes * kBlockSamples * 2;
     }
@@ -121,19 +110,20 @@ private:
         std::copy(block.begin(), block.end(), padded_.begin());
         packet_->data = padded_.data();
         packet_->size = int(block.size());
-        if (api_.sendPacket(context_, packet_) != 0) return false;
-        if (api_.receiveFrame(context_, frame_) != 0) return false;
+        if (api_.sendPacket(context_.get(), packet_.get()) != 0) return false;
+        if (api_.receiveFrame(context_.get(), frame_.get()) != 0) return false;
         const bool whole = frame_->format == AV_SAMPLE_FMT_S16 &&
                            frame_->nb_samples == int(kBlockSamples) && frame_->data[0] != nullptr;
         if (whole) std::memcpy(out.data(), frame_->data[0], out.size());
         // One block is one frame; anything more would be a decoder of another kind.
-        return whole && api_.receiveFrame(context_, frame_) == AVERROR(EAGAIN);
+        return whole && api_.receiveFrame(context_.get(), frame_.get()) == AVERROR(EAGAIN);
     }
 
     const FfmpegApi& api_;
-    AVCodecContext* context_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
+    // Released in reverse order: the frame and the packet before the context.
+    ffmpeg::BoundHandle<AVCodecContext> context_;
+    ffmpeg::BoundHandle<AVPacket> packet_;
+    ffmpeg::BoundHandle<AVFrame> frame_;
     std::array<uint8_t, kBlockBytes + AV_INPUT_BUFFER_PADDING_SIZE> padded_{};
 };
 

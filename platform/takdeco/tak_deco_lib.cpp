@@ -97,7 +97,7 @@ TtakResult CopyOut(std::string_view bytes, void* buffer, TtakInt32 bufferSize, T
     return tak_res_Ok;
 }
 
-const apev2::Item* ItemAt(TtakAPEv2Tag tag, TtakInt32 index) {
+const tags::ApeItem* ItemAt(TtakAPEv2Tag tag, TtakInt32 index) {
     if (tag == nullptr || tag->read.status != apev2::Status::Valid || index < 0 ||
         size_t(index) >= tag->read.tag.items.size())
         return nullptr;
@@ -182,7 +182,7 @@ QM_TAK_API TtakResult tak_APE_GetIndexOfKey(TtakAPEv2Tag tag, const char* key, T
     if (state != tak_res_Ok) return state;
     const auto& items = tag->read.tag.items;
     for (size_t i = 0; i < items.size(); ++i) {
-        if (apev2::KeysEqual(items[i].key, key)) {
+        if (tags::ApeKeysEqual(items[i].key, key)) {
             *index = TtakInt32(i);
             return tak_res_Ok;
         }
@@ -192,7 +192,7 @@ QM_TAK_API TtakResult tak_APE_GetIndexOfKey(TtakAPEv2Tag tag, const char* key, T
 
 QM_TAK_API TtakResult tak_APE_GetItemDesc(TtakAPEv2Tag tag, TtakInt32 index,
                                           TtakAPEv2ItemDesc* desc) {
-    const apev2::Item* item = ItemAt(tag, index);
+    const tags::ApeItem* item = ItemAt(tag, index);
     if (item == nullptr) return ItemFailure(tag);
     if (desc == nullptr) return tak_res_InvalidParameter;
     return Guarded([&] {
@@ -202,21 +202,21 @@ QM_TAK_API TtakResult tak_APE_GetItemDesc(TtakAPEv2Tag tag, TtakInt32 index,
         desc->keySize = TtakInt32(item->key.size());
         desc->valueSize = TtakInt32(item->value.size());
         desc->valueCount =
-            item->Type() == tak_apeitem_Text ? TtakInt32(apev2::TextValues(*item).size()) : 1;
+            item->Type() == tak_apeitem_Text ? TtakInt32(tags::ApeTextValues(*item).size()) : 1;
         return tak_res_Ok;
     });
 }
 
 QM_TAK_API TtakResult tak_APE_GetItemKey(TtakAPEv2Tag tag, TtakInt32 index, char* key,
                                          TtakInt32 keySize, TtakInt32* size) {
-    const apev2::Item* item = ItemAt(tag, index);
+    const tags::ApeItem* item = ItemAt(tag, index);
     if (item == nullptr) return ItemFailure(tag);
     return CopyOut(item->key, key, keySize, size, true);
 }
 
 QM_TAK_API TtakResult tak_APE_GetItemValue(TtakAPEv2Tag tag, TtakInt32 index, void* value,
                                            TtakInt32 valueSize, TtakInt32* size) {
-    const apev2::Item* item = ItemAt(tag, index);
+    const tags::ApeItem* item = ItemAt(tag, index);
     if (item == nullptr) return ItemFailure(tag);
     const std::string_view bytes(reinterpret_cast<const char*>(item->value.data()),
                                  item->value.size());
@@ -227,11 +227,11 @@ QM_TAK_API TtakResult tak_APE_GetTextItemValueAsAnsi(TtakAPEv2Tag tag, TtakInt32
                                                      TtakInt32 valueIndex, char separator,
                                                      char* value, TtakInt32 valueSize,
                                                      TtakInt32* size) {
-    const apev2::Item* item = ItemAt(tag, index);
+    const tags::ApeItem* item = ItemAt(tag, index);
     if (item == nullptr) return ItemFailure(tag);
     if (item->Type() != tak_apeitem_Text) return tak_res_ape_NotText;
     return Guarded([&] {
-        const auto values = apev2::TextValues(*item);
+        const auto values = tags::ApeTextValues(*item);
         std::string text;
         if (valueIndex == -1) {
             for (size_t i = 0; i < values.size(); ++i)

@@ -1,6 +1,8 @@
 // FFmpeg demuxing and decoding over a ByteSource, with every FFmpeg object held by an owner.
 #include "platform/ttalib/ffmpeg_audio_decoder.h"
 
+#include "support/ffmpeg_handles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -22,35 +24,10 @@ namespace {
 
 constexpr int kIoBufferSize = 64 * 1024;
 
-struct IoContextFree {
-    void operator()(AVIOContext* io) const {
-        av_freep(&io->buffer); // FFmpeg may have replaced the buffer we gave it
-        avio_context_free(&io);
-    }
-};
-struct FormatClose {
-    void operator()(AVFormatContext* format) const { avformat_close_input(&format); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-
 // std::to_string would export a libstdc++ table from our libraries; snprintf does not.
 std::string Number(int value) {
     char text[16];
     std::snprintf(text, sizeof text, "%d", value);
-    return text;
-}
-
-std::string AvText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
     return text;
 }
 
@@ -248,7 +225,7 @@ struct AudioDecoder::State {
 
     [[noreturn]] void Throw(int code, DecodeFailure kind, const std::string& what) const {
         if (bridge.failed) kind = DecodeFailure::Io;
-        throw DecodeError(kind, what + " (" + AvText(code) + ")");
+        throw DecodeError(kind, what + " (" + ffmpeg::ErrorText(code) + ")");
     }
 
     std::span<const int32_t> Decode() {
@@ -286,11 +263,11 @@ struct AudioDecoder::State {
 
     IoBridge bridge;
     // Released in reverse order: the format context before the I/O context it reads from.
-    std::unique_ptr<AVIOContext, IoContextFree> io;
-    std::unique_ptr<AVFormatContext, FormatClose> format;
-    std::unique_ptr<AVCodecContext, CodecFree> codec;
-    std::unique_ptr<AVPacket, PacketFree> packet;
-    std::unique_ptr<AVFrame, FrameFree> frame;
+    ffmpeg::IoContext io;
+    ffmpeg::InputContext format;
+    ffmpeg::CodecContext codec;
+    ffmpeg::Packet packet;
+    ffmpeg::Frame frame;
     AVStream* stream = nullptr; // owned by the format context
     AudioFormat audio;
     std::optional<FrameUnpacker> unpacker;

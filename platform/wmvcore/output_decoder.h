@@ -3,7 +3,7 @@
 // stream's codec and libswresample.
 #pragma once
 
-#include "platform/wmvcore/ffmpeg_handles.h"
+#include "support/ffmpeg_handles.h"
 
 #include <cstdint>
 #include <vector>
@@ -37,9 +37,9 @@ private:
     void Convert(const AVFrame& frame, std::vector<uint8_t>& pcm);
     void SetUpResampler(const AVFrame& frame);
 
-    CodecContext codec_;
-    Frame frame_{av_frame_alloc()};
-    Resampler resampler_;
+    ffmpeg::CodecContext codec_;
+    ffmpeg::Frame frame_{av_frame_alloc()};
+    ffmpeg::Resampler resampler_;
     AVChannelLayout layout_{};
     int channels_;
     int rate_;

@@ -66,7 +66,7 @@ int64_t StreamIo::Seek(void* opaque, int64_t offset, int whence) {
     return int64_t(reached - self.origin_);
 }
 
-IoContext StreamIo::MakeContext() {
+ffmpeg::IoContext StreamIo::MakeContext() {
     constexpr int kBufferSize = 64 * 1024;
     auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferSize));
     if (buffer == nullptr) return nullptr;
@@ -76,10 +76,10 @@ IoContext StreamIo::MakeContext() {
         return nullptr;
     }
     if (Failed(stream_->Seek(int64_t(origin_), kFromStart, nullptr))) {
-        IoContext owned(io);
+        ffmpeg::IoContext owned(io);
         return nullptr;
     }
-    return IoContext(io);
+    return ffmpeg::IoContext(io);
 }
 
 } // namespace wmvcore

@@ -2,8 +2,8 @@
 // stood when the reader was given it.
 #pragma once
 
-#include "platform/wmvcore/ffmpeg_handles.h"
 #include "platform/wmvcore/wmvcore_api.h"
+#include "support/ffmpeg_handles.h"
 
 #include <cstdint>
 #include <span>
@@ -18,7 +18,7 @@ public:
     // Reads up to buffer.size() bytes at a position: the count, 0 at the end, -1 on an error.
     int64_t ReadAt(int64_t position, std::span<uint8_t> buffer);
     // An I/O context for FFmpeg reading from the origin on; null when memory ran out.
-    IoContext MakeContext();
+    ffmpeg::IoContext MakeContext();
     int64_t Size();
     bool Valid() const { return valid_; }
 

@@ -5,10 +5,10 @@
 
 #include "platform/wmvcore/asf_header.h"
 #include "platform/wmvcore/com_object.h"
-#include "platform/wmvcore/ffmpeg_handles.h"
 #include "platform/wmvcore/media_objects.h"
 #include "platform/wmvcore/output_decoder.h"
 #include "platform/wmvcore/stream_io.h"
+#include "support/ffmpeg_handles.h"
 
 #include <memory>
 #include <mutex>
@@ -69,9 +69,9 @@ private:
 
     std::recursive_mutex lock_;
     std::unique_ptr<StreamIo> io_;
-    IoContext ioContext_;
-    InputContext format_;
-    Packet packet_{av_packet_alloc()};
+    ffmpeg::IoContext ioContext_;
+    ffmpeg::InputContext format_;
+    ffmpeg::Packet packet_{av_packet_alloc()};
     std::optional<AsfHeader> header_;
     std::vector<Output> outputs_;
     std::vector<uint8_t> pending_;

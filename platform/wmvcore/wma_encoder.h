@@ -4,7 +4,7 @@
 // through a callback that is handed each run of bytes with its position.
 #pragma once
 
-#include "platform/wmvcore/ffmpeg_handles.h"
+#include "support/ffmpeg_handles.h"
 
 #include <cstdint>
 #include <functional>
@@ -48,13 +48,13 @@ private:
     ByteTarget target_;
     uint64_t position_ = 0;
     uint64_t size_ = 0;
-    OutputContext muxer_;
-    IoContext io_;
-    CodecContext codec_;
-    Resampler resampler_;
-    SampleFifo fifo_;
-    Frame frame_{av_frame_alloc()};
-    Packet packet_{av_packet_alloc()};
+    ffmpeg::OutputContext muxer_;
+    ffmpeg::IoContext io_;
+    ffmpeg::CodecContext codec_;
+    ffmpeg::Resampler resampler_;
+    ffmpeg::SampleFifo fifo_;
+    ffmpeg::Frame frame_{av_frame_alloc()};
+    ffmpeg::Packet packet_{av_packet_alloc()};
     AVStream* stream_ = nullptr;
     int64_t nextPts_ = 0;
     std::vector<uint8_t> widened_;

@@ -1,27 +1,17 @@
-// Reads the APEv2 (or APEv1) tag at the end of a file: the footer is found in the file's last
-// bytes (directly at the end or before an ID3v1 block), the items are parsed from a byte span
-// with every length checked against the bytes there are. ReadApeTag is the thin file layer.
+// Reads the APEv2 (or APEv1) tag at the end of a file for our sources: where its items lie,
+// their text as UTF-8, and ReadApeTag, the thin file layer over the byte parsers of
+// apev2_block.h.
 #pragma once
+
+#include "tags/apev2/apev2_block.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tags {
-
-inline constexpr size_t kApeFooterSize = 32;
-// Larger tags are taken as broken rather than read into memory.
-inline constexpr uint32_t kApeMaxTagSize = 16 * 1024 * 1024;
-
-struct ApeItem {
-    std::string key;
-    uint32_t flags = 0;
-    std::string value; // raw bytes; UTF-8 text for text items of an APEv2 tag
-    bool IsText() const { return ((flags >> 1) & 3) == 0; }
-};
 
 // Where the items of a tag lie in the file.
 struct ApeTagPlace {
@@ -34,10 +24,6 @@ struct ApeTagPlace {
 // Finds the footer in `tail`, the last bytes of a file of fileSize bytes (at least the 160 last,
 // or the whole file). Nothing when there is no tag or its footer does not fit the file.
 std::optional<ApeTagPlace> FindApeTag(std::span<const uint8_t> tail, uint64_t fileSize);
-
-// The items of a tag body, or nothing when one does not fit or has a key that is not printable
-// ASCII.
-std::optional<std::vector<ApeItem>> ParseApeItems(std::span<const uint8_t> body, uint32_t count);
 
 // A text item's value as UTF-8 (an APEv1 tag holds single-byte text); the several values of
 // one item, which the format separates by zero bytes, are joined with "; ".

@@ -1,10 +1,12 @@
 // The APEv2 reader on hand-built bytes: tags at the end or before an ID3v1 block, several values,
 // APEv1 text, and broken sizes, counts and keys that must be refused without reading past the
-// bytes given.
+// bytes given; the writer against the tag WavPack's own wvtag writes.
 #include "tags/apev2/apev2_reader.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -128,4 +130,63 @@ TEST(ApeV2Reader, BrokenTagsAreRefused) {
     const std::vector<uint8_t> tiny(20, 0);
     EXPECT_FALSE(tags::FindApeTag(tiny, tiny.size()));
     EXPECT_FALSE(tags::FindApeTag(good, good.size() - 1)) << "tail larger than the file";
+}
+
+// wvtag writes the same items in the same order: its tag must be ours byte for byte, and ours
+// must read back with the items we gave.
+TEST(ApeV2Writer, WritesTheTagWavPacksWvtagWrites) {
+    if (!HaveTool("sox") || !HaveTool("wavpack") || !HaveTool("wvtag"))
+        GTEST_SKIP() << "needs sox, wavpack and wvtag";
+    TempDir dir;
+    const std::string wav = dir / "a.wav", wv = dir / "a.wv", cover = dir / "c.png";
+    const std::string image("\x89PNG\0\x01", 6);
+    WriteFileBytes(cover, std::vector<uint8_t>(image.begin(), image.end()));
+    ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + Quote(wav) + " synth 0.05 sine 300").status,
+              0);
+    ASSERT_EQ(RunCommand("wavpack -q -y " + Quote(wav) + " -o " + Quote(wv)).status, 0);
+    ASSERT_EQ(RunCommand("wvtag -q -w 'Title=Ωμέγα' -w 'Year=2001' --write-binary-tag "
+                         "'Cover Art (Front)=@" +
+                         cover + "' " + Quote(wv))
+                  .status,
+              0);
+
+    const std::vector<tags::ApeItem> items = {
+        {"Title", "Ωμέγα", 0},
+        {"Year", "2001", 0},
+        // wvtag stores a binary item as the file's name, a zero byte and the file's bytes.
+        {"Cover Art (Front)", "Cover Art (Front).png" + std::string(1, '\0') + image, 2}};
+    const std::vector<uint8_t> ours = tags::BuildApeTag(items);
+    const std::vector<uint8_t> file = ReadFileBytes(wv);
+    ASSERT_GT(file.size(), ours.size());
+    EXPECT_TRUE(std::equal(ours.begin(), ours.end(), file.end() - std::ptrdiff_t(ours.size())));
+
+    const auto read = Read(file);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->items.size(), items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(read->items[i].key, items[i].key);
+        EXPECT_EQ(read->items[i].value, items[i].value);
+        EXPECT_EQ(read->items[i].flags, items[i].flags);
+    }
+}
+
+// Monkey's Audio reads the items up to the first broken one; the strict reader refuses them all.
+TEST(ApeV2Reader, ReadingUntilBrokenKeepsTheItemsBeforeTheDamage) {
+    const std::vector<uint8_t> body = Items({{"Title", "x"}, {"Year", "2001"}, {"Genre", "Jazz"}});
+    const auto whole = tags::ParseApeItemsUntilBroken(body, 3);
+    ASSERT_EQ(whole.size(), 3u);
+    EXPECT_EQ(whole[2].value, "Jazz");
+    EXPECT_EQ(tags::ParseApeItemsUntilBroken(body, 1000).size(), 3u) << "a count beyond the bytes";
+    for (size_t length = 0; length < body.size(); ++length) {
+        const std::vector<uint8_t> cut(body.begin(), body.begin() + std::ptrdiff_t(length));
+        const auto some = tags::ParseApeItemsUntilBroken(cut, 3);
+        ASSERT_LT(some.size(), 3u) << "cut to " << length;
+        for (size_t i = 0; i < some.size(); ++i)
+            EXPECT_EQ(some[i].value, whole[i].value);
+        EXPECT_FALSE(tags::ParseApeItems(cut, 3)) << "cut to " << length;
+    }
+    // An empty or unprintable key passes here, not in the strict reader.
+    const std::vector<uint8_t> oddKeys = Items({{"", "x"}, {"K\x01y", "y"}});
+    EXPECT_EQ(tags::ParseApeItemsUntilBroken(oddKeys, 2).size(), 2u);
+    EXPECT_FALSE(tags::ParseApeItems(oddKeys, 2));
 }

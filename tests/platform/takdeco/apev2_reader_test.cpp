@@ -112,7 +112,7 @@ apev2::ReadResult ReadFrom(std::vector<uint8_t> audio, const std::vector<uint8_t
     return apev2::ReadTag(source);
 }
 
-std::string Text(const apev2::Item& item) {
+std::string Text(const tags::ApeItem& item) {
     return {item.value.begin(), item.value.end()};
 }
 
@@ -147,7 +147,7 @@ TEST(Apev2Reader, FindsTagsWithOrWithoutHeaderAndBeforeAnId3v1Block) {
         EXPECT_EQ(read.tag.items[2].Type(), 1);
         EXPECT_EQ(read.tag.items[2].value.size(), 6u);
 
-        const auto values = apev2::TextValues(read.tag.items[1]);
+        const auto values = tags::ApeTextValues(read.tag.items[1]);
         ASSERT_EQ(values.size(), 2u);
         EXPECT_EQ(values[0], "One");
         EXPECT_EQ(values[1], "Two");
@@ -201,20 +201,20 @@ TEST(Apev2Reader, BrokenSizesAndKeysMakeTheTagInvalid) {
 
 TEST(Apev2Reader, ItemsCutAnywhereAreRefusedNotOverread) {
     const std::vector<uint8_t> body = ItemBytes(kItems);
-    ASSERT_TRUE(apev2::ParseItems(body, 3).has_value());
+    ASSERT_TRUE(tags::ParseApeItems(body, 3).has_value());
     for (size_t length = 0; length < body.size(); ++length) {
         // Each cut copy lives in its own allocation so that an over-read shows under ASan.
         const std::vector<uint8_t> cut(body.begin(), body.begin() + long(length));
-        EXPECT_FALSE(apev2::ParseItems(cut, 3).has_value()) << "cut to " << length;
+        EXPECT_FALSE(tags::ParseApeItems(cut, 3).has_value()) << "cut to " << length;
     }
-    EXPECT_FALSE(apev2::ParseFooter(std::vector<uint8_t>(31, 'A')).has_value());
+    EXPECT_FALSE(tags::ParseApeFooter(std::vector<uint8_t>(31, 'A')).has_value());
 }
 
 TEST(Apev2Reader, KeysMatchIgnoringCaseAndTextConvertsToLatin1) {
-    EXPECT_TRUE(apev2::KeysEqual("Artist", "ARTIST"));
-    EXPECT_TRUE(apev2::KeysEqual("album artist", "Album Artist"));
-    EXPECT_FALSE(apev2::KeysEqual("Artist", "Artists"));
-    EXPECT_FALSE(apev2::KeysEqual("Artist", "Artisu"));
+    EXPECT_TRUE(tags::ApeKeysEqual("Artist", "ARTIST"));
+    EXPECT_TRUE(tags::ApeKeysEqual("album artist", "Album Artist"));
+    EXPECT_FALSE(tags::ApeKeysEqual("Artist", "Artists"));
+    EXPECT_FALSE(tags::ApeKeysEqual("Artist", "Artisu"));
 
     EXPECT_EQ(apev2::Utf8ToLatin1("Caf\xC3\xA9 \xC3\x80"), "Caf\xE9 \xC0");
     EXPECT_EQ(apev2::Utf8ToLatin1("5 \xE2\x82\xAC"), "5 ?");       // the euro sign
