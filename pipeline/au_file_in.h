@@ -89,9 +89,9 @@ public:
     bool Seek(int64_t sampleNum);
 
 protected:
-    // Opens the source unless it is open: resets the descriptor, then RequireLibrary and OpenFile. A failure
-    // releases the format and the stream and is rethrown unchanged; the next call tries again.
-    // An opening that finds no audio of its kind (fileValid_ false) stays open.
+    // Opens the source unless it is open: resets the descriptor, then RequireLibrary and OpenFile.
+    // A failure releases the format and the stream and is rethrown unchanged; the next call tries
+    // again. An opening that finds no audio of its kind (fileValid_ false) stays open.
     virtual void OpenSource();
     // Releases the format (CloseFormat) and the stream of an open source.
     virtual void CloseSource();

@@ -32,9 +32,14 @@ void TMpgIn::OpenFormat(TStream& stream) {
     const Mpg123Api& api = Mpg123Library().Entries();
     exactFrames_ = 0;
 
+    // The named file is scanned through the source's own descriptor, so that it is opened once.
     int64_t scannedFrames = -1;
-    if (!fileName_.empty())
-        scannedFrames = ReadMpg123File(api, fileName_, {id3v1Tags_, id3v2Tags_, commonTags_});
+    const TMpgFileTags tags{id3v1Tags_, id3v2Tags_, commonTags_};
+    auto* file = dynamic_cast<THandleStream*>(&stream);
+    if (!streamAssigned_ && file != nullptr)
+        scannedFrames = ReadMpg123Descriptor(api, file->Handle(), tags);
+    else if (!fileName_.empty())
+        scannedFrames = ReadMpg123File(api, fileName_, tags);
 
     try {
         streamSize_ = stream.Size();

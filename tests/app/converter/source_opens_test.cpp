@@ -164,7 +164,9 @@ const std::vector<Row>& Rows() {
         {"Mp4", ".m4a",
          Encoded("ffmpeg", "ffmpeg -nostdin -v error -i IN -c:a aac -metadata title=Tone OUT"),
          Make<TMP4In>()},
-        {"MonkeysAudio", ".ape", Copied("ape/mediafile__full.ape"), Make<TMACIn>()},
+        // The library opens the file by its name itself; its APEv2 tag is read by our own
+        // parser beforehand.
+        {"MonkeysAudio", ".ape", Copied("ape/mediafile__full.ape"), Make<TMACIn>(), 2},
         {"Tta", ".tta", Copied("tta/taglib__tagged.tta"), Make<TTTAIn>()},
         {"Tak", ".tak", Copied("tak/mutagen__has-tags.tak"), Make<TTAKIn>()},
         {"OptimFrog", ".ofr", OptimFrogFile, Make<TOFRIn>()},
@@ -193,7 +195,8 @@ TEST_P(SourceOpens, OneConversionOpensTheFileAndTheDecoderOnce) {
     ASSERT_TRUE(watch.Watching());
     {
         TQuillmereAudioConverter driver;
-        driver.SetSourceMaker([&](const TAudioFileDescriptor&) { return row.source(decoderOpens); });
+        driver.SetSourceMaker(
+            [&](const TAudioFileDescriptor&) { return row.source(decoderOpens); });
         driver.SetOnFileDone([&] {
             result = driver.LastResult();
             driver.ProcessNext();
@@ -210,9 +213,7 @@ TEST_P(SourceOpens, OneConversionOpensTheFileAndTheDecoderOnce) {
     }
     ASSERT_EQ(result.outcome, TFileOutcome::Converted) << result.message;
     EXPECT_GT(fs::file_size(result.outputPath), 44u);
-    const int fileOpens = watch.Opens();
-    std::printf("%s: file %d decoder %d\n", row.name.c_str(), fileOpens, decoderOpens);
-    EXPECT_EQ(fileOpens, row.fileOpens) << "opens of the source file";
+    EXPECT_EQ(watch.Opens(), row.fileOpens) << "opens of the source file";
     EXPECT_EQ(decoderOpens, 1) << "opens of the decoder";
 }
 
