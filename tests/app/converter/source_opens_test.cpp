@@ -70,52 +70,6 @@ private:
     int opens_ = 0;
 };
 
-fs::path Sample(const std::string& relative) {
-    const char* source = std::getenv("QM_SOURCE_DIR");
-    return fs::weakly_canonical(fs::path(source ? source : ".") / "../shared/samples" / relative);
-}
-
-// Makes the source file at path; returns why it cannot ("" when made).
-using Maker = std::function<std::string(const TempDir& dir, const std::string& path)>;
-
-std::string Tone(const TempDir& dir, const std::string& wav) {
-    (void)dir;
-    if (!HaveTool("sox")) return "sox is missing";
-    return RunCommand("sox -q -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 0.5 sine 440")
-                       .status == 0
-               ? ""
-               : "sox failed";
-}
-
-Maker Encoded(const std::string& tool, const std::string& command) {
-    return [=](const TempDir& dir, const std::string& path) {
-        const std::string wav = dir / "tone.wav";
-        if (std::string why = Tone(dir, wav); !why.empty()) return why;
-        if (!HaveTool(tool)) return tool + " is missing";
-        std::string line = command;
-        line.replace(line.find("IN"), 2, Quote(wav));
-        line.replace(line.find("OUT"), 3, Quote(path));
-        return RunCommand(line).status == 0 ? std::string() : tool + " failed: " + line;
-    };
-}
-
-Maker Copied(const std::string& relative) {
-    return [=](const TempDir&, const std::string& path) {
-        std::error_code error;
-        fs::copy_file(Sample(relative), path, error);
-        return error ? "no shared sample " + Sample(relative).string() : std::string();
-    };
-}
-
-std::string OptimFrogFile(const TempDir&, const std::string& path) {
-    ofrtest::Container c;
-    c.frames = 22050;
-    c.items = {{"Title", "Quiet"}};
-    c.pcm.assign(size_t(c.frames) * 4, 0x11);
-    WriteFileBytes(path, ofrtest::Build(c));
-    return "";
-}
-
 // Only our test OptimFROG library stands in for the vendor's: it is loaded from its own
 // folder, and stays loaded for the rest of the process.
 std::string LoadTestOptimFrog() {
@@ -139,7 +93,9 @@ template <class Source> SourceMaker Make() {
 struct Row {
     std::string name;
     std::string extension;
-    Maker make;
+    // A shared sample ("samples/..."), or the command that encodes IN (a tone) to OUT; empty
+    // for the tone itself.
+    std::string origin;
     SourceMaker source;
     int fileOpens = 1;
 };
@@ -148,28 +104,49 @@ void PrintTo(const Row& row, std::ostream* out) {
     *out << row.name;
 }
 
+// Makes the source file at path; returns why it cannot ("" when made).
+std::string MakeSource(const Row& row, const TempDir& dir, const std::string& path) {
+    if (row.extension == ".ofr") {
+        ofrtest::Container c;
+        c.frames = 22050;
+        c.items = {{"Title", "Quiet"}};
+        c.pcm.assign(size_t(c.frames) * 4, 0x11);
+        WriteFileBytes(path, ofrtest::Build(c));
+        return LoadTestOptimFrog();
+    }
+    if (row.origin.starts_with("samples/")) {
+        const char* root = std::getenv("QM_SOURCE_DIR");
+        const fs::path sample = fs::path(root ? root : ".") / "../shared" / row.origin;
+        std::error_code error;
+        fs::copy_file(sample, path, error);
+        return error ? "no shared sample " + sample.string() : std::string();
+    }
+    const std::string wav = row.origin.empty() ? path : dir / "tone.wav";
+    if (RunCommand("sox -q -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 0.5 sine 440").status)
+        return "sox is missing";
+    if (row.origin.empty()) return "";
+    std::string line = row.origin;
+    line.replace(line.find("IN"), 2, Quote(wav));
+    line.replace(line.find("OUT"), 3, Quote(path));
+    return RunCommand(line).status == 0 ? std::string() : "cannot run " + line;
+}
+
 const std::vector<Row>& Rows() {
+    const std::string ffmpeg = "ffmpeg -nostdin -v error -i IN -metadata title=Tone ";
     static const std::vector<Row> rows = {
-        {"Wave", ".wav", [](const TempDir& d, const std::string& p) { return Tone(d, p); },
-         Make<TWaveIn>()},
-        {"Mp3", ".mp3", Encoded("lame", "lame --quiet --tt Tone IN OUT"), Make<TMpgIn>()},
-        {"Vorbis", ".ogg", Encoded("oggenc", "oggenc -Q -q 3 -t Tone -o OUT IN"),
-         Make<TVorbisIn>()},
-        {"Flac", ".flac", Encoded("flac", "flac -s -T TITLE=Tone -o OUT IN"), Make<TFLACIn>()},
-        {"WindowsMedia", ".wma",
-         Encoded("ffmpeg", "ffmpeg -nostdin -v error -i IN -c:a wmav2 -metadata title=Tone OUT"),
-         Make<TWMIn>()},
-        {"WavPack", ".wv", Encoded("wavpack", "wavpack -q -y -w Title=Tone IN -o OUT"),
-         NewCountedWavPack},
-        {"Mp4", ".m4a",
-         Encoded("ffmpeg", "ffmpeg -nostdin -v error -i IN -c:a aac -metadata title=Tone OUT"),
-         Make<TMP4In>()},
+        {"Wave", ".wav", "", Make<TWaveIn>()},
+        {"Mp3", ".mp3", "lame --quiet --tt Tone IN OUT", Make<TMpgIn>()},
+        {"Vorbis", ".ogg", "oggenc -Q -q 3 -t Tone -o OUT IN", Make<TVorbisIn>()},
+        {"Flac", ".flac", "flac -s -T TITLE=Tone -o OUT IN", Make<TFLACIn>()},
+        {"WindowsMedia", ".wma", ffmpeg + "-c:a wmav2 OUT", Make<TWMIn>()},
+        {"WavPack", ".wv", "wavpack -q -y -w Title=Tone IN -o OUT", NewCountedWavPack},
+        {"Mp4", ".m4a", ffmpeg + "-c:a aac OUT", Make<TMP4In>()},
         // The library opens the file by its name itself; its APEv2 tag is read by our own
         // parser beforehand.
-        {"MonkeysAudio", ".ape", Copied("ape/mediafile__full.ape"), Make<TMACIn>(), 2},
-        {"Tta", ".tta", Copied("tta/taglib__tagged.tta"), Make<TTTAIn>()},
-        {"Tak", ".tak", Copied("tak/mutagen__has-tags.tak"), Make<TTAKIn>()},
-        {"OptimFrog", ".ofr", OptimFrogFile, Make<TOFRIn>()},
+        {"MonkeysAudio", ".ape", "samples/ape/mediafile__full.ape", Make<TMACIn>(), 2},
+        {"Tta", ".tta", "samples/tta/taglib__tagged.tta", Make<TTTAIn>()},
+        {"Tak", ".tak", "samples/tak/mutagen__has-tags.tak", Make<TTAKIn>()},
+        {"OptimFrog", ".ofr", "", Make<TOFRIn>()},
     };
     return rows;
 }
@@ -180,12 +157,9 @@ class SourceOpens : public ::testing::TestWithParam<Row> {};
 
 TEST_P(SourceOpens, OneConversionOpensTheFileAndTheDecoderOnce) {
     const Row& row = GetParam();
-    if (row.extension == ".ofr")
-        if (const std::string why = LoadTestOptimFrog(); !why.empty())
-            GTEST_SKIP() << "OptimFROG test library: " << why;
     TempDir dir;
     const std::string path = dir / ("song" + row.extension);
-    if (const std::string why = row.make(dir, path); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = MakeSource(row, dir, path); !why.empty()) GTEST_SKIP() << why;
     fs::create_directories(dir.Path() / "out");
 
     int decoderOpens = 0;
