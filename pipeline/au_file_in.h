@@ -66,9 +66,11 @@ protected:
 
 // A source of a named file (or of a stream handed to it). The base owns the open protocol: the
 // first format query or Init opens the source once, under the open lock; later queries only read
-// what the opening filled in, until CloseSource. A format supplies hooks only: OpenFormat opens
-// its library and decoder and reads the header into the descriptor, CloseFormat releases them.
-// A concrete source calls CloseSource in its own destructor (the hooks are its own).
+// what the opening filled in, until CloseSource. A format supplies hooks only: RequireLibrary
+// loads its codec library, OpenFormat (or OpenFile, for a library that opens the file by name)
+// opens its decoder and reads the header into the descriptor, CloseFormat releases the decoder;
+// ReadData and SeekSample deliver the PCM. A concrete source calls CloseSource in its own
+// destructor, while its hooks are still there.
 class TAuFileIn : public TAuStreamedInput {
 public:
     TAuFileIn() = default;
@@ -91,7 +93,8 @@ public:
 protected:
     // Opens the source unless it is open: resets the descriptor, then RequireLibrary and OpenFile.
     // A failure releases the format and the stream and is rethrown unchanged; the next call tries
-    // again. An opening that finds no audio of its kind (fileValid_ false) stays open.
+    // again. An opening that finds no audio of its kind (fileValid_ false) stays open. Virtual
+    // for sources that read no file (PCM held in memory).
     virtual void OpenSource();
     // Releases the format (CloseFormat) and the stream of an open source.
     virtual void CloseSource();
@@ -103,11 +106,10 @@ protected:
     virtual void RequireLibrary() {}
     // How the format reaches its file: by default the input stream (the supplied one, or the
     // named file; without either "File name is not assigned", or the format's StreamFailure),
-    // handed to OpenFormat. A format
-    // whose library opens the file by its name overrides this instead.
+    // handed to OpenFormat. A format whose library opens the file by its name overrides this.
     virtual void OpenFile();
-    // The format's opening on the stream: its library, its decoder, the header into the
-    // descriptor (bits, rate, channels, size, seekable, fileValid_) and the tags.
+    // The format's opening on the stream: its decoder, the header into the descriptor (bits,
+    // rate, channels, size, seekable, fileValid_) and the tags. Throws to refuse the file.
     virtual void OpenFormat(TStream& stream) { (void)stream; }
     // Releases the decoder; the base closes the stream after it. Also called after a failed
     // opening, for whatever it got to (SourceOpen() then false).
