@@ -193,6 +193,67 @@ void TAuFileIn::FlushReading() {
     busy_ = false;
 }
 
+void TAuFileIn::OpenSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ > 0) return;
+    ResetDescriptor();
+    try {
+        RequireLibrary();
+        OpenFile();
+    } catch (...) {
+        try {
+            CloseFormat();
+        } catch (...) {
+            // The opening's own failure is the one to report.
+        }
+        CloseInputStream();
+        fileValid_ = false;
+        throw;
+    }
+    ++openCount_;
+}
+
+void TAuFileIn::ResetDescriptor() {
+    fileValid_ = false;
+    bitsPerSample_ = 0;
+    sampleRate_ = 0;
+    channels_ = 0;
+    size_ = 0;
+    seekable_ = true;
+    floatSamples_ = false;
+    decoderFindsEnd_ = false;
+    statedFrames_ = -1;
+}
+
+void TAuFileIn::OpenFile() {
+    const std::string_view failure = StreamFailure();
+    if (!streamAssigned_ && fileName_.empty())
+        throw EAuException(failure.empty() ? "File name is not assigned" : std::string(failure));
+    TStream* stream = nullptr;
+    try {
+        stream = &OpenInputStream();
+    } catch (const std::exception&) {
+        if (failure.empty()) throw;
+        throw EAuException(std::string(failure));
+    }
+    OpenFormat(*stream);
+}
+
+void TAuFileIn::CloseSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ == 0) return;
+    CloseFormat();
+    CloseInputStream();
+    openCount_ = 0;
+}
+
+void TAuFileIn::ReopenSource() {
+    std::lock_guard guard(openLock_);
+    if (openCount_ == 0) return;
+    CloseSource();
+    OpenSource();
+}
+
 TStream& TAuFileIn::OpenInputStream() {
     if (streamAssigned_ && stream_ != nullptr) return *stream_;
     ownedStream_ = std::make_unique<TAuFileStream>(fileName_, fmOpenRead | fmShareDenyWrite);

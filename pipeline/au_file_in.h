@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 class TAuStreamedInput : public TAuInput {
 public:
@@ -63,8 +64,13 @@ protected:
     std::atomic<bool> rangeEnds_{false};
 };
 
-// A concrete source overrides OpenSource/CloseSource (under the open lock, opening only when
-// the open count is 0) and calls CloseSource in its own destructor.
+// A source of a named file (or of a stream handed to it). The base owns the open protocol: the
+// first format query or Init opens the source once, under the open lock; later queries only read
+// what the opening filled in, until CloseSource. A format supplies hooks only: RequireLibrary
+// loads its codec library, OpenFormat (or OpenFile, for a library that opens the file by name)
+// opens its decoder and reads the header into the descriptor, CloseFormat releases the decoder;
+// ReadData and SeekSample deliver the PCM. A concrete source calls CloseSource in its own
+// destructor, while its hooks are still there.
 class TAuFileIn : public TAuStreamedInput {
 public:
     TAuFileIn() = default;
@@ -85,13 +91,36 @@ public:
     bool Seek(int64_t sampleNum);
 
 protected:
-    virtual void OpenSource() = 0;
-    virtual void CloseSource() = 0;
+    // Opens the source unless it is open: resets the descriptor, then RequireLibrary and OpenFile.
+    // A failure releases the format and the stream and is rethrown unchanged; the next call tries
+    // again. An opening that finds no audio of its kind (fileValid_ false) stays open. Virtual
+    // for sources that read no file (PCM held in memory).
+    virtual void OpenSource();
+    // Releases the format (CloseFormat) and the stream of an open source.
+    virtual void CloseSource();
+    bool SourceOpen() const { return openCount_ > 0; }
+    // Closes an open source and opens it again (a setting that changes what it decodes).
+    void ReopenSource();
+
+    // Loads the format's codec library (Require); called before the file is opened.
+    virtual void RequireLibrary() {}
+    // How the format reaches its file: by default the input stream (the supplied one, or the
+    // named file; without either "File name is not assigned", or the format's StreamFailure),
+    // handed to OpenFormat. A format whose library opens the file by its name overrides this.
+    virtual void OpenFile();
+    // The format's opening on the stream: its decoder, the header into the descriptor (bits,
+    // rate, channels, size, seekable, fileValid_) and the tags. Throws to refuse the file.
+    virtual void OpenFormat(TStream& stream) { (void)stream; }
+    // Releases the decoder; the base closes the stream after it. Also called after a failed
+    // opening, for whatever it got to (SourceOpen() then false).
+    virtual void CloseFormat() {}
+    // The text that a file the stream cannot open raises; empty: the system's own text.
+    virtual std::string_view StreamFailure() const { return {}; }
 
     void InitReading() override;
     void FlushReading() override;
 
-    // For OpenSource: the supplied stream, or the named file opened for reading.
+    // The supplied stream, or the named file opened for reading.
     TStream& OpenInputStream();
     void CloseInputStream();
 
@@ -105,5 +134,8 @@ protected:
     std::atomic<uint32_t> totalTime_{0};
 
 private:
+    // What an opening starts from: no format known yet.
+    void ResetDescriptor();
+
     std::unique_ptr<TAuFileStream> ownedStream_;
 };

@@ -41,27 +41,15 @@ TWavType TWaveIn::WavType() {
     return wavType_;
 }
 
-void TWaveIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
+void TWaveIn::OpenFormat(TStream& stream) {
     fileValid_ = true;
     floatSingle_ = false;
     truncated_ = false;
-    statedFrames_ = -1;
     wavType_ = wtUnsupported;
-    TStream& stream = OpenInputStream();
-    try {
-        StreamByteSource bytes(stream);
-        header_ = ReadWaveHeader(bytes);
-        if (const uint16_t tag = UnsupportedFormatTag(header_); tag != 0) RefuseFormatTag(tag);
-        ApplyHeader(stream);
-    } catch (...) {
-        converter_.reset();
-        audio_ = nullptr;
-        CloseInputStream();
-        throw;
-    }
-    ++openCount_;
+    StreamByteSource bytes(stream);
+    header_ = ReadWaveHeader(bytes);
+    if (const uint16_t tag = UnsupportedFormatTag(header_); tag != 0) RefuseFormatTag(tag);
+    ApplyHeader(stream);
 }
 
 void TWaveIn::MarkInvalid() {
@@ -183,15 +171,12 @@ uint32_t TWaveIn::FramesPerBlock() const {
                                       : header_.samplesPerBlock;
 }
 
-void TWaveIn::CloseSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ == 0) return;
+void TWaveIn::CloseFormat() {
     converter_.reset();
     audio_ = nullptr;
-    // A caller's stream is handed back rewound.
-    if (streamAssigned_ && stream_ != nullptr) stream_->Seek(0, TStream::Origin::Begin);
-    CloseInputStream();
-    openCount_ = 0;
+    // A caller's stream is handed back rewound (not after a failed opening).
+    if (SourceOpen() && streamAssigned_ && stream_ != nullptr)
+        stream_->Seek(0, TStream::Origin::Begin);
     bufStart_ = 1;
     bufEnd_ = 0;
 }

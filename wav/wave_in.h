@@ -28,8 +28,8 @@ public:
     TWavType WavType();
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
     void InitReading() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;

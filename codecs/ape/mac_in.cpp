@@ -11,19 +11,17 @@ TMACIn::~TMACIn() {
     CloseSource();
 }
 
-void TMACIn::OpenSource() {
-    const MacApi& api = MacLibrary().Require();
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
+void TMACIn::RequireLibrary() {
+    MacLibrary().Require();
+}
+
+// The library opens the file by its name; the APEv2 tag is read from the file beforehand.
+void TMACIn::OpenFile() {
+    const MacApi& api = MacLibrary().Entries();
     fileValid_ = true;
     apev2Tags_.Clear();
     ReadMacTags(api, fileName_, apev2Tags_, commonTags_);
-    try {
-        decompressor_.emplace(api, fileName_);
-    } catch (...) {
-        fileValid_ = false;
-        throw;
-    }
+    decompressor_.emplace(api, fileName_);
     if (decompressor_->Handle() == 0) {
         decompressor_.reset();
         fileValid_ = false;
@@ -35,14 +33,10 @@ void TMACIn::OpenSource() {
     bitsPerSample_ =
         uint32_t(std::max<std::intptr_t>(decompressor_->GetInfo(APE_INFO_BITS_PER_SAMPLE), 0));
     channels_ = uint32_t(std::max<std::intptr_t>(decompressor_->GetInfo(APE_INFO_CHANNELS), 0));
-    ++openCount_;
 }
 
-void TMACIn::CloseSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ == 0) return;
+void TMACIn::CloseFormat() {
     decompressor_.reset();
-    openCount_ = 0;
 }
 
 int64_t TMACIn::GetTotalTime() {

@@ -17,8 +17,9 @@ public:
     int64_t GetTotalTime() override;
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFile() override;
+    void CloseFormat() override;
     void InitReading() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;

@@ -164,16 +164,13 @@ void TFLACIn::TakeComments(const FLAC__StreamMetadata_VorbisComment& block) {
     tags::ReadFlacComments(comments, vorbisTags_);
 }
 
-void TFLACIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
-    try {
-        OpenDecoder();
-    } catch (...) {
-        CloseSource();
-        fileValid_ = false;
-        throw;
-    }
+void TFLACIn::RequireLibrary() {
+    flac_ = &FlacLibrary().Require();
+}
+
+void TFLACIn::OpenFormat(TStream&) {
+    // The decoder reads the stream through the callbacks.
+    OpenDecoder();
     if (!fileValid_) return;
     // Filled once per opening: refilling on every format query would rewrite the tags under a
     // reader on another thread while the worker decodes.
@@ -182,9 +179,7 @@ void TFLACIn::OpenSource() {
 }
 
 void TFLACIn::OpenDecoder() {
-    flac_ = &FlacLibrary().Require();
     const FlacApi& flac = *flac_;
-    ++openCount_;
     pendingSkip_ = 0;
     seekTarget_ = -1;
     atEnd_ = false;
@@ -200,8 +195,6 @@ void TFLACIn::OpenDecoder() {
     // Frames carry their own numbers and the stream its own end: a STREAMINFO total that is
     // too small must not cut the audio short (FFmpeg and flac decode past it too).
     decoderFindsEnd_ = true;
-    if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
-    OpenInputStream();
     fileValid_ = true;
     decoder_ = {flac.FLAC__stream_decoder_new(), flac.FLAC__stream_decoder_delete};
     if (decoder_.Get() == nullptr) throw EAuException("Failed to initialize the FLAC decoder.");
@@ -231,8 +224,7 @@ void TFLACIn::OpenDecoder() {
     bufEnd_ = 0;
 }
 
-void TFLACIn::CloseSource() {
-    std::lock_guard guard(openLock_);
+void TFLACIn::CloseFormat() {
     if (decoder_) {
         // Finishing compares the MD5 signature of a stream decoded to its end; a mismatch
         // means the audio delivered is not what was encoded.
@@ -241,8 +233,6 @@ void TFLACIn::CloseSource() {
         if (!flac_->FLAC__stream_decoder_finish(decoder_.Get()) && whole) corrupt_ = true;
         decoder_.Reset();
     }
-    if (openCount_ > 0) CloseInputStream();
-    openCount_ = 0;
     decodeBuffer_ = {};
     interleaved_ = {};
 }

@@ -26,8 +26,9 @@ public:
     const TVorbisTags& VorbisTags() const { return vorbisTags_; }
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
     void InitReading() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;

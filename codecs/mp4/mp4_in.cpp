@@ -60,28 +60,14 @@ TMP4In::~TMP4In() {
     CloseSource();
 }
 
-void TMP4In::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
-    try {
-        Open();
-    } catch (...) {
-        CloseSource();
-        fileValid_ = false;
-        throw;
-    }
-    ++openCount_;
+void TMP4In::RequireLibrary() {
+    mp4ff_ = &Mp4ffLibrary().Require();
+    FaadLibrary().Require();
 }
 
-void TMP4In::Open() {
-    mp4ff_ = &Mp4ffLibrary().Require();
-    const FaadApi& faad = FaadLibrary().Require();
-    fileValid_ = false;
-    try {
-        OpenInputStream();
-    } catch (const std::exception&) {
-        throw EAuException("Failed to open stream");
-    }
+void TMP4In::OpenFormat(TStream&) {
+    // The container reads the stream through the callbacks.
+    const FaadApi& faad = FaadLibrary().Entries();
     callbacks_ = {&Callbacks::Read, &Callbacks::Write, &Callbacks::Seek, &Callbacks::Truncate,
                   this};
     mp4ff_t* file = mp4ff_->mp4ff_open_read(&callbacks_);
@@ -231,14 +217,11 @@ bool TMP4In::SeekSample(int64_t& sampleNum) {
     return true;
 }
 
-void TMP4In::CloseSource() {
-    std::lock_guard guard(openLock_);
+void TMP4In::CloseFormat() {
     // The decoder reads through the container, which reads through the stream.
     decoder_.reset();
     container_.Reset();
-    if (openCount_ > 0 || stream_ != nullptr) CloseInputStream();
     block_ = {};
     readPosition_ = 0;
     track_ = -1;
-    openCount_ = 0;
 }

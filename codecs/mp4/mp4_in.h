@@ -16,14 +16,15 @@ public:
     ~TMP4In() override;
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
+    std::string_view StreamFailure() const override { return "Failed to open stream"; }
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;
 
 private:
     struct Callbacks;
-    void Open();
     // The first audio track this source can decode, with its decoder.
     std::unique_ptr<Mp4TrackDecoder> ChooseTrack(const FaadApi& faad);
     // The frames of decoder output to skip and to deliver.

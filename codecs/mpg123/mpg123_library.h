@@ -22,6 +22,7 @@
     X(mpg123_getstate, Called)                                                                     \
     X(mpg123_feedseek, Called)                                                                     \
     X(mpg123_open, Called)                                                                         \
+    X(mpg123_open_fd, Called)                                                                      \
     X(mpg123_scan, Called)                                                                         \
     X(mpg123_meta_check, Called)                                                                   \
     X(mpg123_id3, Called)                                                                          \

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -116,17 +117,18 @@ void FillCommonTags(const TId3v2Tags& id3v2, TCommonTags& common) {
     common.SetGenre(id3v2.Genre());
 }
 
-int64_t ReadMpg123File(const Mpg123Api& api, const std::string& path, TMpgFileTags tags) {
+namespace {
+
+// Tags and exact length from a handle that open() put on the file; open false: not readable.
+int64_t ReadOpened(const Mpg123Api& api, TMpgFileTags tags,
+                   const std::function<bool(mpg123_handle*)>& open) {
     tags.id3v1.Clear();
     tags.id3v2.Clear();
     int64_t length = -1;
     try {
         const Mpg123Handle reader(api);
         mpg123_handle* handle = reader.Get();
-        // The library opens the path itself: a named pipe would wait for a writer forever.
-        struct stat st {};
-        const bool regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-        if (regular && api.mpg123_open(handle, path.c_str()) == MPG123_OK) {
+        if (open(handle)) {
             // A full scan counts every frame, so the length is exact also without a Xing tag.
             if (api.mpg123_scan(handle) == MPG123_OK) {
                 const off_t frames = api.mpg123_length(handle);
@@ -150,4 +152,21 @@ int64_t ReadMpg123File(const Mpg123Api& api, const std::string& path, TMpgFileTa
     }
     FillCommonTags(tags.id3v2, tags.common);
     return length;
+}
+
+} // namespace
+
+int64_t ReadMpg123File(const Mpg123Api& api, const std::string& path, TMpgFileTags tags) {
+    return ReadOpened(api, tags, [&](mpg123_handle* handle) {
+        // The library opens the path itself: a named pipe would wait for a writer forever.
+        struct stat st {};
+        const bool regular = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        return regular && api.mpg123_open(handle, path.c_str()) == MPG123_OK;
+    });
+}
+
+int64_t ReadMpg123Descriptor(const Mpg123Api& api, int fd, TMpgFileTags tags) {
+    return ReadOpened(api, tags, [&](mpg123_handle* handle) {
+        return api.mpg123_open_fd(handle, fd) == MPG123_OK;
+    });
 }

@@ -34,3 +34,5 @@ std::string Id3v2GenreName(std::string_view genre);
 // six fields) and returns its exact length in sample frames from a full scan, or -1 when the
 // file could not be scanned.
 int64_t ReadMpg123File(const Mpg123Api& api, const std::string& path, TMpgFileTags tags);
+// The same from a regular file already open on fd (not closed; its offset is left anywhere).
+int64_t ReadMpg123Descriptor(const Mpg123Api& api, int fd, TMpgFileTags tags);

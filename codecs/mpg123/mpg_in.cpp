@@ -24,81 +24,74 @@ TMpgIn::~TMpgIn() {
     CloseSource();
 }
 
-void TMpgIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
-    const Mpg123Api& api = Mpg123Library().Require();
-    fileValid_ = false;
+void TMpgIn::RequireLibrary() {
+    Mpg123Library().Require();
+}
+
+void TMpgIn::OpenFormat(TStream& stream) {
+    const Mpg123Api& api = Mpg123Library().Entries();
     exactFrames_ = 0;
-    statedFrames_ = -1;
 
+    // The named file is scanned through the source's own descriptor, so that it is opened once.
     int64_t scannedFrames = -1;
-    if (!fileName_.empty())
-        scannedFrames = ReadMpg123File(api, fileName_, {id3v1Tags_, id3v2Tags_, commonTags_});
+    const TMpgFileTags tags{id3v1Tags_, id3v2Tags_, commonTags_};
+    auto* file = dynamic_cast<THandleStream*>(&stream);
+    if (!streamAssigned_ && file != nullptr)
+        scannedFrames = ReadMpg123Descriptor(api, file->Handle(), tags);
+    else if (!fileName_.empty())
+        scannedFrames = ReadMpg123File(api, fileName_, tags);
 
-    TStream* stream = nullptr;
     try {
-        stream = &OpenInputStream();
-        streamSize_ = stream->Size();
-        if (stream->Seek(0, TStream::Origin::Begin) != 0) throw EAuException("seek");
+        streamSize_ = stream.Size();
+        if (stream.Seek(0, TStream::Origin::Begin) != 0) throw EAuException("seek");
     } catch (const std::exception&) {
-        CloseInputStream();
-        throw EAuException("Failed to open stream");
+        throw EAuException(std::string(StreamFailure()));
     }
 
-    try {
-        decoder_ = std::make_unique<Mpg123Handle>(api);
-        mpg123_handle* handle = decoder_->Get();
-        // Whatever the stream holds, the pipeline gets signed 16-bit samples at its own rate.
-        api.mpg123_format_none(handle);
-        const long* rates = nullptr;
-        size_t rateCount = 0;
-        api.mpg123_rates(&rates, &rateCount);
-        for (size_t i = 0; i < rateCount; ++i)
-            api.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-        api.mpg123_open_feed(handle);
-        available_ = readPosition_ = 0;
-        inputEnded_ = decoderEnded_ = false;
+    decoder_ = std::make_unique<Mpg123Handle>(api);
+    mpg123_handle* handle = decoder_->Get();
+    // Whatever the stream holds, the pipeline gets signed 16-bit samples at its own rate.
+    api.mpg123_format_none(handle);
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    api.mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        api.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    api.mpg123_open_feed(handle);
+    available_ = readPosition_ = 0;
+    inputEnded_ = decoderEnded_ = false;
 
-        if (FindFormat()) {
-            int encoding = 0;
-            api.mpg123_getformat(handle, &formatRate_, &formatChannels_, &encoding);
-            api.mpg123_set_filesize(handle, streamSize_);
-            // Only an exact length is announced: from a full scan of the named file, or from a
-            // LAME/Info tag in a stream handed over. An estimate would cut or pad the audio.
-            long delay = -1;
-            double unused = 0;
-            const bool lameTag =
-                api.mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) == MPG123_OK &&
-                delay >= 0;
-            const int64_t taggedFrames =
-                lameTag ? std::max<int64_t>(api.mpg123_length(handle), 0) : 0;
-            if (scannedFrames > 0) {
-                exactFrames_ = scannedFrames;
-                // A file cut short holds fewer frames than its Xing/Info frame states.
-                if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
-            } else if (lameTag) {
-                exactFrames_ = taggedFrames;
-            }
-            bitsPerSample_ = 16;
-            sampleRate_ = static_cast<uint32_t>(formatRate_);
-            channels_ = static_cast<uint32_t>(formatChannels_);
-            size_ = exactFrames_ * formatChannels_ * 2;
-            seekable_ = size_ > 0;
-            fileValid_ = true;
-        } else {
-            // No MPEG audio anywhere in the data: not an MP3 file.
-            decoder_.reset();
-            CloseInputStream();
-            size_ = 0;
-            seekable_ = false;
-        }
-    } catch (...) {
+    if (!FindFormat()) {
+        // No MPEG audio anywhere in the data: not an MP3 file.
         decoder_.reset();
         CloseInputStream();
-        throw;
+        size_ = 0;
+        seekable_ = false;
+        return;
     }
-    ++openCount_;
+    int encoding = 0;
+    api.mpg123_getformat(handle, &formatRate_, &formatChannels_, &encoding);
+    api.mpg123_set_filesize(handle, streamSize_);
+    // Only an exact length is announced: from a full scan of the named file, or from a
+    // LAME/Info tag in a stream handed over. An estimate would cut or pad the audio.
+    long delay = -1;
+    double unused = 0;
+    const bool lameTag =
+        api.mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) == MPG123_OK && delay >= 0;
+    const int64_t taggedFrames = lameTag ? std::max<int64_t>(api.mpg123_length(handle), 0) : 0;
+    if (scannedFrames > 0) {
+        exactFrames_ = scannedFrames;
+        // A file cut short holds fewer frames than its Xing/Info frame states.
+        if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
+    } else if (lameTag) {
+        exactFrames_ = taggedFrames;
+    }
+    bitsPerSample_ = 16;
+    sampleRate_ = static_cast<uint32_t>(formatRate_);
+    channels_ = static_cast<uint32_t>(formatChannels_);
+    size_ = exactFrames_ * formatChannels_ * 2;
+    seekable_ = size_ > 0;
+    fileValid_ = true;
 }
 
 bool TMpgIn::FindFormat() {
@@ -206,11 +199,7 @@ bool TMpgIn::SeekSample(int64_t& sampleNum) {
     return true;
 }
 
-void TMpgIn::CloseSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ == 0 && !decoder_) return;
+void TMpgIn::CloseFormat() {
     decoder_.reset();
-    CloseInputStream();
     available_ = readPosition_ = 0;
-    openCount_ = 0;
 }

@@ -14,8 +14,10 @@ public:
     ~TMpgIn() override;
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
+    std::string_view StreamFailure() const override { return "Failed to open stream"; }
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;
 

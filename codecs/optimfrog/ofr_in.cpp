@@ -1,8 +1,6 @@
 #include "codecs/optimfrog/ofr_in.h"
 
 #include "codecs/optimfrog/optimfrog_library.h"
-#include "pipeline/au_exception.h"
-#include "pipeline/read_request.h"
 #include "tags/text_encoding.h"
 
 #include <algorithm>
@@ -11,52 +9,29 @@ TOFRIn::TOFRIn() {
     OptimFROG::Library().Require();
 }
 
-TOFRIn::~TOFRIn() {
-    CloseSource();
+TOFRIn::TDecodedFormat TOFRIn::Describe(TOptimFROGDecoder& decoder) {
+    TDecodedFormat format;
+    format.seekable = decoder.Seekable();
+    format.bits = decoder.BitsPerSample();
+    format.channels = decoder.Channels();
+    format.rate = decoder.SampleRate();
+    // Integer samples of whole bytes only: float data would pass as noise.
+    const std::string type = decoder.SampleType();
+    const bool integer = type.empty() || type.starts_with("SINT") || type.starts_with("UINT");
+    const uint32_t bits = format.bits;
+    format.usable = integer && (bits == 8 || bits == 16 || bits == 24 || bits == 32) &&
+                    format.channels > 0 && format.rate > 0;
+    signed8_ = bits == 8 && type.starts_with("SINT");
+    format.frames = decoder.TotalSamples();
+    return format;
 }
 
-void TOFRIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
-    fileValid_ = false;
-    if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
-    try {
-        TStream& stream = OpenInputStream();
-        decoder_ = std::make_unique<TOptimFROGDecoder>(&stream);
-        seekable_ = decoder_->Seekable();
-        const uint32_t bits = decoder_->BitsPerSample();
-        const uint32_t channels = decoder_->Channels();
-        const uint32_t rate = decoder_->SampleRate();
-        // Integer samples of whole bytes only: float data would pass as noise.
-        const std::string type = decoder_->SampleType();
-        const bool integer = type.empty() || type.starts_with("SINT") || type.starts_with("UINT");
-        const bool usable = integer && (bits == 8 || bits == 16 || bits == 24 || bits == 32) &&
-                            channels > 0 && rate > 0;
-        signed8_ = bits == 8 && type.starts_with("SINT");
-        bitsPerSample_ = bits;
-        sampleRate_ = rate;
-        channels_ = channels;
-        frameBytes_ = usable ? (bits / 8) * channels : 0;
-        const int64_t frames = decoder_->TotalSamples();
-        totalSamples_ = frames;
-        position_ = 0;
-        size_ = frames < 0 ? -1 : frames * frameBytes_;
-        fileValid_ = usable;
-        ReadTags();
-    } catch (...) {
-        decoder_.reset();
-        CloseInputStream();
-        throw;
-    }
-    ++openCount_;
-}
-
-void TOFRIn::ReadTags() {
+void TOFRIn::ReadTags(TOptimFROGDecoder& decoder) {
     const auto fill = [&](TAuTags& tags) {
         tags.Clear();
         for (int i = 0; i < tags.FieldCount(); ++i) {
             const std::string name = tags.FieldName(i);
-            tags.SetField(name, TTagValue(tags::Utf8ToUtf16(decoder_->TagValue(name))));
+            tags.SetField(name, TTagValue(tags::Utf8ToUtf16(decoder.TagValue(name))));
         }
     };
     fill(id3v1Tags_);
@@ -64,41 +39,16 @@ void TOFRIn::ReadTags() {
     tags::ApeToCommon(apev2Tags_, commonTags_);
 }
 
-void TOFRIn::CloseSource() {
-    std::lock_guard guard(openLock_);
-    openCount_ = 0;
-    decoder_.reset();
-    CloseInputStream();
-    buffer_ = {};
-}
-
-void TOFRIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
-    if (!busy_) throw EAuException("The stream is not opened");
-    buffer = nullptr;
-    if (bytes == 0) return;
-    if (decoder_ == nullptr || frameBytes_ == 0) {
-        bytes = 0;
-        return;
-    }
-    const uint64_t wanted = BytesWanted(bytes, size_, position_);
-    const auto frames = static_cast<uint32_t>(wanted / frameBytes_);
-    bytes = 0;
-    if (frames == 0) return;
-    buffer_.resize(std::max(buffer_.size(), size_t(frames) * frameBytes_));
-    const int32_t got = decoder_->Read(buffer_, frames);
+uint32_t TOFRIn::Decode(TOptimFROGDecoder& decoder, std::span<uint8_t> buffer, uint32_t frames) {
+    const int32_t got = decoder.Read(buffer, frames);
     if (got < 0) {
         corrupt_ = true;
         throw EOptimFROGException("Unable to decode OptimFROG-file!");
     }
-    if (got == 0) return;
     const uint32_t delivered = std::min(uint32_t(got), frames);
-    bytes = delivered * frameBytes_;
+    // One byte per sample: a frame is one byte per channel.
     if (signed8_)
-        for (uint32_t i = 0; i < bytes; ++i)
-            buffer_[i] ^= 0x80;
-    buffer = buffer_.data();
-}
-
-bool TOFRIn::SeekSample(int64_t& sampleNum) {
-    return decoder_ != nullptr && decoder_->Seek(sampleNum);
+        for (size_t i = 0; i < size_t(delivered) * channels_; ++i)
+            buffer[i] ^= 0x80;
+    return delivered;
 }

@@ -3,28 +3,19 @@
 #pragma once
 
 #include "codecs/optimfrog/optimfrog_decoder.h"
-#include "pipeline/au_tagged_file.h"
+#include "pipeline/decoder_file_in.h"
 
-#include <memory>
-#include <vector>
-
-class TOFRIn : public TAuTaggedFileIn {
+class TOFRIn : public TDecoderFileIn<TOptimFROGDecoder> {
 public:
     // Throws EAuException ".\Libs\OptimFROG.dll library could not be loaded.".
     TOFRIn();
-    ~TOFRIn() override;
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
-    void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
-    bool SeekSample(int64_t& sampleNum) override;
+    TDecodedFormat Describe(TOptimFROGDecoder& decoder) override;
+    void ReadTags(TOptimFROGDecoder& decoder) override;
+    uint32_t Decode(TOptimFROGDecoder& decoder, std::span<uint8_t> buffer,
+                    uint32_t frames) override;
 
 private:
-    void ReadTags();
-
-    std::unique_ptr<TOptimFROGDecoder> decoder_;
-    uint32_t frameBytes_ = 0;
     bool signed8_ = false; // 8-bit samples the library hands out signed
-    std::vector<uint8_t> buffer_;
 };

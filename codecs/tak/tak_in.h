@@ -3,27 +3,15 @@
 #pragma once
 
 #include "codecs/tak/tak_decoder.h"
-#include "pipeline/au_tagged_file.h"
+#include "pipeline/decoder_file_in.h"
 
-#include <memory>
-#include <vector>
-
-class TTAKIn : public TAuTaggedFileIn {
+class TTAKIn : public TDecoderFileIn<TTAKDecoder> {
 public:
     // Throws EAuException ".\Libs\tak_deco_lib.dll library could not be loaded.".
     TTAKIn();
-    ~TTAKIn() override;
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
-    void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
-    bool SeekSample(int64_t& sampleNum) override;
-
-private:
-    void ReadTags();
-
-    std::unique_ptr<TTAKDecoder> decoder_;
-    uint32_t frameBytes_ = 0;
-    std::vector<uint8_t> buffer_;
+    TDecodedFormat Describe(TTAKDecoder& decoder) override;
+    void ReadTags(TTAKDecoder& decoder) override;
+    uint32_t Decode(TTAKDecoder& decoder, std::span<uint8_t> buffer, uint32_t frames) override;
 };

@@ -13,44 +13,38 @@ TTTAIn::~TTTAIn() {
     CloseSource();
 }
 
-void TTTAIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
+void TTTAIn::RequireLibrary() {
     Tta::Library().Require();
-    fileValid_ = false;
-    try {
-        file_ = OpenFile();
-        ReadTags(file_.Get());
-        decoder_ = std::make_unique<TTTADecoder>(file_.Get());
-        seekable_ = false;
-        position_ = 0;
-        const int32_t bits = decoder_->BitsPerSample();
-        const int32_t rate = decoder_->SampleRate();
-        const int32_t channels = decoder_->NumChannels();
-        const int32_t length = decoder_->DataLength();
-        // The library delivers 8, 16 and 24-bit integer samples; anything else is not audio
-        // this source can pass on.
-        const bool usable = (bits == 8 || bits == 16 || bits == 24) && channels > 0 && rate > 0;
-        bitsPerSample_ = static_cast<uint32_t>(std::max(bits, 0));
-        sampleRate_ = static_cast<uint32_t>(std::max(rate, 0));
-        channels_ = static_cast<uint32_t>(std::max(channels, 0));
-        frameBytes_ = usable ? uint32_t((bits + 7) / 8) * uint32_t(channels) : 0;
-        totalSamples_ = length;
-        size_ = length < 0 ? -1 : int64_t(length) * frameBytes_;
-        totalTime_ = usable && length >= 0 ? uint32_t(length / rate) : 0;
-        fileValid_ = usable;
-        FillCommonTags();
-    } catch (...) {
-        decoder_.reset();
-        file_.Close();
-        throw;
-    }
-    pending_.clear();
-    pendingStart_ = 0;
-    ++openCount_;
 }
 
-FileHandle TTTAIn::OpenFile() {
+// The library reads a file descriptor of its own, not the source's stream.
+void TTTAIn::OpenFile() {
+    file_ = OpenDescriptor();
+    ReadTags(file_.Get());
+    decoder_ = std::make_unique<TTTADecoder>(file_.Get());
+    seekable_ = false;
+    position_ = 0;
+    const int32_t bits = decoder_->BitsPerSample();
+    const int32_t rate = decoder_->SampleRate();
+    const int32_t channels = decoder_->NumChannels();
+    const int32_t length = decoder_->DataLength();
+    // The library delivers 8, 16 and 24-bit integer samples; anything else is not audio
+    // this source can pass on.
+    const bool usable = (bits == 8 || bits == 16 || bits == 24) && channels > 0 && rate > 0;
+    bitsPerSample_ = static_cast<uint32_t>(std::max(bits, 0));
+    sampleRate_ = static_cast<uint32_t>(std::max(rate, 0));
+    channels_ = static_cast<uint32_t>(std::max(channels, 0));
+    frameBytes_ = usable ? uint32_t((bits + 7) / 8) * uint32_t(channels) : 0;
+    totalSamples_ = length;
+    size_ = length < 0 ? -1 : int64_t(length) * frameBytes_;
+    totalTime_ = usable && length >= 0 ? uint32_t(length / rate) : 0;
+    fileValid_ = usable;
+    FillCommonTags();
+    pending_.clear();
+    pendingStart_ = 0;
+}
+
+FileHandle TTTAIn::OpenDescriptor() {
     if (streamAssigned_ && stream_ != nullptr) return FileHandle::CopyToUnnamedTempFile(*stream_);
     if (fileName_.empty()) throw EAuException("File name is not defined!");
     return FileHandle::OpenForReading(fileName_);
@@ -88,9 +82,7 @@ void TTTAIn::FillCommonTags() {
     commonTags_.SetTrack(pick(id3v2Tags_.Track(), number(id3v1Tags_.Track())));
 }
 
-void TTTAIn::CloseSource() {
-    std::lock_guard guard(openLock_);
-    openCount_ = 0;
+void TTTAIn::CloseFormat() {
     decoder_.reset(); // before its descriptor closes (a temporary file then disappears)
     seekable_ = true;
     file_.Close();

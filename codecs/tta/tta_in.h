@@ -16,13 +16,15 @@ public:
     ~TTTAIn() override;
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFile() override;
+    void CloseFormat() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;
 
 private:
-    FileHandle OpenFile();
+    // The file's own descriptor, or an unnamed copy of a supplied stream.
+    FileHandle OpenDescriptor();
     void ReadTags(int fd);
     void FillCommonTags();
     // Decodes blocks until at least wanted bytes are pending or the data ends.

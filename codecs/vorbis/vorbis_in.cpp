@@ -109,18 +109,8 @@ TVorbisIn::~TVorbisIn() {
     CloseSource();
 }
 
-void TVorbisIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
-    try {
-        OpenDecoder();
-    } catch (...) {
-        decoder_.reset();
-        CloseInputStream();
-        fileValid_ = false;
-        throw;
-    }
-    ++openCount_;
+void TVorbisIn::RequireLibrary() {
+    VorbisLibrary().Require();
 }
 
 void TVorbisIn::FindLinks() {
@@ -157,14 +147,10 @@ std::unique_ptr<TVorbisIn::Decoder> TVorbisIn::OpenLink(const Link& link) {
     return decoder;
 }
 
-void TVorbisIn::OpenDecoder() {
+void TVorbisIn::OpenFormat(TStream&) {
+    // The library reads the stream through the callbacks, a link at a time.
     const VorbisApis api = VorbisLibrary().Require();
     fileValid_ = true;
-    try {
-        OpenInputStream();
-    } catch (...) {
-        throw EAuException("Failed to open stream");
-    }
     FindLinks();
     decoder_ = OpenLink(links_[0]);
     OggVorbis_File& file = decoder_->file;
@@ -248,14 +234,11 @@ void TVorbisIn::OpenDecoder() {
     bufEnd_ = 0;
 }
 
-void TVorbisIn::CloseSource() {
-    std::lock_guard guard(openLock_);
+void TVorbisIn::CloseFormat() {
     decoder_.reset();
     // A supplied stream is handed back at its start.
-    if (streamAssigned_ && stream_ != nullptr && openCount_ > 0)
+    if (streamAssigned_ && stream_ != nullptr && SourceOpen())
         CallbackGuard(0, [&] { return int(stream_->Seek(0, TStream::Origin::Begin)); });
-    CloseInputStream();
-    openCount_ = 0;
 }
 
 void TVorbisIn::InitReading() {

@@ -26,8 +26,10 @@ public:
     long BitrateLower() const { return bitrateLower_; }
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
+    std::string_view StreamFailure() const override { return "Failed to open stream"; }
     void InitReading() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;
@@ -47,7 +49,6 @@ private:
         // Why a later link cannot be opened (not Vorbis, damaged headers); it ends the chain.
         std::string failure;
     };
-    void OpenDecoder();
     // The links of the stream, from its pages when it can be read twice.
     void FindLinks();
     // A decoder over link's bytes; throws the library's open failure.

@@ -27,42 +27,31 @@ TWVIn::~TWVIn() {
     CloseSource();
 }
 
-void TWVIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
+void TWVIn::RequireLibrary() {
     Wavpack::Library().Require(false);
-    fileValid_ = false;
-    statedFrames_ = -1;
-    if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
-    try {
-        TStream& stream = OpenInputStream();
-        OpenDecoder(stream);
-        const int mode = decoder_->Mode();
-        floatSamples_ = (mode & MODE_FLOAT) != 0;
-        const int width = decoder_->BytesPerSample();
-        const int channels = decoder_->Channels();
-        // Pipeline widths are whole bytes: a 20-bit file is delivered in its 24-bit container,
-        // which is how the library hands its samples out.
-        const bool usable = channels > 0 && width >= 1 && width <= 4;
-        channels_ = static_cast<uint32_t>(std::max(channels, 0));
-        bitsPerSample_ = static_cast<uint32_t>(usable ? width * 8 : 0);
-        sampleRate_ = static_cast<uint32_t>(std::max(decoder_->SampleRate(), 0));
-        fileValid_ = usable;
-        const int64_t frames = decoder_->NumSamples();
-        totalSamples_ = frames;
-        position_ = 0;
-        size_ = frames < 0 ? -1 : frames * width * channels;
-        // Blocks carry their own indexes: the first block's total (0 or too small when a
-        // writer could not go back to fix it) does not end the audio.
-        decoderFindsEnd_ = true;
-        ReadTags(mode, stream);
-    } catch (...) {
-        decoder_.reset();
-        correctionStream_.reset();
-        CloseInputStream();
-        throw;
-    }
-    ++openCount_;
+}
+
+void TWVIn::OpenFormat(TStream& stream) {
+    OpenDecoder(stream);
+    const int mode = decoder_->Mode();
+    floatSamples_ = (mode & MODE_FLOAT) != 0;
+    const int width = decoder_->BytesPerSample();
+    const int channels = decoder_->Channels();
+    // Pipeline widths are whole bytes: a 20-bit file is delivered in its 24-bit container,
+    // which is how the library hands its samples out.
+    const bool usable = channels > 0 && width >= 1 && width <= 4;
+    channels_ = static_cast<uint32_t>(std::max(channels, 0));
+    bitsPerSample_ = static_cast<uint32_t>(usable ? width * 8 : 0);
+    sampleRate_ = static_cast<uint32_t>(std::max(decoder_->SampleRate(), 0));
+    fileValid_ = usable;
+    const int64_t frames = decoder_->NumSamples();
+    totalSamples_ = frames;
+    position_ = 0;
+    size_ = frames < 0 ? -1 : frames * width * channels;
+    // Blocks carry their own indexes: the first block's total (0 or too small when a
+    // writer could not go back to fix it) does not end the audio.
+    decoderFindsEnd_ = true;
+    ReadTags(mode, stream);
 }
 
 void TWVIn::OpenDecoder(TStream& stream) {
@@ -127,12 +116,8 @@ void TWVIn::ReadId3v1(TStream& stream) {
     stream.Seek(here, TStream::Origin::Begin);
 }
 
-void TWVIn::CloseSource() {
-    std::lock_guard guard(openLock_);
-    // One close ends the source, however often the format queries opened it.
-    openCount_ = 0;
+void TWVIn::CloseFormat() {
     decoder_.reset();
-    CloseInputStream();
     correctionStream_.reset();
     samples_ = {};
     floats_ = {};

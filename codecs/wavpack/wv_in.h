@@ -17,8 +17,9 @@ public:
     bool CorrectionUsed() const { return correctionStream_ != nullptr; }
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;
 

@@ -25,48 +25,34 @@ TWMIn::~TWMIn() {
 void TWMIn::SetHighPrecision(bool value) {
     if (busy_ || outputChannels_ != cnMonoOrStereo) return;
     highPrecision_ = value;
-    Reopen();
+    ReopenSource();
 }
 
 void TWMIn::SetOutputChannels(TChannelsNumber value) {
     if (busy_) return;
     outputChannels_ = value;
     if (value != cnMonoOrStereo) highPrecision_ = true;
-    Reopen();
+    ReopenSource();
 }
 
-void TWMIn::Reopen() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ == 0) return;
-    CloseSource();
-    OpenSource();
+void TWMIn::RequireLibrary() {
+    WmLibrary().Require();
 }
 
-void TWMIn::OpenSource() {
-    std::lock_guard guard(openLock_);
-    if (openCount_ > 0) return;
-    const WmApi& api = WmLibrary().Require();
-    if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
-    OpenInputStream();
+void TWMIn::OpenFormat(TStream&) {
+    // The reader reads the stream through a TAudioStream over stream_.
     const TChannelsNumber setting = outputChannels_;
     const int requested = setting == cnMaxAvailable   ? -1
                           : setting == cnMonoOrStereo ? 0
                           : setting == cn5dot1        ? 6
                                                       : 8;
-    try {
-        OpenReader(api, requested);
-    } catch (...) {
-        CloseSource();
-        throw;
-    }
+    OpenReader(WmLibrary().Entries(), requested);
     fileValid_ = found_;
     // A file without a reader stays open as an invalid one, so that asking again does not
     // read it again.
-    ++openCount_;
     if (!reader_) return;
     if (protected_) {
-        CloseSource();
-        fileValid_ = false;
+        RewindSuppliedStream();
         throw EAuException("File is protected");
     }
     durationHundredths_ = uint32_t(std::llround(double(duration_) / 100000.0));
@@ -213,8 +199,7 @@ void TWMIn::ReadTags() {
     commonTags_.SetYear(year);
 }
 
-void TWMIn::CloseSource() {
-    std::lock_guard guard(openLock_);
+void TWMIn::CloseFormat() {
     if (reader_) reader_->Close();
     sample_.Reset();
     sampleData_ = nullptr;
@@ -222,11 +207,12 @@ void TWMIn::CloseSource() {
     reader_.Reset();
     headerInfo_.Reset();
     streamAdapter_.Reset();
-    if (openCount_ > 0) {
-        if (streamAssigned_ && stream_ != nullptr) stream_->Seek(0, TStream::Origin::Begin);
-        CloseInputStream();
-    }
-    openCount_ = 0;
+    if (SourceOpen()) RewindSuppliedStream();
+}
+
+void TWMIn::RewindSuppliedStream() {
+    // A supplied stream is handed back at its start.
+    if (streamAssigned_ && stream_ != nullptr) stream_->Seek(0, TStream::Origin::Begin);
 }
 
 void TWMIn::EndOfAudio() {

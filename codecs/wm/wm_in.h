@@ -30,8 +30,9 @@ public:
     int64_t Duration() const { return duration_; }
 
 protected:
-    void OpenSource() override;
-    void CloseSource() override;
+    void RequireLibrary() override;
+    void OpenFormat(TStream& stream) override;
+    void CloseFormat() override;
     void ReadData(const uint8_t*& buffer, uint32_t& bytes) override;
     bool SeekSample(int64_t& sampleNum) override;
 
@@ -40,7 +41,7 @@ private:
     // Picks the output and format of step c for one audio output.
     void ChooseFormat(DWORD output, int requestedChannels, uint32_t& bestBits);
     void ReadTags();
-    void Reopen();
+    void RewindSuppliedStream();
     // The decoder has nothing more: settles the length against what was delivered.
     void EndOfAudio();
 
