@@ -177,7 +177,7 @@ TEST_P(SourceOpens, OneConversionOpensTheFileAndTheDecoderOnce) {
         });
         driver.SetOnAllDone([&] { allDone = true; });
         TAudioFileDescriptor file = DescribeSourceFile(path);
-        file.TargetFormat = "WAV";
+        file.TargetFormat = qm::TTargetId::Wav;
         file.OutputName = qm::ChangeExtension(file.SourceName, ".wav");
         file.SameFolder = false;
         file.DestinationFolder = dir / "out";
