@@ -13,6 +13,18 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Runs the sink once more to its end and waits for that run's OnDone. The dispatcher delivers in
+// order, so any event still on its way from an earlier run would have arrived before this one.
+bool DrainWithOneMoreRun(MemorySink& sink, const int& doneCount) {
+    MemorySource source(16, 64);
+    const int before = doneCount;
+    sink.SetInput(&source);
+    sink.Run();
+    const bool arrived = MainThread::RunUntil([&] { return doneCount > before; }, 60s);
+    sink.SetInput(nullptr);
+    return arrived;
+}
+
 struct Lane {
     std::unique_ptr<MemorySink> sink = std::make_unique<MemorySink>();
     std::unique_ptr<MemorySource> source;
@@ -71,10 +83,10 @@ TEST(PumpStress, HundredsOfRunsWithRandomStops) {
         MainThread::WaitAndCheck(1ms);
     }
     ASSERT_TRUE(finished) << "runs did not complete in time";
-    MainThread::RunUntil([] { return false; }, 300ms);
     for (auto& lane : lanes) {
+        ASSERT_TRUE(DrainWithOneMoreRun(*lane.sink, lane.done));
         EXPECT_EQ(lane.runs, kRunsPerLane);
-        EXPECT_EQ(lane.done + lane.syncStopped, lane.runs);
+        EXPECT_EQ(lane.done + lane.syncStopped, lane.runs + 1);
         EXPECT_GT(lane.syncStopped, 0);
     }
 }
@@ -83,22 +95,33 @@ TEST(PumpStress, SyncStopRacingTheDoneEventNeverDeliversIt) {
     MemorySink sink;
     int done = 0;
     sink.SetOnDone([&](TAuOutput*) { ++done; });
-    int stopped = 0;
+    sink.SetOnSyncDone([&](TAuOutput*) { ++sink.syncDones; });
+    int endedBeforeTheStop = 0;
     for (int i = 0; i < 300; ++i) {
         MemorySource source(1 + i % 7, 64);
         sink.SetInput(&source);
         sink.Run();
-        // Let the tiny run finish and its done event queue up (sometimes), then stop.
-        if (i % 3) std::this_thread::sleep_for(std::chrono::microseconds(i % 200));
+        // Every third stop comes only after the run has ended on its own, its done event due.
+        if (i % 3 == 0) {
+            while (sink.syncDones.load() == i)
+                std::this_thread::yield();
+        }
+        endedBeforeTheStop += sink.finishes.load() > i;
         sink.Stop(false);
-        ++stopped;
+        // A synchronous stop returns only after its run has ended, finished once.
+        EXPECT_FALSE(sink.Busy()) << "run " << i;
+        EXPECT_EQ(sink.finishes.load(), i + 1) << "run " << i;
     }
-    MainThread::RunUntil([] { return false; }, 300ms);
-    EXPECT_EQ(done, 0);
-    EXPECT_EQ(stopped, 300);
+    EXPECT_GE(endedBeforeTheStop, 100);
+    ASSERT_TRUE(DrainWithOneMoreRun(sink, done));
+    EXPECT_EQ(done, 1) << "only the last run, which nothing stopped, may report";
 }
 
 TEST(PumpStress, NoEventReachesADestroyedSink) {
+    // Keeps the dispatcher alive throughout, and drains it at the end.
+    MemorySink witness;
+    int witnessDone = 0;
+    witness.SetOnDone([&](TAuOutput*) { ++witnessDone; });
     auto destroyed = std::make_shared<bool>(false);
     int lateCalls = 0;
     int delivered = 0;
@@ -119,6 +142,6 @@ TEST(PumpStress, NoEventReachesADestroyedSink) {
         *destroyed = true;
         MainThread::WaitAndCheck(1ms);
     }
-    MainThread::RunUntil([] { return false; }, 100ms);
+    ASSERT_TRUE(DrainWithOneMoreRun(witness, witnessDone));
     EXPECT_EQ(lateCalls, 0);
 }
