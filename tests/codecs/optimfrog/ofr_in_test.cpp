@@ -24,9 +24,7 @@ std::string LibraryFolder() {
 }
 
 fs::path Sample() {
-    const char* source = std::getenv("QM_SOURCE_DIR");
-    return fs::weakly_canonical(fs::path(source ? source : ".") /
-                                "../shared/samples/ofr/mutagen__silence-2s-44100-16.ofr");
+    return SamplesDir("ofr") / "mutagen__silence-2s-44100-16.ofr";
 }
 
 std::vector<uint8_t> Noise(size_t bytes, uint32_t seed) {
