@@ -219,10 +219,7 @@ TEST_F(OfrInTest, WithoutTheLibraryTheSampleFailsWithTheLibraryMessageAndTheRunG
     if (!fs::exists(Sample())) GTEST_SKIP() << "no shared sample at " << Sample();
     TempDir noLibraries;
     const std::string env = "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ";
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -c 1 -b 16 " + Quote(dir_ / "b.wav") + " synth 0.2 sine 300")
-            .status,
-        0);
+    MakeWav(dir_ / "b.wav", 0.2);
     const std::string message = ".\\Libs\\OptimFROG.dll library could not be loaded.";
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(Sample().string()) + " " + Quote(dir_ / "b.wav"),

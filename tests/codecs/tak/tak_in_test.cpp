@@ -180,10 +180,7 @@ TEST_F(TakInTest, CommandLineConvertsTakToWavExactlyAndFailsADamagedCopy) {
 TEST_F(TakInTest, WithoutTheLibraryTakFilesFailAloneWithTheLibraryMessage) {
     TempDir noLibraries;
     const std::string env = "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ";
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -c 1 -b 16 " + Quote(dir_ / "b.wav") + " synth 0.2 sine 300")
-            .status,
-        0);
+    MakeWav(dir_ / "b.wav", 0.2);
     const std::string message = ".\\Libs\\tak_deco_lib.dll library could not be loaded.";
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(files_.front()) + " " + Quote(dir_ / "b.wav"),

@@ -326,10 +326,7 @@ TEST_F(TtaInTest, ANamedPipeFailsAtOnceInsteadOfWaitingForAWriter) {
 TEST_F(TtaInTest, WithoutTheLibraryATtaFileFailsAloneWithTheLibraryMessage) {
     TempDir noLibraries;
     MakeTta(dir_, {16, 1, 8000}, "a.tta");
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -c 1 -b 16 " + Quote(dir_ / "b.wav") + " synth 0.2 sine 300")
-            .status,
-        0);
+    MakeWav(dir_ / "b.wav", 0.2);
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(dir_ / "a.tta") + " " + Quote(dir_ / "b.wav"),
                                      "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ");

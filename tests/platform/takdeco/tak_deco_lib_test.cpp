@@ -426,10 +426,7 @@ TEST_F(TakDecoLibTest, ForeignInputAndBadCallsAreRefusedWithAnError) {
 
     // Not TAK: a WAV file, and nothing at all.
     TempDir dir;
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -b 16 -c 1 " + Quote(dir / "tone.wav") + " synth 0.2 sine 440")
-            .status,
-        0);
+    MakeWav(dir / "tone.wav", 0.2);
     for (const std::vector<uint8_t>& bytes :
          {ReadFileBytes(dir / "tone.wav"), std::vector<uint8_t>{}}) {
         MemoryStream stream{bytes};

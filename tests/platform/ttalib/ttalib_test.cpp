@@ -300,10 +300,7 @@ TEST_F(TtaLibTest, WhatIsNotTtaThrowsAStdException) {
     WriteFileBytes(dir_ / "empty.tta", {});
     EXPECT_NE(DecodeFile(dir_ / "empty.tta").error, "");
 
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -b 16 -c 1 " + Quote(dir_ / "tone.wav") + " synth 0.2 sine 440")
-            .status,
-        0);
+    MakeWav(dir_ / "tone.wav", 0.2);
     const Decoded wav = DecodeFile(dir_ / "tone.wav");
     EXPECT_NE(wav.error, "");
     EXPECT_TRUE(wav.pcm.empty());
