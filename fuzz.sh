@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets of fuzz/ with clang into build-fuzz and runs each in turn for a
 # bounded time (default 60 s each) on seeds made here by the reference tools, plus the files of
 # ../shared/samples when present. Exits non-zero on any finding and names the input that caused
-# it. Not part of ./test.sh.
+# it, and keeps that input in fuzz/crashes/<target>/, which ctest replays in every build. Not
+# part of ./test.sh.
 #   ./fuzz.sh [seconds] [target...]     e.g. ./fuzz.sh 30 wave_in id3v2
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -265,6 +266,12 @@ for target in "${targets[@]}"; do
         grep -E 'ERROR:|SUMMARY:|runtime error' "$log" | head -5 || true
         input=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)
         echo "FINDING in $target: input ${input:-(none written)}, log $log"
+        # Kept in the source tree: ctest replays fuzz/crashes/<target>/ in every build.
+        if [ -n "$input" ] && [ -f "$input" ]; then
+            mkdir -p "fuzz/crashes/$target"
+            cp "$input" "fuzz/crashes/$target/"
+            echo "kept as fuzz/crashes/$target/$(basename "$input"): commit it with the fix"
+        fi
     fi
 done
 if [ ${#failed[@]} -gt 0 ]; then

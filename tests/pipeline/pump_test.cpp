@@ -188,6 +188,7 @@ TEST(Pump, InitFailureCarriesTheSourceText) {
 }
 
 TEST(Pump, SynchronousStopWaitsForTheWorkerAndSuppressesDone) {
+    Witness witness;
     MemorySource source(10'000'000);
     MemorySink sink;
     Recorder r;
@@ -199,7 +200,7 @@ TEST(Pump, SynchronousStopWaitsForTheWorkerAndSuppressesDone) {
     sink.Stop(false);
     EXPECT_FALSE(sink.Busy());
     EXPECT_EQ(sink.finishes, 1);
-    MainThread::RunUntil([] { return false; }, 300ms);
+    ASSERT_TRUE(witness.Drain());
     EXPECT_EQ(r.done, 0);
     // The sink works again afterwards, and that run's OnDone arrives.
     sink.blockDelayMicros = 0;
@@ -246,6 +247,7 @@ TEST(Pump, StopFromTheWorkerIsRefused) {
 }
 
 TEST(Pump, DestroyingARunningSinkStopsItFirst) {
+    Witness witness;
     MemorySource source(10'000'000);
     int done = 0;
     {
@@ -256,11 +258,12 @@ TEST(Pump, DestroyingARunningSinkStopsItFirst) {
         sink.Run();
         MainThread::RunUntil([&] { return !sink.Data().empty(); }, 5s);
     }
-    MainThread::RunUntil([] { return false; }, 200ms);
+    ASSERT_TRUE(witness.Drain());
     EXPECT_EQ(done, 0);
 }
 
 TEST(Pump, OneSinkServesManyRunsWithOneDoneEach) {
+    Witness witness;
     MemorySink sink;
     Recorder r;
     r.Attach(sink);
@@ -271,7 +274,7 @@ TEST(Pump, OneSinkServesManyRunsWithOneDoneEach) {
         ASSERT_TRUE(WaitDone(r, i));
         ASSERT_EQ(sink.Frames().size(), size_t(100 * i));
     }
-    MainThread::RunUntil([] { return false; }, 100ms);
+    ASSERT_TRUE(witness.Drain());
     EXPECT_EQ(r.done, 50);
     EXPECT_EQ(sink.prepares, 50);
 }
@@ -293,6 +296,7 @@ TEST(Pump, RunFromTheDoneHandlerStartsTheNextJob) {
 }
 
 TEST(Pump, SettingInputWhileBusyRestartsOnTheNewSource) {
+    Witness witness;
     MemorySink sink;
     Recorder r;
     r.Attach(sink);
@@ -304,7 +308,7 @@ TEST(Pump, SettingInputWhileBusyRestartsOnTheNewSource) {
     sink.blockDelayMicros = 0;
     sink.SetInput(&b);
     ASSERT_TRUE(WaitDone(r));
-    MainThread::RunUntil([] { return false; }, 100ms);
+    ASSERT_TRUE(witness.Drain());
     EXPECT_EQ(r.done, 1);
     EXPECT_EQ(sink.Frames().size(), 700u);
 }

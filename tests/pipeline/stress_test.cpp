@@ -26,6 +26,7 @@ struct Lane {
 } // namespace
 
 TEST(PumpStress, HundredsOfRunsWithRandomStops) {
+    Witness witness;
     std::mt19937 random(12345);
     constexpr int kLanes = 4;
     constexpr int kRunsPerLane = 150;
@@ -71,7 +72,7 @@ TEST(PumpStress, HundredsOfRunsWithRandomStops) {
         MainThread::WaitAndCheck(1ms);
     }
     ASSERT_TRUE(finished) << "runs did not complete in time";
-    MainThread::RunUntil([] { return false; }, 300ms);
+    ASSERT_TRUE(witness.Drain());
     for (auto& lane : lanes) {
         EXPECT_EQ(lane.runs, kRunsPerLane);
         EXPECT_EQ(lane.done + lane.syncStopped, lane.runs);
@@ -80,25 +81,34 @@ TEST(PumpStress, HundredsOfRunsWithRandomStops) {
 }
 
 TEST(PumpStress, SyncStopRacingTheDoneEventNeverDeliversIt) {
+    Witness witness;
     MemorySink sink;
     int done = 0;
     sink.SetOnDone([&](TAuOutput*) { ++done; });
-    int stopped = 0;
+    sink.SetOnSyncDone([&](TAuOutput*) { ++sink.syncDones; });
+    int endedBeforeTheStop = 0;
     for (int i = 0; i < 300; ++i) {
         MemorySource source(1 + i % 7, 64);
         sink.SetInput(&source);
         sink.Run();
-        // Let the tiny run finish and its done event queue up (sometimes), then stop.
-        if (i % 3) std::this_thread::sleep_for(std::chrono::microseconds(i % 200));
+        // Every third stop comes only after the run has ended on its own, its done event due.
+        if (i % 3 == 0) {
+            while (sink.syncDones.load() == i)
+                std::this_thread::yield();
+        }
+        endedBeforeTheStop += sink.finishes.load() > i;
         sink.Stop(false);
-        ++stopped;
+        // A synchronous stop returns only after its run has ended, finished once.
+        EXPECT_FALSE(sink.Busy()) << "run " << i;
+        EXPECT_EQ(sink.finishes.load(), i + 1) << "run " << i;
     }
-    MainThread::RunUntil([] { return false; }, 300ms);
+    EXPECT_GE(endedBeforeTheStop, 100);
+    ASSERT_TRUE(witness.Drain());
     EXPECT_EQ(done, 0);
-    EXPECT_EQ(stopped, 300);
 }
 
 TEST(PumpStress, NoEventReachesADestroyedSink) {
+    Witness witness;
     auto destroyed = std::make_shared<bool>(false);
     int lateCalls = 0;
     int delivered = 0;
@@ -119,6 +129,6 @@ TEST(PumpStress, NoEventReachesADestroyedSink) {
         *destroyed = true;
         MainThread::WaitAndCheck(1ms);
     }
-    MainThread::RunUntil([] { return false; }, 100ms);
+    ASSERT_TRUE(witness.Drain());
     EXPECT_EQ(lateCalls, 0);
 }

@@ -4,6 +4,7 @@
 #include "pipeline/au_exception.h"
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
+#include "pipeline/main_thread.h"
 
 #include <atomic>
 #include <chrono>
@@ -135,4 +136,27 @@ protected:
 private:
     std::mutex lock_;
     std::vector<uint8_t> data_;
+};
+
+// A sink of its own whose short run, waited for to its done event, shows that every event posted
+// before it has been delivered: the dispatcher, which it keeps alive, delivers in order.
+class Witness {
+public:
+    Witness() {
+        sink_.SetOnDone([this](TAuOutput*) { ++done_; });
+    }
+    bool Drain() {
+        const int before = done_;
+        MemorySource source(16);
+        sink_.SetInput(&source);
+        sink_.Run();
+        const bool drained =
+            MainThread::RunUntil([&] { return done_ > before; }, std::chrono::seconds(10));
+        sink_.SetInput(nullptr);
+        return drained;
+    }
+
+private:
+    MemorySink sink_;
+    int done_ = 0;
 };

@@ -11,19 +11,6 @@
 #include <string>
 #include <vector>
 
-inline const char* RawPcmFormat(int bits) {
-    return bits == 8 ? "u8" : bits == 16 ? "s16le" : bits == 24 ? "s24le" : "s32le";
-}
-
-// ffmpeg's own decoding of a file, as pipeline PCM of the given width.
-inline std::vector<uint8_t> FfmpegPcm(const std::string& path, int bits) {
-    const std::string format = RawPcmFormat(bits);
-    const CommandResult result = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
-                                            " -c:a pcm_" + format + " -f " + format + " -");
-    EXPECT_EQ(result.status, 0) << path;
-    return {result.output.begin(), result.output.end()};
-}
-
 struct Decoded {
     std::vector<uint8_t> pcm;
     std::string error;    // what Init or GetData raised, empty when nothing was
@@ -58,17 +45,4 @@ inline Decoded DecodeAll(TAuFileIn& source, uint32_t request = 4999) {
 inline std::vector<uint8_t> FlipBit(std::vector<uint8_t> bytes, size_t at, int bit = 3) {
     bytes.at(at) ^= uint8_t(1u << bit);
     return bytes;
-}
-
-inline std::string Cli() {
-    return BinDir() + "/quillmere-cli";
-}
-
-// Runs quillmere-cli with stdout and stderr together; env is put in front ("A=b ").
-inline CommandResult RunCli(const std::string& args, const std::string& env = "") {
-    return RunCommand(env + Quote(Cli()) + " " + args + " 2>&1");
-}
-
-inline bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }

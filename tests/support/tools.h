@@ -1,6 +1,8 @@
 // Helpers for tests that judge our files with Debian's reference tools.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,14 @@ inline CommandResult RunCommand(const std::string& command) {
     const int status = ::pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+// Quotes a path for the shell.
+inline std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 inline bool HaveTool(const std::string& tool) {
@@ -73,6 +83,56 @@ inline std::string BinDir() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
 }
 
+// The shared sample files of one kind ("tak", "ape", ...): under QM_SAMPLES_DIR when set (a
+// folder that does not exist shows which tests skip without samples), else ../shared/samples
+// beside the source tree.
+inline std::filesystem::path SamplesDir(const std::string& kind) {
+    if (const char* dir = std::getenv("QM_SAMPLES_DIR")) return std::filesystem::path(dir) / kind;
+    const char* source = std::getenv("QM_SOURCE_DIR");
+    return std::filesystem::weakly_canonical(std::filesystem::path(source ? source : ".") /
+                                             "../shared/samples" / kind);
+}
+
+inline std::string Cli() {
+    return BinDir() + "/quillmere-cli";
+}
+
+// Runs quillmere-cli with stdout and stderr together; env is put in front ("A=b ").
+inline CommandResult RunCli(const std::string& args, const std::string& env = "") {
+    return RunCommand(env + Quote(Cli()) + " " + args + " 2>&1");
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+inline const char* RawPcmFormat(int bits) {
+    return bits == 8 ? "u8" : bits == 16 ? "s16le" : bits == 24 ? "s24le" : "s32le";
+}
+
+// ffmpeg's own decoding of a file, as pipeline PCM of the given width.
+inline std::vector<uint8_t> FfmpegPcm(const std::string& path, int bits) {
+    const std::string format = RawPcmFormat(bits);
+    const CommandResult result = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path) +
+                                            " -c:a pcm_" + format + " -f " + format + " -");
+    EXPECT_EQ(result.status, 0) << path;
+    return {result.output.begin(), result.output.end()};
+}
+
+// Runs a command that must succeed; its stderr goes to the test log.
+inline void Tool(const std::string& command) {
+    const CommandResult result = RunCommand(command);
+    ASSERT_EQ(result.status, 0) << command << "\n" << result.output;
+}
+
+// A stereo 44.1 kHz WAVE file of two tones; format holds sox's sample options.
+inline void MakeWav(const std::string& path, double seconds = 0.5,
+                    const std::string& format = "-b 16") {
+    const auto made = RunCommand("sox -n -r 44100 -c 2 " + format + " " + Quote(path) + " synth " +
+                                 std::to_string(seconds) + " sine 440 sine 660 vol 0.5");
+    ASSERT_EQ(made.status, 0) << path;
+}
+
 // A command's output split into lines.
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -80,12 +140,4 @@ inline std::vector<std::string> Lines(const std::string& text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-// Quotes a path for the shell.
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
 }

@@ -229,7 +229,7 @@ TEST(Id3v1Tools, ReadsTheBlockThatLameWrites) {
     const std::string command = "lame --silent --tt 'T\xC3\xADtulo' --ta Artista --tl Disco "
                                 "--ty 2005 --tn 3 --tg Jazz --tc Nota " +
                                 tagtest::Quote(wav) + " " + tagtest::Quote(file.Path());
-    ASSERT_EQ(tagtest::Run(command).ExitCode, 0);
+    ASSERT_EQ(tagtest::RunCommand(command).status, 0);
     file.Reopen();
 
     TId3v1Tags tags;

@@ -393,10 +393,10 @@ TEST(Id3v2Tools, ReadsTagsWrittenByLameAndFfmpeg) {
         GTEST_SKIP() << "lame/sox/ffmpeg missing";
     TempFile file("lame.mp3");
     const std::string wav = tagtest::MakeWav(file.Dir());
-    ASSERT_EQ(tagtest::Run("lame --silent --add-id3v2 --tt 'T\xC3\xADtulo' --ta Artista "
-                           "--tl Disco --ty 2005 --tn 3 --tg Jazz " +
-                           tagtest::Quote(wav) + " " + tagtest::Quote(file.Path()))
-                  .ExitCode,
+    ASSERT_EQ(tagtest::RunCommand("lame --silent --add-id3v2 --tt 'T\xC3\xADtulo' --ta Artista "
+                                  "--tl Disco --ty 2005 --tn 3 --tg Jazz " +
+                                  tagtest::Quote(wav) + " " + tagtest::Quote(file.Path()))
+                  .status,
               0);
     file.Reopen();
     TId3v2Tags tags;
@@ -410,12 +410,13 @@ TEST(Id3v2Tools, ReadsTagsWrittenByLameAndFfmpeg) {
 
     for (const char* version : {"3", "4"}) {
         const std::string mp3 = (file.Dir() / (std::string("ffmpeg") + version + ".mp3")).string();
-        ASSERT_EQ(tagtest::Run("ffmpeg -v error -y -i " + tagtest::Quote(wav) +
-                               " -metadata 'title=Sn\xC3\xB8 \xE2\x98\x83' -metadata artist=Band "
-                               "-metadata track=9 -id3v2_version " +
-                               version + " " + tagtest::Quote(mp3))
-                      .ExitCode,
-                  0);
+        ASSERT_EQ(
+            tagtest::RunCommand("ffmpeg -v error -y -i " + tagtest::Quote(wav) +
+                                " -metadata 'title=Sn\xC3\xB8 \xE2\x98\x83' -metadata artist=Band "
+                                "-metadata track=9 -id3v2_version " +
+                                version + " " + tagtest::Quote(mp3))
+                .status,
+            0);
         const int fd = open(mp3.c_str(), O_RDONLY);
         ASSERT_GE(fd, 0);
         TId3v2Tags ffmpegTags;
@@ -459,9 +460,9 @@ TEST(Id3v2Tools, FfprobeReadsTheTagWeInsert) {
         if (!agreed) {
             const std::string kept = tagtest::KeepFailedInput(copy.Path(), "id3v2_ffprobe");
             ADD_FAILURE() << "kept as " << kept << "; ffprobe says:\n"
-                          << tagtest::Run("ffprobe -v error -show_format " + tagtest::Quote(kept) +
-                                          " 2>&1")
-                                 .Output;
+                          << tagtest::RunCommand("ffprobe -v error -show_format " +
+                                                 tagtest::Quote(kept) + " 2>&1")
+                                 .output;
         }
     }
 }

@@ -2,6 +2,8 @@
 // running the reference tools as separate processes.
 #pragma once
 
+#include "tests/support/tools.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -87,46 +89,20 @@ private:
     int fd_ = -1;
 };
 
-struct CommandResult {
-    int ExitCode = -1;
-    std::string Output;
-};
-
-// Runs a shell command and collects its standard output.
-inline CommandResult Run(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.Output.append(buffer, got);
-    const int status = pclose(pipe);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-inline bool HaveTool(const std::string& tool) {
-    return Run("command -v " + tool + " >/dev/null 2>&1").ExitCode == 0;
-}
-
-inline std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using ::HaveTool;
+using ::Quote;
+using ::RunCommand;
 
 // The value of "TAG:key=" in ffprobe's -show_format output, or nothing.
 inline std::optional<std::string> ProbeTag(const std::string& path, const std::string& key) {
     const CommandResult result =
-        Run("ffprobe -v error -show_format " + Quote(path) + " 2>/dev/null");
+        RunCommand("ffprobe -v error -show_format " + Quote(path) + " 2>/dev/null");
     const std::string marker = "TAG:" + key + "=";
     size_t pos = 0;
-    while ((pos = result.Output.find(marker, pos)) != std::string::npos) {
-        if (pos == 0 || result.Output[pos - 1] == '\n') {
+    while ((pos = result.output.find(marker, pos)) != std::string::npos) {
+        if (pos == 0 || result.output[pos - 1] == '\n') {
             const size_t start = pos + marker.size();
-            return result.Output.substr(start, result.Output.find('\n', start) - start);
+            return result.output.substr(start, result.output.find('\n', start) - start);
         }
         pos += marker.size();
     }
@@ -138,8 +114,8 @@ inline std::optional<std::string> ProbeTag(const std::string& path, const std::s
 // tag (a tenth of a second of silence once was not).
 inline std::string MakeWav(const std::filesystem::path& dir) {
     const std::string wav = (dir / "tone.wav").string();
-    if (Run("sox -n -r 44100 -c 1 -b 16 " + Quote(wav) + " synth 2 sine 440 2>/dev/null")
-            .ExitCode != 0)
+    if (RunCommand("sox -n -r 44100 -c 1 -b 16 " + Quote(wav) + " synth 2 sine 440 2>/dev/null")
+            .status != 0)
         throw std::runtime_error("sox failed");
     return wav;
 }
@@ -160,7 +136,7 @@ inline std::string KeepFailedInput(const std::string& path, const std::string& l
 // A short untagged MP3 made by lame at path, in the same folder.
 inline void MakePlainMp3(const std::filesystem::path& dir, const std::string& path) {
     const std::string wav = MakeWav(dir);
-    if (Run("lame --silent " + Quote(wav) + " " + Quote(path)).ExitCode != 0)
+    if (RunCommand("lame --silent " + Quote(wav) + " " + Quote(path)).status != 0)
         throw std::runtime_error("lame failed");
 }
 

@@ -221,11 +221,12 @@ protected:
 TEST_F(VorbisFlacTools, ReadsTheCommentBlockThatFlacWrites) {
     TempFile file("tagged.flac");
     const std::string wav = tagtest::MakeWav(file.Dir());
-    ASSERT_EQ(tagtest::Run("flac --silent -f -T TITLE=A -T title=B -T 'ARTIST=\xC3\x9Cn\xC3\xAF' "
-                           "-T REPLAYGAIN_TRACK_GAIN=-2.00 -o " +
-                           tagtest::Quote(file.Path()) + " " + tagtest::Quote(wav))
-                  .ExitCode,
-              0);
+    ASSERT_EQ(
+        tagtest::RunCommand("flac --silent -f -T TITLE=A -T title=B -T 'ARTIST=\xC3\x9Cn\xC3\xAF' "
+                            "-T REPLAYGAIN_TRACK_GAIN=-2.00 -o " +
+                            tagtest::Quote(file.Path()) + " " + tagtest::Quote(wav))
+            .status,
+        0);
     file.Reopen();
     size_t audioStart = 0;
     const auto blocks = FlacBlocks(file.Content(), audioStart);
@@ -251,9 +252,9 @@ TEST_F(VorbisFlacTools, ReadsTheCommentBlockThatFlacWrites) {
 TEST_F(VorbisFlacTools, MetaflacReadsTheBlockWeBuild) {
     TempFile file("ours.flac");
     const std::string wav = tagtest::MakeWav(file.Dir());
-    ASSERT_EQ(tagtest::Run("flac --silent -f -o " + tagtest::Quote(file.Path()) + " " +
-                           tagtest::Quote(wav))
-                  .ExitCode,
+    ASSERT_EQ(tagtest::RunCommand("flac --silent -f -o " + tagtest::Quote(file.Path()) + " " +
+                                  tagtest::Quote(wav))
+                  .status,
               0);
     file.Reopen();
     const Bytes original = file.Content();
@@ -281,15 +282,16 @@ TEST_F(VorbisFlacTools, MetaflacReadsTheBlockWeBuild) {
     file.SetContent(rebuilt);
 
     const auto exported =
-        tagtest::Run("metaflac --export-tags-to=- " + tagtest::Quote(file.Path()));
-    ASSERT_EQ(exported.ExitCode, 0);
+        tagtest::RunCommand("metaflac --export-tags-to=- " + tagtest::Quote(file.Path()));
+    ASSERT_EQ(exported.status, 0);
     EXPECT_EQ(
-        exported.Output,
+        exported.output,
         "title=Caf\xC3\xA9\nartist=Somebody\ntracknumber=7\nreplaygain_track_gain=-1.25 dB\n");
-    const auto vendor = tagtest::Run("metaflac --show-vendor-tag " + tagtest::Quote(file.Path()));
-    EXPECT_EQ(vendor.Output, "VENDOR=Hacked\n");
-    EXPECT_EQ(tagtest::Run("flac --silent -t " + tagtest::Quote(file.Path()) + " 2>&1").ExitCode,
-              0);
+    const auto vendor =
+        tagtest::RunCommand("metaflac --show-vendor-tag " + tagtest::Quote(file.Path()));
+    EXPECT_EQ(vendor.output, "VENDOR=Hacked\n");
+    EXPECT_EQ(
+        tagtest::RunCommand("flac --silent -t " + tagtest::Quote(file.Path()) + " 2>&1").status, 0);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pipeline/au_input.h"
+#include "tests/support/read_source.h"
 #include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
@@ -75,23 +76,7 @@ inline std::vector<int16_t> AsInt16(const std::vector<uint8_t>& bytes) {
 
 // Everything a source delivers from Init to its end, asking for request bytes at a time.
 inline std::vector<uint8_t> ReadAllPcm(TAuInput& source, uint32_t request = 10000) {
-    std::vector<uint8_t> pcm;
-    source.Init();
-    for (int guard = 0; guard < 10000000; ++guard) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = request;
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        pcm.insert(pcm.end(), buffer, buffer + bytes);
-    }
-    source.Flush();
-    return pcm;
-}
-
-// Runs a shell command and fails the test when it does not succeed.
-inline void Tool(const std::string& command) {
-    const CommandResult result = RunCommand(command);
-    ASSERT_EQ(result.status, 0) << command;
+    return ReadAll(source, request);
 }
 
 // The file decoded by FFmpeg to raw little-endian samples of the given FFmpeg format

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -13,21 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Cli() {
-    return BinDir() + "/quillmere-cli";
-}
-
-CommandResult Convert(const std::string& args) {
-    return RunCommand(Cli() + " " + args + " 2>&1");
-}
-
-void MakeWav(const std::string& path, double seconds = 0.5, const std::string& format = "-b 16") {
-    ASSERT_EQ(RunCommand("sox -n -r 44100 -c 2 " + format + " " + Quote(path) + " synth " +
-                         std::to_string(seconds) + " sine 440 sine 660 vol 0.5")
-                  .status,
-              0);
-}
 
 // The decoded samples of any file sox reads, as raw bytes.
 std::string RawSamples(const std::string& path) {
@@ -46,7 +30,7 @@ TEST(CliEndToEnd, WavToWavIntoAnotherFolderKeepsEverySample) {
     TempDir dir;
     MakeWav(dir / "a.wav", 0.5, "-b 24");
     const auto r =
-        Convert("--to wav --out " + Quote(dir / "out/deeper") + " " + Quote(dir / "a.wav"));
+        RunCli("--to wav --out " + Quote(dir / "out/deeper") + " " + Quote(dir / "a.wav"));
     EXPECT_EQ(r.status, 0) << r.output;
     const std::string out = dir / "out/deeper/a.wav";
     ASSERT_TRUE(fs::exists(out)) << r.output;
@@ -61,7 +45,7 @@ TEST(CliEndToEnd, CollisionsGetNumberedNamesAndNothingIsOverwritten) {
     fs::create_directories(dir / "out");
     WriteFileBytes(dir / "out/a.wav", {'k', 'e', 'e', 'p'});
     for (int i = 1; i <= 3; ++i) {
-        const auto r = Convert("--to wav --out " + Quote(dir / "out") + " " + Quote(dir / "a.wav"));
+        const auto r = RunCli("--to wav --out " + Quote(dir / "out") + " " + Quote(dir / "a.wav"));
         ASSERT_EQ(r.status, 0) << r.output;
         EXPECT_TRUE(fs::exists(dir / ("out/Quillmere_" + std::to_string(i) + "_a.wav")));
     }
@@ -73,7 +57,7 @@ TEST(CliEndToEnd, SkipsAFileWrittenOverItselfAndUnsupportedFiles) {
     MakeWav(dir / "a.wav");
     const auto before = ReadFileBytes(dir / "a.wav");
     WriteFileBytes(dir / "notes.txt", {'h', 'i'});
-    const auto r = Convert("--to wav " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
+    const auto r = RunCli("--to wav " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("SKIPPED " + (dir / "a.wav")), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("SKIPPED " + (dir / "notes.txt") + " (not a supported audio file)"),
@@ -98,9 +82,9 @@ TEST(CliEndToEnd, DamagedFilesFailAndTruncatedOnesConvertWithAWarning) {
     whole.resize(44 + (whole.size() - 44) / 4 / 4 * 4 * 3); // three quarters of the audio
     WriteFileBytes(dir / "cut.wav", whole);
 
-    const auto r = Convert("--to wav --delete-source --out " + Quote(dir / "out") + " " +
-                           Quote(dir / "noise.wav") + " " + Quote(dir / "cut.wav") + " " +
-                           Quote(dir / "missing.wav"));
+    const auto r = RunCli("--to wav --delete-source --out " + Quote(dir / "out") + " " +
+                          Quote(dir / "noise.wav") + " " + Quote(dir / "cut.wav") + " " +
+                          Quote(dir / "missing.wav"));
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("FAILED " + (dir / "noise.wav") + ": "), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("WARNING " + (dir / "cut.wav") + " -> " + (dir / "out/cut.wav") +
@@ -122,10 +106,10 @@ TEST(CliEndToEnd, DamagedFilesFailAndTruncatedOnesConvertWithAWarning) {
 
     // Alone it exits 0; under --strict it fails and leaves no output.
     const auto alone =
-        Convert("--to wav --out " + Quote(dir / "alone") + " " + Quote(dir / "cut.wav"));
+        RunCli("--to wav --out " + Quote(dir / "alone") + " " + Quote(dir / "cut.wav"));
     EXPECT_EQ(alone.status, 0) << alone.output;
     const auto strict =
-        Convert("--to wav --strict --out " + Quote(dir / "strict") + " " + Quote(dir / "cut.wav"));
+        RunCli("--to wav --strict --out " + Quote(dir / "strict") + " " + Quote(dir / "cut.wav"));
     EXPECT_EQ(strict.status, 1) << strict.output;
     EXPECT_NE(strict.output.find("FAILED " + (dir / "cut.wav") + ": the source ends early"),
               std::string::npos)
@@ -153,23 +137,23 @@ TEST(CliEndToEnd, DeleteSourceRemovesOnlyConvertedSources) {
     TempDir dir;
     MakeWav(dir / "good.wav");
     WriteFileBytes(dir / "bad.wav", std::vector<uint8_t>(1000, 7));
-    const auto r = Convert("--to wav --delete-source --out " + Quote(dir / "out") + " " +
-                           Quote(dir / "good.wav") + " " + Quote(dir / "bad.wav"));
+    const auto r = RunCli("--to wav --delete-source --out " + Quote(dir / "out") + " " +
+                          Quote(dir / "good.wav") + " " + Quote(dir / "bad.wav"));
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_FALSE(fs::exists(dir / "good.wav"));
     EXPECT_TRUE(fs::exists(dir / "out/good.wav"));
     EXPECT_TRUE(fs::exists(dir / "bad.wav"));
     // A skipped file is never deleted: it is its own output.
     MakeWav(dir / "self.wav");
-    const auto s = Convert("--to wav --delete-source " + Quote(dir / "self.wav"));
+    const auto s = RunCli("--to wav --delete-source " + Quote(dir / "self.wav"));
     EXPECT_EQ(s.status, 0) << s.output;
     EXPECT_TRUE(fs::exists(dir / "self.wav"));
 }
 
 TEST(CliEndToEnd, UsageErrorsExitWithTwo) {
-    EXPECT_EQ(Convert("--to nothing a.wav").status, 2);
-    EXPECT_EQ(Convert("").status, 2);
-    const auto help = Convert("--help");
+    EXPECT_EQ(RunCli("--to nothing a.wav").status, 2);
+    EXPECT_EQ(RunCli("").status, 2);
+    const auto help = RunCli("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--delete-source"), std::string::npos);
 }
@@ -217,12 +201,12 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
     fs::create_directories(dir / "out");
     for (const auto& [format, input] : chain) {
         const auto r =
-            Convert("--to " + format + " --out " + Quote(dir / "out") + " " + Quote(dir / input));
+            RunCli("--to " + format + " --out " + Quote(dir / "out") + " " + Quote(dir / input));
         ASSERT_EQ(r.status, 0) << r.output;
         if (input != "out/t.wv") fs::copy_file(dir / ("out/t." + format), dir / ("t." + format));
     }
     for (const char* file : {"out/t.ogg", "out/t.mp3", "out/t.wv", "out/t.flac"}) {
-        const auto info = Convert("--info " + Quote(dir / file));
+        const auto info = RunCli("--info " + Quote(dir / file));
         EXPECT_EQ(info.status, 0) << info.output;
         for (const char* line : {"title: Night Train\n", "artist: Ünal\n", "album: Rails\n",
                                  "genre: Jazz\n", "year: 1999\n", "track: 4\n"})
@@ -230,19 +214,19 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
     }
     // FLAC straight to WavPack and to MP3 as well.
     for (const char* format : {"wv", "mp3"}) {
-        const auto direct = Convert(std::string("--to ") + format + " --out " +
-                                    Quote(dir / "direct") + " " + Quote(dir / "t.flac"));
+        const auto direct = RunCli(std::string("--to ") + format + " --out " +
+                                   Quote(dir / "direct") + " " + Quote(dir / "t.flac"));
         ASSERT_EQ(direct.status, 0) << direct.output;
-        const auto info = Convert("--info " + Quote(dir / ("direct/t." + std::string(format))));
+        const auto info = RunCli("--info " + Quote(dir / ("direct/t." + std::string(format))));
         EXPECT_NE(info.output.find("title: Night Train\n"), std::string::npos) << info.output;
         EXPECT_NE(info.output.find("track: 4\n"), std::string::npos) << info.output;
         EXPECT_NE(info.output.find("year: 1999\n"), std::string::npos) << info.output;
     }
     // --no-tags carries none.
     const auto r =
-        Convert("--no-tags --to ogg --out " + Quote(dir / "bare") + " " + Quote(dir / "t.flac"));
+        RunCli("--no-tags --to ogg --out " + Quote(dir / "bare") + " " + Quote(dir / "t.flac"));
     ASSERT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(Convert("--info " + Quote(dir / "bare/t.ogg")).output.find("title: \n"),
+    EXPECT_NE(RunCli("--info " + Quote(dir / "bare/t.ogg")).output.find("title: \n"),
               std::string::npos);
 }
 
@@ -263,7 +247,7 @@ TEST(CliEndToEnd, Mp3OutputsKeepTheSourcesLengthAndLongNonLatinTitles) {
                   .status,
               0);
     for (const char* input : {"w.wav", "t.flac"}) {
-        const auto r = Convert("--to mp3 --out " + Quote(dir / "out") + " " + Quote(dir / input));
+        const auto r = RunCli("--to mp3 --out " + Quote(dir / "out") + " " + Quote(dir / input));
         ASSERT_EQ(r.status, 0) << r.output;
     }
     // WAV to MP3 to WAV: the encoder's delay and padding are trimmed, within 5 ms.
@@ -277,7 +261,7 @@ TEST(CliEndToEnd, Mp3OutputsKeepTheSourcesLengthAndLongNonLatinTitles) {
     const std::vector<uint8_t> bytes = ReadFileBytes(mp3);
     ASSERT_GT(bytes.size(), 128u);
     EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG");
-    const auto info = Convert("--info " + Quote(mp3));
+    const auto info = RunCli("--info " + Quote(mp3));
     EXPECT_NE(info.output.find("title: " + title + "\n"), std::string::npos) << info.output;
 }
 
@@ -294,7 +278,7 @@ TEST(CliEndToEnd, JobsRunSideBySideWithoutTakingTheSameName) {
     }
     for (const std::string format : {"flac", "wv"}) {
         const std::string out = dir / ("out-" + format);
-        const auto r = Convert("--jobs 3 --to " + format + " --out " + Quote(out) + args);
+        const auto r = RunCli("--jobs 3 --to " + format + " --out " + Quote(out) + args);
         ASSERT_EQ(r.status, 0) << r.output;
         EXPECT_NE(r.output.find("6 converted, 0 skipped, 0 failed"), std::string::npos) << r.output;
         for (const std::string name :
@@ -335,7 +319,9 @@ TEST(CliEndToEnd, AMissingLibraryDisablesOnlyItsFormat) {
 
 // Killed at any moment (SIGKILL runs no handler), a conversion leaves no file a user would take
 // for an output and never touches its source; a hang-up ends it like an interrupt; the next run
-// into the folder clears what the killed ones left.
+// into the folder clears what the killed ones left. Each kill lands at a chosen point of the
+// output: the run is halted (SIGSTOP) once its hidden partial file has grown to a tenth, a half
+// and nine tenths of the whole output, checked to be mid-write, and killed.
 TEST(CliEndToEnd, KilledAtAnyMomentLeavesNoIncompleteOutputAndTheSourceIntact) {
     TempDir dir;
     MakeWav(dir / "song.wav", 20.0);
@@ -359,27 +345,65 @@ TEST(CliEndToEnd, KilledAtAnyMomentLeavesNoIncompleteOutputAndTheSourceIntact) {
                 names.push_back(entry.path().filename().string());
         return names;
     };
-    std::mt19937 random(20261207);
-    const char* formats[] = {"flac", "ogg", "wav", "mp3"};
-    for (int round = 0; round < 20; ++round) {
-        const pid_t child = start(formats[round % 4]);
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        // A file that appeared under its own name was complete: it decodes to the whole source
-        // (sample for sample when lossless, to within the encoder's padding when lossy).
-        for (const std::string& name : visible()) {
-            const std::string path = out + "/" + name;
-            const size_t bytes = DecodedBytes(path);
-            if (name.ends_with(".flac") || name.ends_with(".wav"))
-                EXPECT_TRUE(RawSamples(path) == samples) << name << " round " << round;
-            else
-                EXPECT_NEAR(double(bytes), double(source.size() - 44), 0.01 * double(source.size()))
-                    << name << " round " << round;
-            fs::remove(path);
+    // The size of the child's hidden partial output; -1 while it has none.
+    const auto partialSize = [&](pid_t child) -> int64_t {
+        const std::string prefix = ".quillmere-partial-" + std::to_string(child) + "-";
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(out, error))
+            if (entry.path().filename().string().starts_with(prefix)) {
+                const auto size = fs::file_size(entry.path(), error);
+                return error ? -1 : int64_t(size);
+            }
+        return -1;
+    };
+    // A file under its own name is complete: it decodes to the whole source (sample for sample
+    // when lossless, to within the encoder's padding when lossy). It is removed afterwards.
+    const auto expectWhole = [&](const std::string& name) {
+        const std::string path = out + "/" + name;
+        if (name.ends_with(".flac") || name.ends_with(".wav"))
+            EXPECT_TRUE(RawSamples(path) == samples) << name;
+        else
+            EXPECT_NEAR(double(DecodedBytes(path)), double(source.size() - 44),
+                        0.01 * double(source.size()))
+                << name;
+        fs::remove(path);
+    };
+    for (const char* format : {"flac", "ogg", "wav", "mp3"}) {
+        SCOPED_TRACE(format);
+        // Run to its end: the output is whole and the source goes.
+        int status = 0;
+        ::waitpid(start(format), &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const auto names = visible();
+        ASSERT_EQ(names.size(), 1u);
+        const int64_t whole = int64_t(fs::file_size(out + "/" + names[0]));
+        expectWhole(names[0]);
+        EXPECT_FALSE(fs::exists(dir / "song.wav"));
+        WriteFileBytes(dir / "song.wav", source);
+        for (const int tenths : {1, 5, 9}) {
+            const int64_t at = std::max<int64_t>(1, whole * tenths / 10);
+            // A run that ends between the look and the halt is run again; three tries.
+            bool midWrite = false;
+            for (int attempt = 0; attempt < 3 && !midWrite; ++attempt) {
+                const pid_t child = start(format);
+                bool ended = false;
+                while (!ended && partialSize(child) < at)
+                    ended = ::waitpid(child, nullptr, WNOHANG) == child;
+                if (!ended) {
+                    ::kill(child, SIGSTOP);
+                    midWrite = partialSize(child) >= at && visible().empty();
+                    ::kill(child, SIGKILL);
+                    ::waitpid(child, nullptr, 0);
+                }
+                if (midWrite) break;
+                for (const std::string& name : visible())
+                    expectWhole(name);
+                if (!fs::exists(dir / "song.wav")) WriteFileBytes(dir / "song.wav", source);
+            }
+            EXPECT_TRUE(midWrite) << "no kill landed at " << tenths << "/10 of the output";
+            EXPECT_TRUE(visible().empty());
+            EXPECT_EQ(ReadFileBytes(dir / "song.wav"), source) << tenths;
         }
-        if (!fs::exists(dir / "song.wav")) WriteFileBytes(dir / "song.wav", source); // deleted
-        EXPECT_EQ(ReadFileBytes(dir / "song.wav"), source) << round;
     }
 
     // A hang-up stops a run like an interrupt.
@@ -401,7 +425,7 @@ TEST(CliEndToEnd, KilledAtAnyMomentLeavesNoIncompleteOutputAndTheSourceIntact) {
     EXPECT_EQ(ReadFileBytes(dir / "song.wav"), source);
 
     // The next conversion into the folder removes the partials of the killed runs.
-    const auto r = Convert("--to flac --out " + Quote(out) + " " + Quote(dir / "song.wav"));
+    const auto r = RunCli("--to flac --out " + Quote(out) + " " + Quote(dir / "song.wav"));
     EXPECT_EQ(r.status, 0) << r.output;
     int left = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out))

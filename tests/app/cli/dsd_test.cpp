@@ -18,15 +18,6 @@ constexpr int kPcmRate = kDsdRate / 8;
 constexpr int64_t kDsdSamples = kDsdRate + 8 * 1000;
 constexpr int64_t kPcmFrames = kDsdSamples / 8;
 
-std::string Cli() {
-    return BinDir() + "/quillmere-cli";
-}
-
-void Tool(const std::string& command) {
-    const CommandResult result = RunCommand(command + " 2>&1");
-    ASSERT_EQ(result.status, 0) << command << "\n" << result.output;
-}
-
 void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(uint8_t(value >> (8 * i)));

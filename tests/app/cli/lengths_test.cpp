@@ -16,14 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Cli() {
-    return BinDir() + "/quillmere-cli";
-}
-
-void Tool(const std::string& command) {
-    ASSERT_EQ(RunCommand(command + " 2>&1").status, 0) << command;
-}
-
 // ffmpeg's decoding of a file as 16-bit samples.
 std::vector<uint8_t> Ffmpeg16(const std::string& path) {
     const std::string raw =

@@ -146,9 +146,10 @@ TEST_F(HelpTest, AnInstallPutsProgramsHelpAndDesktopEntryInPlace) {
              Quote(prefix + "/share/metainfo/org.example.quillmere.Quillmere.metainfo.xml")},
         {"man", "man --warnings -l " + Quote(prefix + "/share/man/man1/quillmere-cli.1.gz") +
                     " 2>&1 >/dev/null | grep . && exit 1 || exit 0"}};
+    std::string unjudged; // tools missing here: the test ends as skipped after the rest
     for (const auto& [tool, command] : judges) {
         if (!HaveTool(tool)) {
-            std::printf("%s is missing: not judged (scripts/setup.sh installs it)\n", tool.c_str());
+            unjudged += " " + tool;
             continue;
         }
         EXPECT_EQ(RunCommand(command + " 1>&2").status, 0) << command;
@@ -175,6 +176,8 @@ TEST_F(HelpTest, AnInstallPutsProgramsHelpAndDesktopEntryInPlace) {
     const auto cliVersion = RunCommand(env + Quote(prefix + "/bin/quillmere-cli") + " --version");
     EXPECT_EQ(cliVersion.output, std::string("quillmere-cli ") + QuillmereVersion + "\n");
     EXPECT_FALSE(fs::exists(std::string(qgetenv("XDG_RUNTIME_DIR")) + "/QUILLMERE_VERSION_1_0"));
+    if (!unjudged.empty())
+        GTEST_SKIP() << "not judged, missing:" << unjudged << " (scripts/setup.sh installs them)";
 }
 
 } // namespace

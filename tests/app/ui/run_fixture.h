@@ -75,12 +75,6 @@ inline bool RunUntil(const std::function<bool()>& done, int milliseconds = 60000
     return true;
 }
 
-inline void MakeWav(const std::string& path, double seconds, const std::string& format = "-b 16") {
-    const auto made = RunCommand("sox -n -r 44100 -c 2 " + format + " " + Quote(path) + " synth " +
-                                 std::to_string(seconds) + " sine 440 sine 660 vol 0.5");
-    ASSERT_EQ(made.status, 0) << path;
-}
-
 // The samples of a file as FFmpeg decodes them, widened to 32 bits so no bit is lost.
 inline std::string DecodedSamples(const std::string& path) {
     return RunCommand("ffmpeg -v error -i " + Quote(path) + " -f s32le - 2>/dev/null").output;

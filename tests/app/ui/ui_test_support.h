@@ -5,6 +5,7 @@
 
 #include "app/ui/message_box.h"
 #include "app/ui/shell_services.h"
+#include "tests/support/tools.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -53,20 +54,11 @@ inline void RunPending() {
     }
 }
 
+// A fresh folder (tests/support's TempDir) with files and folders made in it.
 class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "qm_ui_test_XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        Path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code error;
-        fs::remove_all(Path, error);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    TempDir dir_;
 
+public:
     // A file of `size` bytes whose content names it, so a replaced file would show.
     std::string File(const std::string& name, std::size_t size = 64) const {
         const fs::path file = Path / name;
@@ -83,7 +75,7 @@ public:
     }
     std::string operator/(const std::string& name) const { return (Path / name).string(); }
 
-    fs::path Path;
+    const fs::path Path = dir_.Path();
 };
 
 inline std::string ReadFile(const std::string& path) {

@@ -1,5 +1,6 @@
 // Text shortening with a width measure, file sizes and their display text.
 #include "app/util/file_utils.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
@@ -14,25 +15,14 @@ namespace {
 using namespace qm;
 namespace fs = std::filesystem;
 
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
+class TempFolder : public TempDir {
 public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "qm_file_utils_XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        Path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code error;
-        fs::remove_all(Path, error);
-    }
     std::string File(std::string_view name, std::uintmax_t size) const {
-        const fs::path file = Path / name;
+        const fs::path file = Path() / name;
         std::ofstream(file, std::ios::binary).put('x');
         fs::resize_file(file, size); // sparse: sizes of gigabytes cost no disk
         return file.string();
     }
-    fs::path Path;
 };
 
 TEST(ShortenText, CharacterLimit) {
@@ -128,14 +118,14 @@ TEST(FileSizes, LargeFilesKeepTheirTrueSizeText) {
 
 TEST(FileSizes, UnreadablePathsHaveNoSize) {
     const TempFolder folder;
-    const std::string missing = (folder.Path / "missing.wav").string();
+    const std::string missing = (folder.Path() / "missing.wav").string();
     EXPECT_EQ(ReadFileSize(missing), InvalidFileSize);
     EXPECT_EQ(FileSizeOf(missing), std::nullopt);
-    EXPECT_EQ(FileSizeText(missing), "");                           // not a made-up 4.29 GB
-    EXPECT_EQ(ReadFileSize(folder.Path.string()), InvalidFileSize); // a folder is not a file
+    EXPECT_EQ(FileSizeText(missing), "");                             // not a made-up 4.29 GB
+    EXPECT_EQ(ReadFileSize(folder.Path().string()), InvalidFileSize); // a folder is not a file
 
     // A named pipe must neither block the caller nor pass for a file.
-    const std::string pipe = (folder.Path / "pipe.wav").string();
+    const std::string pipe = (folder.Path() / "pipe.wav").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ(ReadFileSize(pipe), InvalidFileSize);
 }

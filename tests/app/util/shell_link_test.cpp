@@ -1,6 +1,7 @@
 // Windows shortcut files built byte by byte: sound ones, truncated ones and ones whose sizes
 // and offsets lie, then the file layer that follows a shortcut to an existing file.
 #include "app/util/shell_link.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
@@ -332,15 +333,6 @@ TEST(ParseShellLink, RandomDamageNeverReadsOutOfBounds) {
 
 class ShellLinkFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "qm_shell_link_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        Folder = pattern;
-    }
-    void TearDown() override {
-        std::error_code error;
-        fs::remove_all(Folder, error);
-    }
     std::string Write(std::string_view name, const Bytes& bytes) {
         const fs::path path = Folder / name;
         std::ofstream(path, std::ios::binary)
@@ -348,7 +340,8 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
-    fs::path Folder;
+    TempDir dir_;
+    const fs::path Folder = dir_.Path();
 };
 
 TEST_F(ShellLinkFiles, ResolvesOnlyToExistingFiles) {

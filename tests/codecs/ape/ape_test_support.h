@@ -71,17 +71,8 @@ inline std::vector<uint8_t> Decode(const std::string& path, uint32_t request = 5
     return ReadAll(source, request);
 }
 
-inline std::string Cli() {
-    return BinDir() + "/quillmere-cli";
-}
-
-inline CommandResult RunCli(const std::string& args) {
-    return RunCommand(Cli() + " " + args + " 2>&1");
-}
-
 inline std::string SamplesDir() {
-    const char* source = std::getenv("QM_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/../shared/samples/ape";
+    return ::SamplesDir("ape").string();
 }
 
 inline bool HaveTools() {

@@ -93,10 +93,6 @@ void AddGaplessRecord(const fs::path& path, const std::string& record) {
     WriteFileBytes(path, bytes);
 }
 
-std::string Cli() {
-    return BinDir() + "/quillmere-cli";
-}
-
 class Mp4In : public testing::Test {
 protected:
     void SetUp() override {
@@ -320,9 +316,7 @@ TEST_F(Mp4In, TagsReachInfoAndAFlacCopy) {
 }
 
 TEST_F(Mp4In, SharedSamplesDecodeAsFfmpegDecodesThem) {
-    const fs::path samples =
-        fs::path(std::getenv("QM_SOURCE_DIR") ? std::getenv("QM_SOURCE_DIR") : ".") / ".." /
-        "shared" / "samples" / "m4a";
+    const fs::path samples = SamplesDir("m4a");
     if (!fs::exists(samples)) GTEST_SKIP() << "no shared samples at " << samples;
     struct Sample {
         std::string file, title, artist;

@@ -24,9 +24,7 @@ std::string LibraryFolder() {
 }
 
 fs::path Sample() {
-    const char* source = std::getenv("QM_SOURCE_DIR");
-    return fs::weakly_canonical(fs::path(source ? source : ".") /
-                                "../shared/samples/ofr/mutagen__silence-2s-44100-16.ofr");
+    return SamplesDir("ofr") / "mutagen__silence-2s-44100-16.ofr";
 }
 
 std::vector<uint8_t> Noise(size_t bytes, uint32_t seed) {
@@ -221,10 +219,7 @@ TEST_F(OfrInTest, WithoutTheLibraryTheSampleFailsWithTheLibraryMessageAndTheRunG
     if (!fs::exists(Sample())) GTEST_SKIP() << "no shared sample at " << Sample();
     TempDir noLibraries;
     const std::string env = "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ";
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -c 1 -b 16 " + Quote(dir_ / "b.wav") + " synth 0.2 sine 300")
-            .status,
-        0);
+    MakeWav(dir_ / "b.wav", 0.2);
     const std::string message = ".\\Libs\\OptimFROG.dll library could not be loaded.";
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(Sample().string()) + " " + Quote(dir_ / "b.wav"),

@@ -4,6 +4,7 @@
 
 #include "codecs/wavpack/wv_in.h"
 #include "codecs/wavpack/wv_out.h"
+#include "tests/support/decode_checks.h"
 #include "tests/support/pcm_source.h"
 #include "tests/support/run_sink.h"
 #include "tests/support/tools.h"
@@ -70,26 +71,9 @@ inline std::string WvunpackInfo(const std::string& wv, int field) {
     return text;
 }
 
-struct Decoded {
-    std::vector<uint8_t> pcm;
-    std::string error;
-};
-
 // Everything our source delivers, or the message it failed with.
 inline Decoded DecodeWithTWVIn(TWVIn& source) {
-    Decoded decoded;
-    try {
-        source.Init();
-        for (;;) {
-            const uint8_t* data = nullptr;
-            uint32_t bytes = 65536;
-            source.GetData(data, bytes);
-            if (bytes == 0) break;
-            decoded.pcm.insert(decoded.pcm.end(), data, data + bytes);
-        }
-    } catch (const std::exception& e) {
-        decoded.error = e.what();
-    }
+    Decoded decoded = DecodeAll(source, 65536);
     source.Reset();
     return decoded;
 }

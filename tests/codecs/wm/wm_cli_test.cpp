@@ -177,12 +177,9 @@ TEST_F(WmCli, FilesMadeByFfmpegDecodeAsFfmpegDecodesThem) {
 }
 
 TEST_F(WmCli, SharedSamplesDecodeOrStopWhereFfmpegStopsAndShowTheirTags) {
-    const fs::path shared =
-        fs::path(std::getenv("QM_SOURCE_DIR") ? std::getenv("QM_SOURCE_DIR") : ".") / ".." /
-        "shared";
-    if (!fs::exists(shared / "samples/wma/mutagen__silence-3.wma"))
-        GTEST_SKIP() << "no samples at " << shared / "samples/wma";
-    const fs::path samples = fs::canonical(shared / "samples/wma");
+    if (!fs::exists(SamplesDir("wma") / "mutagen__silence-3.wma"))
+        GTEST_SKIP() << "no samples at " << SamplesDir("wma");
+    const fs::path samples = fs::canonical(SamplesDir("wma"));
     const std::string out = dir_ / "out";
     fs::create_directories(out);
     const auto run = RunCli(

@@ -139,7 +139,8 @@ TEST_F(MacDllTags, AnId3v1TagGivesWayToTheApeTag) {
     ASSERT_EQ(GetID3Tag(path_.c_str(), record.data()), 0);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.data() + APE_ID3_TITLE)),
               "New title");
-    if (HaveTool("ffprobe")) {
+    const bool ffprobe = HaveTool("ffprobe");
+    if (ffprobe) {
         EXPECT_EQ(FfprobeTags(path_)["TITLE"], "New title");
     }
     ExpectAudioIntact();
@@ -147,6 +148,7 @@ TEST_F(MacDllTags, AnId3v1TagGivesWayToTheApeTag) {
     EXPECT_EQ(RemoveTag(path_.c_str()), 0);
     EXPECT_TRUE(ReadFileBytes(path_) == untagged_);
     EXPECT_EQ(GetID3Tag(path_.c_str(), record.data()), 1);
+    if (!ffprobe) GTEST_SKIP() << "needs ffprobe: FFmpeg's reading of the new title not checked";
 }
 
 // Tag blocks built by hand with lying sizes and counts are read without going out of bounds.

@@ -177,8 +177,7 @@ inline Pcm SoxPcm(const std::string& effects, int bits, int channels, int rate =
 }
 
 inline std::string SamplesDir() {
-    const char* source = std::getenv("QM_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/../shared/samples/ape";
+    return ::SamplesDir("ape").string();
 }
 
 } // namespace apetest

@@ -92,8 +92,7 @@ ReadOutcome ReadAll(TtakSSDHandle* decoder, int32_t chunk) {
 }
 
 std::filesystem::path SampleFolder() {
-    const char* source = std::getenv("QM_SOURCE_DIR");
-    return std::filesystem::path(source ? source : ".") / "../shared/samples/tak";
+    return SamplesDir("tak");
 }
 
 std::vector<std::filesystem::path> SampleFiles() {
@@ -103,18 +102,6 @@ std::vector<std::filesystem::path> SampleFiles() {
             if (entry.path().extension() == ".tak") files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
-}
-
-const char* RawFormat(int bits) {
-    return bits == 8 ? "u8" : bits == 16 ? "s16le" : "s24le";
-}
-
-std::vector<uint8_t> FfmpegPcm(const std::filesystem::path& path, int bits) {
-    const std::string format = RawFormat(bits);
-    const CommandResult result = RunCommand("ffmpeg -nostdin -v error -i " + Quote(path.string()) +
-                                            " -c:a pcm_" + format + " -f " + format + " -");
-    EXPECT_EQ(result.status, 0) << path;
-    return {result.output.begin(), result.output.end()};
 }
 
 // ffprobe's view of the stream: "rate,channels,samples,bits".
@@ -439,10 +426,7 @@ TEST_F(TakDecoLibTest, ForeignInputAndBadCallsAreRefusedWithAnError) {
 
     // Not TAK: a WAV file, and nothing at all.
     TempDir dir;
-    ASSERT_EQ(
-        RunCommand("sox -n -r 8000 -b 16 -c 1 " + Quote(dir / "tone.wav") + " synth 0.2 sine 440")
-            .status,
-        0);
+    MakeWav(dir / "tone.wav", 0.2);
     for (const std::vector<uint8_t>& bytes :
          {ReadFileBytes(dir / "tone.wav"), std::vector<uint8_t>{}}) {
         MemoryStream stream{bytes};
