@@ -21,8 +21,8 @@ struct Flip {
 };
 
 struct Row {
-    const char* descriptor; // the converter's source row
-    std::string make;       // shell command writing $OUT from $WAV; empty: sample is used
+    qm::TSourceId format; // the converter's source row
+    std::string make;     // shell command writing $OUT from $WAV; empty: sample is used
     fs::path sample;
     std::function<std::vector<Flip>(size_t size)> flips;
     size_t minFlipsCaught;
@@ -38,7 +38,7 @@ struct Row {
 };
 
 void PrintTo(const Row& row, std::ostream* out) {
-    *out << row.descriptor;
+    *out << qm::SourceDescriptor(row.format);
 }
 
 std::vector<Flip> Spread(size_t size, int count, size_t offset) {
@@ -62,7 +62,7 @@ std::vector<Flip> InsideFrames(size_t size, int count) {
 std::vector<Row> Rows() {
     const std::string cli = Quote(Cli());
     return {
-        {"TAK",
+        {qm::TSourceId::Tak,
          "",
          SamplesDir("tak") / "picard__test.tak",
          [](size_t size) { return Spread(size, 64, 3); },
@@ -72,7 +72,7 @@ std::vector<Row> Rows() {
          "Unable to decode TAK-file! Error: \"",
          [](size_t size) { return std::vector<size_t>{0, 4, 40, size / 3, size / 2, size - 1}; },
          6},
-        {"TTA",
+        {qm::TSourceId::Tta,
          "ffmpeg -v error -i \"$WAV\" -map_metadata -1 -fflags +bitexact -c:a tta -f tta \"$OUT\"",
          {},
          [](size_t size) { return Spread(size, 48, 5); },
@@ -82,7 +82,7 @@ std::vector<Row> Rows() {
          "Unable to get data block from TrueAudio-file!",
          [](size_t size) { return std::vector<size_t>{0, 10, 30, size / 3, size / 2, size - 1}; },
          6},
-        {"APE",
+        {qm::TSourceId::Ape,
          "d=$(mktemp -d) && " + cli + " --to ape --out \"$d\" \"$WAV\" >/dev/null && mv " +
              "\"$d\"/*.ape \"$OUT\" && rmdir \"$d\"",
          {},
@@ -102,7 +102,7 @@ std::vector<Row> Rows() {
 }
 
 Decoded DecodeCopy(const Row& row, const std::string& path) {
-    const std::unique_ptr<TAuFileIn> source = FindSourceRow(row.descriptor)->create();
+    const std::unique_ptr<TAuFileIn> source = FindSourceRow(row.format)->create();
     source->SetFileName(path);
     return DecodeAll(*source, 6000);
 }
@@ -188,7 +188,8 @@ TEST_P(DamagedSources, FailOrGiveTheTrueSamplesAndCutOnesAreFlagged) {
     EXPECT_GE(caught, row.minCutsCaught);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, DamagedSources, testing::ValuesIn(Rows()),
-                         [](const auto& info) { return std::string(info.param.descriptor); });
+INSTANTIATE_TEST_SUITE_P(Formats, DamagedSources, testing::ValuesIn(Rows()), [](const auto& info) {
+    return std::string(qm::SourceDescriptor(info.param.format));
+});
 
 } // namespace
