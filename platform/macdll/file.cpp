@@ -23,11 +23,14 @@ std::int64_t File::Size() const {
     return info.st_size;
 }
 
-bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const {
+namespace {
+
+// Repeats a positioned read or write, given the bytes done so far, until all `size` bytes are
+// moved; false on an error or at the end of the file.
+template <class Transfer> bool TransferAll(std::size_t size, Transfer transfer) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pread(fd_.Get(), bytes.data() + done, bytes.size() - done, off_t(offset + done));
+    while (done < size) {
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += std::size_t(n);
@@ -35,16 +38,18 @@ bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const {
     return true;
 }
 
+} // namespace
+
+bool File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const {
+    return TransferAll(bytes.size(), [&](std::size_t done) {
+        return ::pread(fd_.Get(), bytes.data() + done, bytes.size() - done, off_t(offset + done));
+    });
+}
+
 bool File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
+    return TransferAll(bytes.size(), [&](std::size_t done) {
+        return ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done, off_t(offset + done));
+    });
 }
 
 bool File::Truncate(std::uint64_t size) {
