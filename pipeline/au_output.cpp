@@ -82,57 +82,6 @@ int TAuOutput::Progress() const {
         std::nearbyint(static_cast<double>(input->Position()) * 100.0 / static_cast<double>(size)));
 }
 
-std::string TAuOutput::ErrorMessage() const {
-    std::lock_guard guard(stateLock_);
-    return errorMessage_;
-}
-
-void TAuOutput::SetErrorMessage(std::string text) {
-    std::lock_guard guard(stateLock_);
-    errorMessage_ = std::move(text);
-}
-
-void TAuOutput::SetOnDone(TOutputDoneEvent handler) {
-    std::lock_guard guard(stateLock_);
-    onDone_ = std::move(handler);
-}
-void TAuOutput::SetOnSyncDone(TOutputDoneEvent handler) {
-    std::lock_guard guard(stateLock_);
-    onSyncDone_ = std::move(handler);
-}
-void TAuOutput::SetOnProgress(TOutputProgressEvent handler) {
-    std::lock_guard guard(stateLock_);
-    onProgress_ = std::move(handler);
-}
-void TAuOutput::SetOnThreadException(TThreadExceptionEvent handler) {
-    std::lock_guard guard(stateLock_);
-    onThreadException_ = std::move(handler);
-}
-void TAuOutput::SetOnRunStart(TOutputDoneEvent handler) {
-    std::lock_guard guard(stateLock_);
-    onRunStart_ = std::move(handler);
-}
-TOutputDoneEvent TAuOutput::OnDone() const {
-    std::lock_guard guard(stateLock_);
-    return onDone_;
-}
-TOutputDoneEvent TAuOutput::OnSyncDone() const {
-    std::lock_guard guard(stateLock_);
-    return onSyncDone_;
-}
-TOutputProgressEvent TAuOutput::OnProgress() const {
-    std::lock_guard guard(stateLock_);
-    return onProgress_;
-}
-TThreadExceptionEvent TAuOutput::OnThreadException() const {
-    std::lock_guard guard(stateLock_);
-    return onThreadException_;
-}
-TOutputDoneEvent TAuOutput::OnRunStart() const {
-    std::lock_guard guard(stateLock_);
-    return onRunStart_;
-}
-
 void TAuOutput::Post(EventKind kind, uint64_t runId, std::function<void(TAuOutput*)> handler) {
     if (runId <= cancelledRun_) return;
     TEventHandler::Event event;
@@ -152,6 +101,10 @@ void TAuOutput::DeliverDone(uint64_t runId) {
 // One job on the worker thread: prepare, pump blocks, finish, report.
 void TAuOutput::RunJob(uint64_t runId) {
     std::atomic<bool>& stop = worker_->stop;
+    const auto fail = [&](std::string text) {
+        SetErrorMessage(std::move(text));
+        if (auto handler = OnThreadException()) Post(EventKind::Notification, runId, handler);
+    };
     try {
         if (auto start = OnRunStart()) start(this);
         PrepareOutput();
@@ -167,12 +120,10 @@ void TAuOutput::RunJob(uint64_t runId) {
         }
         stop = false;
     } catch (const std::exception& e) {
-        SetErrorMessage(e.what());
-        if (auto handler = OnThreadException()) Post(EventKind::Notification, runId, handler);
+        fail(e.what());
         stop = true;
     } catch (...) {
-        SetErrorMessage("Unknown error");
-        if (auto handler = OnThreadException()) Post(EventKind::Notification, runId, handler);
+        fail("Unknown error");
         stop = true;
     }
     if (busy_) {
@@ -182,11 +133,7 @@ void TAuOutput::RunJob(uint64_t runId) {
         try {
             FinishOutput();
         } catch (const std::exception& e) {
-            if (ErrorMessage().empty()) {
-                SetErrorMessage(e.what());
-                if (auto handler = OnThreadException())
-                    Post(EventKind::Notification, runId, handler);
-            }
+            if (ErrorMessage().empty()) fail(e.what());
         } catch (...) {
         }
         stopRequested_ = false;
@@ -195,6 +142,13 @@ void TAuOutput::RunJob(uint64_t runId) {
     outputActive_ = false;
     if (auto handler = OnSyncDone()) handler(this);
     Post(EventKind::Done, runId, nullptr);
+}
+
+void TAuOutput::FlushInputQuietly() noexcept {
+    try {
+        if (TAuInput* input = Input()) input->Flush();
+    } catch (...) {
+    }
 }
 
 size_t TAuOutput::PullFrames(std::span<uint8_t> dest, size_t frameBytes, bool& endReached) {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TAuOutput;
@@ -46,24 +47,28 @@ public:
 
     // 0..100; -1 when the input cannot give a percentage; 0 without input.
     int Progress() const;
-    std::string ErrorMessage() const;
+    std::string ErrorMessage() const { return Guarded(errorMessage_); }
     bool Busy() const { return busy_; }
     bool StopRequested() const { return stopRequested_; }
     bool OutputActive() const { return outputActive_; }
 
-    void SetOnDone(TOutputDoneEvent handler);
-    void SetOnSyncDone(TOutputDoneEvent handler);
-    void SetOnProgress(TOutputProgressEvent handler);
-    void SetOnThreadException(TThreadExceptionEvent handler);
+    void SetOnDone(TOutputDoneEvent handler) { SetGuarded(onDone_, std::move(handler)); }
+    void SetOnSyncDone(TOutputDoneEvent handler) { SetGuarded(onSyncDone_, std::move(handler)); }
+    void SetOnProgress(TOutputProgressEvent handler) {
+        SetGuarded(onProgress_, std::move(handler));
+    }
+    void SetOnThreadException(TThreadExceptionEvent handler) {
+        SetGuarded(onThreadException_, std::move(handler));
+    }
     // Called on the worker as each run starts, before PrepareOutput: the place to open and
     // judge the input and to hand the sink what it takes from it (its tags) before any header
     // is written. An exception from it fails the run as one from PrepareOutput would.
-    void SetOnRunStart(TOutputDoneEvent handler);
-    TOutputDoneEvent OnDone() const;
-    TOutputDoneEvent OnSyncDone() const;
-    TOutputProgressEvent OnProgress() const;
-    TThreadExceptionEvent OnThreadException() const;
-    TOutputDoneEvent OnRunStart() const;
+    void SetOnRunStart(TOutputDoneEvent handler) { SetGuarded(onRunStart_, std::move(handler)); }
+    TOutputDoneEvent OnDone() const { return Guarded(onDone_); }
+    TOutputDoneEvent OnSyncDone() const { return Guarded(onSyncDone_); }
+    TOutputProgressEvent OnProgress() const { return Guarded(onProgress_); }
+    TThreadExceptionEvent OnThreadException() const { return Guarded(onThreadException_); }
+    TOutputDoneEvent OnRunStart() const { return Guarded(onRunStart_); }
 
 protected:
     // Writes one block; true while there is more to do. With abort set it must not continue.
@@ -76,6 +81,8 @@ protected:
 
     // Stops any run and ends the worker; idempotent.
     void Shutdown();
+    // Flushes the input once a run is over; a failure there cannot change how the run ended.
+    void FlushInputQuietly() noexcept;
     // The one way sinks pull PCM: fills dest (a whole number of frames) from the input and
     // returns the whole frames in it; a torn frame at the end of the input is dropped.
     // endReached tells that the input has ended.
@@ -99,7 +106,16 @@ private:
     void RunJob(uint64_t runId);
     void Post(EventKind kind, uint64_t runId, std::function<void(TAuOutput*)> handler);
     void DeliverDone(uint64_t runId);
-    void SetErrorMessage(std::string text);
+    void SetErrorMessage(std::string text) { SetGuarded(errorMessage_, std::move(text)); }
+    // The error text and the handlers are set on one thread and read on another.
+    template <class T> T Guarded(const T& field) const {
+        std::lock_guard guard(stateLock_);
+        return field;
+    }
+    template <class T> void SetGuarded(T& field, T value) {
+        std::lock_guard guard(stateLock_);
+        field = std::move(value);
+    }
 
     const uint64_t serial_;
     std::atomic<TAuInput*> input_{nullptr};

@@ -78,14 +78,19 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
+// Calls take(codePoint) for each code point of text, malformed sequences as U+FFFD.
+template <class Take> void ForEachCodePoint(std::string_view text, Take take) {
+    size_t pos = 0;
+    while (pos < text.size())
+        take(DecodeUtf8(text, pos));
+}
+
 } // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const char32_t codePoint = DecodeUtf8(text, pos);
+    ForEachCodePoint(text, [&](char32_t codePoint) {
         if (codePoint < 0x10000) {
             out += static_cast<char16_t>(codePoint);
         } else {
@@ -93,7 +98,7 @@ std::u16string Utf8ToUtf16(std::string_view text) {
             out += static_cast<char16_t>(0xD800 + (offset >> 10));
             out += static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
         }
-    }
+    });
     return out;
 }
 
@@ -129,11 +134,9 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 std::string Utf8ToLatin1(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const char32_t codePoint = DecodeUtf8(text, pos);
+    ForEachCodePoint(text, [&](char32_t codePoint) {
         out += codePoint <= 0xFF ? static_cast<char>(codePoint) : '?';
-    }
+    });
     return out;
 }
 

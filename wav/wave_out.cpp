@@ -250,20 +250,13 @@ void TWaveOut::FixHeader(TStream& stream) {
 }
 
 void TWaveOut::FinishOutput() {
-    TAuInput* input = Input();
     // Closing and flushing happen however the header fix ends.
     struct Cleanup {
         TWaveOut& sink;
-        TAuInput* input;
         ~Cleanup() {
             sink.CloseOutputStream();
-            if (input != nullptr) {
-                try {
-                    input->Flush();
-                } catch (...) {
-                }
-            }
+            sink.FlushInputQuietly();
         }
-    } cleanup{*this, input};
+    } cleanup{*this};
     if (OutputStreamOpen() && headerWritten_) FixHeader(*stream_);
 }

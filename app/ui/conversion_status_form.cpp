@@ -5,6 +5,7 @@
 
 #include "app/ui/label_hint.h"
 #include "app/ui/run_texts.h"
+#include "app/ui/secondary_window.h"
 #include "app/ui/shell_services.h"
 #include "app/util/file_utils.h"
 
@@ -44,9 +45,7 @@ QProgressBar* SmoothBar(const char* name, QWidget* parent) {
 
 TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setObjectName("ConversionStatusForm");
-    setWindowTitle(ToQString(texts::StatusCaption));
-    setModal(true);
+    SetUpModalWindow(*this, "ConversionStatusForm", texts::StatusCaption);
 
     grpbxStatus = new QGroupBox(this);
     grpbxStatus->setObjectName("grpbxStatus");

@@ -3,6 +3,7 @@
 
 #include "app/ui/audio_file_list.h"
 #include "app/ui/run_texts.h"
+#include "app/ui/secondary_window.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/ui_texts.h"
 #include "app/util/file_utils.h"
@@ -110,11 +111,8 @@ bool TConvertedFileItem::operator<(const QTreeWidgetItem& other) const {
 }
 
 TQuillmereConvertedAudioFileListUI::TQuillmereConvertedAudioFileListUI(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName("QuillmereConvertedAudioFileListUI");
-    setWindowTitle(ToQString(texts::ConvertedCaption));
-    setModal(true);
+    : QDialog(parent, kSecondaryWindowFlags) {
+    SetUpModalWindow(*this, "QuillmereConvertedAudioFileListUI", texts::ConvertedCaption);
 
     lblNote = new QLabel(ToQString(texts::ConvertedNote), this);
     lblNote->setObjectName("lblNote");

@@ -125,15 +125,9 @@ QWidget* TQulMerMainUI::BuildStepStrip() {
 }
 
 QWidget* TQulMerMainUI::BuildStep1() {
-    auto* page = new QWidget(this);
-    page->setObjectName("tbshtStep1");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageHeading(texts::Step1Heading, page));
-    auto* memo = InstructionMemo(page, "qmmemoStep1Instructions", 2);
-    memo->AddLine(ToQString(texts::Step1Memo1));
-    memo->AddLine(ToQString(texts::Step1Memo2));
-    layout->addWidget(memo);
+    const auto [page, layout] = NewStepPage(this, "tbshtStep1", texts::Step1Heading);
+    layout->addWidget(
+        InstructionMemo(page, "qmmemoStep1Instructions", {texts::Step1Memo1, texts::Step1Memo2}));
     lblLoadingAudioFiles = NewLabel(texts::LoadingPrompt, page, "lblLoadingAudioFiles");
     layout->addWidget(lblLoadingAudioFiles);
     lstvwAudioFileList = new TAudioFileListView(TAudioFileListView::TMode::lmEditable, page);
@@ -164,15 +158,9 @@ QWidget* TQulMerMainUI::BuildStep1() {
 }
 
 QWidget* TQulMerMainUI::BuildStep2() {
-    auto* page = new QWidget(this);
-    page->setObjectName("tbshtStep2");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageHeading(texts::Step2Heading, page));
-    auto* memo = InstructionMemo(page, "qmmemoStep2Instructions", 2);
-    memo->AddLine(ToQString(texts::Step2Memo1));
-    memo->AddLine(ToQString(texts::Step2Memo2));
-    layout->addWidget(memo);
+    const auto [page, layout] = NewStepPage(this, "tbshtStep2", texts::Step2Heading);
+    layout->addWidget(
+        InstructionMemo(page, "qmmemoStep2Instructions", {texts::Step2Memo1, texts::Step2Memo2}));
 
     auto* row = new QHBoxLayout;
     auto* formats = new QGroupBox(ToQString(texts::AudioFormats), page);

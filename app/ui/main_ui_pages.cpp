@@ -66,11 +66,7 @@ void TQulMerMainUI::BuildLevelGroup() {
 }
 
 QWidget* TQulMerMainUI::BuildStep3() {
-    auto* page = new QWidget(this);
-    page->setObjectName("tbshtStep3");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageHeading(texts::Step3Heading, page));
+    const auto [page, layout] = NewStepPage(this, "tbshtStep3", texts::Step3Heading);
     qmmemoStep3Instructions = InstructionMemo(page, "qmmemoStep3Instructions", 2);
     layout->addWidget(qmmemoStep3Instructions);
     BuildLevelGroup();
@@ -115,15 +111,9 @@ QWidget* TQulMerMainUI::BuildStep3() {
 }
 
 QWidget* TQulMerMainUI::BuildStep4() {
-    auto* page = new QWidget(this);
-    page->setObjectName("tbshtStep4");
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PageHeading(texts::Step4Heading, page));
-    auto* memo = InstructionMemo(page, "qmmemoStep4Instructions", 2);
-    memo->AddLine(ToQString(texts::Step4Memo1));
-    memo->AddLine(ToQString(texts::Step4Memo2));
-    layout->addWidget(memo);
+    const auto [page, layout] = NewStepPage(this, "tbshtStep4", texts::Step4Heading);
+    layout->addWidget(
+        InstructionMemo(page, "qmmemoStep4Instructions", {texts::Step4Memo1, texts::Step4Memo2}));
 
     auto* review = new QGroupBox(ToQString(texts::ReviewGroup), page);
     review->setObjectName("grpbxReview");

@@ -7,7 +7,9 @@
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
+#include <initializer_list>
 #include <string_view>
 
 namespace qm::widgets {
@@ -41,6 +43,29 @@ inline TQulMerMemoCtrl* InstructionMemo(QWidget* parent, const char* name, int l
     memo->setFixedHeight(lineHeight * lines + 10);
     memo->SetHeightFollowsText(true);
     return memo;
+}
+
+// The same, filled with one line a text and as tall as they are.
+inline TQulMerMemoCtrl* InstructionMemo(QWidget* parent, const char* name,
+                                        std::initializer_list<std::string_view> texts) {
+    auto* memo = InstructionMemo(parent, name, int(texts.size()));
+    for (const std::string_view text : texts)
+        memo->AddLine(ToQString(text));
+    return memo;
+}
+
+// A wizard page: its heading at the top of a margin-free column that the caller fills.
+struct StepPage {
+    QWidget* page;
+    QVBoxLayout* layout;
+};
+inline StepPage NewStepPage(QWidget* parent, const char* name, std::string_view heading) {
+    auto* page = new QWidget(parent);
+    page->setObjectName(name);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(PageHeading(heading, page));
+    return {page, layout};
 }
 
 inline QLabel* BoldLabel(std::string_view text, QWidget* parent, const char* name = nullptr) {

@@ -2,6 +2,7 @@
 #include "app/ui/program_information.h"
 
 #include "app/ui/artwork.h"
+#include "app/ui/secondary_window.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/ui_texts.h"
 
@@ -15,11 +16,8 @@
 namespace qm {
 
 TQuillmereProgramInformation::TQuillmereProgramInformation(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName("QuillmereProgramInformation");
-    setWindowTitle(ToQString(texts::ProgramInformation));
-    setModal(true);
+    : QDialog(parent, kSecondaryWindowFlags) {
+    SetUpModalWindow(*this, "QuillmereProgramInformation", texts::ProgramInformation);
 
     auto* mark = new QLabel(this);
     mark->setObjectName("imgProgramLogo");

@@ -2,6 +2,7 @@
 #include "app/ui/selected_files_ui.h"
 
 #include "app/ui/audio_file_list.h"
+#include "app/ui/secondary_window.h"
 #include "app/ui/shell_services.h"
 #include "app/ui/ui_texts.h"
 
@@ -17,11 +18,8 @@ constexpr int FolderColumnWidth = 260;
 } // namespace
 
 TQuillmereSelectedAudioFilesUI::TQuillmereSelectedAudioFilesUI(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName("QuillmereSelectedAudioFilesUI");
-    setWindowTitle(ToQString(texts::SelectedFilesCaption));
-    setModal(true);
+    : QDialog(parent, kSecondaryWindowFlags) {
+    SetUpModalWindow(*this, "QuillmereSelectedAudioFilesUI", texts::SelectedFilesCaption);
     lstvwSelectedAudioFiles = new TAudioFileListView(TAudioFileListView::TMode::lmReadOnly, this);
     lstvwSelectedAudioFiles->setObjectName("lstvwSelectedAudioFiles");
     btnClose = new QPushButton(ToQString(texts::Cancel), this);

@@ -4,6 +4,7 @@
 #include "app/util/shell_link.h"
 
 #include "app/util/read_only_file.h"
+#include "tags/text_encoding.h"
 
 #include <algorithm>
 #include <array>
@@ -41,53 +42,16 @@ std::uint8_t ShowStateOf(std::uint32_t showCommand) {
     return 0;
 }
 
-void AppendUtf8(std::string& text, char32_t code) {
-    if (code < 0x80) {
-        text += static_cast<char>(code);
-    } else if (code < 0x800) {
-        text += static_cast<char>(0xC0 | (code >> 6));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        text += static_cast<char>(0xE0 | (code >> 12));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (code >> 18));
-        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// Single-byte strings are in the system code page, taken as ISO-8859-1.
-std::string Latin1ToUtf8(std::span<const std::byte> bytes) {
-    std::string text;
-    for (const std::byte b : bytes)
-        AppendUtf8(text, static_cast<char32_t>(b));
-    return text;
-}
-
-// Little-endian UTF-16; an unpaired surrogate becomes U+FFFD rather than invalid UTF-8.
-std::string Utf16ToUtf8(std::span<const std::byte> bytes) {
-    std::string text;
-    const auto unit = [&](std::size_t i) {
-        return static_cast<char32_t>(std::to_integer<unsigned>(bytes[2 * i]) |
-                                     std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
-    };
-    const std::size_t count = bytes.size() / 2;
-    for (std::size_t i = 0; i < count; ++i) {
-        const char32_t first = unit(i);
-        if (first >= 0xD800 && first < 0xDC00 && i + 1 < count) {
-            const char32_t second = unit(i + 1);
-            if (second >= 0xDC00 && second < 0xE000) {
-                AppendUtf8(text, 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        AppendUtf8(text, first >= 0xD800 && first < 0xE000 ? char32_t{0xFFFD} : first);
-    }
-    return text;
+// A shortcut string: little-endian UTF-16 with 2-byte units, else single bytes in the system
+// code page, taken as ISO-8859-1. An unpaired surrogate becomes U+FFFD, not invalid UTF-8.
+std::string LinkText(std::span<const std::byte> bytes, std::size_t unitSize) {
+    if (unitSize != 2)
+        return tags::Latin1ToUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(std::to_integer<unsigned>(bytes[2 * i]) |
+                                         std::to_integer<unsigned>(bytes[2 * i + 1]) << 8);
+    return tags::Utf16ToUtf8(units);
 }
 
 // Little-endian reads that refuse to go past the end of their span.
@@ -122,7 +86,7 @@ public:
             if (std::all_of(slice.begin(), slice.end(),
                             [](std::byte b) { return b == std::byte{0}; })) {
                 const auto text = Bytes.subspan(offset, at - offset);
-                return unitSize == 2 ? Utf16ToUtf8(text) : Latin1ToUtf8(text);
+                return LinkText(text, unitSize);
             }
         }
         return std::nullopt;
@@ -221,7 +185,7 @@ TShellLinkParse ParseShellLink(std::span<const std::byte> bytes) {
         if (!count || !view.Has(offset + 2, std::size_t{*count} * unitSize))
             return fail("The shortcut's texts run past the end of the file.");
         const auto slice = view.Slice(offset + 2, std::size_t{*count} * unitSize);
-        *text = unitSize == 2 ? Utf16ToUtf8(slice) : Latin1ToUtf8(slice);
+        *text = LinkText(slice, unitSize);
         offset += 2 + std::size_t{*count} * unitSize;
     }
     if (link.IconLocation.empty()) link.IconLocation = link.TargetPath;

@@ -95,9 +95,6 @@ void TMACOut::FinishOutput() {
         }
     }
     compressor_.reset();
-    try {
-        if (Input() != nullptr) Input()->Flush();
-    } catch (...) {
-    }
+    FlushInputQuietly();
     if (!failure.empty()) throw EAuException(failure);
 }

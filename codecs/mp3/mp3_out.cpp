@@ -145,10 +145,7 @@ void TMP3Out::FinishOutput() {
         ~Cleanup() {
             sink.CloseOutputStream();
             sink.ReleaseEncoder();
-            try {
-                if (sink.Input() != nullptr) sink.Input()->Flush();
-            } catch (...) {
-            }
+            sink.FlushInputQuietly();
         }
     } cleanup{*this};
 

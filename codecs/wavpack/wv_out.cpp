@@ -164,10 +164,7 @@ void TWVOut::FinishOutput() {
         }
         encoder_.reset();
     }
-    try {
-        if (Input() != nullptr) Input()->Flush();
-    } catch (...) {
-    }
+    FlushInputQuietly();
     CloseOutputStream();
     const bool correctionOpen = correctionStream_ != nullptr;
     correctionStream_.reset();

@@ -272,10 +272,7 @@ bool TWMAOut::OutputBlock(bool abort) {
 }
 
 void TWMAOut::FinishOutput() {
-    try {
-        if (Input() != nullptr) Input()->Flush();
-    } catch (...) {
-    }
+    FlushInputQuietly();
     HRESULT ended = S_OK;
     // EndWriting delivers every notification of the file sink before it returns.
     if (writing_) ended = writer_->EndWriting();

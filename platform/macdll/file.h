@@ -1,6 +1,8 @@
 // A POSIX file descriptor with an owner, and positioned reads and writes that finish or fail.
 #pragma once
 
+#include "support/unique_fd.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -14,13 +16,8 @@ public:
     static File OpenRead(const std::string& path);
     // Opens for reading and writing, creating the file when missing; truncates when asked.
     static File OpenWrite(const std::string& path, bool truncate);
-    ~File();
-    File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    File& operator=(File&& other) noexcept;
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_.Valid(); }
     // Size in bytes, or -1 on failure.
     std::int64_t Size() const;
     // Reads exactly bytes.size() bytes at offset; false on error or end of file.
@@ -30,7 +27,7 @@ public:
 
 private:
     explicit File(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    support::UniqueFd fd_;
 };
 
 } // namespace macdll

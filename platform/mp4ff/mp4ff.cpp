@@ -29,6 +29,12 @@ const mp4::Track* TrackOf(const mp4ff_t* f, int32_t track) {
     return &f->movie.tracks[size_t(track)];
 }
 
+// One of a track's numbers; 0 for a track that does not exist.
+uint32_t TrackNumber(const mp4ff_t* f, int32_t track, uint32_t mp4::Track::*field) {
+    const mp4::Track* t = TrackOf(f, track);
+    return t == nullptr ? 0 : t->*field;
+}
+
 bool ValidSample(const mp4::Track* t, int64_t sample) {
     return t != nullptr && sample >= 0 && sample < int64_t(t->samples.Count());
 }
@@ -216,18 +222,15 @@ int32_t mp4ff_num_samples(const mp4ff_t* f, int track) {
 }
 
 int32_t mp4ff_time_scale(const mp4ff_t* f, int track) {
-    const mp4::Track* t = TrackOf(f, track);
-    return t == nullptr ? 0 : Clamp32(t->timescale);
+    return Clamp32(TrackNumber(f, track, &mp4::Track::timescale));
 }
 
 uint32_t mp4ff_get_avg_bitrate(const mp4ff_t* f, int32_t track) {
-    const mp4::Track* t = TrackOf(f, track);
-    return t == nullptr ? 0 : t->avgBitrate;
+    return TrackNumber(f, track, &mp4::Track::avgBitrate);
 }
 
 uint32_t mp4ff_get_max_bitrate(const mp4ff_t* f, int32_t track) {
-    const mp4::Track* t = TrackOf(f, track);
-    return t == nullptr ? 0 : t->maxBitrate;
+    return TrackNumber(f, track, &mp4::Track::maxBitrate);
 }
 
 int64_t mp4ff_get_track_duration(const mp4ff_t* f, int32_t track) {
@@ -243,13 +246,11 @@ int64_t mp4ff_get_track_duration_use_offsets(const mp4ff_t* f, int32_t track) {
 }
 
 uint32_t mp4ff_get_sample_rate(const mp4ff_t* f, int32_t track) {
-    const mp4::Track* t = TrackOf(f, track);
-    return t == nullptr ? 0 : t->sampleRate;
+    return TrackNumber(f, track, &mp4::Track::sampleRate);
 }
 
 uint32_t mp4ff_get_channel_count(const mp4ff_t* f, int32_t track) {
-    const mp4::Track* t = TrackOf(f, track);
-    return t == nullptr ? 0 : t->channels;
+    return TrackNumber(f, track, &mp4::Track::channels);
 }
 
 uint32_t mp4ff_get_audio_type(const mp4ff_t* f, int32_t track) {

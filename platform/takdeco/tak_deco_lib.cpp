@@ -4,6 +4,7 @@
 #include "platform/takdeco/tak_deco_api.h"
 #include "platform/takdeco/tak_stream_decoder.h"
 #include "platform/ttalib/file_descriptor_source.h"
+#include "support/unique_fd.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,7 +21,7 @@ struct TtakSSDHandle {
     template <class... Args>
     explicit TtakSSDHandle(Args&&... args) : decoder(std::forward<Args>(args)...) {}
 
-    ffaudio::UniqueFd file; // set when the library opened the file itself
+    support::UniqueFd file; // set when the library opened the file itself
     takdeco::TakStreamDecoder decoder;
     TtakAPEv2TagHandle tag{decoder.Tag()};
 };
@@ -252,7 +253,7 @@ QM_TAK_API TtakSeekableStreamDecoder tak_SSD_Create_FromFile(const char* path,
                                                              void* damageUser) {
     try {
         if (path == nullptr) return NewDecoder(tak_res_InvalidParameter);
-        ffaudio::UniqueFd file = ffaudio::UniqueFd::OpenForReading(path);
+        support::UniqueFd file = support::UniqueFd::OpenForReading(path);
         if (!file.Valid()) return NewDecoder(tak_res_ssd_SourceIoError);
         auto source = std::make_unique<ffaudio::FileDescriptorSource>(file.Get());
         TtakSeekableStreamDecoder decoder =

@@ -1,5 +1,4 @@
-// ByteSources over POSIX file descriptors: one borrowed from a caller, and the owner of a
-// descriptor we open ourselves.
+// A ByteSource over a POSIX file descriptor borrowed from a caller.
 #pragma once
 
 #include "platform/ttalib/ffmpeg_audio_decoder.h"
@@ -22,26 +21,6 @@ public:
 private:
     int fd_;
     int64_t base_; // -1 for a descriptor that cannot seek (a pipe)
-};
-
-// An open descriptor, closed when the owner goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd();
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    // Opens a file for reading; an invalid owner when it cannot be opened.
-    static UniqueFd OpenForReading(const std::string& path);
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
 };
 
 } // namespace ffaudio

@@ -256,4 +256,15 @@ std::u16string TextOf(std::span<const uint8_t> utf16) {
     return text;
 }
 
+HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
+                          WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length) {
+    *type = attributeType;
+    if (value != nullptr) {
+        if (*length < bytes.size()) return E_INVALIDARG;
+        std::memcpy(value, bytes.data(), bytes.size());
+    }
+    *length = WORD(bytes.size());
+    return S_OK;
+}
+
 } // namespace wmvcore

@@ -43,4 +43,9 @@ std::optional<AsfHeader> ParseAsfHeader(std::span<const uint8_t> bytes);
 std::vector<uint8_t> StringValue(std::u16string_view text);
 std::u16string TextOf(std::span<const uint8_t> utf16);
 
+// Answers GetAttributeByName for a found attribute: its type always; with value null the length
+// it needs; else its bytes, or E_INVALIDARG (length untouched) when length is too small.
+HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
+                          WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length);
+
 } // namespace wmvcore

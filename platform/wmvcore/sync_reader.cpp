@@ -231,15 +231,7 @@ HRESULT SyncReader::GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR
     if (!header_) return NS_E_INVALID_REQUEST;
     const AsfAttribute* found = header_->Find(name, *stream);
     if (found == nullptr) return ASF_E_NOTFOUND;
-    *type = found->type;
-    if (value == nullptr) {
-        *length = WORD(found->value.size());
-        return S_OK;
-    }
-    if (*length < found->value.size()) return E_INVALIDARG;
-    std::memcpy(value, found->value.data(), found->value.size());
-    *length = WORD(found->value.size());
-    return S_OK;
+    return HandOverAttribute(found->type, found->value, type, value, length);
 }
 
 HRESULT SyncReader::SetAttribute(WORD, const WCHAR*, WMT_ATTR_DATATYPE, const BYTE*,

@@ -3,8 +3,6 @@
 #include "platform/wmvcore/asf_header.h"
 #include "platform/wmvcore/utf.h"
 
-#include <cstring>
-
 namespace wmvcore {
 namespace {
 
@@ -121,14 +119,8 @@ HRESULT Writer::GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DAT
         return E_POINTER;
     std::lock_guard guard(lock_);
     for (const Attribute& a : attributes_) {
-        if (*stream != 0 || a.name != name) continue;
-        *type = a.type;
-        if (value != nullptr) {
-            if (*length < a.value.size()) return E_INVALIDARG;
-            std::memcpy(value, a.value.data(), a.value.size());
-        }
-        *length = WORD(a.value.size());
-        return S_OK;
+        if (*stream == 0 && a.name == name)
+            return HandOverAttribute(a.type, a.value, type, value, length);
     }
     return ASF_E_NOTFOUND;
 }
