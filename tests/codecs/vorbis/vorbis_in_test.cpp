@@ -1,5 +1,6 @@
 // TVorbisIn against files made by oggenc: the samples oggdec gives (in WAV channel order), the
-// comment reading rules, exact seeking, damaged and foreign files, chained streams.
+// comment reading rules, exact seeking, stated lengths, chained streams (cut, damaged and
+// foreign files: tests/codecs/damage).
 #include "../../support/pcm_source.h"
 #include "../../support/run_sink.h"
 #include "codecs/vorbis/vorbis_channel_order.h"
@@ -10,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace {
 
@@ -246,74 +246,6 @@ TEST(VorbisIn, SeekingDeliversFromExactlyTheFrameAskedFor) {
     source.SetEndSample(19999);
     EXPECT_TRUE(ReadAll(source) == Slice(reference, 10000 * frameBytes, 10000 * frameBytes));
     EXPECT_FALSE(source.Damaged());
-}
-
-TEST(VorbisIn, TruncatedFilesEndEarlyAndAreMarkedDamaged) {
-    TempDir dir;
-    const std::string ogg = MakeOgg(dir, "whole", 2, 44100, 3.0);
-    const auto reference = ReferenceInWavOrder(ogg, 2);
-    const auto bytes = ReadFileBytes(ogg);
-    // The library counts the length from the last page left, so only the missing end-of-stream
-    // page tells that the file was cut.
-    WriteFileBytes(dir / "cut.ogg",
-                   {bytes.begin(), bytes.begin() + std::ptrdiff_t(bytes.size() * 8 / 10)});
-    TVorbisIn source;
-    source.SetFileName(dir / "cut.ogg");
-    const auto decoded = ReadAll(source);
-    EXPECT_GT(decoded.size(), reference.size() / 4);
-    EXPECT_LT(decoded.size(), reference.size());
-    EXPECT_TRUE(decoded == Slice(reference, 0, decoded.size()));
-    EXPECT_TRUE(source.Damaged());
-
-    // Cut inside the headers: the library's own error number.
-    WriteFileBytes(dir / "stub.ogg", {bytes.begin(), bytes.begin() + 100});
-    source.SetFileName(dir / "stub.ogg");
-    EXPECT_EQ(ErrorOf(source).rfind("Failed to open an ogg file: -", 0), 0u);
-    EXPECT_FALSE(source.Busy());
-}
-
-TEST(VorbisIn, CorruptFilesNeverCrashOrHang) {
-    TempDir dir;
-    const std::string ogg = MakeOgg(dir, "whole", 2, 44100, 3.0);
-    const auto reference = ReferenceInWavOrder(ogg, 2);
-    const auto bytes = ReadFileBytes(ogg);
-    {
-        // A page after the first audio page: the library reports the gap it leaves.
-        auto damaged = bytes;
-        const size_t at = damaged.size() * 7 / 10;
-        for (size_t i = at; i < at + 30; ++i)
-            damaged[i] ^= 0xA5;
-        WriteFileBytes(dir / "mid.ogg", damaged);
-        TVorbisIn source;
-        source.SetFileName(dir / "mid.ogg");
-        const auto decoded = ReadAll(source);
-        EXPECT_TRUE(source.Damaged());
-        EXPECT_GT(decoded.size(), reference.size() / 2);
-        EXPECT_TRUE(std::equal(decoded.begin(), decoded.begin() + 40000, reference.begin()));
-    }
-    {
-        std::vector<uint8_t> noise(40000);
-        std::mt19937 random(5);
-        for (auto& b : noise)
-            b = uint8_t(random());
-        WriteFileBytes(dir / "noise.ogg", noise);
-        TVorbisIn source;
-        source.SetFileName(dir / "noise.ogg");
-        EXPECT_EQ(ErrorOf(source), "Failed to open an ogg file: -132 (not an Ogg Vorbis stream)");
-        EXPECT_THROW(source.GetChannels(), EAuException);
-    }
-    std::mt19937 random(17);
-    for (int round = 0; round < 60; ++round) {
-        auto damaged = bytes;
-        const size_t at = random() % damaged.size();
-        for (size_t i = at; i < std::min(damaged.size(), at + 1 + random() % 64); ++i)
-            damaged[i] = uint8_t(random());
-        WriteFileBytes(dir / "random.ogg", damaged);
-        TVorbisIn source;
-        source.SetFileName(dir / "random.ogg");
-        const std::string error = ErrorOf(source);
-        EXPECT_TRUE(error.empty() || error.rfind("Failed to open an ogg file: ", 0) == 0) << error;
-    }
 }
 
 // A last page without its end-of-stream flag is no damage: its granule position states the
