@@ -172,7 +172,7 @@ TEST_F(WaveInTest, AdpcmMatchesTheReferenceDecodersForTheFramesTheFactChunkCount
             ASSERT_GE(ffmpeg.size(), ours.size()) << what;
             ffmpeg.resize(ours.size());
             ExpectSamePcm(ours, ffmpeg, what);
-            const auto a = AsInt16(ours), b = AsInt16(sox);
+            const auto a = Samples16(ours), b = Samples16(sox);
             int worst = 0;
             for (size_t i = 0; i < a.size(); ++i)
                 worst = std::max(worst, std::abs(a[i] - b[i]));

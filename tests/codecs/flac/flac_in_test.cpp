@@ -1,6 +1,7 @@
 // TFLACIn against files made by the reference encoder: bit-exact decoding of every width and
 // channel count, comment reading rules, exact seeking, stated totals and the MD5 signature
 // (cut and damaged copies: tests/codecs/damage).
+#include "../../support/bytes.h"
 #include "../../support/decode_checks.h"
 #include "../../support/run_sink.h"
 #include "codecs/flac/flac_in.h"
@@ -32,12 +33,6 @@ FlacFile MakeFlac(const TempDir& dir, const std::string& name, size_t frames, in
     EXPECT_TRUE(reference.pcm == pcm);
     file.pcm = reference.pcm;
     return file;
-}
-
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& pcm, size_t from, size_t count) {
-    from = std::min(from, pcm.size());
-    count = std::min(count, pcm.size() - from);
-    return {pcm.begin() + std::ptrdiff_t(from), pcm.begin() + std::ptrdiff_t(from + count)};
 }
 
 // A 16-bit WAVE_FORMAT_EXTENSIBLE file whose samples carry 12 valid bits (left-justified), from

@@ -4,6 +4,7 @@
 // sample files decode as ffmpeg decodes them; damaged files fail with the source's messages.
 #include "codecs/mp4/mp4_in.h"
 #include "pipeline/au_exception.h"
+#include "tests/support/bytes.h"
 #include "tests/support/read_source.h"
 #include "tests/support/tools.h"
 
@@ -49,12 +50,6 @@ Decoded Decode(const fs::path& path, uint32_t request = 7000) {
         d.error = e.what();
     }
     return d;
-}
-
-std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes) {
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
 }
 
 std::vector<uint8_t> Output(const std::string& command) {
