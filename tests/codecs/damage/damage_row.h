@@ -81,6 +81,7 @@ struct Row {
     // Cuts inside the audio end without an error, damaged and not corrupt, with about the part
     // of the audio the bytes kept hold; statesWhole: the source still names the whole length.
     bool cutsMarkedDamaged = false;
+    std::string cutError{}; // or: caught cuts fail with this text (its start)
     bool cutStatesWhole = false;
     // The source announces (Size) only what a cut copy holds.
     bool cutAnnouncesWhatItHolds = false;

@@ -76,7 +76,8 @@ std::vector<Row> Rows() {
                      cuts.push_back(keep);
                  return cuts;
              },
-         .minCutsCaught = 30},
+         .minCutsCaught = 30,
+         .cutError = "MACDll error: "},
         // Frames carry CRCs: a damaged one is skipped, the stream marked corrupt.
         {.format = qm::TSourceId::Flac,
          .tool = "flac",

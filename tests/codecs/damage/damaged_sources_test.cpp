@@ -228,6 +228,9 @@ TEST_P(DamagedSources, FailOrGiveTheTrueSamplesAndCutOnesAreFlagged) {
             EXPECT_GT(d.pcm.size(), held * 2 / 3);
             EXPECT_LT(d.pcm.size(), held + truth.size() / 10);
         }
+        if (!row.cutError.empty()) {
+            EXPECT_EQ(d.error.rfind(row.cutError, 0), 0u) << d.error;
+        }
         if (row.cutStatesWhole) {
             EXPECT_EQ(d.stated, frames);
         }
