@@ -95,7 +95,7 @@ std::vector<uint8_t> Damage(std::vector<uint8_t> bytes, const Mid& mid) {
 
 class DamagedSources : public testing::TestWithParam<Row> {
 protected:
-    // The valid file, made from a WAV or taken from the samples; empty when skipped.
+    // The valid file, made from a WAV or taken from the samples.
     std::string Valid(const Row& row) {
         if (row.make.empty()) return row.sample.string();
         // Plucked notes over a sweep: more than one frame of every format here.
