@@ -39,6 +39,7 @@ Copy DecodeCopy(const Row& row, const std::string& path) {
         copy.announced = -1;
     }
     static_cast<Decoded&>(copy) = DecodeAll(*source, 6000);
+    EXPECT_FALSE(source->Busy()) << "still open after its read";
     // The converter refuses a file its source finds invalid before reading it.
     if (copy.announced < 0 && copy.error.empty()) copy.error = "(refused as invalid)";
     // The length the header states, where it is more than the source delivers, or Size's.
@@ -98,11 +99,12 @@ protected:
     // The valid file, made from a WAV or taken from the samples.
     std::string Valid(const Row& row) {
         if (row.make.empty()) return row.sample.string();
-        // Plucked notes over a sweep: more than one frame of every format here.
+        // Plucked notes over a sweep, the same on every run (-R): more than one frame of every
+        // format here.
         const std::string wav = dir_ / "source.wav";
         const std::string file = dir_ / "valid";
         const auto made = RunCommand(
-            "sox -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 3 pluck C4 pluck G3 synth 3 " +
+            "sox -R -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 3 pluck C4 pluck G3 synth 3 " +
             "sine mix 60-6000 tremolo 4 30 vol 0.8 && export WAV=" + Quote(wav) +
             " OUT=" + Quote(file) + " && " + row.make + " 2>&1");
         EXPECT_EQ(made.status, 0) << made.output;
