@@ -249,9 +249,7 @@ TEST_F(TtaInTest, AStreamDecodesThroughAnUnnamedTemporaryFileThatGoesWithTheSour
 }
 
 TEST_F(TtaInTest, SharedSamplesDecodeLikeFfmpegWithTheirTags) {
-    const fs::path samples =
-        fs::path(std::getenv("QM_SOURCE_DIR") ? std::getenv("QM_SOURCE_DIR") : ".") /
-        "../shared/samples/tta";
+    const fs::path samples = SamplesDir("tta");
     if (!fs::is_directory(samples)) GTEST_SKIP() << "no shared samples at " << samples;
     int files = 0;
     for (const auto& entry : fs::directory_iterator(samples)) {
@@ -268,6 +266,14 @@ TEST_F(TtaInTest, SharedSamplesDecodeLikeFfmpegWithTheirTags) {
         const std::vector<uint8_t> expected = FfmpegPcm(entry.path(), bits);
         EXPECT_GT(expected.size(), 0u);
         EXPECT_TRUE(decoded.pcm == expected) << decoded.pcm.size() << " of " << expected.size();
+        const size_t frameBytes = size_t(source.GetChannels()) * size_t((bits + 7) / 8);
+        EXPECT_EQ(size_t(source.GetTotalSamples()) * frameBytes, expected.size());
+        EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=sample_rate,channels -of "
+                             "csv=p=0 " +
+                             Quote(entry.path()))
+                      .output,
+                  std::to_string(source.GetSampleRate()) + "," +
+                      std::to_string(source.GetChannels()) + "\n");
         if (entry.path().filename() == "taglib__tagged.tta") {
             // ffprobe: title, artist and album, in both the ID3v2.3 and the ID3v1 tag.
             EXPECT_EQ(source.CommonTags().Title(), "TestTitle");
