@@ -122,7 +122,7 @@ TEST_F(ApeCli, AWriteThatFailsHalfWayLeavesNoOutput) {
 }
 
 TEST(ApeCliSamples, InfoShowsTheTagsOfRealFilesAndRefusesOldVersions) {
-    const std::string folder = SamplesDir();
+    const std::string folder = SamplesDir("ape").string();
     if (!fs::exists(folder)) GTEST_SKIP() << "no sample folder at " << folder;
     const auto tagged = RunCli("--info " + Quote(folder + "/mediafile__full.ape"));
     EXPECT_EQ(tagged.status, 0) << tagged.output;
