@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ inline std::vector<uint8_t> Joined(std::initializer_list<std::vector<uint8_t>> p
     for (const auto& part : parts)
         all.insert(all.end(), part.begin(), part.end());
     return all;
+}
+
+// Seeded random bytes.
+inline std::vector<uint8_t> Noise(size_t bytes, uint32_t seed = 7) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> data(bytes);
+    for (auto& b : data)
+        b = uint8_t(random());
+    return data;
 }
 
 // Little-endian 16-bit PCM as samples.

@@ -18,20 +18,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 namespace {
 
 using WaveBytes::Read16;
 using WaveBytes::Read32;
-
-std::vector<uint8_t> Noise(size_t bytes, uint32_t seed = 7) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> data(bytes);
-    for (auto& b : data)
-        b = uint8_t(random());
-    return data;
-}
 
 // A 16-bit sweep that stays well inside the range, as ADPCM input.
 std::vector<uint8_t> Sweep(size_t frames, int channels) {

@@ -6,6 +6,7 @@
 // file, held to FFmpeg's length.
 #include "app/converter/component_tables.h"
 #include "damage_row.h"
+#include "tests/support/bytes.h"
 #include "tests/support/decode_checks.h"
 
 #include <gtest/gtest.h>
@@ -174,11 +175,7 @@ TEST_P(DamagedSources, FailOrGiveTheTrueSamplesAndCutOnesAreFlagged) {
         }
     }
     if (!row.noiseError.empty()) {
-        std::vector<uint8_t> noise(40000);
-        std::mt19937 random(5);
-        for (auto& b : noise)
-            b = uint8_t(random());
-        WriteFileBytes(bad, noise);
+        WriteFileBytes(bad, Noise(40000, 5));
         const Decoded d = DecodeCopy(row, bad);
         EXPECT_EQ(d.error.rfind(row.noiseError, 0), 0u) << d.error;
         EXPECT_TRUE(d.pcm.empty());
