@@ -180,6 +180,21 @@ std::vector<Row> Rows() {
                  return cuts;
              },
          .minCutsCaught = kEveryCut},
+        // No checksums; the movie box, at the end, describes the audio: any cut loses it.
+        {.format = qm::TSourceId::M4a,
+         .tool = "ffmpeg",
+         .make = "ffmpeg -nostdin -v error -i \"$WAV\" -c:a aac -f mp4 \"$OUT\"",
+         .slackFrames = 2048,
+         .flipMode = Flips::None,
+         .noiseError = "Unable to open file.",
+         .cutFailures =
+             [](const std::vector<uint8_t>& file) {
+                 const std::string text(file.begin(), file.end());
+                 return std::vector<std::pair<size_t, std::string>>{
+                     {text.rfind("moov") - 4, "Unable to open file."},
+                     {file.size() - 200,
+                      "Unable to find correct AAC sound track in the MP4 file."}};
+             }},
         {.format = qm::TSourceId::Wav,
          .make = "cp \"$WAV\" \"$OUT\"",
          .flipMode = Flips::None,

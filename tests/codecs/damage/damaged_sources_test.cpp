@@ -205,7 +205,7 @@ TEST_P(DamagedSources, FailOrGiveTheTrueSamplesAndCutOnesAreFlagged) {
     }
 
     caught = 0;
-    const std::vector<size_t> cuts = row.cuts(good.size());
+    const std::vector<size_t> cuts = row.cuts ? row.cuts(good.size()) : std::vector<size_t>{};
     for (const size_t size : cuts) {
         SCOPED_TRACE("cut to " + std::to_string(size) + " bytes");
         WriteFileBytes(bad, {good.begin(), good.begin() + std::ptrdiff_t(size)});
