@@ -108,6 +108,9 @@ std::vector<Row> Rows() {
          .minCutsCaught = 1,
          .cutsMarkedDamaged = true,
          .cutStatesWhole = true},
+        // Each block's audio carries a CRC, checked once the block is unpacked (so some of its
+        // samples may already be out). The whole-block checksum is not read (see wv_in.cpp), so a
+        // bit flipped in a block header's flags can pass unnoticed: these positions miss them.
         {.format = qm::TSourceId::WavPack,
          .tool = "wavpack",
          .make = "wavpack -q -y \"$WAV\" -o \"$OUT.wv\" && mv \"$OUT.wv\" \"$OUT\"",
