@@ -17,7 +17,7 @@ std::vector<int16_t> DecodeIma(const std::vector<uint8_t>& block, int channels) 
     const auto bytes = ImaAdpcm::DecodeBlock(block, channels, out);
     EXPECT_TRUE(bytes.has_value());
     out.resize(bytes.value_or(0));
-    return AsInt16(out);
+    return Samples16(out);
 }
 
 const std::vector<std::array<int16_t, 2>> kStandardCoefficients{
@@ -30,7 +30,7 @@ std::vector<int16_t> DecodeMs(const std::vector<uint8_t>& block, int channels,
     const auto bytes = MsAdpcm::DecodeBlock(block, channels, samplesPerBlock, coefficients, out);
     EXPECT_TRUE(bytes.has_value());
     out.resize(bytes.value_or(0));
-    return AsInt16(out);
+    return Samples16(out);
 }
 
 std::vector<int16_t> Sine(size_t frames, int channels, double amplitude) {

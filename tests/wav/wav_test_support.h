@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pipeline/au_input.h"
+#include "tests/support/bytes.h"
 #include "tests/support/read_source.h"
 #include "tests/support/tools.h"
 
@@ -65,13 +66,6 @@ inline std::vector<uint8_t> Ramp16(size_t samples, int start = -1000, int step =
     for (size_t i = 0; i < samples; ++i)
         b.U16(uint16_t(int16_t(start + int(i) * step)));
     return b.data;
-}
-
-inline std::vector<int16_t> AsInt16(const std::vector<uint8_t>& bytes) {
-    std::vector<int16_t> out(bytes.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    return out;
 }
 
 // Everything a source delivers from Init to its end, asking for request bytes at a time.

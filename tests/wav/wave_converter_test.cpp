@@ -47,7 +47,7 @@ std::vector<uint8_t> ReadWave(const std::string& file) {
 }
 
 int LargestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    const auto x = AsInt16(a), y = AsInt16(b);
+    const auto x = Samples16(a), y = Samples16(b);
     int worst = 0;
     for (size_t i = 0; i < std::min(x.size(), y.size()); ++i)
         worst = std::max(worst, std::abs(x[i] - y[i]));

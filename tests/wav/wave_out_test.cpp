@@ -18,20 +18,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 namespace {
 
 using WaveBytes::Read16;
 using WaveBytes::Read32;
-
-std::vector<uint8_t> Noise(size_t bytes, uint32_t seed = 7) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> data(bytes);
-    for (auto& b : data)
-        b = uint8_t(random());
-    return data;
-}
 
 // A 16-bit sweep that stays well inside the range, as ADPCM input.
 std::vector<uint8_t> Sweep(size_t frames, int channels) {
@@ -175,7 +166,7 @@ TEST_F(WaveOutTest, ImaAdpcmFilesDecodeBySoxAndCountTheirFrames) {
             ASSERT_GE(sox.size(), ours.size());
             sox.resize(ours.size());
             EXPECT_EQ(ours, sox) << what;
-            const auto decoded = AsInt16(ours), input = AsInt16(pcm);
+            const auto decoded = Samples16(ours), input = Samples16(pcm);
             double error = 0, signal = 0;
             for (size_t i = 0; i < input.size(); ++i) {
                 error += std::pow(decoded[i] - input[i], 2);
@@ -365,13 +356,13 @@ TEST_F(WaveOutTest, AppendedImaAdpcmPlaysThrough) {
     EXPECT_EQ(Read32(file, 48), 3u * 505 + 1200);
     TWaveIn in;
     in.SetFileName(Temp("ima.wav"));
-    const auto pcm = AsInt16(ReadAllPcm(in));
+    const auto pcm = Samples16(ReadAllPcm(in));
     ASSERT_EQ(pcm.size(), (3u * 505 + 1200) * 2);
-    auto sox = AsInt16(SoxRaw16(Temp("ima.wav"), Temp("sox.raw")));
+    auto sox = Samples16(SoxRaw16(Temp("ima.wav"), Temp("sox.raw")));
     sox.resize(pcm.size());
     EXPECT_EQ(pcm, sox);
     // The second run starts its own block: its first frame is exact.
-    const auto input = AsInt16(second);
+    const auto input = Samples16(second);
     EXPECT_EQ(pcm[3 * 505 * 2], input[0]);
     EXPECT_EQ(pcm[3 * 505 * 2 + 1], input[1]);
 }

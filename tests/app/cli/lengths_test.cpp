@@ -3,6 +3,7 @@
 // cut files are converted with a warning naming their stated length and kept; damaged files, a
 // header without its audio and an unusable correction file fail and are kept. Ogg chains and an
 // Ogg file without its end-of-stream flag convert whole.
+#include "../../support/bytes.h"
 #include "../../support/tools.h"
 
 #include <gtest/gtest.h>
@@ -69,30 +70,12 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
     Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "short.wav") + " synth 0.4 sine 440 sine 660");
     Tool("oggenc -Q -q 0 " + Quote(dir / "short.wav") + " -o " + Quote(dir / "granule.ogg"));
     auto ogg = ReadFileBytes(dir / "granule.ogg");
-    {
-        // The last page's granule position to 1, its checksum made right again.
-        size_t last = 0;
-        for (size_t at = 0; at + 27 <= ogg.size();) {
-            last = at;
-            size_t size = 27 + ogg[at + 26];
-            for (size_t i = 0; i < ogg[at + 26]; ++i)
-                size += ogg[at + 27 + i];
-            at += size;
-        }
-        std::fill(ogg.begin() + std::ptrdiff_t(last) + 6, ogg.begin() + std::ptrdiff_t(last) + 14,
-                  0);
-        ogg[last + 6] = 1;
-        std::fill(ogg.begin() + std::ptrdiff_t(last) + 22, ogg.begin() + std::ptrdiff_t(last) + 26,
-                  0);
-        uint32_t crc = 0;
-        for (size_t i = last; i < ogg.size(); ++i) {
-            crc ^= uint32_t(ogg[i]) << 24;
-            for (int b = 0; b < 8; ++b)
-                crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-        }
-        for (int i = 0; i < 4; ++i)
-            ogg[last + 22 + size_t(i)] = uint8_t(crc >> (8 * i));
-    }
+    // The last page's granule position to 1.
+    ogg = EditPages(ogg, [](uint8_t* page, bool last) {
+        if (!last) return;
+        std::fill(page + 6, page + 14, 0);
+        page[6] = 1;
+    });
     fs::remove(dir / "granule.ogg");
     WriteFileBytes(dir / "granule.ogg", ogg);
 
@@ -183,42 +166,6 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
 }
 
 namespace {
-
-// Rewrites every page of an Ogg file through edit (given the page's first byte) and makes its
-// checksum right again.
-template <class Edit> std::vector<uint8_t> EditPages(std::vector<uint8_t> ogg, Edit edit) {
-    for (size_t at = 0; at + 27 <= ogg.size();) {
-        size_t size = 27 + ogg[at + 26];
-        for (size_t i = 0; i < ogg[at + 26]; ++i)
-            size += ogg[at + 27 + i];
-        if (std::string(ogg.begin() + std::ptrdiff_t(at), ogg.begin() + std::ptrdiff_t(at) + 4) !=
-                "OggS" ||
-            at + size > ogg.size()) {
-            ADD_FAILURE() << "not a page at " << at;
-            break;
-        }
-        const bool last = at + size == ogg.size();
-        edit(ogg.data() + at, last);
-        std::fill(ogg.begin() + std::ptrdiff_t(at) + 22, ogg.begin() + std::ptrdiff_t(at) + 26, 0);
-        uint32_t crc = 0;
-        for (size_t i = at; i < at + size; ++i) {
-            crc ^= uint32_t(ogg[i]) << 24;
-            for (int b = 0; b < 8; ++b)
-                crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-        }
-        for (int i = 0; i < 4; ++i)
-            ogg[at + 22 + size_t(i)] = uint8_t(crc >> (8 * i));
-        at += size;
-    }
-    return ogg;
-}
-
-std::vector<uint8_t> Joined(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 // oggdec's 16-bit decoding of a file (stereo: the same channel order as WAV).
 std::vector<uint8_t> Oggdec(const std::string& path) {

@@ -71,10 +71,6 @@ inline std::vector<uint8_t> Decode(const std::string& path, uint32_t request = 5
     return ReadAll(source, request);
 }
 
-inline std::string SamplesDir() {
-    return ::SamplesDir("ape").string();
-}
-
 inline bool HaveTools() {
     return HaveTool("sox") && HaveTool("ffmpeg");
 }

@@ -1,110 +1,56 @@
-// The damaged-input rule for the lossless formats whose frames carry checksums, one row per
-// format, through the source the converter makes for the format: a copy with a flipped bit
-// either fails (an error, or the source reports the audio damaged or corrupt) or delivers
-// exactly FFmpeg's samples of the whole file; a copy cut short is flagged unless it still holds
-// all the audio; and whatever a damaged copy delivers before it fails is true.
+// The damaged-input rule, one row per source format, through the source the converter makes for
+// the format: a damaged copy either fails (an error, or the source reports its audio damaged or
+// corrupt) or delivers exactly the true samples of the whole file; a copy cut short is flagged
+// unless it still holds all the audio; and what a damaged copy delivers before the damage is true.
+// The truth is FFmpeg's decoding, or for a lossy format the source's own decoding of the valid
+// file, held to FFmpeg's length.
 #include "app/converter/component_tables.h"
+#include "damage_row.h"
+#include "tests/support/bytes.h"
 #include "tests/support/decode_checks.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <functional>
+#include <random>
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct Flip {
-    size_t at;
-    int bit;
-};
-
-struct Row {
-    qm::TSourceId format; // the converter's source row
-    std::string make;     // shell command writing $OUT from $WAV; empty: sample is used
-    fs::path sample;
-    std::function<std::vector<Flip>(size_t size)> flips;
-    size_t minFlipsCaught;
-    // A failed flip must end in an error or a corrupt mark, not only a short read.
-    bool flipFailsLoudly;
-    // A failed flip's error text starts with one of these (none: any text); when this is set,
-    // it is also marked corrupt and delivers less than the whole.
-    std::vector<std::string> flipErrors;
-    // A bit flipped in the middle of the frames: the library's text and the corrupt mark.
-    std::string midFlipError;
-    std::function<std::vector<size_t>(size_t size)> cuts;
-    size_t minCutsCaught;
-};
+namespace damage {
 
 void PrintTo(const Row& row, std::ostream* out) {
-    *out << qm::SourceDescriptor(row.format);
+    *out << qm::SourceDescriptor(row.format) << row.variant;
 }
 
-std::vector<Flip> Spread(size_t size, int count, size_t offset) {
-    std::vector<Flip> flips;
-    for (int i = 0; i < count; ++i)
-        flips.push_back({size_t(i) * size / size_t(count) + offset, i % 8});
-    return flips;
-}
+namespace {
 
-// Pseudo-random bits inside the middle half of the file, past headers and seek tables.
-std::vector<Flip> InsideFrames(size_t size, int count) {
-    std::vector<Flip> flips;
-    uint32_t state = 7;
-    for (int i = 0; i < count; ++i) {
-        state = state * 1664525u + 1013904223u;
-        flips.push_back({size / 4 + state % (size / 2), int(state >> 29)});
-    }
-    return flips;
-}
+struct Copy : Decoded {
+    int64_t announced = 0; // Size() before the read
+    int64_t stated = 0;    // StatedFrames() after it
+};
 
-std::vector<Row> Rows() {
-    const std::string cli = Quote(Cli());
-    return {
-        {qm::TSourceId::Tak,
-         "",
-         SamplesDir("tak") / "picard__test.tak",
-         [](size_t size) { return Spread(size, 64, 3); },
-         57,
-         false,
-         {},
-         "Unable to decode TAK-file! Error: \"",
-         [](size_t size) { return std::vector<size_t>{0, 4, 40, size / 3, size / 2, size - 1}; },
-         6},
-        {qm::TSourceId::Tta,
-         "ffmpeg -v error -i \"$WAV\" -map_metadata -1 -fflags +bitexact -c:a tta -f tta \"$OUT\"",
-         {},
-         [](size_t size) { return Spread(size, 48, 5); },
-         48,
-         true,
-         {},
-         "Unable to get data block from TrueAudio-file!",
-         [](size_t size) { return std::vector<size_t>{0, 10, 30, size / 3, size / 2, size - 1}; },
-         6},
-        {qm::TSourceId::Ape,
-         "d=$(mktemp -d) && " + cli + " --to ape --out \"$d\" \"$WAV\" >/dev/null && mv " +
-             "\"$d\"/*.ape \"$OUT\" && rmdir \"$d\"",
-         {},
-         [](size_t size) { return InsideFrames(size, 25); },
-         20,
-         true,
-         {"MACDll error: invalid checksum", "MACDll error: decompressing frame"},
-         "MACDll error: ",
-         [](size_t size) {
-             std::vector<size_t> cuts;
-             for (size_t keep = 0; keep < size; keep += std::max<size_t>(1, size / 37))
-                 cuts.push_back(keep);
-             return cuts;
-         },
-         30},
-    };
-}
-
-Decoded DecodeCopy(const Row& row, const std::string& path) {
+Copy DecodeCopy(const Row& row, const std::string& path) {
     const std::unique_ptr<TAuFileIn> source = FindSourceRow(row.format)->create();
     source->SetFileName(path);
-    return DecodeAll(*source, 6000);
+    Copy copy;
+    try {
+        copy.announced = source->FileValid() ? source->Size() : -1;
+    } catch (const std::exception&) {
+        copy.announced = -1;
+    }
+    static_cast<Decoded&>(copy) = DecodeAll(*source, 6000);
+    EXPECT_FALSE(source->Busy()) << "still open after its read";
+    // The converter refuses a file its source finds invalid before reading it.
+    if (copy.announced < 0 && copy.error.empty()) copy.error = "(refused as invalid)";
+    // The length the header states, where it is more than the source delivers, or Size's.
+    try {
+        copy.stated =
+            source->StatedFrames() >= 0 ? source->StatedFrames() : source->GetTotalSamples();
+    } catch (const std::exception&) {
+        copy.stated = -1;
+    }
+    return copy;
 }
 
 bool StartsWithOneOf(const std::string& text, const std::vector<std::string>& prefixes) {
@@ -113,43 +59,92 @@ bool StartsWithOneOf(const std::string& text, const std::vector<std::string>& pr
     return false;
 }
 
-bool IsPrefix(const std::vector<uint8_t>& part, const std::vector<uint8_t>& whole) {
-    return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+// All but the last `untrue` bytes of part begin whole.
+bool IsPrefix(const std::vector<uint8_t>& part, const std::vector<uint8_t>& whole,
+              size_t untrue = 0) {
+    const size_t checked = part.size() - std::min(part.size(), untrue);
+    return part.size() <= whole.size() &&
+           std::equal(part.begin(), part.begin() + std::ptrdiff_t(checked), whole.begin());
 }
 
-class DamagedSources : public testing::TestWithParam<Row> {};
+// What a damaged copy delivered is true: all of it is the start of the true audio, or for a
+// decoder that skips damaged frames, the true audio with one stretch left out or replaced.
+void ExpectTrue(const Row& row, const Decoded& d, const std::vector<uint8_t>& truth) {
+    if (!row.resyncs) {
+        EXPECT_TRUE(IsPrefix(d.pcm, truth, row.untrueTailFrames * 4))
+            << "damaged data delivered as audio";
+        return;
+    }
+    const size_t head =
+        size_t(std::mismatch(d.pcm.begin(), d.pcm.end(), truth.begin(), truth.end()).first -
+               d.pcm.begin());
+    const size_t tail =
+        size_t(std::mismatch(d.pcm.rbegin(), d.pcm.rend(), truth.rbegin(), truth.rend()).first -
+               d.pcm.rbegin());
+    EXPECT_GE(head + tail + row.resyncFrames * 4, d.pcm.size())
+        << "more than one stretch differs: " << head << " and " << tail << " of " << d.pcm.size();
+}
+
+std::vector<uint8_t> Damage(std::vector<uint8_t> bytes, const Mid& mid) {
+    const size_t at = bytes.size() * mid.percent / 100;
+    uint32_t seed = 7;
+    for (size_t i = at; i < std::min(bytes.size(), at + mid.length); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        bytes[i] = mid.mask ? uint8_t(bytes[i] ^ mid.mask) : uint8_t(seed >> 24);
+    }
+    return bytes;
+}
+
+class DamagedSources : public testing::TestWithParam<Row> {
+protected:
+    // The valid file, made from a WAV or taken from the samples.
+    std::string Valid(const Row& row) {
+        if (row.make.empty()) return row.sample.string();
+        // Plucked notes over a sweep, the same on every run (-R): more than one frame of every
+        // format here.
+        const std::string wav = dir_ / "source.wav";
+        const std::string file = dir_ / "valid";
+        const auto made = RunCommand(
+            "sox -R -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 3 pluck C4 pluck G3 synth 3 " +
+            "sine mix 60-6000 tremolo 4 30 vol 0.8 && export WAV=" + Quote(wav) +
+            " OUT=" + Quote(file) + " && " + row.make + " 2>&1");
+        EXPECT_EQ(made.status, 0) << made.output;
+        return file;
+    }
+    TempDir dir_;
+};
 
 TEST_P(DamagedSources, FailOrGiveTheTrueSamplesAndCutOnesAreFlagged) {
     const Row& row = GetParam();
-    if (!HaveTool("ffmpeg") || !HaveTool("sox")) GTEST_SKIP() << "needs ffmpeg and sox";
-    TempDir dir;
-    std::string file = row.sample.string();
-    if (row.make.empty()) {
-        if (!fs::exists(row.sample)) GTEST_SKIP() << "no sample " << row.sample;
-    } else {
-        // Plucked notes over a sweep: more than one frame of every format here.
-        const std::string wav = dir / "source.wav";
-        file = dir / "valid";
-        const auto made = RunCommand(
-            "sox -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 3 pluck C4 pluck G3 synth 3 " +
-            "sine mix 60-6000 tremolo 4 30 vol 0.8 && export WAV=" + Quote(wav) +
-            " OUT=" + Quote(file) + " && " + row.make + " 2>&1");
-        ASSERT_EQ(made.status, 0) << made.output;
-    }
+    for (const char* tool : {"ffmpeg", "sox"})
+        if (!HaveTool(tool)) GTEST_SKIP() << "needs " << tool;
+    if (!row.tool.empty() && !HaveTool(row.tool)) GTEST_SKIP() << "needs " << row.tool;
+    if (row.make.empty() && !fs::exists(row.sample)) GTEST_SKIP() << "no sample " << row.sample;
+    const std::string file = Valid(row);
+    ASSERT_FALSE(HasFailure());
     const std::vector<uint8_t> good = ReadFileBytes(file);
-    const std::vector<uint8_t> truth = FfmpegPcm(file, 16);
-    ASSERT_FALSE(truth.empty());
-    const Decoded whole = DecodeCopy(row, file);
+    const std::vector<uint8_t> ffmpeg = FfmpegPcm(file, 16);
+    ASSERT_FALSE(ffmpeg.empty());
+    const Copy whole = DecodeCopy(row, file);
     ASSERT_FALSE(whole.Failed()) << whole.error;
-    ASSERT_TRUE(whole.pcm == truth);
+    const std::vector<uint8_t>& truth = row.slackFrames ? whole.pcm : ffmpeg;
+    if (row.slackFrames) {
+        EXPECT_LE(whole.pcm.size(), ffmpeg.size() + row.slackFrames * 4);
+        EXPECT_GE(whole.pcm.size() + row.slackFrames * 4, ffmpeg.size());
+    } else {
+        ASSERT_TRUE(whole.pcm == truth);
+    }
+    const int64_t frames = int64_t(truth.size() / 4);
 
-    const std::string bad = dir / "bad";
+    const std::string bad = dir_ / "bad";
     size_t caught = 0;
-    for (const Flip& flip : row.flips(good.size())) {
+    for (const Flip& flip :
+         row.flipMode == Flips::None ? std::vector<Flip>{} : row.flips(good.size())) {
         SCOPED_TRACE("bit " + std::to_string(flip.bit) + " of byte " + std::to_string(flip.at));
         WriteFileBytes(bad, FlipBit(good, flip.at, flip.bit));
         const Decoded d = DecodeCopy(row, bad);
-        EXPECT_TRUE(IsPrefix(d.pcm, truth)) << "damaged data delivered as audio";
+        if (row.flipMode == Flips::EndsOnly) continue; // it ended: no crash, no hang
+        ExpectTrue(row, d, truth);
         if (!d.Failed()) {
             EXPECT_TRUE(d.pcm == truth) << "a damaged copy passed as other audio";
             continue;
@@ -166,30 +161,97 @@ TEST_P(DamagedSources, FailOrGiveTheTrueSamplesAndCutOnesAreFlagged) {
     }
     EXPECT_GE(caught, row.minFlipsCaught);
 
-    WriteFileBytes(bad, FlipBit(good, good.size() / 2));
-    const Decoded mid = DecodeCopy(row, bad);
-    EXPECT_TRUE(Contains(mid.error, row.midFlipError)) << mid.error;
-    EXPECT_TRUE(mid.corrupt);
-    EXPECT_LT(mid.pcm.size(), truth.size());
-
-    caught = 0;
-    for (const size_t size : row.cuts(good.size())) {
-        SCOPED_TRACE("cut to " + std::to_string(size) + " bytes");
-        WriteFileBytes(bad, {good.begin(), good.begin() + std::ptrdiff_t(size)});
+    std::mt19937 random(row.scrambleSeed);
+    for (int round = 0; round < row.scrambleRounds; ++round) {
+        auto damaged = good;
+        const size_t at = random() % damaged.size();
+        for (size_t i = at; i < std::min(damaged.size(), at + 1 + random() % 64); ++i)
+            damaged[i] = uint8_t(random());
+        WriteFileBytes(bad, damaged);
         const Decoded d = DecodeCopy(row, bad);
-        EXPECT_TRUE(IsPrefix(d.pcm, truth)) << "what came before the cut differs";
-        if (d.Failed()) {
-            ++caught;
-            EXPECT_LT(d.pcm.size(), truth.size());
-        } else {
-            EXPECT_TRUE(d.pcm == truth) << "a cut file passed as whole";
+        EXPECT_LE(d.pcm.size(), truth.size()) << "scrambled at " << at;
+        if (!d.error.empty()) {
+            EXPECT_TRUE(StartsWithOneOf(d.error, row.scrambleErrors)) << d.error;
         }
     }
-    EXPECT_GE(caught, row.minCutsCaught);
+    if (!row.noiseError.empty()) {
+        WriteFileBytes(bad, Noise(40000, 5));
+        const Decoded d = DecodeCopy(row, bad);
+        EXPECT_EQ(d.error.rfind(row.noiseError, 0), 0u) << d.error;
+        EXPECT_TRUE(d.pcm.empty());
+    }
+
+    if (row.mid) {
+        SCOPED_TRACE("damaged in the middle");
+        WriteFileBytes(bad, Damage(good, *row.mid));
+        const Decoded mid = DecodeCopy(row, bad);
+        if (row.mid->error.empty()) {
+            EXPECT_EQ(mid.error, "");
+        } else {
+            EXPECT_EQ(mid.error.rfind(row.mid->error, 0), 0u) << mid.error;
+        }
+        EXPECT_TRUE(row.mid->corrupt ? mid.corrupt : mid.damaged);
+        EXPECT_LT(mid.pcm.size(), truth.size());
+        if (row.mid->keptPercent > 0) {
+            EXPECT_GT(mid.pcm.size(), truth.size() * row.mid->keptPercent / 100);
+        }
+        ExpectTrue(row, mid, truth);
+        if (row.mid->truePercent < 100) {
+            const size_t exact = truth.size() * row.mid->truePercent / 100;
+            EXPECT_TRUE(mid.pcm.size() >= exact &&
+                        std::equal(truth.begin(), truth.begin() + exact, mid.pcm.begin()))
+                << "the audio before the damage differs";
+        }
+    }
+
+    caught = 0;
+    const std::vector<size_t> cuts = row.cuts ? row.cuts(good.size()) : std::vector<size_t>{};
+    for (const size_t size : cuts) {
+        SCOPED_TRACE("cut to " + std::to_string(size) + " bytes");
+        WriteFileBytes(bad, {good.begin(), good.begin() + std::ptrdiff_t(size)});
+        const Copy d = DecodeCopy(row, bad);
+        EXPECT_TRUE(IsPrefix(d.pcm, truth, row.untrueTailFrames * 4))
+            << "what came before the cut differs";
+        if (!d.Failed()) {
+            EXPECT_TRUE(d.pcm == truth) << "a cut file passed as whole";
+            continue;
+        }
+        ++caught;
+        EXPECT_LT(d.pcm.size(), truth.size());
+        if (row.cutsMarkedDamaged) {
+            EXPECT_EQ(d.error, "");
+            EXPECT_TRUE(d.damaged);
+            EXPECT_FALSE(d.corrupt);
+            // About the part of the audio the kept bytes hold.
+            const size_t held = truth.size() * size / good.size();
+            EXPECT_GT(d.pcm.size(), held * 2 / 3);
+            EXPECT_LT(d.pcm.size(), held + truth.size() / 10);
+        }
+        if (!row.cutError.empty()) {
+            EXPECT_EQ(d.error.rfind(row.cutError, 0), 0u) << d.error;
+        }
+        if (row.cutStatesWhole) {
+            EXPECT_EQ(d.stated, frames);
+        }
+        if (row.cutAnnouncesWhatItHolds) {
+            EXPECT_EQ(d.announced, int64_t(d.pcm.size()));
+        }
+    }
+    if (row.cutFailures) {
+        for (const auto& [size, error] : row.cutFailures(good)) {
+            SCOPED_TRACE("cut to " + std::to_string(size) + " bytes");
+            WriteFileBytes(bad, {good.begin(), good.begin() + std::ptrdiff_t(size)});
+            const Decoded d = DecodeCopy(row, bad);
+            EXPECT_EQ(d.error.rfind(error, 0), 0u) << d.error;
+            EXPECT_TRUE(d.pcm.empty());
+        }
+    }
+    EXPECT_GE(caught, row.minCutsCaught == kEveryCut ? cuts.size() : row.minCutsCaught);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DamagedSources, testing::ValuesIn(Rows()), [](const auto& info) {
-    return std::string(qm::SourceDescriptor(info.param.format));
+    return std::string(qm::SourceDescriptor(info.param.format)) + info.param.variant;
 });
 
 } // namespace
+} // namespace damage

@@ -4,6 +4,10 @@
 // loaded), chosen by the row's name: missing_library_test --gtest_filter='*/flac'.
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
+#include "codecs/tak/tak_decoder.h"
+#include "codecs/tak/tak_library.h"
+#include "codecs/tta/tta_decoder.h"
+#include "codecs/tta/tta_library.h"
 #include "codecs/wavpack/wavpack_decoder.h"
 #include "codecs/wavpack/wavpack_library.h"
 #include "tests/support/hidden_libraries.h"
@@ -14,8 +18,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,6 +42,31 @@ struct Row {
     std::function<std::unique_ptr<TAuFileOut>()> sink;
     // A wrapper's own report while the library is missing ("" when it has none).
     std::function<std::string(const fs::path& anyFile)> wrapperError;
+    std::string wrapperText = ""; // that report in full, when it is known
+    fs::path sample = "";         // copied as the input (the row is skipped without it)
+    int channels = 1;             // of the input, once it opens
+};
+
+// What making a wrapper object over any file raises while its library is missing.
+template <class Error>
+std::function<std::string(const fs::path&)> Raised(std::function<void(const fs::path&)> make) {
+    return [make](const fs::path& anyFile) -> std::string {
+        try {
+            make(anyFile);
+        } catch (const Error& e) {
+            return e.what();
+        }
+        return "";
+    };
+}
+
+// A file descriptor closed when it goes.
+struct Descriptor {
+    explicit Descriptor(const fs::path& file) : fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~Descriptor() { ::close(fd); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int fd;
 };
 
 std::string Missing(const std::string& designFile, bool fullStop = true) {
@@ -129,6 +160,30 @@ std::vector<Row> Rows() {
          Source(".wma"),
          Sink(qm::WmaTarget),
          {}},
+        {"tak",
+         {{"libtak_deco_lib.so", Missing("tak_deco_lib.dll"), true}},
+         "in.tak",
+         "cp \"$SAMPLE\" \"$OUT\"",
+         Source(".tak"),
+         {},
+         Raised<ETAKException>([](const fs::path& file) {
+             TAuFileStream stream(file, fmOpenRead);
+             TTAKDecoder decoder(&stream);
+         }),
+         "TAK library \".\\Libs\\tak_deco_lib.dll\" not loaded!",
+         SamplesDir("tak") / "picard__test.tak",
+         2},
+        {"tta",
+         {{"libTTALib.so", Missing("TTALib.dll"), true}},
+         "in.tta",
+         "ffmpeg -v error -i \"$WAV\" -c:a tta -f tta \"$OUT\"",
+         Source(".tta"),
+         {},
+         Raised<ETTAException>([](const fs::path& file) {
+             const Descriptor descriptor(file);
+             TTTADecoder decoder(descriptor.fd);
+         }),
+         "TrueAudio library \".\\Libs\\TTALib.dll\" not loaded!"},
     };
 }
 
@@ -139,10 +194,15 @@ std::string SinkError(const Row& row, const fs::path& out) {
     return RunSink(*sink, pcm).error;
 }
 
+// What making the source (some refuse to be made without their library) or its Init raises.
 std::string SourceError(const Row& row, const fs::path& in) {
-    auto source = row.source();
-    source->SetFileName(in);
-    return InitError(*source);
+    try {
+        auto source = row.source();
+        source->SetFileName(in);
+        return InitError(*source);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 class MissingLibrary : public testing::TestWithParam<Row> {};
@@ -159,16 +219,20 @@ TEST_P(MissingLibrary, ComponentsNameItAndFindItWhenItAppears) {
     ASSERT_EQ(
         RunCommand("sox -V1 -n -r 44100 -c 1 -b 16 " + Quote(wav) + " synth 0.4 sine 440").status,
         0);
+    if (!row.sample.empty() && !fs::exists(row.sample)) GTEST_SKIP() << "no sample " << row.sample;
     const fs::path input = dir / row.input;
     if (!row.makeInput.empty()) {
-        const std::string command =
-            "export WAV=" + Quote(wav) + " OUT=" + Quote(input) + "; " + row.makeInput;
+        const std::string command = "export WAV=" + Quote(wav) + " OUT=" + Quote(input) +
+                                    " SAMPLE=" + Quote(row.sample) + "; " + row.makeInput;
         ASSERT_EQ(RunCommand(command).status, 0) << command;
     }
     if (row.wrapperError) {
         const std::string error = row.wrapperError(input);
         EXPECT_NE(error.find(" library \".\\Libs\\"), std::string::npos) << error;
         EXPECT_NE(error.find("\" not loaded!"), std::string::npos) << error;
+        if (!row.wrapperText.empty()) {
+            EXPECT_EQ(error, row.wrapperText);
+        }
     }
 
     int step = 0;
@@ -201,7 +265,7 @@ TEST_P(MissingLibrary, ComponentsNameItAndFindItWhenItAppears) {
         auto source = row.source();
         source->SetFileName(input);
         EXPECT_EQ(InitError(*source), "");
-        EXPECT_EQ(source->GetChannels(), 1);
+        EXPECT_EQ(source->GetChannels(), row.channels);
         EXPECT_EQ(source->GetSampleRate(), 44100);
     }
     ::unsetenv("QUILLMERE_LIB_PATH");

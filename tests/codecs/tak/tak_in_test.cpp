@@ -2,10 +2,7 @@
 // APEv2 items into the tag objects and the common tags (and so into --info), TAK to WAV through
 // the command-line converter, and a missing library failing only its own files. Damaged and cut
 // copies: tests/codecs/damage.
-#include "codecs/tak/tak_decoder.h"
 #include "codecs/tak/tak_in.h"
-#include "codecs/tak/tak_library.h"
-#include "pipeline/au_exception.h"
 #include "tests/support/decode_checks.h"
 
 #include <gtest/gtest.h>
@@ -195,25 +192,4 @@ TEST_F(TakInTest, WithoutTheLibraryTakFilesFailAloneWithTheLibraryMessage) {
     EXPECT_TRUE(Contains(info.output, "error: " + message + "\n\nfile: " + (dir_ / "b.wav")))
         << info.output;
     EXPECT_TRUE(Contains(info.output, "descriptor: WAV")) << info.output;
-}
-
-// Run as a process of its own with QM_WITHOUT_LIBRARIES set and no library to be found.
-TEST(TakWithoutLibrary, TheSourceRefusesToBeMadeAndTheWrapperNamesTheLibrary) {
-    if (std::getenv("QM_WITHOUT_LIBRARIES") == nullptr)
-        GTEST_SKIP() << "runs as tak_without_library";
-    try {
-        TTAKIn source;
-        ADD_FAILURE() << "the source was made without its library";
-    } catch (const EAuException& e) {
-        EXPECT_STREQ(e.what(), ".\\Libs\\tak_deco_lib.dll library could not be loaded.");
-    }
-    TempDir dir;
-    WriteFileBytes(dir / "any.tak", {1, 2, 3});
-    TAuFileStream stream(dir / "any.tak", fmOpenRead);
-    try {
-        TTAKDecoder decoder(&stream);
-        ADD_FAILURE() << "a decoder was made without its library";
-    } catch (const ETAKException& e) {
-        EXPECT_STREQ(e.what(), "TAK library \".\\Libs\\tak_deco_lib.dll\" not loaded!");
-    }
 }

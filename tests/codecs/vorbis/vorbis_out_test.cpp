@@ -49,7 +49,7 @@ TEST(VorbisOut, EveryWidthKeepsLengthChannelsAndLevel) {
             ASSERT_EQ(decoded.size(), frames * size_t(channels) * 2);
             // A 0.5 tone decodes at 0.5 whatever width carried it (a 32-bit input read as
             // 24-bit would come out as noise at full scale).
-            const auto samples = AsInt16(FfmpegDecodeRaw(path));
+            const auto samples = Samples16(FfmpegDecodeRaw(path));
             for (int c = 0; c < channels; ++c) {
                 if (channels == 6 && c == 3) continue; // the encoder band-limits the LFE channel
                 EXPECT_NEAR(Rms(samples, channels, c, 2000, frames - 4000), 0.5 / std::sqrt(2.0),
@@ -63,11 +63,11 @@ TEST(VorbisOut, EveryWidthKeepsLengthChannelsAndLevel) {
 TEST(VorbisOut, TheWaveformSurvivesForEveryWidth) {
     TempDir dir;
     const size_t frames = 20000;
-    const auto reference = AsInt16(MakeTones(frames, 2, 16));
+    const auto reference = Samples16(MakeTones(frames, 2, 16));
     for (int bits : {8, 16, 24, 32}) {
         const std::string path = dir / ("wave" + std::to_string(bits) + ".ogg");
         ASSERT_EQ(Encode(MakeTones(frames, 2, bits), 2, bits, 44100, path, nullptr, 0.6f), "");
-        const auto decoded = AsInt16(OggDecodeRaw(path));
+        const auto decoded = Samples16(OggDecodeRaw(path));
         ASSERT_EQ(decoded.size(), reference.size());
         double signal = 0, error = 0;
         for (size_t i = 2000; i < decoded.size() - 2000; ++i) {
@@ -209,12 +209,12 @@ TEST(VorbisOut, SpeakersKeepTheirPlaces) {
         ASSERT_EQ(
             Encode(MakeChannelSlots(slot, channels), channels, 16, 44100, path, nullptr, 0.5f), "");
         // FFmpeg maps Vorbis channels back to WAV order.
-        EXPECT_EQ(LoudestPerSlot(AsInt16(FfmpegDecodeRaw(path)), channels, slot),
+        EXPECT_EQ(LoudestPerSlot(Samples16(FfmpegDecodeRaw(path)), channels, slot),
                   Identity(channels));
         // Our own source does the same.
         TVorbisIn source;
         source.SetFileName(path);
-        EXPECT_EQ(LoudestPerSlot(AsInt16(ReadAll(source)), channels, slot), Identity(channels));
+        EXPECT_EQ(LoudestPerSlot(Samples16(ReadAll(source)), channels, slot), Identity(channels));
     }
 }
 
@@ -251,7 +251,7 @@ TEST(VorbisOut, RatesWithoutAModeAreResampledToTheNearestTheLibraryTakes) {
         EXPECT_EQ(SoxiNumber("-r", path), rate);
         const size_t expected = (frames * size_t(rate) + 352799) / 352800;
         EXPECT_EQ(OggDecodeRaw(path).size(), expected * 2 * 2);
-        const auto samples = AsInt16(FfmpegDecodeRaw(path));
+        const auto samples = Samples16(FfmpegDecodeRaw(path));
         ASSERT_EQ(samples.size(), expected * 2);
         for (int c = 0; c < 2; ++c)
             EXPECT_NEAR(Rms(samples, 2, c, 2000, expected - 4000), 0.5 / std::sqrt(2.0), 0.02)

@@ -2,6 +2,7 @@
 // reference decoder's raw output and level measurements.
 #pragma once
 
+#include "../../support/bytes.h"
 #include "../../support/read_source.h"
 
 #include "../../support/tools.h"
@@ -44,13 +45,6 @@ inline std::vector<uint8_t> MakeChannelSlots(size_t slotFrames, int channels, in
                 PutSample(pcm, c == slot ? 0.5 * std::sin(2 * M_PI * 200.0 * double(i) / rate) : 0,
                           16);
     return pcm;
-}
-
-inline std::vector<int16_t> AsInt16(const std::vector<uint8_t>& bytes) {
-    std::vector<int16_t> samples(bytes.size() / 2);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    return samples;
 }
 
 // Root mean square of one channel over a range of frames, full scale 1.0.

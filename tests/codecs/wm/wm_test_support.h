@@ -2,6 +2,7 @@
 // the judge, and a lag-searching comparison for lossy audio.
 #pragma once
 
+#include "tests/support/bytes.h"
 #include "tests/support/decode_checks.h"
 #include "tests/support/tools.h"
 
@@ -17,12 +18,6 @@ namespace wmtest {
 
 inline bool HaveTools() {
     return HaveTool("sox") && HaveTool("ffmpeg") && HaveTool("ffprobe");
-}
-
-inline std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes) {
-    std::vector<int16_t> s(bytes.size() / 2);
-    std::memcpy(s.data(), bytes.data(), s.size() * 2);
-    return s;
 }
 
 // Plucked notes and a sweep, written by sox.

@@ -176,8 +176,4 @@ inline Pcm SoxPcm(const std::string& effects, int bits, int channels, int rate =
     return pcm;
 }
 
-inline std::string SamplesDir() {
-    return ::SamplesDir("ape").string();
-}
-
 } // namespace apetest
