@@ -20,7 +20,6 @@ constexpr bool RowsAreConsistent() {
         if (FindTargetByCliName(target.CliName) != &target) return false;
         if (FindTargetByDescriptor(target.Descriptor) != &target) return false;
         if (FindTarget(target.Id) != &target) return false;
-        if ((target.Levels == nullptr) != (target.LevelKind == TLevelKind::lkNone)) return false;
     }
     for (const auto& format : SourceFormats)
         if (SourceIdOfExtension(format.Lookup.substr(format.Lookup.rfind(',') + 1)) != format.Id)

@@ -118,6 +118,7 @@ TEST(FormatCatalogue, TargetListInWizardOrder) {
         EXPECT_EQ(target->Extension, extensions[i]);
         EXPECT_EQ(ExtensionOfDescriptor(target->Descriptor), extensions[i]);
         EXPECT_EQ(target->LevelKind, kinds[i]);
+        EXPECT_EQ(target->Levels == nullptr, kinds[i] == TLevelKind::lkNone) << listTexts[i];
         EXPECT_EQ(TargetIndexOf(*target), i);
         EXPECT_EQ(FindTargetByListText(listTexts[i]), target);
         EXPECT_EQ(FindTargetByDescriptor(descriptors[i]), target);
