@@ -8,7 +8,6 @@
 
 #define QM_MACDLL_ENTRIES(X)                                                                       \
     X(FillWaveFormatEx, Called)                                                                    \
-    X(GetID3Tag, Called)                                                                           \
     X(TagFileSimple, Called)                                                                       \
     X(c_APECompress_Create, Called)                                                                \
     X(c_APECompress_Destroy, Called)                                                               \
@@ -17,6 +16,7 @@
     X(c_APECompress_Start, Called)                                                                 \
     X(c_APECompress_UnlockBuffer, Called)                                                          \
     X(c_APEDecompress_CreateW, Called)                                                             \
+    X(c_APEDecompress_CreateFd, Called)                                                            \
     X(c_APEDecompress_Destroy, Called)                                                             \
     X(c_APEDecompress_GetData, Called)                                                             \
     X(c_APEDecompress_GetInfo, Called)                                                             \
