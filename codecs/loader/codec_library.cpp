@@ -23,7 +23,8 @@ std::recursive_mutex& CodecLibrary::LoaderLock() {
 
 std::vector<std::string> CodecLibrary::SearchFolders(bool& systemSearch) {
     std::vector<std::string> folders;
-    if (const char* path = std::getenv("QUILLMERE_LIB_PATH"); path != nullptr) {
+    // Set but empty (QUILLMERE_LIB_PATH= in a script) counts as not set.
+    if (const char* path = std::getenv("QUILLMERE_LIB_PATH"); path != nullptr && *path != '\0') {
         systemSearch = false;
         std::stringstream list(path);
         std::string folder;

@@ -74,7 +74,7 @@ public:
 
     // The process-wide loader lock.
     static std::recursive_mutex& LoaderLock();
-    // Folders searched before the system's own search: QUILLMERE_LIB_PATH when set (then the
+    // Folders searched before the system's own search: QUILLMERE_LIB_PATH when set and not empty (then the
     // system is not searched), else Libs/ beside the running executable. Never the current
     // folder.
     static std::vector<std::string> SearchFolders(bool& systemSearch);

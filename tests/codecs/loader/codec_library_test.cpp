@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ogg/ogg.h>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -107,13 +108,17 @@ TEST(CodecLibrary, TheCurrentFolderIsNeverSearched) {
     fs::remove_all(dir);
 }
 
-TEST(CodecLibrary, WithoutOverrideTheSystemSearchFindsTheSoname) {
-    ::unsetenv("QUILLMERE_LIB_PATH");
-    OggSubset api;
-    CodecLibrary library("ogg.dll", "libogg.so.0", api.Table());
-    library.Load();
-    EXPECT_TRUE(library.Loaded());
-    EXPECT_NE(api.ogg_page_bos, nullptr);
+TEST(CodecLibrary, WithoutOverrideOrWithAnEmptyOneTheSystemSearchFindsTheSoname) {
+    for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+        ::unsetenv("QUILLMERE_LIB_PATH");
+        std::optional<LibPath> path;
+        if (value) path.emplace(value);
+        OggSubset api;
+        CodecLibrary library("ogg.dll", "libogg.so.0", api.Table());
+        library.Load();
+        EXPECT_TRUE(library.Loaded()) << (value ? "set but empty" : "unset");
+        EXPECT_NE(api.ogg_page_bos, nullptr);
+    }
 }
 
 // Called names are checked once at Require, per-call names at each call with the wrapper's own
