@@ -116,6 +116,17 @@ TEST(CliEndToEnd, DamagedFilesFailAndTruncatedOnesConvertWithAWarning) {
         << strict.output;
     EXPECT_TRUE(fs::is_empty(dir / "strict")) << strict.output;
     EXPECT_EQ(ReadFileBytes(dir / "cut.wav"), whole);
+
+    // A header without audio fails in the same words whatever the target.
+    WriteFileBytes(dir / "empty.wav", std::vector<uint8_t>(full.begin(), full.begin() + 44));
+    for (const char* target : {"flac", "ape", "mp3", "ogg", "wav", "wavpack", "wma"}) {
+        const auto empty = RunCli("--to " + std::string(target) + " --out " + Quote(dir / target) +
+                                  " " + Quote(dir / "empty.wav"));
+        EXPECT_NE(empty.output.find("FAILED " + (dir / "empty.wav") +
+                                    ": The file is damaged: no audio could be decoded from it\n"),
+                  std::string::npos)
+            << target << ": " << empty.output;
+    }
 }
 
 TEST(CliEndToEnd, NamedPipesFailAtOnceInsteadOfWaitingForAWriter) {
