@@ -1,5 +1,5 @@
-// The process-wide binding of MACDll, our Monkey's Audio library (libMACDll.so on Linux,
-// ".\Libs\MACDll.dll" in messages). The decorated Windows name "_c_APEDecompress_CreateW@8"
+// The process-wide binding of MACDll, our Monkey's Audio library (libMACDll.so on Linux, and
+// in messages). The decorated Windows name "_c_APEDecompress_CreateW@8"
 // is bound as c_APEDecompress_CreateW.
 #pragma once
 
@@ -25,5 +25,6 @@
 
 QM_LIBRARY_API(MacApi, QM_MACDLL_ENTRIES);
 
-// Require() throws ".\Libs\MACDll.dll library could not be loaded." when it is missing.
+// Require() throws "libMACDll.so library could not be loaded (Debian package quillmere)." when it
+// is missing.
 LibraryBinding<MacApi>& MacLibrary();

@@ -333,8 +333,9 @@ TEST_F(TtaInTest, WithoutTheLibraryATtaFileFailsAloneWithTheLibraryMessage) {
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(dir_ / "a.tta") + " " + Quote(dir_ / "b.wav"),
                                      "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ");
-    EXPECT_TRUE(Contains(run.output, "FAILED " + (dir_ / "a.tta") +
-                                         ": .\\Libs\\TTALib.dll library could not be loaded."))
+    EXPECT_TRUE(Contains(
+        run.output, "FAILED " + (dir_ / "a.tta") +
+                        ": libTTALib.so library could not be loaded (Debian package quillmere)."))
         << run.output;
     EXPECT_TRUE(Contains(run.output, "1 converted, 0 skipped, 1 failed")) << run.output;
     EXPECT_TRUE(fs::exists(dir_ / "out/b.wav"));
