@@ -86,6 +86,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -102,6 +103,7 @@ private:
     bool pgctrlStepsChanging();
     void SetActivePage(int page);
     void ShowPage(int page);
+    void FocusFirstControl(int page);
     void HidePage(int page);
     void SetHelpText(int step);
     void SetLevelKind(int index);

@@ -20,6 +20,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -151,6 +152,41 @@ void TQulMerMainUI::SetActivePage(int page) {
     pgctrlSteps->setCurrentIndex(page);
     ShowPage(page);
     HidePage(previous);
+    FocusFirstControl(page);
+}
+
+// After a step change the keyboard goes on in the new step, never on a button that has gone
+// (Space on "Next" would otherwise land on "Close" at the last step).
+void TQulMerMainUI::FocusFirstControl(int page) {
+    QWidget* first = nullptr;
+    switch (page) {
+    case 0:
+        first = lstvwAudioFileList->RowCount() > 0 ? static_cast<QWidget*>(lstvwAudioFileList)
+                                                   : spdbtnAdd;
+        break;
+    case 1:
+        first = lstbxAudioFormats;
+        break;
+    case 2:
+        first = vexotrkbrSoundLevel->isEnabled() ? static_cast<QWidget*>(vexotrkbrSoundLevel)
+                                                 : chkbxSourceLocation;
+        break;
+    default:
+        first = btnConvert;
+        break;
+    }
+    if (first != nullptr && first->isEnabled()) first->setFocus(Qt::TabFocusReason);
+}
+
+// Return presses the step's default button: "Next", and "Convert My Audio Files" at the last
+// step. Controls that take Return themselves (an edit, a list being edited) keep it.
+void TQulMerMainUI::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    QPushButton* button = ActivePage() == StepCount - 1 ? btnConvert : btnNext;
+    if (button->isEnabled() && button->isVisible()) button->click();
 }
 
 void TQulMerMainUI::SetHelpText(int step) {
@@ -172,7 +208,6 @@ void TQulMerMainUI::ShowPage(int page) {
         lstbxAudioFormatsClick();
         break;
     case 2:
-        if (vexotrkbrSoundLevel->isEnabled()) vexotrkbrSoundLevel->setFocus(Qt::OtherFocusReason);
         vexotrkbrSoundLevelChange();
         break;
     case 3: {

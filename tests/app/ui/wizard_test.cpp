@@ -354,12 +354,29 @@ TEST_F(WizardTest, BackNeedsNoValidationAndRestoresTheIndicators) {
     EXPECT_TRUE(Find("btnNext")->isEnabled());
 }
 
-TEST_F(WizardTest, ConvertButtonRaisesItsHook) {
-    WalkTo(3, {Folder.File("a.wav")});
+// By keyboard: Space on "Next", then Return, lead through the steps with the focus on each
+// step's first control (never on "Close"); Return at the last step converts, as the click does.
+TEST_F(WizardTest, TheKeyboardWalksTheStepsAndConvertRaisesItsHook) {
+    Add({Folder.File("a.wav")});
     int requests = 0;
     QObject::connect(Wizard.get(), &TQulMerMainUI::ConvertRequested, [&] { ++requests; });
-    Click("btnConvert");
+    QTest::keyClick(Find("btnNext"), Qt::Key_Space);
+    RunPending();
+    const char* firsts[] = {"lstbxAudioFormats", "vexotrkbrSoundLevel", "btnConvert"};
+    for (int page = 1; page < 4; ++page) {
+        ASSERT_EQ(Wizard->ActivePage(), page);
+        ASSERT_NE(Wizard->focusWidget(), nullptr);
+        EXPECT_EQ(Wizard->focusWidget()->objectName(), firsts[page - 1]);
+        if (page < 3) {
+            QTest::keyClick(Wizard->focusWidget(), Qt::Key_Return);
+            RunPending();
+        }
+    }
+    EXPECT_EQ(requests, 0);
+    QTest::keyClick(Wizard->focusWidget(), Qt::Key_Return);
     EXPECT_EQ(requests, 1);
+    Click("btnConvert");
+    EXPECT_EQ(requests, 2);
 }
 
 TEST_F(WizardTest, HelpLinkTurnsLighterUnderThePointerAndBackToGrey) {
