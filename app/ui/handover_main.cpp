@@ -7,9 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -21,7 +23,18 @@ void Complain(const QString& text) {
     std::fprintf(stderr, "quillmere-handover: %s\n", qPrintable(text));
 }
 
-bool StartWizard() {
+// Whether the process runs: not gone, and not a zombie that nobody has reaped yet.
+bool Running(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype end = line.lastIndexOf(')');
+    if (end < 0 || end + 2 >= line.size()) return false;
+    const char state = line[end + 2];
+    return state != 'Z' && state != 'X';
+}
+
+bool StartWizard(qint64* pid = nullptr) {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath("quillmere");
     const QString program = QFileInfo(beside).isExecutable() ? beside : QStringLiteral("quillmere");
     // Detached from our output: whoever reads it (a pipe, a launcher) need not wait for the
@@ -32,7 +45,27 @@ bool StartWizard() {
     wizard.setStandardInputFile(QProcess::nullDevice());
     wizard.setStandardOutputFile(QProcess::nullDevice());
     wizard.setStandardErrorFile(QProcess::nullDevice());
-    return wizard.startDetached();
+    return wizard.startDetached(pid);
+}
+
+// Waits for the started wizard to answer the hand-over; gives up at once when it has ended
+// without answering (no display, a crash) instead of waiting out its whole start.
+bool HandOverToStarted(const QString& socket, qint64 pid) {
+    const auto deadline = std::chrono::steady_clock::now() + StartPatience;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (qm::SendInstanceMessage(socket, qm::HandOverMessage, std::chrono::milliseconds(200)))
+            return true;
+        if (!Running(pid)) {
+            // It may have handed over to an instance that started meanwhile.
+            if (qm::SendInstanceMessage(socket, qm::HandOverMessage, std::chrono::milliseconds(0)))
+                return true;
+            Complain("Quillmere ended without answering (it needs a graphical display; "
+                     "quillmere-cli converts without one)");
+            return false;
+        }
+    }
+    Complain("Quillmere did not answer");
+    return false;
 }
 
 } // namespace
@@ -61,11 +94,10 @@ int main(int argc, char* argv[]) {
         return 0;
     // Nobody answered: start one. Should one be running after all, the new start only brings
     // it to the front and ends, so there is nothing to lose by not probing first.
-    if (!StartWizard()) {
+    qint64 pid = 0;
+    if (!StartWizard(&pid)) {
         Complain("cannot start quillmere");
         return 1;
     }
-    if (qm::SendInstanceMessage(socket, qm::HandOverMessage, StartPatience)) return 0;
-    Complain("Quillmere did not answer");
-    return 1;
+    return HandOverToStarted(socket, pid) ? 0 : 1;
 }

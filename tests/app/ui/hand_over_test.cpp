@@ -181,5 +181,20 @@ TEST_F(HandOverListTest, WithNoInstanceRunningTheProducerStartsOneThatShowsTheFi
     EXPECT_EQ(SendInstanceMessage(InstanceSocketPath(), HandOverMessage, 5s), QByteArray("OK 2"));
 }
 
+// A wizard that cannot start (no display) is noticed when it ends, not after the whole wait.
+TEST_F(HandOverListTest, AStartedWizardThatEndsAtOnceIsReported) {
+    TempFolder folder;
+    QProcess producer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    producer.setProcessEnvironment(environment);
+    producer.start(Producer(), {QString::fromStdString(folder.File("a.wav"))});
+    ASSERT_TRUE(producer.waitForFinished(60000));
+    EXPECT_EQ(producer.exitCode(), 1);
+    EXPECT_TRUE(producer.readAllStandardError().contains(
+        "quillmere-handover: Quillmere ended without answering"));
+}
+
 } // namespace
 } // namespace qm::test
