@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class QCheckBox;
@@ -44,6 +45,9 @@ public:
     // Every row's descriptor in list order; valid while the rows live.
     std::vector<TAudioFileDescriptor*> Descriptors() const;
     int ActivePage() const;
+    // Asked when the window is about to close; false keeps it open (a run that goes on
+    // without its status window is not ended unasked).
+    void SetCloseGuard(std::function<bool()> guard) { CloseGuard = std::move(guard); }
     // Where the converted-files window goes: this window's left + 20, top + 45.
     QPoint ConvertedFilesWindowPosition() const;
     void SetConvertedFilesAvailable(bool available);
@@ -87,6 +91,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -175,6 +180,7 @@ private:
 
     TQuillmereSelectedAudioFilesUI* SelectedFilesWindow = nullptr;
     TQuillmereProgramInformation* ProgramInformationWindow = nullptr;
+    std::function<bool()> CloseGuard;
 };
 
 } // namespace qm

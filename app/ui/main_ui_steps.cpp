@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -176,6 +177,14 @@ void TQulMerMainUI::FocusFirstControl(int page) {
         break;
     }
     if (first != nullptr && first->isEnabled()) first->setFocus(Qt::TabFocusReason);
+}
+
+void TQulMerMainUI::closeEvent(QCloseEvent* event) {
+    if (CloseGuard && !CloseGuard()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 // Return presses the step's default button: "Next", and "Convert My Audio Files" at the last

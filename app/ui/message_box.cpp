@@ -13,6 +13,15 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title
     box.exec();
 }
 
+bool AskQuestion(QWidget* parent, std::string_view title, std::string_view text) {
+    QMessageBox box(QMessageBox::Question, ToQString(title), DisplayText(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setObjectName("QuillmereMessageBox");
+    box.setProperty(RawTextProperty, ToQString(text));
+    return box.exec() == QMessageBox::Yes;
+}
+
 void OpenMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title,
                  std::string_view text) {
     auto* box = new QMessageBox(icon, ToQString(title), DisplayText(text), QMessageBox::Ok, parent);

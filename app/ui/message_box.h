@@ -14,6 +14,9 @@ inline constexpr const char* RawTextProperty = "RawText";
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title,
                  std::string_view text);
 
+// Asks a question with "Yes" and "No" ("No" the default); true for "Yes".
+bool AskQuestion(QWidget* parent, std::string_view title, std::string_view text);
+
 // Opens the same box over `parent` and returns at once; it goes when it is closed. For a
 // message while events must keep their course (a conversion runs on).
 void OpenMessage(QWidget* parent, QMessageBox::Icon icon, std::string_view title,

@@ -8,6 +8,8 @@
 #include "app/ui/converted_files_ui.h"
 #include "app/ui/hand_over.h"
 #include "app/ui/main_ui.h"
+#include "app/ui/message_box.h"
+#include "app/ui/ui_texts.h"
 #include "pipeline/main_thread.h"
 
 #include <QApplication>
@@ -115,6 +117,15 @@ TQuillmereApplication::TQuillmereApplication(TQuillmereAudioConverter& driver, Q
         Wizard->SetConvertedFilesAvailable(false);
     });
     connect(qApp, &QCoreApplication::aboutToQuit, ConversionRun, &TConversionRun::AbortForExit);
+    // A run that goes on after its status window went (files handed over meanwhile) ends only
+    // when the user says so, and then as "Stop" ends it.
+    Wizard->SetCloseGuard([this] {
+        if (!ConversionRun->Running()) return true;
+        if (!AskQuestion(Wizard.get(), texts::QuestionTitle, texts::StopAndCloseQuestion))
+            return false;
+        ConversionRun->btnStopClick();
+        return true;
+    });
 }
 
 TQuillmereApplication::~TQuillmereApplication() {

@@ -124,6 +124,8 @@ inline constexpr std::string_view ProgramInformation = "Program Information";
 
 // Message boxes.
 inline constexpr std::string_view ErrorTitle = "Error";
+inline constexpr std::string_view QuestionTitle = "Question";
+inline constexpr std::string_view StopAndCloseQuestion = "Stop converting and close?";
 inline constexpr std::string_view InformationTitle = "Information";
 inline constexpr std::string_view NoFilesMessage =
     "You must select at least one audio file for conversion\n\rbefore moving to the next "

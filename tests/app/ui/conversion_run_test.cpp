@@ -494,6 +494,45 @@ TEST_F(RunTest, ConvertDuringARunWithoutItsWindowSaysSoAndLeavesTheNewFilesForLa
     EXPECT_EQ(Starts.back().Total, 2);
 }
 
+// A run that goes on after a hand-over closed its window: closing the wizard asks first; "No"
+// keeps both, "Yes" stops the run as "Stop" does (no partial output) and closes.
+TEST_F(RunTest, ClosingTheWizardDuringARunWithoutItsWindowAsksAndStopsLikeStop) {
+    std::vector<std::string> sources;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+        sources.push_back(Folder / name);
+        MakeWav(sources.back(), 1);
+    }
+    const std::string out = Folder.Folder("out");
+    ASSERT_NO_FATAL_FAILURE(Choose(sources, WavPackRow, out));
+    QStringList asked;
+    AtFileStart = [&](int done) {
+        if (done != 1) return;
+        Quillmere->HandOver();
+        for (const bool yes : {false, true}) {
+            QTimer::singleShot(0, [&asked, yes] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) return;
+                asked.push_back(box->property(RawTextProperty).toString());
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            });
+            Wizard().close();
+            EXPECT_EQ(Run().Running(), !yes);
+            EXPECT_EQ(Wizard().isVisible(), !yes);
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    EXPECT_EQ(asked, QStringList(2, Q(texts::StopAndCloseQuestion)));
+    EXPECT_TRUE(Run().WasStopped());
+    EXPECT_FALSE(MarkerHeld());
+    // Whatever was written is whole: the file being converted left nothing behind.
+    for (const auto& entry : fs::directory_iterator(out)) {
+        const std::string name = entry.path().stem().string() + ".wav";
+        EXPECT_EQ(DecodedSamples(entry.path().string()), DecodedSamples(Folder / name)) << name;
+    }
+    for (const auto& source : sources)
+        EXPECT_TRUE(fs::exists(source));
+}
+
 TEST_F(RunTest, EndingTheProgramDuringARunLeavesOnlyWholeOutputs) {
     std::vector<std::string> sources;
     for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"}) {
