@@ -187,9 +187,14 @@ void TQulMerMainUI::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-// Return presses the step's default button: "Next", and "Convert My Audio Files" at the last
-// step. Controls that take Return themselves (an edit, a list being edited) keep it.
+// F1 opens the step's help, as its link does. Return presses the step's default button: "Next", and
+// "Convert My Audio Files" at the last step. Controls that take Return themselves (an edit, a list
+// being edited) keep it.
 void TQulMerMainUI::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        if (lblSoundPanel_StepTxt->isEnabled()) lblSoundPanel_StepTxtClick();
+        return;
+    }
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
         QWidget::keyPressEvent(event);
         return;
@@ -362,7 +367,7 @@ void TQulMerMainUI::lblSoundPanel_StepTxtClick() {
     }
     const QString document =
         QDir(folder).filePath(QStringLiteral("Step%1.pdf").arg(ActivePage() + 1));
-    if (QFileInfo(document).isFile()) OpenDocument(document);
+    if (QFileInfo(document).isFile()) OpenDocument(document, this);
 }
 
 void TQulMerMainUI::spdbtnAddClick() {

@@ -80,7 +80,7 @@ TQuillmereProgramInformation::TQuillmereProgramInformation(QWidget* parent)
 bool TQuillmereProgramInformation::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lblWebAddress && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        OpenWebAddress(lblWebAddress->text());
+        OpenWebAddress(lblWebAddress->text(), this);
         return true;
     }
     return QDialog::eventFilter(watched, event);

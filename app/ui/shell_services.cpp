@@ -15,6 +15,8 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QStandardPaths>
 
 namespace qm {
@@ -30,8 +32,29 @@ constexpr auto FileManagerPath = "/org/freedesktop/FileManager1";
 
 } // namespace
 
+namespace {
+
+// Whether the desktop names a program for the URL's type. QDesktopServices reports success
+// once xdg-open has started, also when xdg-open then finds nothing to open with. When
+// xdg-mime cannot be asked, opening is left to try.
+bool HasDefaultApplication(const QUrl& url) {
+    const QString type = url.isLocalFile()
+                             ? QMimeDatabase().mimeTypeForFile(url.toLocalFile()).name()
+                             : QStringLiteral("x-scheme-handler/") + url.scheme();
+    if (type.isEmpty()) return true;
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(5000) || query.exitStatus() != QProcess::NormalExit ||
+        query.exitCode() != 0)
+        return true;
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+} // namespace
+
 bool TShellServices::OpenUrl(const QUrl& url) {
-    return QDesktopServices::openUrl(url);
+    return HasDefaultApplication(url) && QDesktopServices::openUrl(url);
 }
 
 bool TShellServices::ShowItems(const QString& path) {
@@ -133,12 +156,30 @@ bool OpenWithShell(const QString& path, QWidget* parent) {
     return false;
 }
 
-bool OpenDocument(const QString& path) {
-    return Shell().OpenUrl(QUrl::fromLocalFile(path));
+namespace {
+
+bool OpenOrSay(const QUrl& url, const QString& name, QWidget* parent) {
+    bool opened = false;
+    {
+        TWaitCursor wait;
+        opened = Shell().OpenUrl(url);
+    }
+    if (opened) return true;
+    QApplication::beep();
+    ShowMessage(parent, QMessageBox::Information, texts::InformationTitle,
+                std::string(texts::NoOpenerStart) + ToStdString(name) +
+                    std::string(texts::NoOpenerEnd));
+    return false;
 }
 
-bool OpenWebAddress(const QString& address) {
-    return Shell().OpenUrl(QUrl(address));
+} // namespace
+
+bool OpenDocument(const QString& path, QWidget* parent) {
+    return OpenOrSay(QUrl::fromLocalFile(path), QFileInfo(path).fileName(), parent);
+}
+
+bool OpenWebAddress(const QString& address, QWidget* parent) {
+    return OpenOrSay(QUrl(address), address, parent);
 }
 
 bool RevealInShell(const QString& path) {

@@ -50,9 +50,10 @@ QString QtFileFilter(std::string_view filter);
 // Opens a file with its associated program; when there is none: the beep and the "cannot be
 // played" message over `parent`.
 bool OpenWithShell(const QString& path, QWidget* parent);
-// Opens a document (help, a web page) without any message.
-bool OpenDocument(const QString& path);
-bool OpenWebAddress(const QString& address);
+// Opens a document (help, a web page); when no program takes it, says so over `parent`,
+// naming the file or address.
+bool OpenDocument(const QString& path, QWidget* parent);
+bool OpenWebAddress(const QString& address, QWidget* parent);
 // Shows the file selected in the file manager, or else opens its folder.
 bool RevealInShell(const QString& path);
 

@@ -154,6 +154,9 @@ inline constexpr std::string_view RenameBadName =
 inline constexpr std::string_view RenameTakenStart = "A file named \"";
 inline constexpr std::string_view RenameTakenEnd = "\" already exists in that folder.";
 inline constexpr std::string_view RenameReadOnly = "The folder is on a read-only file system.";
+inline constexpr std::string_view NoOpenerStart =
+    "No program on this computer is set up to open \"";
+inline constexpr std::string_view NoOpenerEnd = "\".";
 inline constexpr std::string_view CannotPlayStart = "The audio from the selected file, \"";
 inline constexpr std::string_view CannotPlayMiddle = "\", cannot be played.   \n\r\n\r";
 inline constexpr std::string_view CannotPlayEnd =

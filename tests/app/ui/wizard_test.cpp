@@ -414,8 +414,30 @@ TEST_F(WizardTest, HelpLinkNamesAMissingHelpFolder) {
     ASSERT_EQ(Shell->OpenedUrls.size(), 1);
     EXPECT_EQ(Shell->OpenedUrls[0].toLocalFile().toStdString(), help + "/Step2.pdf");
     EXPECT_EQ(catcher.Messages.size(), 1u);
+    // F1 opens it too; with no program for PDF files, a message names the document.
+    Shell->OpenSucceeds = false;
+    QTest::keyClick(Wizard.get(), Qt::Key_F1);
+    RunPending();
+    EXPECT_EQ(Shell->OpenedUrls.size(), 2);
+    ASSERT_EQ(catcher.Messages.size(), 2u);
+    EXPECT_EQ(catcher.Messages[1].RawText,
+              Q(texts::NoOpenerStart) + "Step2.pdf" + Q(texts::NoOpenerEnd));
+
     qunsetenv("XDG_DATA_HOME");
     qunsetenv("XDG_DATA_DIRS");
+
+    // The desktop's own opening asks xdg-mime for the file type's program first: none, and
+    // nothing is started.
+    TempFolder tools;
+    const std::string fake = tools / "xdg-mime";
+    std::ofstream(fake) << "#!/bin/sh\necho \"$@\" > \"$0.asked\"\n";
+    fs::permissions(fake, fs::perms::owner_all);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(tools.Path.string()) + ":" + path);
+    const QString song = QString::fromStdString(tools.File("song.wav"));
+    EXPECT_FALSE(TShellServices().OpenUrl(QUrl::fromLocalFile(song)));
+    qputenv("PATH", path);
+    EXPECT_EQ(ReadFile(fake + ".asked").rfind("query default audio/", 0), 0u);
 }
 
 TEST_F(WizardTest, ProgramInformationOpensTheAboutWindow) {
