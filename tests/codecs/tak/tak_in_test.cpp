@@ -3,6 +3,7 @@
 // the command-line converter, and a missing library failing only its own files. Damaged and cut
 // copies: tests/codecs/damage.
 #include "codecs/tak/tak_in.h"
+#include "tests/support/ape_tag_bytes.h"
 #include "tests/support/decode_checks.h"
 
 #include <gtest/gtest.h>
@@ -16,31 +17,6 @@ namespace {
 
 fs::path Samples() {
     return SamplesDir("tak");
-}
-
-// An APEv2 tag (version 2000, footer only) of text items, as a tag writer appends it.
-std::vector<uint8_t> ApeTag(const std::vector<std::pair<std::string, std::string>>& items) {
-    std::vector<uint8_t> body;
-    auto put32 = [](std::vector<uint8_t>& out, uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8)
-            out.push_back(uint8_t(value >> shift));
-    };
-    for (const auto& [key, value] : items) {
-        put32(body, uint32_t(value.size()));
-        put32(body, 0);
-        body.insert(body.end(), key.begin(), key.end());
-        body.push_back(0);
-        body.insert(body.end(), value.begin(), value.end());
-    }
-    std::vector<uint8_t> tag = body;
-    const std::string magic = "APETAGEX";
-    tag.insert(tag.end(), magic.begin(), magic.end());
-    put32(tag, 2000);
-    put32(tag, uint32_t(body.size() + 32));
-    put32(tag, uint32_t(items.size()));
-    put32(tag, 0);
-    tag.resize(tag.size() + 8);
-    return tag;
 }
 
 class TakInTest : public ::testing::Test {
@@ -115,13 +91,14 @@ TEST_F(TakInTest, ApeItemsFillTheTagObjectsTheCommonTagsAndInfo) {
     // A tag of our own behind the untagged file: keys in any letter case, UTF-8, two values.
     const std::string plain = (Samples() / "picard__test.tak").string();
     std::vector<uint8_t> bytes = ReadFileBytes(plain);
-    const std::vector<uint8_t> tag = ApeTag({{"TITLE", "T\u00ebst Title"},
-                                             {"album", "The Album"},
-                                             {"Artist", std::string("One\0Two", 7)},
-                                             {"Year", "2001"},
-                                             {"Track", "3/12"},
-                                             {"Genre", "Jazz"},
-                                             {"Cover Art (Front)", "not text"}});
+    const std::vector<uint8_t> tag = ApeTagBytes({{"TITLE", "T\u00ebst Title"},
+                                                  {"album", "The Album"},
+                                                  {"Artist", std::string("One\0Two", 7)},
+                                                  {"Year", "2001"},
+                                                  {"Track", "3/12"},
+                                                  {"Genre", "Jazz"},
+                                                  {"Cover Art (Front)", "not text"}},
+                                                 {.header = false});
     bytes.insert(bytes.end(), tag.begin(), tag.end());
     const std::string tagged = dir_ / "tagged.tak";
     WriteFileBytes(tagged, bytes);
