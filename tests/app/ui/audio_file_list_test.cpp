@@ -20,10 +20,6 @@
 namespace qm::test {
 namespace {
 
-QString Q(std::string_view text) {
-    return ToQString(text);
-}
-
 QStringList Names(const TAudioFileListView& list) {
     QStringList names;
     for (int i = 0; i < list.RowCount(); ++i)

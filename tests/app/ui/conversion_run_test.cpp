@@ -21,10 +21,6 @@
 namespace qm::test {
 namespace {
 
-QString Q(std::string_view text) {
-    return ToQString(text);
-}
-
 void WriteRandomBytes(const std::string& path, std::size_t size) {
     std::mt19937 random(7);
     std::string bytes(size, '\0');
