@@ -1,4 +1,5 @@
-// quillmere-cli from the outside: outputs, collisions, skips, failures, deletion, Ctrl-C.
+// quillmere-cli from the outside: outputs, skips, failures, deletion, Ctrl-C, kills. Numbered
+// names for taken ones: the driver test, and here the side-by-side jobs.
 #include "../../support/tools.h"
 
 #include <gtest/gtest.h>
@@ -39,25 +40,14 @@ TEST(CliEndToEnd, WavToWavIntoAnotherFolderKeepsEverySample) {
     EXPECT_NE(r.output.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
 }
 
-TEST(CliEndToEnd, CollisionsGetNumberedNamesAndNothingIsOverwritten) {
-    TempDir dir;
-    MakeWav(dir / "a.wav");
-    fs::create_directories(dir / "out");
-    WriteFileBytes(dir / "out/a.wav", {'k', 'e', 'e', 'p'});
-    for (int i = 1; i <= 3; ++i) {
-        const auto r = RunCli("--to wav --out " + Quote(dir / "out") + " " + Quote(dir / "a.wav"));
-        ASSERT_EQ(r.status, 0) << r.output;
-        EXPECT_TRUE(fs::exists(dir / ("out/Quillmere_" + std::to_string(i) + "_a.wav")));
-    }
-    EXPECT_EQ(ReadFileBytes(dir / "out/a.wav"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-}
-
-TEST(CliEndToEnd, SkipsAFileWrittenOverItselfAndUnsupportedFiles) {
+TEST(CliEndToEnd, SkipsAndKeepsAFileWrittenOverItselfAndUnsupportedFiles) {
     TempDir dir;
     MakeWav(dir / "a.wav");
     const auto before = ReadFileBytes(dir / "a.wav");
     WriteFileBytes(dir / "notes.txt", {'h', 'i'});
-    const auto r = RunCli("--to wav " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
+    // A skipped file is never deleted: it is its own output.
+    const auto r =
+        RunCli("--to wav --delete-source " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("SKIPPED " + (dir / "a.wav")), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("SKIPPED " + (dir / "notes.txt") + " (not a supported audio file)"),
@@ -131,23 +121,6 @@ TEST(CliEndToEnd, NamedPipesFailAtOnceInsteadOfWaitingForAWriter) {
     EXPECT_NE(r.output.find("0 converted, 0 skipped, 5 failed"), std::string::npos) << r.output;
     const auto info = RunCommand("timeout 60 " + Cli() + " --info" + args + " 2>&1");
     EXPECT_EQ(info.status, 1) << info.output;
-}
-
-TEST(CliEndToEnd, DeleteSourceRemovesOnlyConvertedSources) {
-    TempDir dir;
-    MakeWav(dir / "good.wav");
-    WriteFileBytes(dir / "bad.wav", std::vector<uint8_t>(1000, 7));
-    const auto r = RunCli("--to wav --delete-source --out " + Quote(dir / "out") + " " +
-                          Quote(dir / "good.wav") + " " + Quote(dir / "bad.wav"));
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_FALSE(fs::exists(dir / "good.wav"));
-    EXPECT_TRUE(fs::exists(dir / "out/good.wav"));
-    EXPECT_TRUE(fs::exists(dir / "bad.wav"));
-    // A skipped file is never deleted: it is its own output.
-    MakeWav(dir / "self.wav");
-    const auto s = RunCli("--to wav --delete-source " + Quote(dir / "self.wav"));
-    EXPECT_EQ(s.status, 0) << s.output;
-    EXPECT_TRUE(fs::exists(dir / "self.wav"));
 }
 
 TEST(CliEndToEnd, UsageErrorsExitWithTwo) {
