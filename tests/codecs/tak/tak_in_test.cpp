@@ -5,6 +5,7 @@
 #include "codecs/tak/tak_in.h"
 #include "tests/support/ape_tag_bytes.h"
 #include "tests/support/decode_checks.h"
+#include "tests/support/read_source.h"
 
 #include <gtest/gtest.h>
 
@@ -60,14 +61,7 @@ TEST_F(TakInTest, SharedFilesDecodeLikeFfmpegInAnyRequestSizeAndAfterSeeks) {
         for (int64_t frame : {int64_t(2000), int64_t(17), int64_t(0)}) {
             SCOPED_TRACE("seek to " + std::to_string(frame));
             ASSERT_TRUE(source.Seek(frame));
-            std::vector<uint8_t> rest;
-            for (;;) {
-                const uint8_t* buffer = nullptr;
-                uint32_t bytes = 1000;
-                source.GetData(buffer, bytes);
-                if (bytes == 0) break;
-                rest.insert(rest.end(), buffer, buffer + bytes);
-            }
+            const std::vector<uint8_t> rest = ReadSome(source, SIZE_MAX, 1000);
             EXPECT_TRUE(std::equal(rest.begin(), rest.end(),
                                    expected.begin() + std::ptrdiff_t(frame * frameBytes),
                                    expected.end()))

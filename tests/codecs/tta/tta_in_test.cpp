@@ -4,6 +4,7 @@
 // converter carries TTA to FLAC. Damaged and cut copies: tests/codecs/damage.
 #include "codecs/tta/tta_in.h"
 #include "tests/support/decode_checks.h"
+#include "tests/support/read_source.h"
 
 #include <gtest/gtest.h>
 
@@ -200,14 +201,7 @@ TEST_F(TtaInTest, AStreamDecodesThroughAnUnnamedTemporaryFileThatGoesWithTheSour
     const OpenFiles open = FilesOpenIn(temp.Path());
     EXPECT_EQ(open.total, 1);
     EXPECT_EQ(open.unnamed, 1);
-    std::vector<uint8_t> pcm;
-    for (;;) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = 8192;
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        pcm.insert(pcm.end(), buffer, buffer + bytes);
-    }
+    const std::vector<uint8_t> pcm = ReadSome(source, SIZE_MAX, 8192);
     source.Flush();
     EXPECT_TRUE(pcm == expected) << pcm.size() << " of " << expected.size();
     EXPECT_EQ(FilesOpenIn(temp.Path()).total, 0) << "the temporary file outlived the source";
