@@ -1,8 +1,9 @@
 // quillmere-cli --to wav --delete-source over sources whose length is not what they say: whole
 // files and files stating less than they hold are converted as ffmpeg decodes them and removed;
 // cut files are converted with a warning naming their stated length and kept; damaged files, a
-// header without its audio and an unusable correction file fail and are kept. Ogg chains and an
-// Ogg file without its end-of-stream flag convert whole.
+// header without its audio, an unusable correction file, noise and a missing file fail and are
+// kept; under --strict a cut file fails and leaves nothing. Ogg chains and an Ogg file without
+// its end-of-stream flag convert whole.
 #include "../../support/bytes.h"
 #include "../../support/tools.h"
 
@@ -85,6 +86,8 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
     Tool("lame --quiet -b 128 " + Quote(wav) + " " + Quote(dir / "full.mp3"));
     const auto mp3 = ReadFileBytes(dir / "full.mp3");
     WriteFileBytes(dir / "cut3.mp3", Cut(mp3, mp3.size() / 2));
+    const auto wavBytes = ReadFileBytes(wav);
+    WriteFileBytes(dir / "cut4.wav", Cut(wavBytes, 44 + (wavBytes.size() - 44) / 8 * 4));
 
     // Damaged inside the stream, a header without its audio, an unusable correction file.
     auto flipped = flac;
@@ -95,11 +98,13 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
     Tool("wavpack -q -y -b3 -c " + Quote(wav) + " -o " + Quote(dir / "hybrid.wv"));
     const auto correction = ReadFileBytes(dir / "hybrid.wvc");
     WriteFileBytes(dir / "hybrid.wvc", Cut(correction, correction.size() / 2));
+    WriteFileBytes(dir / "noise.wav", Noise(50000));
 
     // What ffmpeg finds in each, before the sources may go.
     const std::vector<std::string> names = {
-        "whole.flac", "stated1.flac", "total0.wv",    "granule.ogg",     "cut1.flac",
-        "cut2.wv",    "cut3.mp3",     "flipped.flac", "headeronly.flac", "hybrid.wv"};
+        "whole.flac", "stated1.flac", "total0.wv",  "granule.ogg",  "cut1.flac",
+        "cut2.wv",    "cut3.mp3",     "cut4.wav",   "flipped.flac", "headeronly.flac",
+        "hybrid.wv",  "noise.wav",    "missing.wav"};
     std::map<std::string, std::vector<uint8_t>> ffmpeg;
     std::map<std::string, std::vector<uint8_t>> before;
     std::string args;
@@ -133,11 +138,14 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
     EXPECT_LE(oggBytes, ffmpeg["granule.ogg"].size() + 2048 * 4);
     EXPECT_GE(oggBytes + 2048 * 4, ffmpeg["granule.ogg"].size());
 
-    for (const std::string name : {"cut1.flac", "cut2.wv", "cut3.mp3"}) {
+    for (const std::string name : {"cut1.flac", "cut2.wv", "cut3.mp3", "cut4.wav"}) {
         SCOPED_TRACE(name);
         const auto audio = WavAudio(out(name));
         EXPECT_GT(audio.size(), pcm.size() / 4);
         EXPECT_LT(audio.size(), pcm.size() * 3 / 4);
+        if (name == "cut4.wav") {
+            EXPECT_EQ(audio.size(), before[name].size() - 44);
+        }
         if (name != "cut3.mp3") {
             EXPECT_TRUE(StartsWith(pcm, audio));
         } else {
@@ -153,16 +161,28 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
         EXPECT_TRUE(ReadFileBytes(dir / name) == before[name]);
     }
 
-    for (const std::string name : {"flipped.flac", "headeronly.flac", "hybrid.wv"}) {
+    for (const std::string name :
+         {"flipped.flac", "headeronly.flac", "hybrid.wv", "noise.wav", "missing.wav"}) {
         SCOPED_TRACE(name);
         EXPECT_NE(r.output.find("FAILED " + (dir / name) + ": "), std::string::npos) << r.output;
         EXPECT_FALSE(fs::exists(out(name)));
         EXPECT_TRUE(ReadFileBytes(dir / name) == before[name]);
     }
     EXPECT_TRUE(ReadFileBytes(dir / "hybrid.wvc") == Cut(correction, correction.size() / 2));
-    EXPECT_NE(r.output.find("4 converted, 3 converted with a warning, 0 skipped, 3 failed"),
+    EXPECT_NE(r.output.find("4 converted, 4 converted with a warning, 0 skipped, 5 failed"),
               std::string::npos)
         << r.output;
+
+    // Alone a cut file exits 0; under --strict it fails and leaves no output.
+    EXPECT_EQ(
+        RunCli("--to wav --out " + Quote(dir / "alone") + " " + Quote(dir / "cut4.wav")).status, 0);
+    const auto strict =
+        RunCli("--to wav --strict --out " + Quote(dir / "strict") + " " + Quote(dir / "cut4.wav"));
+    EXPECT_EQ(strict.status, 1) << strict.output;
+    EXPECT_TRUE(Contains(strict.output, "FAILED " + (dir / "cut4.wav") + ": the source ends early"))
+        << strict.output;
+    EXPECT_TRUE(fs::is_empty(dir / "strict")) << strict.output;
+    EXPECT_TRUE(ReadFileBytes(dir / "cut4.wav") == before["cut4.wav"]);
 }
 
 namespace {
