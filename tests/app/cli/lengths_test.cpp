@@ -203,21 +203,15 @@ uint32_t FirstSerial(const std::vector<uint8_t>& ogg) {
 
 } // namespace
 
-// Ogg Vorbis: outputs get serial numbers of their own, so joined outputs form a chain oggdec
-// decodes whole; chains (of oggenc's files, of our outputs, of older outputs that all have
-// serial 0) and a file whose last page lacks the end-of-stream flag convert whole, as oggdec
-// decodes them; a chain whose second link has another rate and channel count fails plainly
-// and is kept.
-TEST(CliLengths, OggChainsAndOpenEndsConvertWhole) {
-    for (const std::string tool : {"sox", "oggenc", "oggdec", "ffmpeg"})
+// Ogg Vorbis outputs get serial numbers of their own, so joined outputs form a chain that oggdec
+// decodes whole and that converts whole. Chains of other files, open ends and a format that
+// changes within a chain: the Vorbis source's tests.
+TEST(CliLengths, JoinedOggOutputsFormAChainThatConvertsWhole) {
+    for (const std::string tool : {"sox", "oggdec", "ffmpeg"})
         if (!HaveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     TempDir dir;
     Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "a.wav") + " synth 2 sine 440 sine 660");
     Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "b.wav") + " synth 1.5 sine 330 sine 550");
-    Tool("sox -n -r 22050 -c 1 -b 16 " + Quote(dir / "m.wav") + " synth 1 sine 500");
-    for (const std::string name : {"a", "b", "m"})
-        Tool("oggenc -Q " + Quote(dir / (name + ".wav")) + " -o " + Quote(dir / (name + ".ogg")));
-
     const CommandResult made =
         RunCommand(Quote(Cli()) + " --to ogg --out " + Quote(dir / "ours") + " " +
                    Quote(dir / "a.wav") + " " + Quote(dir / "b.wav") + " 2>&1");
@@ -230,44 +224,10 @@ TEST(CliLengths, OggChainsAndOpenEndsConvertWhole) {
     ASSERT_EQ(partsOfOurs.size(), size_t(3.5 * 44100) * 4);
     EXPECT_TRUE(Oggdec(dir / "joined.ogg") == partsOfOurs);
 
-    const auto serial0 = [](uint8_t* page, bool) { std::fill(page + 14, page + 18, 0); };
-    WriteFileBytes(dir / "ourA0.ogg", EditPages(ourA, serial0));
-    WriteFileBytes(dir / "serial0.ogg",
-                   Joined({ReadFileBytes(dir / "ourA0.ogg"), EditPages(ourB, serial0)}));
-    ASSERT_EQ(FirstSerial(ReadFileBytes(dir / "serial0.ogg")), 0u);
-    const auto oggA = ReadFileBytes(dir / "a.ogg");
-    WriteFileBytes(dir / "oggenc.ogg", Joined({oggA, ReadFileBytes(dir / "b.ogg")}));
-    WriteFileBytes(dir / "open.ogg", EditPages(oggA, [](uint8_t* page, bool last) {
-                       if (last) page[5] &= uint8_t(~0x04);
-                   }));
-    WriteFileBytes(dir / "changing.ogg", Joined({oggA, ReadFileBytes(dir / "m.ogg")}));
-
-    const CommandResult r = RunCommand(
-        Quote(Cli()) + " --to wav --out " + Quote(dir / "out") + " " + Quote(dir / "joined.ogg") +
-        " " + Quote(dir / "serial0.ogg") + " " + Quote(dir / "oggenc.ogg") + " " +
-        Quote(dir / "open.ogg") + " " + Quote(dir / "changing.ogg") + " 2>&1");
-    EXPECT_EQ(r.status, 1) << r.output;
-    const auto expected = std::map<std::string, std::vector<uint8_t>>{
-        {"joined", partsOfOurs},
-        {"serial0", partsOfOurs},
-        {"oggenc", Joined({Oggdec(dir / "a.ogg"), Oggdec(dir / "b.ogg")})},
-        {"open", Oggdec(dir / "open.ogg")}};
-    for (const auto& [name, audio] : expected) {
-        SCOPED_TRACE(name);
-        const std::string out = dir / ("out/" + name + ".wav");
-        EXPECT_NE(r.output.find("OK " + (dir / (name + ".ogg")) + " -> " + out + "\n"),
-                  std::string::npos)
-            << r.output;
-        ASSERT_GE(audio.size(), size_t(2 * 44100 * 4));
-        EXPECT_TRUE(WavAudio(out) == audio);
-    }
-    EXPECT_NE(r.output.find("FAILED " + (dir / "changing.ogg") +
-                            ": The Ogg file changes format at 0:02: 22050 Hz mono after 44100 Hz "
-                            "stereo; its parts cannot be joined in one output\n"),
-              std::string::npos)
-        << r.output;
-    // Nothing else is left behind: four outputs, no partial one.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 4);
-    EXPECT_TRUE(ReadFileBytes(dir / "changing.ogg") ==
-                Joined({oggA, ReadFileBytes(dir / "m.ogg")}));
+    const CommandResult r = RunCommand(Quote(Cli()) + " --to wav --out " + Quote(dir / "out") +
+                                       " " + Quote(dir / "joined.ogg") + " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string out = dir / "out/joined.wav";
+    EXPECT_TRUE(Contains(r.output, "OK " + (dir / "joined.ogg") + " -> " + out + "\n")) << r.output;
+    EXPECT_TRUE(WavAudio(out) == partsOfOurs);
 }
