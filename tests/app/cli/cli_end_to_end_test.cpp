@@ -134,16 +134,6 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
                                  "genre: Jazz\n", "year: 1999\n", "track: 4\n"})
             EXPECT_NE(info.output.find(line), std::string::npos) << file << "\n" << info.output;
     }
-    // FLAC straight to WavPack and to MP3 as well.
-    for (const char* format : {"wv", "mp3"}) {
-        const auto direct = RunCli(std::string("--to ") + format + " --out " +
-                                   Quote(dir / "direct") + " " + Quote(dir / "t.flac"));
-        ASSERT_EQ(direct.status, 0) << direct.output;
-        const auto info = RunCli("--info " + Quote(dir / ("direct/t." + std::string(format))));
-        EXPECT_NE(info.output.find("title: Night Train\n"), std::string::npos) << info.output;
-        EXPECT_NE(info.output.find("track: 4\n"), std::string::npos) << info.output;
-        EXPECT_NE(info.output.find("year: 1999\n"), std::string::npos) << info.output;
-    }
     // --no-tags carries none.
     const auto r =
         RunCli("--no-tags --to ogg --out " + Quote(dir / "bare") + " " + Quote(dir / "t.flac"));
@@ -152,39 +142,20 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
               std::string::npos);
 }
 
-TEST(CliEndToEnd, Mp3OutputsKeepTheSourcesLengthAndLongNonLatinTitles) {
-    if (!HaveTool("sox") || !HaveTool("flac") || !HaveTool("ffmpeg") || !HaveTool("ffprobe"))
-        GTEST_SKIP() << "needs sox, flac, ffmpeg and ffprobe";
+// A title no ID3v1 block can hold reaches the MP3 output through the common tags, and --info
+// reads it back. (The exact length and what ffprobe reads: the MP3 sink's tests.)
+TEST(CliEndToEnd, Mp3OutputsKeepLongNonLatinTitles) {
+    if (!HaveTool("sox") || !HaveTool("flac")) GTEST_SKIP() << "needs sox and flac";
     TempDir dir;
-    // Three seconds and an odd sample.
-    constexpr size_t kFrames = 3 * 44100 + 1;
-    ASSERT_EQ(RunCommand("sox -q -r 44100 -n -c 2 -b 16 " + Quote(dir / "w.wav") + " synth " +
-                         std::to_string(kFrames) + "s sine 440 sine 660 gain -6")
-                  .status,
-              0);
+    MakeWav(dir / "w.wav");
     const std::string title =
         "Песня о далёкой звезде и долгой дороге домой — 遠い星の歌を夜明けまで歌う";
-    ASSERT_EQ(RunCommand("flac -s -f --tag=TITLE=" + Quote(title) + " " + Quote(dir / "w.wav") +
-                         " -o " + Quote(dir / "t.flac"))
-                  .status,
-              0);
-    for (const char* input : {"w.wav", "t.flac"}) {
-        const auto r = RunCli("--to mp3 --out " + Quote(dir / "out") + " " + Quote(dir / input));
-        ASSERT_EQ(r.status, 0) << r.output;
-    }
-    // WAV to MP3 to WAV: the encoder's delay and padding are trimmed, within 5 ms.
-    EXPECT_NEAR(double(DecodedBytes(dir / "out/w.mp3")) / 4, double(kFrames), 0.005 * 44100);
-
-    const std::string mp3 = dir / "out/t.mp3";
-    const auto probe = RunCommand("ffprobe -v error -show_entries format_tags=title -of "
-                                  "default=nw=1:nk=1 " +
-                                  Quote(mp3));
-    EXPECT_EQ(probe.output, title + "\n");
-    const std::vector<uint8_t> bytes = ReadFileBytes(mp3);
-    ASSERT_GT(bytes.size(), 128u);
-    EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG");
-    const auto info = RunCli("--info " + Quote(mp3));
-    EXPECT_NE(info.output.find("title: " + title + "\n"), std::string::npos) << info.output;
+    Tool("flac -s -f --tag=TITLE=" + Quote(title) + " " + Quote(dir / "w.wav") + " -o " +
+         Quote(dir / "t.flac"));
+    const auto r = RunCli("--to mp3 --out " + Quote(dir / "out") + " " + Quote(dir / "t.flac"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const auto info = RunCli("--info " + Quote(dir / "out/t.mp3"));
+    EXPECT_TRUE(Contains(info.output, "title: " + title + "\n")) << info.output;
 }
 
 TEST(CliEndToEnd, JobsRunSideBySideWithoutTakingTheSameName) {
