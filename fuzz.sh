@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 seconds="${1:-60}"
 shift || true
-./scripts/setup.sh
+./scripts/setup.sh --tests
 
 build=build-fuzz
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DQM_FUZZ=ON \

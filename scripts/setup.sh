@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quillmere needs to build, run and test (sudo when not root).
+# Installs the Debian packages Quillmere needs to build and run, and with --tests also what its
+# tests need (sudo when not root).
 set -euo pipefail
 
+# Building and running: ./run.sh.
 PACKAGES=(
-  # build
-  cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev
-  # GUI
-  qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
-  dbus # dbus-run-session: the notification test's private session bus
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
   # codec libraries loaded at run time, and headers for their record layouts
   libflac-dev libogg-dev libvorbis-dev libwavpack-dev libmpg123-dev libmp3lame-dev libfaad-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  # reference tools the tests judge our files with
-  sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
-  clang-14 libclang-rt-14-dev # the fuzz targets of ./fuzz.sh
-  # the Debian package (CPack, dpkg-shlibdeps) and its install test
-  dpkg-dev file desktop-file-utils appstream man-db
 )
+# Testing as well: ./test.sh (scripts/setup.sh --tests).
+if [ "${1:-}" = "--tests" ]; then
+  PACKAGES+=(
+    libgtest-dev libbenchmark-dev
+    xvfb xauth
+    dbus # dbus-run-session: the notification test's private session bus
+    # reference tools the tests judge our files with
+    sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
+    clang-14 libclang-rt-14-dev # the fuzz targets of ./fuzz.sh
+    # the Debian package (CPack, dpkg-shlibdeps) and its install test
+    dpkg-dev file desktop-file-utils appstream man-db
+  )
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

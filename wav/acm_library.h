@@ -1,4 +1,4 @@
-// The compression manager bound at run time (".\\Libs\\msacm32.dll" in messages, our
+// The compression manager bound at run time ("libmsacm32.so" in messages, our
 // libmsacm32.so on Linux): the calls that convert compressed WAVE to PCM.
 #pragma once
 

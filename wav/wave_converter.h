@@ -20,8 +20,8 @@ public:
     // Compressed bytes handed to the manager per call.
     static constexpr uint32_t kSourceChunk = 16384;
 
-    // Throws EAuException ".\Libs\msacm32.dll library could not be loaded." when the manager
-    // is missing.
+    // Throws EAuException "libmsacm32.so library could not be loaded (Debian package quillmere)."
+    // when the manager is missing.
     TWaveConverter();
     ~TWaveConverter();
     TWaveConverter(const TWaveConverter&) = delete;

@@ -22,13 +22,13 @@ struct TLevelStep {
 
 using TLevelLadder = std::array<TLevelStep, MaximumLevel>;
 
-// kbit/s.
+// kbit/s; 144 is an average (ABR) from 32 kHz up, where MPEG-1 has no such constant rate.
 inline constexpr TLevelLadder Mp3Levels{{
     {80, "80 kbit/s", "80"},
     {96, "96 kbit/s", "96"},
     {112, "112 kbit/s", "112"},
     {128, "128 kbit/s", "128"},
-    {144, "144 kbit/s", "144"},
+    {144, "144 kbit/s (average)", "144"},
     {160, "160 kbit/s", "160"},
     {192, "192 kbit/s", "192"},
     {224, "224 kbit/s", "224"},

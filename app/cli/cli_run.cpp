@@ -40,7 +40,28 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-void PrintLine(std::ostream& out, const Line& line) {
+// A message on one line: its lines ("Error starting APECompress." CR LF "input file ...")
+// become parts joined by ": ", each without the full stop that ended its line.
+std::string OneLine(std::string_view message) {
+    std::string joined;
+    size_t start = 0;
+    while (start <= message.size()) {
+        size_t end = message.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = message.size();
+        std::string_view part = message.substr(start, end - start);
+        start = end + 1;
+        if (part.empty()) continue;
+        if (!joined.empty()) {
+            if (joined.back() == '.') joined.pop_back();
+            joined += ": ";
+        }
+        joined += part;
+    }
+    return joined;
+}
+
+void PrintLine(std::ostream& out, Line line) {
+    line.message = OneLine(line.message);
     out << qm::OutcomeWord(line.outcome) << " " << line.source;
     switch (line.outcome) {
     case TFileOutcome::Converted:

@@ -81,10 +81,11 @@ std::string ExplainFailure(std::string message, const std::string& outputFolder,
 std::string ExplainFailure(std::string message, const std::string& outputFolder) {
     struct stat st {};
     const bool exists = ::stat(outputFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    // Read-only and virtual file systems (no blocks) report no space at all: not a full disk.
     struct statvfs space {};
-    const int64_t freeBytes = exists && ::statvfs(outputFolder.c_str(), &space) == 0
-                                  ? int64_t(space.f_bavail) * int64_t(space.f_frsize)
-                                  : -1;
+    const bool counted = exists && ::statvfs(outputFolder.c_str(), &space) == 0 &&
+                         (space.f_flag & ST_RDONLY) == 0 && space.f_blocks > 0;
+    const int64_t freeBytes = counted ? int64_t(space.f_bavail) * int64_t(space.f_frsize) : -1;
     return ExplainFailure(std::move(message), outputFolder, exists, freeBytes);
 }
 

@@ -312,17 +312,24 @@ void TQuillmereAudioConverter::ReleaseReservation() {
 }
 
 std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const {
-    if (!runError_.empty()) return {TFileOutcome::Failed, runError_};
+    static const std::string kNoAudio = "The file is damaged: no audio could be decoded from it";
     auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
+    const int64_t frameBytes = streamed ? std::max<int64_t>(streamed->SampleSize(), 1) : 1;
+    const int64_t delivered = streamed ? streamed->Position() / frameBytes : -1;
+    // Only a file that says it is empty may convert to an empty output. A sink that cannot
+    // write an empty stream fails on a source that ended without audio: the source's verdict
+    // is the one to give, in the same words for every target.
+    const bool noAudio = delivered == 0 && sourceFrames_ != 0;
+    if (!runError_.empty()) {
+        if (noAudio && streamed->EndOfStream() && !streamed->Corrupt())
+            return {TFileOutcome::Failed, kNoAudio};
+        return {TFileOutcome::Failed, runError_};
+    }
     if (streamed == nullptr) return {TFileOutcome::Converted, {}};
     if (streamed->Corrupt())
         return {TFileOutcome::Failed, "The file is damaged: its audio does not decode as it was "
                                       "encoded"};
-    const int64_t frameBytes = std::max<int64_t>(streamed->SampleSize(), 1);
-    const int64_t delivered = streamed->Position() / frameBytes;
-    // Only a file that says it is empty may convert to an empty output.
-    if (delivered == 0 && sourceFrames_ != 0)
-        return {TFileOutcome::Failed, "The file is damaged: no audio could be decoded from it"};
+    if (noAudio) return {TFileOutcome::Failed, kNoAudio};
     if (!streamed->Damaged()) return {TFileOutcome::Converted, {}};
     if (delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "

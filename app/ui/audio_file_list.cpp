@@ -26,6 +26,8 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <unordered_set>
 
 namespace qm {
@@ -69,6 +71,26 @@ public:
 private:
     TAudioFileListView* View;
 };
+
+// Why a rename failed, from its error number (0: the typed name was refused).
+std::string RenameFailure(int error, const std::string& newName) {
+    const std::string start(texts::RenameFailedStart);
+    switch (error) {
+    case 0:
+        return start + std::string(texts::RenameBadName);
+    case EACCES:
+    case EPERM:
+        return std::string(texts::RenameFailedMessage);
+    case EEXIST:
+    case ENOTEMPTY:
+        return start + std::string(texts::RenameTakenStart) + newName +
+               std::string(texts::RenameTakenEnd);
+    case EROFS:
+        return start + std::string(texts::RenameReadOnly);
+    default:
+        return start + std::strerror(error) + ".";
+    }
+}
 
 } // namespace
 
@@ -353,7 +375,8 @@ bool TAudioFileListView::RenameRow(TAudioFileListItem* row, const QString& typed
     const std::string oldPath = JoinPath(d.SourceFolder, d.SourceName);
     const std::string newPath = newName ? JoinPath(d.SourceFolder, *newName) : std::string();
     if (!newName || !RenameWithoutReplacing(oldPath, newPath)) {
-        ShowMessage(this, QMessageBox::Critical, texts::ErrorTitle, texts::RenameFailedMessage);
+        ShowMessage(this, QMessageBox::Critical, texts::ErrorTitle,
+                    RenameFailure(newName ? errno : 0, newName.value_or("")));
         return false;
     }
     d.SourceName = *newName;

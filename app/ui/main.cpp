@@ -11,7 +11,47 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
 namespace {
+
+// Qt ends a program whose display cannot be opened with a fatal message, an abort and a core
+// file. While the application starts, its messages are held back: a fatal one becomes one line
+// and exit status 1, the others are printed once the start succeeded.
+class TDisplayStart {
+public:
+    TDisplayStart() { previous_ = qInstallMessageHandler(&TDisplayStart::Handle); }
+    ~TDisplayStart() {
+        qInstallMessageHandler(previous_);
+        for (const std::string& message : held_)
+            std::fprintf(stderr, "%s\n", message.c_str());
+    }
+    TDisplayStart(const TDisplayStart&) = delete;
+    TDisplayStart& operator=(const TDisplayStart&) = delete;
+
+private:
+    static void Handle(QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) {
+            std::fputs("quillmere: no graphical display could be opened; quillmere-cli converts "
+                       "files without one.\n",
+                       stderr);
+            std::_Exit(1);
+        }
+        held_.push_back(message.toStdString());
+    }
+
+    static inline QtMessageHandler previous_ = nullptr;
+    static inline std::vector<std::string> held_;
+};
+
+std::unique_ptr<QApplication> StartApplication(int& argc, char* argv[]) {
+    TDisplayStart start;
+    return std::make_unique<QApplication>(argc, argv);
+}
 
 constexpr auto ActivatePatience = std::chrono::seconds(5);
 
@@ -26,7 +66,7 @@ int ActivateRunningInstance() {
 
 int main(int argc, char* argv[]) {
     if (const auto answered = qm::AnswerStartupQuery(argc, argv)) return *answered;
-    QApplication application(argc, argv);
+    const std::unique_ptr<QApplication> application = StartApplication(argc, argv);
     QApplication::setApplicationName("Quillmere");
     QApplication::setWindowIcon(qm::QuillmereIcon());
     qm::AddProgramDataFolder(QCoreApplication::applicationDirPath());

@@ -26,6 +26,16 @@ int PrintHelpPath(int argc, char* argv[]) {
     return 0;
 }
 
+constexpr const char* kUsage =
+    "Usage: quillmere [--help | --version | --help-path | --library-path]\n"
+    "Converts audio files from one format to another in a wizard. Files come from its open\n"
+    "dialog, by drag and drop, or from quillmere-handover FILE...\n"
+    "  --help          print this text\n"
+    "  --version       print the program's version\n"
+    "  --help-path     print the folder of the help documents\n"
+    "  --library-path  print the folders searched for codec libraries\n"
+    "quillmere-cli converts from the command line, without a display.\n";
+
 int PrintLibraryPath() {
     bool systemSearch = true;
     for (const std::string& folder : CodecLibrary::SearchFolders(systemSearch))
@@ -38,6 +48,10 @@ int PrintLibraryPath() {
 std::optional<int> AnswerStartupQuery(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (argument == "--version") {
             std::printf("quillmere %s\n", QuillmereVersion);
             return 0;

@@ -1,5 +1,6 @@
 // Questions the wizard answers from its command line before any window, display or
 // single-instance lock is touched:
+//   --help, -h      the usage
 //   --version       "quillmere <version>"
 //   --help-path     the folder of the help documents the help links open (exit 1: none found)
 //   --library-path  the folders searched for codec libraries before the system's search

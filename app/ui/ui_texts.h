@@ -143,6 +143,15 @@ inline constexpr std::string_view MissingHelpMessage =
 inline constexpr std::string_view RenameFailedMessage =
     "There was a problem renaming your audio file!\n\r\n\rMake sure you have the proper system "
     "credentials (account permissions)\n\rto make changes to files on this computer.";
+// The same problem with its real reason, when it is not a permission: the first sentence, then
+// one of these (or the system's own text for the error).
+inline constexpr std::string_view RenameFailedStart =
+    "There was a problem renaming your audio file!\n\r\n\r";
+inline constexpr std::string_view RenameBadName =
+    "A file name needs at least one character before its first \".\" and cannot contain \"/\".";
+inline constexpr std::string_view RenameTakenStart = "A file named \"";
+inline constexpr std::string_view RenameTakenEnd = "\" already exists in that folder.";
+inline constexpr std::string_view RenameReadOnly = "The folder is on a read-only file system.";
 inline constexpr std::string_view CannotPlayStart = "The audio from the selected file, \"";
 inline constexpr std::string_view CannotPlayMiddle = "\", cannot be played.   \n\r\n\r";
 inline constexpr std::string_view CannotPlayEnd =

@@ -26,10 +26,20 @@ std::wstring WideName(std::string_view utf8) {
 
 } // namespace
 
-TAPEDecompress::TAPEDecompress(const MacApi& api, std::string_view utf8FileName)
-    : api_(api), fileName_(WideName(utf8FileName)) {
+TAPEDecompress::TAPEDecompress(const MacApi& api, std::string_view utf8FileName) : api_(api) {
     int error = 0;
-    const APE_DECOMPRESS_HANDLE handle = api_.c_APEDecompress_CreateW(fileName_.c_str(), &error);
+    const APE_DECOMPRESS_HANDLE handle =
+        api_.c_APEDecompress_CreateW(WideName(utf8FileName).c_str(), &error);
+    Adopt(handle, error);
+}
+
+TAPEDecompress::TAPEDecompress(const MacApi& api, int fd) : api_(api) {
+    int error = 0;
+    const APE_DECOMPRESS_HANDLE handle = api_.c_APEDecompress_CreateFd(fd, &error);
+    Adopt(handle, error);
+}
+
+void TAPEDecompress::Adopt(APE_DECOMPRESS_HANDLE handle, int error) {
     if (handle != 0) handle_ = {handle, api_.c_APEDecompress_Destroy};
     if (error == 0) return;
     const char* reason =

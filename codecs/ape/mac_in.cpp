@@ -15,13 +15,26 @@ void TMACIn::RequireLibrary() {
     MacLibrary().Require();
 }
 
-// The library opens the file by its name; the APEv2 tag is read from the file beforehand.
+// The tags and the decoder read the one descriptor the source opened. A stream handed in
+// without a descriptor leaves the library to open the file by its name.
 void TMACIn::OpenFile() {
     const MacApi& api = MacLibrary().Entries();
     fileValid_ = true;
     apev2Tags_.Clear();
-    ReadMacTags(api, fileName_, apev2Tags_, commonTags_);
-    decompressor_.emplace(api, fileName_);
+    THandleStream* file = nullptr;
+    if (!fileName_.empty() || streamAssigned_) {
+        try {
+            file = dynamic_cast<THandleStream*>(&OpenInputStream());
+        } catch (const std::exception&) {
+            throw EAPEException(ERROR_INVALID_INPUT_FILE, "cannot open " + fileName_);
+        }
+    }
+    if (file != nullptr) {
+        ReadMacTags(file->Handle(), apev2Tags_, commonTags_);
+        decompressor_.emplace(api, file->Handle());
+    } else {
+        decompressor_.emplace(api, fileName_);
+    }
     if (decompressor_->Handle() == 0) {
         decompressor_.reset();
         fileValid_ = false;

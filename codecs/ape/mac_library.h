@@ -1,5 +1,5 @@
-// The process-wide binding of MACDll, our Monkey's Audio library (libMACDll.so on Linux,
-// ".\Libs\MACDll.dll" in messages). The decorated Windows name "_c_APEDecompress_CreateW@8"
+// The process-wide binding of MACDll, our Monkey's Audio library (libMACDll.so on Linux, and
+// in messages). The decorated Windows name "_c_APEDecompress_CreateW@8"
 // is bound as c_APEDecompress_CreateW.
 #pragma once
 
@@ -8,7 +8,6 @@
 
 #define QM_MACDLL_ENTRIES(X)                                                                       \
     X(FillWaveFormatEx, Called)                                                                    \
-    X(GetID3Tag, Called)                                                                           \
     X(TagFileSimple, Called)                                                                       \
     X(c_APECompress_Create, Called)                                                                \
     X(c_APECompress_Destroy, Called)                                                               \
@@ -17,6 +16,7 @@
     X(c_APECompress_Start, Called)                                                                 \
     X(c_APECompress_UnlockBuffer, Called)                                                          \
     X(c_APEDecompress_CreateW, Called)                                                             \
+    X(c_APEDecompress_CreateFd, Called)                                                            \
     X(c_APEDecompress_Destroy, Called)                                                             \
     X(c_APEDecompress_GetData, Called)                                                             \
     X(c_APEDecompress_GetInfo, Called)                                                             \
@@ -25,5 +25,6 @@
 
 QM_LIBRARY_API(MacApi, QM_MACDLL_ENTRIES);
 
-// Require() throws ".\Libs\MACDll.dll library could not be loaded." when it is missing.
+// Require() throws "libMACDll.so library could not be loaded (Debian package quillmere)." when it
+// is missing.
 LibraryBinding<MacApi>& MacLibrary();

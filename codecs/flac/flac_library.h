@@ -57,6 +57,6 @@
 
 QM_LIBRARY_API(FlacApi, QM_FLAC_ENTRIES);
 
-// libFLAC: Require() throws ".\Libs\libFLAC.dll library could not be loaded." when it is
-// missing, and names an entry point the adapters call that the library lacks.
+// libFLAC: Require() throws "libFLAC.so.12 library could not be loaded (Debian package libflac12)."
+// when it is missing, and names an entry point the adapters call that the library lacks.
 LibraryBinding<FlacApi>& FlacLibrary();

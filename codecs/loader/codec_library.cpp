@@ -23,7 +23,8 @@ std::recursive_mutex& CodecLibrary::LoaderLock() {
 
 std::vector<std::string> CodecLibrary::SearchFolders(bool& systemSearch) {
     std::vector<std::string> folders;
-    if (const char* path = std::getenv("QUILLMERE_LIB_PATH"); path != nullptr) {
+    // Set but empty (QUILLMERE_LIB_PATH= in a script) counts as not set.
+    if (const char* path = std::getenv("QUILLMERE_LIB_PATH"); path != nullptr && *path != '\0') {
         systemSearch = false;
         std::stringstream list(path);
         std::string folder;
@@ -62,17 +63,40 @@ void CodecLibrary::Load() {
     loaded_ = true;
 }
 
-std::string CodecLibrary::MissingMessage(bool fullStop) const {
-    return ".\\Libs\\" + designFile_ + " library could not be loaded" + (fullStop ? "." : "");
+namespace {
+
+// Where a user gets each library: Debian's package, or ours (the stand-ins ship with the
+// program in its Libs folder).
+std::string_view Provider(std::string_view fileName) {
+    static constexpr std::pair<std::string_view, std::string_view> kProviders[] = {
+        {"libogg.so.0", "Debian package libogg0"},
+        {"libvorbis.so.0", "Debian package libvorbis0a"},
+        {"libvorbisfile.so.3", "Debian package libvorbisfile3"},
+        {"libvorbisenc.so.2", "Debian package libvorbisenc2"},
+        {"libFLAC.so.12", "Debian package libflac12"},
+        {"libwavpack.so.1", "Debian package libwavpack1"},
+        {"libmpg123.so.0", "Debian package libmpg123-0"},
+        {"libfaad.so.2", "Debian package libfaad2"},
+        {"libOptimFROG.so.0", "the OptimFROG vendor's library, not packaged by Debian"},
+    };
+    for (const auto& [file, provider] : kProviders)
+        if (file == fileName) return provider;
+    return "Debian package quillmere";
 }
 
-void CodecLibrary::Require(bool fullStop) {
+} // namespace
+
+std::string CodecLibrary::MissingMessage() const {
+    return fileName_ + " library could not be loaded (" + std::string(Provider(fileName_)) + ").";
+}
+
+void CodecLibrary::Require() {
     Load();
-    if (!loaded_) throw EAuException(MissingMessage(fullStop));
+    if (!loaded_) throw EAuException(MissingMessage());
     for (const EntryPoint& entry : entries_)
         if (entry.use == EntryUse::Called && *entry.slot == nullptr)
             throw EAuException("Function " + std::string(entry.name) + " not found in " +
-                               designFile_);
+                               fileName_);
 }
 
 void CodecLibrary::RaiseUnbound(void* const* slot) const {
@@ -81,7 +105,7 @@ void CodecLibrary::RaiseUnbound(void* const* slot) const {
         if (entry.slot == slot) name = entry.name;
     const std::string word(perCall_.libraryWord);
     const std::string message =
-        !loaded_ ? word + " library \".\\Libs\\" + designFile_ + "\" not loaded!"
+        !loaded_ ? word + " library \"" + fileName_ + "\" not loaded!"
                  : "Function \"" + std::string(name) + "\" not found in " + word + " library!";
     if (perCall_.raise != nullptr) perCall_.raise(message);
     throw EAuException(message);

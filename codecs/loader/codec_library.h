@@ -48,8 +48,8 @@ struct PerCallMessages {
 
 class CodecLibrary {
 public:
-    // designFile names the library in messages (".\Libs\libFLAC.dll"); fileName is the Linux
-    // file or soname searched for.
+    // designFile is the Windows name the design knows the library by; fileName is the Linux
+    // file or soname searched for, and named in messages.
     CodecLibrary(std::string designFile, std::string fileName, std::vector<EntryPoint> entries,
                  PerCallMessages perCall = {});
     CodecLibrary(const CodecLibrary&) = delete;
@@ -59,11 +59,11 @@ public:
     // Loads the library unless it is loaded; no error here.
     void Load();
     bool Loaded() const { return loaded_; }
-    // ".\Libs\<file> library could not be loaded." (without the full stop when asked).
-    std::string MissingMessage(bool fullStop = true) const;
+    // "<file> library could not be loaded (Debian package <name>)."
+    std::string MissingMessage() const;
     // Loads the library, then throws EAuException with MissingMessage when it is not there, or
     // naming the first Called entry point it lacks.
-    void Require(bool fullStop = true);
+    void Require();
     // For PerCall entries: raises the wrapper's own message when the library is not loaded or
     // the entry point is not bound, else returns the pointer.
     template <class F> F Checked(const F& slot) const {
@@ -74,9 +74,9 @@ public:
 
     // The process-wide loader lock.
     static std::recursive_mutex& LoaderLock();
-    // Folders searched before the system's own search: QUILLMERE_LIB_PATH when set (then the
-    // system is not searched), else Libs/ beside the running executable. Never the current
-    // folder.
+    // Folders searched before the system's own search: QUILLMERE_LIB_PATH when set and not empty
+    // (then the system is not searched), else Libs/ beside the running executable. Never the
+    // current folder.
     static std::vector<std::string> SearchFolders(bool& systemSearch);
 
 private:
@@ -101,9 +101,9 @@ public:
           setUp_(setUp) {}
 
     // The entry points of a loaded library whose called ones are all there; throws otherwise.
-    const Api& Require(bool fullStop = true) {
+    const Api& Require() {
         std::lock_guard guard(CodecLibrary::LoaderLock());
-        library_.Require(fullStop);
+        library_.Require();
         if (setUp_ != nullptr && !setUpDone_) {
             setUp_(api_);
             setUpDone_ = true;

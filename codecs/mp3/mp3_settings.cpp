@@ -52,6 +52,14 @@ BE_CONFIG BuildMp3Config(const TMP3Settings& settings, uint32_t sampleRate, int 
     lame.vbrQuality = settings.enableVbr ? settings.vbrQuality : 0;
     lame.vbrAbrRate = static_cast<uint32_t>(MP3BitRateKbps(settings.averageBitrate));
     lame.vbrMethod = settings.averageBitrate != mbrAuto ? VBR_METHOD_ABR : VBR_METHOD_NEW;
+    // MPEG-1 (32 kHz and up) has no constant 144 kbit/s: the encoder would fall to 128. That
+    // rate is kept on average instead (ABR), with no floor.
+    if (settings.bitRate == mbr144 && sampleRate >= 32000 && !settings.enableVbr &&
+        settings.averageBitrate == mbrAuto) {
+        lame.bitRate = 0;
+        lame.vbrAbrRate = 144;
+        lame.vbrMethod = VBR_METHOD_ABR;
+    }
     lame.noReservoir = settings.enableBitReservoir ? 0 : -1;
     lame.strictIso = settings.strictIso ? -1 : 0;
     return config;

@@ -58,7 +58,9 @@
 QM_LIBRARY_API(Mp4ffApi, QM_MP4FF_ENTRIES);
 QM_LIBRARY_API(FaadApi, QM_FAAD_ENTRIES);
 
-// Require() throws ".\Libs\mp4ff.dll library could not be loaded." when it is missing.
+// Require() throws "libmp4ff.so library could not be loaded (Debian package quillmere)." when it is
+// missing.
 LibraryBinding<Mp4ffApi>& Mp4ffLibrary();
-// Require() throws ".\Libs\libfaad2p.dll library could not be loaded." when it is missing.
+// Require() throws "libfaad.so.2 library could not be loaded (Debian package libfaad2)." when it is
+// missing.
 LibraryBinding<FaadApi>& FaadLibrary();

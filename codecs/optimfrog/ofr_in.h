@@ -7,7 +7,8 @@
 
 class TOFRIn : public TDecoderFileIn<TOptimFROGDecoder> {
 public:
-    // Throws EAuException ".\Libs\OptimFROG.dll library could not be loaded.".
+    // Throws EAuException "libOptimFROG.so.0 library could not be loaded (the OptimFROG vendor's
+    // library, not packaged by Debian).".
     TOFRIn();
 
 protected:

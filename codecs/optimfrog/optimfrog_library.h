@@ -29,7 +29,7 @@ QM_LIBRARY_API(OptimFROGApi, QM_OPTIMFROG_ENTRY_POINTS);
 
 namespace OptimFROG {
 
-// The process-wide binding (".\Libs\OptimFROG.dll" in messages).
+// The process-wide binding ("libOptimFROG.so.0" in messages).
 LibraryBinding<OptimFROGApi>& Library();
 inline const OptimFROGApi& Api() {
     return Library().Entries();

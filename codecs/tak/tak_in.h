@@ -7,7 +7,8 @@
 
 class TTAKIn : public TDecoderFileIn<TTAKDecoder> {
 public:
-    // Throws EAuException ".\Libs\tak_deco_lib.dll library could not be loaded.".
+    // Throws EAuException "libtak_deco_lib.so library could not be loaded (Debian package
+    // quillmere).".
     TTAKIn();
 
 protected:

@@ -30,7 +30,7 @@ QM_LIBRARY_API(TakApi, QM_TAK_ENTRY_POINTS);
 
 namespace Tak {
 
-// The process-wide binding (".\Libs\tak_deco_lib.dll" in messages).
+// The process-wide binding ("libtak_deco_lib.so" in messages).
 LibraryBinding<TakApi>& Library();
 inline const TakApi& Api() {
     return Library().Entries();

@@ -38,7 +38,7 @@ struct TtaLibApi {
 
 namespace Tta {
 
-// The process-wide binding (".\Libs\TTALib.dll" in messages).
+// The process-wide binding ("libTTALib.so" in messages).
 LibraryBinding<TtaLibApi>& Library();
 // The member, or ETTAException ("TrueAudio library ... not loaded!", "Function
 // \"TTADecoder::GetNumChannels\" not found in TrueAudio library!" and so on).

@@ -73,8 +73,8 @@ struct VorbisLibraries {
     LibraryBinding<VorbisEncApi> enc{"vorbisenc.dll", "libvorbisenc.so.2"};
 
     // In the order ogg, vorbis, vorbisfile, vorbisenc: throws the first missing one's message
-    // (".\Libs\vorbis.dll library could not be loaded."), or names an entry point the
-    // adapters call that a library lacks.
+    // ("libvorbis.so.0 library could not be loaded (Debian package libvorbis0a)."), or names an
+    // entry point the adapters call that a library lacks.
     VorbisApis Require() {
         return {ogg.Require(), vorbis.Require(), file.Require(), enc.Require()};
     }

@@ -51,7 +51,7 @@ QM_LIBRARY_API(WavpackApi, QM_WAVPACK_ENTRY_POINTS);
 
 namespace Wavpack {
 
-// The process-wide binding (".\Libs\WavpackDLL.dll" in messages). Components Require() it
+// The process-wide binding ("libwavpack.so.1" in messages). Components Require() it
 // (the message without its full stop); the wrappers check every call they make.
 LibraryBinding<WavpackApi>& Library();
 // The bound entry points; null until the library is loaded (and for names it lacks).

@@ -28,7 +28,7 @@ TWVIn::~TWVIn() {
 }
 
 void TWVIn::RequireLibrary() {
-    Wavpack::Library().Require(false);
+    Wavpack::Library().Require();
 }
 
 void TWVIn::OpenFormat(TStream& stream) {

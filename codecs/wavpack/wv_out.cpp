@@ -42,7 +42,7 @@ TWVOut::~TWVOut() {
 }
 
 void TWVOut::PrepareOutput() {
-    Wavpack::Library().Require(false);
+    Wavpack::Library().Require();
     if (!streamAssigned_ && fileName_.empty()) throw EAuException("File name is not assigned");
     TStream& output = OpenOutputStream();
     if (hybridMode_) OpenCorrectionFile();

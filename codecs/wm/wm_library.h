@@ -1,5 +1,5 @@
 // The process-wide binding of WMVCORE, the Windows Media runtime (our libWMVCORE.so on Linux,
-// ".\Libs\WMVCORE.DLL" in messages). CoInitialize has no meaning here and is not called.
+// "libWMVCORE.so" in messages). CoInitialize has no meaning here and is not called.
 #pragma once
 
 #include "codecs/loader/codec_library.h"
@@ -13,5 +13,6 @@
 
 QM_LIBRARY_API(WmApi, QM_WMVCORE_ENTRIES);
 
-// Require() throws ".\Libs\WMVCORE.DLL library could not be loaded." when it is missing.
+// Require() throws "libWMVCORE.so library could not be loaded (Debian package quillmere)." when it
+// is missing.
 LibraryBinding<WmApi>& WmLibrary();

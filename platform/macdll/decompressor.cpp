@@ -15,10 +15,14 @@ constexpr std::uint64_t kFirstRead = 1 << 16;
 
 int Decompressor::Open(const std::string& path, std::unique_ptr<Decompressor>& out,
                        std::string& message) {
-    File file = File::OpenRead(path);
+    return Open(File::OpenRead(path), path, out, message);
+}
+
+int Decompressor::Open(File file, std::string_view name, std::unique_ptr<Decompressor>& out,
+                       std::string& message) {
     const std::int64_t size = file.Size();
     if (!file.IsOpen() || size < 0) {
-        message = "cannot open " + path;
+        message = "cannot open " + std::string(name);
         return ERROR_INVALID_INPUT_FILE;
     }
     const std::uint64_t fileSize = std::uint64_t(size);
@@ -35,7 +39,7 @@ int Decompressor::Open(const std::string& path, std::unique_ptr<Decompressor>& o
     for (;;) {
         head.resize(std::size_t(want));
         if (!file.ReadAt(junk, head)) {
-            message = "cannot read " + path;
+            message = "cannot read " + std::string(name);
             return ERROR_INVALID_INPUT_FILE;
         }
         const ParseResult result = ParseApeHeader(head, junk, fileSize, info);

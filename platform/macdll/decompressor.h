@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace macdll {
@@ -17,6 +18,9 @@ class Decompressor {
 public:
     // Returns 0, or an error code with the reason in `message`.
     static int Open(const std::string& path, std::unique_ptr<Decompressor>& out,
+                    std::string& message);
+    // The same on a file already open; `name` says in messages what it is.
+    static int Open(File file, std::string_view name, std::unique_ptr<Decompressor>& out,
                     std::string& message);
 
     const ApeFileInfo& Info() const { return info_; }

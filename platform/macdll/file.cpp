@@ -17,6 +17,10 @@ File File::OpenWrite(const std::string& path, bool truncate) {
         ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666));
 }
 
+File File::Duplicate(int fd) {
+    return File(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+}
+
 std::int64_t File::Size() const {
     struct stat info {};
     if (!fd_.Valid() || ::fstat(fd_.Get(), &info) != 0) return -1;

@@ -16,6 +16,9 @@ public:
     static File OpenRead(const std::string& path);
     // Opens for reading and writing, creating the file when missing; truncates when asked.
     static File OpenWrite(const std::string& path, bool truncate);
+    // A descriptor of its own on the file that fd is open on (same file position shared, but
+    // all reads here are positioned); IsOpen() tells whether it worked.
+    static File Duplicate(int fd);
 
     bool IsOpen() const { return fd_.Valid(); }
     // Size in bytes, or -1 on failure.

@@ -126,19 +126,34 @@ int c_APECompress_Kill(APE_COMPRESS_HANDLE) {
     return ERROR_INVALID_FUNCTION_PARAMETER;
 }
 
-APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const wchar_t* fileName, int* error) {
+namespace {
+
+// Runs one opening, keeps its reason for c_APEDecompress_GetLastErrorText and registers the
+// decompressor it made.
+template <class Opening> APE_DECOMPRESS_HANDLE CreateDecompressor(int* error, Opening open) {
     lastOpenError.clear();
-    int code = ERROR_BAD_PARAMETER;
-    APE_DECOMPRESS_HANDLE handle = 0;
-    if (fileName == nullptr) {
-        lastOpenError = "no file name";
-    } else {
-        std::unique_ptr<Decompressor> decompressor;
-        code = Decompressor::Open(WideToUtf8(fileName), decompressor, lastOpenError);
-        if (code == ERROR_SUCCESS) handle = Decompressors().Add(std::move(decompressor));
-    }
+    std::unique_ptr<Decompressor> decompressor;
+    const int code = open(decompressor, lastOpenError);
+    const APE_DECOMPRESS_HANDLE handle =
+        code == ERROR_SUCCESS ? Decompressors().Add(std::move(decompressor)) : 0;
     if (error) *error = code;
     return handle;
+}
+
+} // namespace
+
+APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const wchar_t* fileName, int* error) {
+    return CreateDecompressor(error, [&](std::unique_ptr<Decompressor>& out, std::string& why) {
+        if (fileName != nullptr) return Decompressor::Open(WideToUtf8(fileName), out, why);
+        why = "no file name";
+        return ERROR_BAD_PARAMETER;
+    });
+}
+
+APE_DECOMPRESS_HANDLE c_APEDecompress_CreateFd(int fd, int* error) {
+    return CreateDecompressor(error, [&](std::unique_ptr<Decompressor>& out, std::string& why) {
+        return Decompressor::Open(File::Duplicate(fd), "the file", out, why);
+    });
 }
 
 const char* c_APEDecompress_GetLastErrorText() {

@@ -129,8 +129,11 @@ QM_MACDLL_API int c_APECompress_Kill(APE_COMPRESS_HANDLE handle);
 // words, e.g. "unsupported Monkey's Audio version 3940", is then available from
 // c_APEDecompress_GetLastErrorText on the same thread.
 QM_MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const wchar_t* fileName, int* error);
-// The reason the last c_APEDecompress_CreateW of this thread failed, in UTF-8 ("" after success).
-// Valid until the next c_APEDecompress_CreateW on this thread.
+// The same on a file the caller has open (read with positioned reads on a duplicate of fd,
+// so the caller keeps fd and its position); the failure reasons name "the file".
+QM_MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateFd(int fd, int* error);
+// The reason the last c_APEDecompress_CreateW or CreateFd of this thread failed, in UTF-8 ("" after
+// success). Valid until the next c_APEDecompress_CreateW on this thread.
 QM_MACDLL_API const char* c_APEDecompress_GetLastErrorText();
 QM_MACDLL_API void c_APEDecompress_Destroy(APE_DECOMPRESS_HANDLE handle);
 // Decodes up to `blocks` sample frames into buffer (little-endian interleaved PCM: 8-bit unsigned,

@@ -76,6 +76,10 @@ WmaEncoder::WmaEncoder(const PcmLayout& input, const PcmLayout& codec, int64_t b
     fifo_.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, codec.channels, codec_->frame_size));
     Check(fifo_ != nullptr && codec_->frame_size > 0, "fifo");
     converted_.resize(size_t(codec.channels));
+    // Decoders drop the encoder's first frame, which only primes the overlapping transform, so
+    // the audio starts one frame of silence later; and one frame more at the end brings the
+    // last of the audio out of the overlap. No sample of the source is lost.
+    Check(PushSilence(codec_->frame_size), "memory");
 
     Check(avformat_write_header(muxer_.get(), nullptr) >= 0, "header");
     headerWritten_ = true;
@@ -139,6 +143,15 @@ bool WmaEncoder::Push(const uint8_t* const* planes, int frames) {
            av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(out.data()), got) == got;
 }
 
+bool WmaEncoder::PushSilence(int frames) {
+    for (auto& plane : converted_)
+        plane.assign(size_t(frames), 0.0f);
+    std::vector<void*> planes;
+    for (auto& plane : converted_)
+        planes.push_back(plane.data());
+    return av_audio_fifo_write(fifo_.get(), planes.data(), frames) == frames;
+}
+
 bool WmaEncoder::Send(const AVFrame* frame) {
     if (avcodec_send_frame(codec_.get(), frame) < 0) return false;
     for (;;) {
@@ -192,7 +205,7 @@ bool WmaEncoder::Finish() {
             av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(out.data()), got) != got)
             return false;
     }
-    if (!EncodeFrames(true) || !Send(nullptr)) return false;
+    if (!PushSilence(codec_->frame_size) || !EncodeFrames(true) || !Send(nullptr)) return false;
     if (av_write_trailer(muxer_.get()) < 0) return false;
     avio_flush(io_.get());
     return io_->error >= 0;

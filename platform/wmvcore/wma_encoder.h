@@ -41,6 +41,7 @@ private:
     static int WritePacket(void* opaque, uint8_t* buffer, int size);
     static int64_t Seek(void* opaque, int64_t offset, int whence);
     bool Push(const uint8_t* const* planes, int frames);
+    bool PushSilence(int frames);
     bool EncodeFrames(bool last);
     bool Send(const AVFrame* frame);
 

@@ -15,7 +15,7 @@ fail() {
   exit 1
 }
 say() { echo "install_test: $*"; }
-need() { command -v "$1" >/dev/null || fail "$1 is missing (scripts/setup.sh installs it)"; }
+need() { command -v "$1" >/dev/null || fail "$1 is missing (scripts/setup.sh --tests installs it)"; }
 for tool in apt-get dpkg-deb desktop-file-validate appstreamcli man sox flac ffmpeg; do need "$tool"; done
 
 if dpkg-query -W -f='${Status}' quillmere 2>/dev/null | grep -q "installed"; then

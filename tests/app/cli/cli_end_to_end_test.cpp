@@ -197,10 +197,10 @@ TEST(CliEndToEnd, AMissingLibraryDisablesOnlyItsFormat) {
                                 Quote(dir / "a.wav") + " 2>&1");
     EXPECT_EQ(wav.status, 0) << wav.output;
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"flac", ".\\Libs\\libFLAC.dll library could not be loaded."},
-        {"ogg", ".\\Libs\\ogg.dll library could not be loaded."},
-        {"mp3", ".\\Libs\\lame_enc.dll library could not be loaded."},
-        {"wv", ".\\Libs\\WavpackDLL.dll library could not be loaded"}};
+        {"flac", "libFLAC.so.12 library could not be loaded (Debian package libflac12)."},
+        {"ogg", "libogg.so.0 library could not be loaded (Debian package libogg0)."},
+        {"mp3", "liblame_enc.so library could not be loaded (Debian package quillmere)."},
+        {"wv", "libwavpack.so.1 library could not be loaded (Debian package libwavpack1)."}};
     for (const auto& [format, message] : expected) {
         const auto r = RunCommand(hidden + Cli() + " --to " + format + " --out " +
                                   Quote(dir / "o") + " " + Quote(dir / "a.wav") + " 2>&1");

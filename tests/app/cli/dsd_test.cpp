@@ -141,10 +141,11 @@ TEST(CliDsd, WavPackDsdConvertsLikeHighResolutionPcm) {
     EXPECT_NEAR(ToneAmplitude(pcm, 0, 1000, kPcmRate), 0.5, 0.02);
     EXPECT_NEAR(ToneAmplitude(pcm, 1, 2000, kPcmRate), 0.5, 0.02);
 
-    // Lossy targets: the nearest rate their encoder takes, the same duration and tones.
+    // Lossy targets: the nearest rate their encoder takes, the same duration and tones (WMA
+    // adds up to three of its 2048-sample frames of padding, so that no source sample is lost).
     const double seconds = double(kPcmFrames) / kPcmRate;
     for (auto [format, rate, slack] :
-         {std::tuple<const char*, int, double>{"ogg", 192000, 0.002}, {"wma", 48000, 0.05}}) {
+         {std::tuple<const char*, int, double>{"ogg", 192000, 0.002}, {"wma", 48000, 0.13}}) {
         SCOPED_TRACE(format);
         const std::string out = Convert(format, wv, dir);
         if (format == std::string("ogg")) {

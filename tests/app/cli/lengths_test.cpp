@@ -2,8 +2,8 @@
 // files and files stating less than they hold are converted as ffmpeg decodes them and removed;
 // cut files are converted with a warning naming their stated length and kept; damaged files, a
 // header without its audio, an unusable correction file, noise and a missing file fail and are
-// kept; under --strict a cut file fails and leaves nothing. Ogg chains and an Ogg file without
-// its end-of-stream flag convert whole.
+// kept; under --strict a cut file fails and leaves nothing; a header without audio fails in the
+// same words for every target. Joined Ogg outputs form a chain that converts whole.
 #include "../../support/bytes.h"
 #include "../../support/tools.h"
 
@@ -174,6 +174,17 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
         << strict.output;
     EXPECT_TRUE(fs::is_empty(dir / "strict")) << strict.output;
     EXPECT_TRUE(ReadFileBytes(dir / "cut4.wav") == before["cut4.wav"]);
+
+    // A header without audio fails in the same words whatever the target.
+    WriteFileBytes(dir / "empty.wav", Cut(wavBytes, 44));
+    for (const char* target : {"flac", "ape", "mp3", "ogg", "wav", "wavpack", "wma"}) {
+        const auto empty = RunCli("--to " + std::string(target) + " --out " + Quote(dir / target) +
+                                  " " + Quote(dir / "empty.wav"));
+        EXPECT_TRUE(Contains(empty.output, "FAILED " + (dir / "empty.wav") +
+                                               ": The file is damaged: no audio could be decoded "
+                                               "from it\n"))
+            << target << ": " << empty.output;
+    }
 }
 
 namespace {

@@ -464,9 +464,11 @@ TEST(ConversionRules, FailuresSayWhatAUserCanActOn) {
               "There is not enough memory to convert this file");
     EXPECT_EQ(ExplainFailure("Cannot write /a/x.flac", "/a", false, 0), "Cannot write /a/x.flac");
     EXPECT_EQ(ExplainFailure("Failed to encode data.", "/a", true, 4096), "Failed to encode data.");
-    // Asking the file system: a folder that exists and has room adds nothing.
+    // Asking the file system: a folder that exists and has room adds nothing, nor does a
+    // virtual file system, which reports no space at all.
     TempDir dir;
     EXPECT_EQ(ExplainFailure("x", dir.Path().string()), "x");
+    EXPECT_EQ(ExplainFailure("x", "/proc"), "x");
     EXPECT_EQ(ExplainFailure("x", dir / "missing"),
               "x (the output folder is gone: " + (dir / "missing") + ")");
 }

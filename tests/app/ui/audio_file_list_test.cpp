@@ -354,11 +354,15 @@ TEST_F(AudioFileListTest, RenameNeverReplacesAFileAndRefusesBadNames) {
         EXPECT_EQ(List().Row(0)->text(0), "song.mp3") << typed.toStdString();
         EXPECT_EQ(List().Row(0)->Descriptor().SourcePath, song);
     }
+    // The real reason: the name is taken, or it is not a name.
     ASSERT_EQ(catcher.Messages.size(), 4u);
-    for (const auto& message : catcher.Messages) {
-        EXPECT_EQ(message.RawText, Q(texts::RenameFailedMessage));
+    const QString start = Q(texts::RenameFailedStart);
+    EXPECT_EQ(catcher.Messages[0].RawText,
+              start + Q(texts::RenameTakenStart) + "other.mp3" + Q(texts::RenameTakenEnd));
+    for (size_t i = 1; i < 4; ++i)
+        EXPECT_EQ(catcher.Messages[i].RawText, start + Q(texts::RenameBadName));
+    for (const auto& message : catcher.Messages)
         EXPECT_EQ(message.Title, "Error");
-    }
     EXPECT_EQ(ReadFile(song).substr(0, 8), "song.mp3");
     EXPECT_EQ(ReadFile(other).substr(0, 9), "other.mp3");
     EXPECT_EQ(std::distance(fs::directory_iterator(Folder.Path), fs::directory_iterator()), 2);

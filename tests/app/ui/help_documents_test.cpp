@@ -166,6 +166,14 @@ TEST_F(HelpTest, AnInstallPutsProgramsHelpAndDesktopEntryInPlace) {
     const auto version = RunCommand(env + wizard + " --version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.output, std::string("quillmere ") + QuillmereVersion + "\n");
+    const auto usage = RunCommand(env + wizard + " --help");
+    EXPECT_EQ(usage.status, 0);
+    EXPECT_EQ(usage.output.rfind("Usage: quillmere ", 0), 0u) << usage.output;
+    // Without a display: one line and status 1, not an abort.
+    const auto noDisplay = RunCommand(env + wizard + " 2>&1");
+    EXPECT_EQ(noDisplay.status, 1) << noDisplay.output;
+    EXPECT_EQ(noDisplay.output, "quillmere: no graphical display could be opened; quillmere-cli "
+                                "converts files without one.\n");
     const auto cliVersion = RunCommand(env + Quote(prefix + "/bin/quillmere-cli") + " --version");
     EXPECT_EQ(cliVersion.output, std::string("quillmere-cli ") + QuillmereVersion + "\n");
     EXPECT_FALSE(fs::exists(std::string(qgetenv("XDG_RUNTIME_DIR")) + "/QUILLMERE_VERSION_1_0"));

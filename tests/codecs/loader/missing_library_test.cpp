@@ -69,8 +69,8 @@ struct Descriptor {
     int fd;
 };
 
-std::string Missing(const std::string& designFile, bool fullStop = true) {
-    return ".\\Libs\\" + designFile + " library could not be loaded" + (fullStop ? "." : "");
+std::string Missing(const std::string& file, const std::string& package) {
+    return file + " library could not be loaded (Debian package " + package + ").";
 }
 
 // The driver's own components, found by the catalogue's descriptors.
@@ -84,24 +84,24 @@ std::function<std::unique_ptr<TAuFileOut>()> Sink(const qm::TTargetFormat& targe
 std::vector<Row> Rows() {
     return {
         {"flac",
-         {{"libFLAC.so.12", Missing("libFLAC.dll")}},
+         {{"libFLAC.so.12", Missing("libFLAC.so.12", "libflac12")}},
          "in.flac",
          "flac -s -o \"$OUT\" \"$WAV\"",
          Source(".flac"),
          Sink(qm::FlacTarget),
          {}},
         {"vorbis",
-         {{"libogg.so.0", Missing("ogg.dll")},
-          {"libvorbis.so.0", Missing("vorbis.dll")},
-          {"libvorbisfile.so.3", Missing("vorbisfile.dll")},
-          {"libvorbisenc.so.2", Missing("vorbisenc.dll")}},
+         {{"libogg.so.0", Missing("libogg.so.0", "libogg0")},
+          {"libvorbis.so.0", Missing("libvorbis.so.0", "libvorbis0a")},
+          {"libvorbisfile.so.3", Missing("libvorbisfile.so.3", "libvorbisfile3")},
+          {"libvorbisenc.so.2", Missing("libvorbisenc.so.2", "libvorbisenc2")}},
          "in.ogg",
          "oggenc -Q -o \"$OUT\" \"$WAV\"",
          Source(".ogg"),
          Sink(qm::OggTarget),
          {}},
         {"wavpack",
-         {{"libwavpack.so.1", Missing("WavpackDLL.dll", false)}},
+         {{"libwavpack.so.1", Missing("libwavpack.so.1", "libwavpack1")}},
          "in.wv",
          "wavpack -q -y \"$WAV\" -o \"$OUT\"",
          Source(".wv"),
@@ -116,14 +116,14 @@ std::vector<Row> Rows() {
              return "";
          }},
         {"lame_enc",
-         {{"liblame_enc.so", Missing("lame_enc.dll"), true}},
+         {{"liblame_enc.so", Missing("liblame_enc.so", "quillmere"), true}},
          "",
          "",
          {},
          Sink(qm::Mp3Target),
          {}},
         {"mpg123",
-         {{"libmpg123.so.0", Missing("libmpg123.dll")}},
+         {{"libmpg123.so.0", Missing("libmpg123.so.0", "libmpg123-0")}},
          "in.mp3",
          "lame --quiet \"$WAV\" \"$OUT\"",
          Source(".mp3"),
@@ -132,21 +132,22 @@ std::vector<Row> Rows() {
         // Both libraries of the MP4 source, in the order it asks for them. The input is Apple
         // Lossless so that a mono file stays mono (FAAD2 delivers mono AAC as two channels).
         {"mp4",
-         {{"libmp4ff.so", Missing("mp4ff.dll"), true}, {"libfaad.so.2", Missing("libfaad2p.dll")}},
+         {{"libmp4ff.so", Missing("libmp4ff.so", "quillmere"), true},
+          {"libfaad.so.2", Missing("libfaad.so.2", "libfaad2")}},
          "in.m4a",
          "ffmpeg -v error -i \"$WAV\" -c:a alac \"$OUT\"",
          Source(".m4a"),
          {},
          {}},
         {"msacm32",
-         {{"libmsacm32.so", Missing("msacm32.dll"), true}},
+         {{"libmsacm32.so", Missing("libmsacm32.so", "quillmere"), true}},
          "mpeg.wav",
          "ffmpeg -v error -i \"$WAV\" -c:a libmp3lame -f wav \"$OUT\"",
          Source(".wav"),
          {},
          {}},
         {"macdll",
-         {{"libMACDll.so", Missing("MACDll.dll"), true}},
+         {{"libMACDll.so", Missing("libMACDll.so", "quillmere"), true}},
          "in.ape",
          "env -u QUILLMERE_LIB_PATH " + Quote(BinDir() + "/quillmere-cli") +
              " --to ape --out \"$OUT.d\" \"$WAV\" >/dev/null && mv \"$OUT.d\"/*.ape \"$OUT\"",
@@ -154,14 +155,14 @@ std::vector<Row> Rows() {
          Sink(qm::ApeTarget),
          {}},
         {"wmvcore",
-         {{"libWMVCORE.so", Missing("WMVCORE.DLL"), true}},
+         {{"libWMVCORE.so", Missing("libWMVCORE.so", "quillmere"), true}},
          "in.wma",
          "ffmpeg -v error -i \"$WAV\" -c:a wmav2 \"$OUT\"",
          Source(".wma"),
          Sink(qm::WmaTarget),
          {}},
         {"tak",
-         {{"libtak_deco_lib.so", Missing("tak_deco_lib.dll"), true}},
+         {{"libtak_deco_lib.so", Missing("libtak_deco_lib.so", "quillmere"), true}},
          "in.tak",
          "cp \"$SAMPLE\" \"$OUT\"",
          Source(".tak"),
@@ -170,11 +171,11 @@ std::vector<Row> Rows() {
              TAuFileStream stream(file, fmOpenRead);
              TTAKDecoder decoder(&stream);
          }),
-         "TAK library \".\\Libs\\tak_deco_lib.dll\" not loaded!",
+         "TAK library \"libtak_deco_lib.so\" not loaded!",
          SamplesDir("tak") / "picard__test.tak",
          2},
         {"tta",
-         {{"libTTALib.so", Missing("TTALib.dll"), true}},
+         {{"libTTALib.so", Missing("libTTALib.so", "quillmere"), true}},
          "in.tta",
          "ffmpeg -v error -i \"$WAV\" -c:a tta -f tta \"$OUT\"",
          Source(".tta"),
@@ -183,7 +184,7 @@ std::vector<Row> Rows() {
              const Descriptor descriptor(file);
              TTTADecoder decoder(descriptor.fd);
          }),
-         "TrueAudio library \".\\Libs\\TTALib.dll\" not loaded!"},
+         "TrueAudio library \"libTTALib.so\" not loaded!"},
     };
 }
 
@@ -228,7 +229,7 @@ TEST_P(MissingLibrary, ComponentsNameItAndFindItWhenItAppears) {
     }
     if (row.wrapperError) {
         const std::string error = row.wrapperError(input);
-        EXPECT_NE(error.find(" library \".\\Libs\\"), std::string::npos) << error;
+        EXPECT_NE(error.find(" library \"lib"), std::string::npos) << error;
         EXPECT_NE(error.find("\" not loaded!"), std::string::npos) << error;
         if (!row.wrapperText.empty()) {
             EXPECT_EQ(error, row.wrapperText);

@@ -214,7 +214,8 @@ TEST_F(OfrInTest, WithoutTheLibraryTheSampleFailsWithTheLibraryMessageAndTheRunG
     TempDir noLibraries;
     const std::string env = "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ";
     MakeWav(dir_ / "b.wav", 0.2);
-    const std::string message = ".\\Libs\\OptimFROG.dll library could not be loaded.";
+    const std::string message = "libOptimFROG.so.0 library could not be loaded (the OptimFROG "
+                                "vendor's library, not packaged by Debian).";
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(Sample().string()) + " " + Quote(dir_ / "b.wav"),
                                      env);
@@ -238,7 +239,8 @@ TEST(OfrWithoutLibrary, TheSourceRefusesToBeMadeAndTheWrapperNamesTheLibrary) {
         TOFRIn source;
         ADD_FAILURE() << "the source was made without its library";
     } catch (const EAuException& e) {
-        EXPECT_STREQ(e.what(), ".\\Libs\\OptimFROG.dll library could not be loaded.");
+        EXPECT_STREQ(e.what(), "libOptimFROG.so.0 library could not be loaded (the OptimFROG "
+                               "vendor's library, not packaged by Debian).");
     }
     TempDir dir;
     WriteFileBytes(dir / "any.ofr", {1, 2, 3});
@@ -247,6 +249,6 @@ TEST(OfrWithoutLibrary, TheSourceRefusesToBeMadeAndTheWrapperNamesTheLibrary) {
         TOptimFROGDecoder decoder(&stream);
         ADD_FAILURE() << "a decoder was made without its library";
     } catch (const EOptimFROGException& e) {
-        EXPECT_STREQ(e.what(), "OptimFROG library \".\\Libs\\OptimFROG.dll\" not loaded!");
+        EXPECT_STREQ(e.what(), "OptimFROG library \"libOptimFROG.so.0\" not loaded!");
     }
 }

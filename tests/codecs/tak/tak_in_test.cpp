@@ -126,7 +126,8 @@ TEST_F(TakInTest, WithoutTheLibraryTakFilesFailAloneWithTheLibraryMessage) {
     TempDir noLibraries;
     const std::string env = "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ";
     MakeWav(dir_ / "b.wav", 0.2);
-    const std::string message = ".\\Libs\\tak_deco_lib.dll library could not be loaded.";
+    const std::string message =
+        "libtak_deco_lib.so library could not be loaded (Debian package quillmere).";
     const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
                                          Quote(files_.front()) + " " + Quote(dir_ / "b.wav"),
                                      env);

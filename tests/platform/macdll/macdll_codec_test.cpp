@@ -257,7 +257,7 @@ TEST(MacDllCodec, WriteFailureHalfWayIsReportedNotHidden) {
     EXPECT_GT(std::filesystem::file_size(path), 0u) << "some frames were written first";
 }
 
-TEST(MacDllCodec, OpensNonAsciiFileNames) {
+TEST(MacDllCodec, OpensNonAsciiFileNamesAndTheCallersDescriptor) {
     TempDir dir;
     Pcm pcm;
     pcm.channels = 1;
@@ -270,6 +270,25 @@ TEST(MacDllCodec, OpensNonAsciiFileNames) {
     std::vector<std::uint8_t> decoded;
     EXPECT_EQ(decoder.ReadAll(decoded), 0);
     EXPECT_TRUE(decoded == pcm.bytes);
+
+    // On a descriptor: the caller's stays open and where it was; a bad one is refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 7, SEEK_SET), 7);
+    int error = -1;
+    const APE_DECOMPRESS_HANDLE handle = c_APEDecompress_CreateFd(fd, &error);
+    ASSERT_NE(handle, 0) << c_APEDecompress_GetLastErrorText();
+    std::vector<std::uint8_t> again(pcm.bytes.size() + 64);
+    std::intptr_t got = 0;
+    EXPECT_EQ(c_APEDecompress_GetData(handle, reinterpret_cast<char*>(again.data()), 2000, &got),
+              0);
+    again.resize(size_t(got) * size_t(c_APEDecompress_GetInfo(handle, APE_INFO_BLOCK_ALIGN, 0, 0)));
+    EXPECT_TRUE(again == pcm.bytes);
+    c_APEDecompress_Destroy(handle);
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 7);
+    ::close(fd);
+    EXPECT_EQ(c_APEDecompress_CreateFd(-1, &error), 0);
+    EXPECT_EQ(error, ERROR_INVALID_INPUT_FILE);
 }
 
 // Version 3980 files (the adaptive-k residual coder) are made with the core's 3980 writer and
