@@ -125,6 +125,23 @@ inline void Tool(const std::string& command) {
     ASSERT_EQ(result.status, 0) << command << "\n" << result.output;
 }
 
+// 1.3 s of raw PCM (RawPcmFormat of bits) by ffmpeg: tone and noise, different in every channel
+// (the fourth silent).
+inline void MakeTonesAndNoise(const std::string& raw, int bits, int channels, int rate) {
+    const char* expressions[] = {"0.5*sin(440*2*PI*t)+0.3*(random(0)-0.5)",
+                                 "0.9*sin(60*2*PI*t)",
+                                 "0.2*(random(1)-0.5)",
+                                 "0",
+                                 "0.99*sin(5000*2*PI*t)",
+                                 "0.6*sin(3*2*PI*t)*(random(2)-0.5)"};
+    std::string exprs;
+    for (int c = 0; c < channels; ++c)
+        exprs += (c ? "|" : "") + std::string(expressions[c % 6]);
+    const std::string format = RawPcmFormat(bits);
+    Tool("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=exprs='" + exprs + "':s=" +
+         std::to_string(rate) + ":d=1.3\" -c:a pcm_" + format + " -f " + format + " " + Quote(raw));
+}
+
 // A stereo 44.1 kHz WAVE file of two tones; format holds sox's sample options.
 inline void MakeWav(const std::string& path, double seconds = 0.5,
                     const std::string& format = "-b 16") {

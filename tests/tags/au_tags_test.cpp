@@ -25,29 +25,25 @@ public:
     using TAuTags::AddField;
 };
 
-TEST(TextEncoding, Utf8AndUtf16RoundTripIncludingSurrogatePairs) {
+// UTF-8 and UTF-16 both ways with surrogate pairs, malformed UTF-8 and unpaired surrogates as
+// replacement characters, and Latin-1 both ways ('?' for what it cannot hold).
+TEST(TextEncoding, ConversionsBothWaysAndBrokenInput) {
     const std::string text = "A\xC3\xA9\xE2\x98\x83\xF0\x9F\x8E\xB5"; // A é ☃ 🎵
     const std::u16string wide = Utf8ToUtf16(text);
     EXPECT_EQ(wide, (std::u16string{u'A', 0x00E9, 0x2603, 0xD83C, 0xDFB5}));
     EXPECT_EQ(Utf16ToUtf8(wide), text);
-}
 
-TEST(TextEncoding, MalformedUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(Utf8ToUtf16("a\x80z"), u"a\uFFFDz");                 // lone continuation byte
     EXPECT_EQ(Utf8ToUtf16("a\xE2\x82"), u"a\uFFFD");               // cut off at the end
     EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong '/'
     EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD"); // encoded surrogate
     EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"); // above U+10FFFF
     EXPECT_EQ(Utf8ToUtf16("\xE2\x98z"), u"\uFFFDz"); // a good byte after a broken sequence stays
-}
 
-TEST(TextEncoding, UnpairedSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}), "a\xEF\xBF\xBD"
                                                                "b");
     EXPECT_EQ(Utf16ToUtf8(std::u16string{0xDC00}), "\xEF\xBF\xBD");
-}
 
-TEST(TextEncoding, Latin1ConversionsBothWays) {
     EXPECT_EQ(Latin1ToUtf8("caf\xE9\xFF"), "caf\xC3\xA9\xC3\xBF");
     EXPECT_EQ(Utf8ToLatin1("caf\xC3\xA9\xC3\xBF"), "caf\xE9\xFF");
     EXPECT_EQ(Utf8ToLatin1("x\xE2\x98\x83y"), "x?y");
@@ -99,7 +95,7 @@ TEST(TagModel, TableIsSortedWithoutCaseAndKeepsTheFirstRegistration) {
     EXPECT_FALSE(tags.Changed());
 }
 
-TEST(TagModel, SetFieldTracksEmptyAndChanged) {
+TEST(TagModel, SetFieldAndClearTrackEmptyAndChanged) {
     TCommonTags tags;
     EXPECT_TRUE(tags.Empty());
     EXPECT_FALSE(tags.Changed());
@@ -119,14 +115,12 @@ TEST(TagModel, SetFieldTracksEmptyAndChanged) {
     EXPECT_TRUE(tags.Empty());
     EXPECT_TRUE(tags.Changed());
     EXPECT_TRUE(tags.GetField("title").IsNull());
-}
-
-TEST(TagModel, ClearSetsChangedOnAnObjectThatWasEmpty) {
-    TVorbisTags tags;
-    ASSERT_FALSE(tags.Changed());
-    tags.Clear();
-    EXPECT_TRUE(tags.Changed());
-    EXPECT_TRUE(tags.Empty());
+    // Clearing an object that was empty changes it too.
+    TVorbisTags fresh;
+    ASSERT_FALSE(fresh.Changed());
+    fresh.Clear();
+    EXPECT_TRUE(fresh.Changed());
+    EXPECT_TRUE(fresh.Empty());
 }
 
 TEST(TagModel, ConversionsBetweenKinds) {
@@ -202,7 +196,10 @@ public:
     }
 };
 
-TEST(AssignBetweenFamilies, CommonIntoApeBringsAllSix) {
+// Common tags into each family: APEv2 takes all six, ID3v1 converts year, track and genre (a
+// genre name is no number), Vorbis leaves date and track null, ID3v2 takes nothing; an object
+// assigned to itself keeps its values.
+TEST(AssignBetweenFamilies, EachFamilyTakesWhatItHolds) {
     TAPEv2Tags ape;
     ape.SetComment("dropped by the copy");
     ape.Assign(TFilledCommonTags());
@@ -214,9 +211,7 @@ TEST(AssignBetweenFamilies, CommonIntoApeBringsAllSix) {
     EXPECT_EQ(ape.Track(), "7");
     EXPECT_TRUE(ape.GetField("Comment").IsNull());
     EXPECT_FALSE(ape.Empty());
-}
 
-TEST(AssignBetweenFamilies, CommonIntoId3v1ConvertsYearTrackAndGenre) {
     TId3v1Tags id3;
     id3.Assign(TFilledCommonTags());
     EXPECT_EQ(id3.Title(), "Title");
@@ -224,7 +219,6 @@ TEST(AssignBetweenFamilies, CommonIntoId3v1ConvertsYearTrackAndGenre) {
     EXPECT_EQ(id3.Album(), "Album");
     EXPECT_EQ(id3.Year(), 2005);
     EXPECT_EQ(id3.Track(), 7);
-    // A genre name is not a number, so the id reads as 0.
     EXPECT_EQ(id3.GenreId(), 0);
 
     TFilledCommonTags numeric;
@@ -232,9 +226,7 @@ TEST(AssignBetweenFamilies, CommonIntoId3v1ConvertsYearTrackAndGenre) {
     id3.Assign(numeric);
     EXPECT_EQ(id3.GenreId(), 29);
     EXPECT_EQ(id3.Genre(), "Jazz+Funk");
-}
 
-TEST(AssignBetweenFamilies, CommonIntoVorbisLeavesDateAndTrackNull) {
     TVorbisTags vorbis;
     TFilledCommonTags().AssignTo(vorbis);
     EXPECT_EQ(vorbis.Title(), "Title");
@@ -243,18 +235,14 @@ TEST(AssignBetweenFamilies, CommonIntoVorbisLeavesDateAndTrackNull) {
     EXPECT_EQ(vorbis.Genre(), "Jazz");
     EXPECT_TRUE(vorbis.GetField("date").IsNull());
     EXPECT_TRUE(vorbis.GetField("tracknumber").IsNull());
-}
 
-TEST(AssignBetweenFamilies, CommonIntoId3v2BringsNothing) {
-    TId3v2Tags id3;
-    id3.SetTitle("old");
-    id3.Assign(TFilledCommonTags());
-    for (int index = 0; index < id3.FieldCount(); ++index)
-        EXPECT_TRUE(id3.GetField(id3.FieldName(index)).IsNull()) << id3.FieldName(index);
-    EXPECT_TRUE(id3.Empty());
-}
+    TId3v2Tags id3v2;
+    id3v2.SetTitle("old");
+    id3v2.Assign(TFilledCommonTags());
+    for (int index = 0; index < id3v2.FieldCount(); ++index)
+        EXPECT_TRUE(id3v2.GetField(id3v2.FieldName(index)).IsNull()) << id3v2.FieldName(index);
+    EXPECT_TRUE(id3v2.Empty());
 
-TEST(AssignBetweenFamilies, AssigningAnObjectToItselfKeepsItsValues) {
     TFilledCommonTags common;
     common.Assign(common);
     EXPECT_EQ(common.Title(), "Title");

@@ -1,5 +1,5 @@
-// Vorbis comments: the comment block layout, the FLAC and Ogg Vorbis reading and writing rules,
-// and blocks exchanged with flac and metaflac inside real FLAC files.
+// Vorbis comments: the comment block layout and the FLAC and Ogg Vorbis reading and writing rules.
+// Blocks exchanged with flac and metaflac inside real files: the FLAC source's and sink's tests.
 #include "tag_test_support.h"
 #include "tags/common_tags.h"
 #include "tags/vorbis/vorbis_comments.h"
@@ -13,7 +13,6 @@ namespace {
 
 using tagtest::Append;
 using tagtest::Bytes;
-using tagtest::TempFile;
 
 void PutLength(Bytes& out, uint32_t value) {
     Append(out, {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)});
@@ -180,118 +179,6 @@ TEST(VorbisRead, CommonTagsTakeTheirSixFields) {
     EXPECT_EQ(common.GetField("Genre"), TTagValue(u"G"));
     EXPECT_EQ(common.GetField("Year"), TTagValue("1999"));
     EXPECT_EQ(common.GetField("Track"), TTagValue("4"));
-}
-
-// The metadata blocks of a FLAC file: type and body of each, in file order.
-struct FlacBlock {
-    uint8_t Type;
-    Bytes Body;
-};
-
-std::vector<FlacBlock> FlacBlocks(const Bytes& file, size_t& audioStart) {
-    std::vector<FlacBlock> blocks;
-    size_t pos = 4;
-    bool last = false;
-    while (!last && pos + 4 <= file.size()) {
-        last = (file[pos] & 0x80) != 0;
-        const uint8_t type = file[pos] & 0x7F;
-        const size_t length =
-            size_t(file[pos + 1]) << 16 | size_t(file[pos + 2]) << 8 | file[pos + 3];
-        pos += 4;
-        if (pos + length > file.size()) break;
-        blocks.push_back(
-            {type, Bytes(file.begin() + long(pos), file.begin() + long(pos + length))});
-        pos += length;
-    }
-    audioStart = pos;
-    return blocks;
-}
-
-constexpr uint8_t kVorbisCommentType = 4;
-
-class VorbisFlacTools : public testing::Test {
-protected:
-    void SetUp() override {
-        if (!tagtest::HaveTool("flac") || !tagtest::HaveTool("metaflac") ||
-            !tagtest::HaveTool("sox"))
-            GTEST_SKIP() << "flac/metaflac/sox missing";
-    }
-};
-
-TEST_F(VorbisFlacTools, ReadsTheCommentBlockThatFlacWrites) {
-    TempFile file("tagged.flac");
-    const std::string wav = tagtest::MakeWav(file.Dir());
-    ASSERT_EQ(
-        tagtest::RunCommand("flac --silent -f -T TITLE=A -T title=B -T 'ARTIST=\xC3\x9Cn\xC3\xAF' "
-                            "-T REPLAYGAIN_TRACK_GAIN=-2.00 -o " +
-                            tagtest::Quote(file.Path()) + " " + tagtest::Quote(wav))
-            .status,
-        0);
-    file.Reopen();
-    size_t audioStart = 0;
-    const auto blocks = FlacBlocks(file.Content(), audioStart);
-    const auto comment = std::find_if(blocks.begin(), blocks.end(), [](const FlacBlock& b) {
-        return b.Type == kVorbisCommentType;
-    });
-    ASSERT_NE(comment, blocks.end());
-    const auto parsed = tags::ParseVorbisCommentBlock(comment->Body);
-    ASSERT_TRUE(parsed);
-    EXPECT_TRUE(parsed->Vendor.starts_with("reference libFLAC")) << parsed->Vendor;
-
-    TVorbisTags flacRule;
-    tags::ReadFlacComments(parsed->Comments, flacRule);
-    EXPECT_EQ(flacRule.Title(), "A");
-    EXPECT_EQ(flacRule.Artist(), "\xC3\x9Cn\xC3\xAF");
-    EXPECT_EQ(flacRule.TrackGain(), "-2.00");
-    TVorbisTags oggRule;
-    tags::ReadOggComments(parsed->Comments, oggRule);
-    EXPECT_EQ(oggRule.Title(), "B");
-    EXPECT_TRUE(oggRule.GetField("replaygain_track_gain").IsNull());
-}
-
-TEST_F(VorbisFlacTools, MetaflacReadsTheBlockWeBuild) {
-    TempFile file("ours.flac");
-    const std::string wav = tagtest::MakeWav(file.Dir());
-    ASSERT_EQ(tagtest::RunCommand("flac --silent -f -o " + tagtest::Quote(file.Path()) + " " +
-                                  tagtest::Quote(wav))
-                  .status,
-              0);
-    file.Reopen();
-    const Bytes original = file.Content();
-    size_t audioStart = 0;
-    std::vector<FlacBlock> blocks = FlacBlocks(original, audioStart);
-    ASSERT_FALSE(blocks.empty());
-
-    TVorbisTags tags;
-    tags.SetTitle("Caf\xC3\xA9");
-    tags.SetArtist("Somebody");
-    tags.SetTrack("7");
-    tags.SetTrackGain("-1.25 dB");
-    std::erase_if(blocks, [](const FlacBlock& b) { return b.Type == kVorbisCommentType; });
-    blocks.insert(blocks.begin() + 1, {kVorbisCommentType, tags::BuildFlacCommentBlock(tags)});
-
-    Bytes rebuilt = tagtest::ToBytes("fLaC");
-    for (size_t index = 0; index < blocks.size(); ++index) {
-        const size_t length = blocks[index].Body.size();
-        const bool last = index + 1 == blocks.size();
-        Append(rebuilt, {uint8_t(blocks[index].Type | (last ? 0x80 : 0)), uint8_t(length >> 16),
-                         uint8_t(length >> 8), uint8_t(length)});
-        rebuilt.insert(rebuilt.end(), blocks[index].Body.begin(), blocks[index].Body.end());
-    }
-    rebuilt.insert(rebuilt.end(), original.begin() + long(audioStart), original.end());
-    file.SetContent(rebuilt);
-
-    const auto exported =
-        tagtest::RunCommand("metaflac --export-tags-to=- " + tagtest::Quote(file.Path()));
-    ASSERT_EQ(exported.status, 0);
-    EXPECT_EQ(
-        exported.output,
-        "title=Caf\xC3\xA9\nartist=Somebody\ntracknumber=7\nreplaygain_track_gain=-1.25 dB\n");
-    const auto vendor =
-        tagtest::RunCommand("metaflac --show-vendor-tag " + tagtest::Quote(file.Path()));
-    EXPECT_EQ(vendor.output, "VENDOR=Hacked\n");
-    EXPECT_EQ(
-        tagtest::RunCommand("flac --silent -t " + tagtest::Quote(file.Path()) + " 2>&1").status, 0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "tests/support/bytes.h"
 #include "tests/support/read_source.h"
 #include "tests/support/tools.h"
+#include "wav/wave_in.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,13 @@ inline std::vector<uint8_t> Ramp16(size_t samples, int start = -1000, int step =
 // Everything a source delivers from Init to its end, asking for request bytes at a time.
 inline std::vector<uint8_t> ReadAllPcm(TAuInput& source, uint32_t request = 10000) {
     return ReadAll(source, request);
+}
+
+// Everything TWaveIn delivers from a file.
+inline std::vector<uint8_t> ReadWave(const std::string& file, uint32_t request = 10000) {
+    TWaveIn source;
+    source.SetFileName(file);
+    return ReadAllPcm(source, request);
 }
 
 // The file decoded by FFmpeg to raw little-endian samples of the given FFmpeg format

@@ -40,12 +40,6 @@ protected:
     TempDir dir_;
 };
 
-std::vector<uint8_t> ReadWave(const std::string& file) {
-    TWaveIn in;
-    in.SetFileName(file);
-    return ReadAllPcm(in);
-}
-
 int LargestDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
     const auto x = Samples16(a), y = Samples16(b);
     int worst = 0;

@@ -26,12 +26,6 @@ void ExpectSamePcm(const std::vector<uint8_t>& ours, const std::vector<uint8_t>&
         << what << ": first difference at byte " << (mismatch.first - ours.begin());
 }
 
-std::vector<uint8_t> ReadWave(const std::string& file, uint32_t request = 10000) {
-    TWaveIn source;
-    source.SetFileName(file);
-    return ReadAllPcm(source, request);
-}
-
 // Reads through a memory stream, so that thousands of damaged files need no disk.
 struct MemoryRead {
     std::vector<uint8_t> pcm;

@@ -158,9 +158,7 @@ TEST_F(WaveOutTest, ImaAdpcmFilesDecodeBySoxAndCountTheirFrames) {
             EXPECT_EQ(Read32(file, 4), file.size() - 8);
             EXPECT_NE(Probe(Temp("ima.wav")).find("codec_name=adpcm_ima_wav"), std::string::npos);
 
-            TWaveIn in;
-            in.SetFileName(Temp("ima.wav"));
-            const auto ours = ReadAllPcm(in);
+            const auto ours = ReadWave(Temp("ima.wav"));
             ASSERT_EQ(ours.size(), pcm.size()) << what;
             auto sox = SoxRaw16(Temp("ima.wav"), Temp("sox.raw"));
             ASSERT_GE(sox.size(), ours.size());
@@ -354,9 +352,7 @@ TEST_F(WaveOutTest, AppendedImaAdpcmPlaysThrough) {
     EXPECT_TRUE(std::equal(alone.begin() + 60, alone.end(), file.begin() + 60));
     EXPECT_EQ(Read32(file, 56), 6u * 512);
     EXPECT_EQ(Read32(file, 48), 3u * 505 + 1200);
-    TWaveIn in;
-    in.SetFileName(Temp("ima.wav"));
-    const auto pcm = Samples16(ReadAllPcm(in));
+    const auto pcm = Samples16(ReadWave(Temp("ima.wav")));
     ASSERT_EQ(pcm.size(), (3u * 505 + 1200) * 2);
     auto sox = Samples16(SoxRaw16(Temp("ima.wav"), Temp("sox.raw")));
     sox.resize(pcm.size());

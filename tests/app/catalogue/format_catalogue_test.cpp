@@ -11,78 +11,32 @@ namespace {
 
 using namespace qm;
 
-TEST(FormatCatalogue, AcceptsExactlyTheThirteenExtensionsInAnyCase) {
-    for (const char* extension : {".wav", ".mp3", ".ogg", ".flac", ".wma", ".wmv", ".ape", ".tta",
-                                  ".wv", ".m4a", ".ofr", ".tak", ".mp4"})
-        EXPECT_TRUE(IsSupportedAudioFile(std::string("/music/song") + extension)) << extension;
-
-    EXPECT_TRUE(IsSupportedAudioFile("/music/song.MP3")); // the case of an extension is ignored
-    EXPECT_TRUE(IsSupportedAudioFile("/music/song.Flac"));
-    EXPECT_FALSE(IsSupportedAudioFile("/music/archive.mp3.zip"));
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song"));
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song."));
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song.fla")); // prefix of ".flac"
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song.flacc"));
-    EXPECT_FALSE(IsSupportedAudioFile("/music/song.wvc")); // WavPack correction file
-    EXPECT_FALSE(IsSupportedAudioFile(""));
-    EXPECT_TRUE(IsSupportedAudioFile("/music/a.b.flac"));
-    EXPECT_TRUE(IsSupportedAudioFile("song.wv"));
-}
-
-TEST(FormatCatalogue, ExtensionIsTakenAfterTheLastSlashOnly) {
-    EXPECT_FALSE(IsSupportedAudioFile("/music.wav/song"));
-    EXPECT_FALSE(IsSupportedAudioFile("/a.mp3/"));
-    EXPECT_EQ(FormatDescriptorOfFile("/music.wav/song"), "");
-    EXPECT_TRUE(IsSupportedAudioFile("/a.b/c.ogg"));
-    // A backslash is an ordinary character of a POSIX name, not a separator.
-    EXPECT_TRUE(IsSupportedAudioFile("/music/x\\y.mp3"));
-    EXPECT_FALSE(IsSupportedAudioFile("/music/x.mp3\\y"));
-}
-
-TEST(FormatCatalogue, SourceDescriptorsComeFromTheLookupList) {
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.wav"), "WAV");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.mp3"), "MP3");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.ogg"), "OGG");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.flac"), "FLAC");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.wma"), "WMA");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/clip.wmv"), "WMV");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.ape"), "APE");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.tta"), "TTA");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.wv"), "WavPack"); // not the target form "WavePack"
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.m4a"), "M4A");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.ofr"), "OFR");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.tak"), "TAK");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/clip.mp4"), "MPEG4");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/a.b.flac"), "FLAC");
-}
-
-TEST(FormatCatalogue, DescriptorRuleIgnoresCaseButNotPartialExtensions) {
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.MP3"), "MP3");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.FlAc"), "FLAC");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.WV"), "WavPack");
-    // Pieces of a lookup string that are not its whole extension match nothing.
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.fla"), "");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.w"), "");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.mp"), "");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song."), "");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song"), "");
-    EXPECT_EQ(FormatDescriptorOfFile(""), "");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/song.wvc"), "");
-    EXPECT_EQ(FormatDescriptorOfFile("/m/archive.mp3.zip"), "");
-}
-
-TEST(FormatCatalogue, ExtensionOfDescriptorUsesTheCatalogueColumn) {
-    EXPECT_EQ(ExtensionOfDescriptor("WavePack"), ".wv");
-    EXPECT_EQ(ExtensionOfDescriptor("WavPack"), ""); // the source form
-    EXPECT_EQ(ExtensionOfDescriptor("FLAC"), ".flac");
-    EXPECT_EQ(ExtensionOfDescriptor("APE"), ".ape");
-    EXPECT_EQ(ExtensionOfDescriptor("MP3"), ".mp3");
-    EXPECT_EQ(ExtensionOfDescriptor("OGG"), ".ogg");
-    EXPECT_EQ(ExtensionOfDescriptor("WAV"), ".wav");
-    EXPECT_EQ(ExtensionOfDescriptor("WMA"), ".wma");
-    EXPECT_EQ(ExtensionOfDescriptor("MPEG4"), ".mp4");
-    EXPECT_EQ(ExtensionOfDescriptor("mp3"), ""); // exact comparison
-    EXPECT_EQ(ExtensionOfDescriptor(""), "");
+// A file is admitted exactly when its extension (after the last slash and the last dot, in any
+// case, whole: no piece of one, no ".wvc" correction file) names a source, and that source's
+// descriptor then names it (".wv" is "WavPack", not the target's "WavePack"). A backslash is an
+// ordinary character of a POSIX name, not a separator.
+TEST(FormatCatalogue, FilesAreAdmittedAndNamedByTheirWholeExtensionInAnyCase) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/m/song.wav", "WAV"},    {"/m/song.mp3", "MP3"},
+        {"/m/song.ogg", "OGG"},    {"/m/song.flac", "FLAC"},
+        {"/m/song.wma", "WMA"},    {"/m/clip.wmv", "WMV"},
+        {"/m/song.ape", "APE"},    {"/m/song.tta", "TTA"},
+        {"/m/song.wv", "WavPack"}, {"/m/song.m4a", "M4A"},
+        {"/m/song.ofr", "OFR"},    {"/m/song.tak", "TAK"},
+        {"/m/clip.mp4", "MPEG4"},  {"/m/a.b.flac", "FLAC"},
+        {"song.wv", "WavPack"},    {"/m/song.MP3", "MP3"},
+        {"/m/song.FlAc", "FLAC"},  {"/m/song.WV", "WavPack"},
+        {"/a.b/c.ogg", "OGG"},     {"/music/x\\y.mp3", "MP3"},
+        {"/music/x.mp3\\y", ""},   {"/music.wav/song", ""},
+        {"/a.mp3/", ""},           {"/m/song.fla", ""},
+        {"/m/song.flacc", ""},     {"/m/song.w", ""},
+        {"/m/song.mp", ""},        {"/m/song.", ""},
+        {"/m/song", ""},           {"", ""},
+        {"/m/song.wvc", ""},       {"/m/archive.mp3.zip", ""}};
+    for (const auto& [path, descriptor] : cases) {
+        EXPECT_EQ(FormatDescriptorOfFile(path), descriptor) << path;
+        EXPECT_EQ(IsSupportedAudioFile(path), *descriptor != 0) << path;
+    }
 }
 
 TEST(FormatCatalogue, EverySourceDescriptorRoundTripsThroughItsExtension) {
@@ -100,11 +54,12 @@ TEST(FormatCatalogue, EverySourceDescriptorRoundTripsThroughItsExtension) {
     EXPECT_EQ(AudioFormatCatalogue[6].DisplayName, "Monkey's Audio (Ape)");
 }
 
-TEST(FormatCatalogue, TargetListInWizardOrder) {
+TEST(FormatCatalogue, TargetListInWizardOrderWithItsNames) {
     const char* listTexts[] = {"FLAC",    "Monkey's Audio (Ape)", "Mp3", "OggVorbis", "Wav",
                                "WavPack", "Windows Media Audio"};
     const char* descriptors[] = {"FLAC", "APE", "MP3", "OGG", "WAV", "WavePack", "WMA"};
     const char* extensions[] = {".flac", ".ape", ".mp3", ".ogg", ".wav", ".wv", ".wma"};
+    const char* cliNames[] = {"flac", "ape", "mp3", "ogg", "wav", "wv", "wma"};
     const TLevelKind kinds[] = {TLevelKind::lkCompression,  TLevelKind::lkCompression,
                                 TLevelKind::lkSoundQuality, TLevelKind::lkSoundQuality,
                                 TLevelKind::lkNone,         TLevelKind::lkCompression,
@@ -117,6 +72,7 @@ TEST(FormatCatalogue, TargetListInWizardOrder) {
         EXPECT_EQ(target->Descriptor, descriptors[i]);
         EXPECT_EQ(target->Extension, extensions[i]);
         EXPECT_EQ(ExtensionOfDescriptor(target->Descriptor), extensions[i]);
+        EXPECT_EQ(FindTargetByCliName(cliNames[i]), target);
         EXPECT_EQ(target->LevelKind, kinds[i]);
         EXPECT_EQ(target->Levels == nullptr, kinds[i] == TLevelKind::lkNone) << listTexts[i];
         EXPECT_EQ(TargetIndexOf(*target), i);
@@ -127,12 +83,10 @@ TEST(FormatCatalogue, TargetListInWizardOrder) {
     EXPECT_EQ(TargetFormatAt(7), nullptr);
     EXPECT_EQ(FindTargetByDescriptor("WavPack"), nullptr);
     EXPECT_EQ(FindTargetByListText("Monkey's Audio"), nullptr);
-}
-
-TEST(FormatCatalogue, CommandLineNames) {
-    const char* names[] = {"flac", "ape", "mp3", "ogg", "wav", "wv", "wma"};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(FindTargetByCliName(names[i]), TargetFormatAt(i)) << names[i];
+    EXPECT_EQ(ExtensionOfDescriptor("WavPack"), ""); // the source form
+    EXPECT_EQ(ExtensionOfDescriptor("mp3"), "");     // exact comparison
+    EXPECT_EQ(ExtensionOfDescriptor(""), "");
+    // Command-line names ignore case but must be whole.
     EXPECT_EQ(FindTargetByCliName("FLAC"), TargetFormatAt(0));
     EXPECT_EQ(FindTargetByCliName("Wv"), TargetFormatAt(5));
     EXPECT_EQ(FindTargetByCliName("wavpack"), nullptr);

@@ -1,4 +1,5 @@
-// quillmere-cli from the outside: outputs, collisions, skips, failures, deletion, Ctrl-C.
+// quillmere-cli from the outside: outputs, skips, failures, deletion, Ctrl-C, kills. Numbered
+// names for taken ones: the driver test, and here the side-by-side jobs.
 #include "../../support/tools.h"
 
 #include <gtest/gtest.h>
@@ -39,25 +40,14 @@ TEST(CliEndToEnd, WavToWavIntoAnotherFolderKeepsEverySample) {
     EXPECT_NE(r.output.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
 }
 
-TEST(CliEndToEnd, CollisionsGetNumberedNamesAndNothingIsOverwritten) {
-    TempDir dir;
-    MakeWav(dir / "a.wav");
-    fs::create_directories(dir / "out");
-    WriteFileBytes(dir / "out/a.wav", {'k', 'e', 'e', 'p'});
-    for (int i = 1; i <= 3; ++i) {
-        const auto r = RunCli("--to wav --out " + Quote(dir / "out") + " " + Quote(dir / "a.wav"));
-        ASSERT_EQ(r.status, 0) << r.output;
-        EXPECT_TRUE(fs::exists(dir / ("out/Quillmere_" + std::to_string(i) + "_a.wav")));
-    }
-    EXPECT_EQ(ReadFileBytes(dir / "out/a.wav"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
-}
-
-TEST(CliEndToEnd, SkipsAFileWrittenOverItselfAndUnsupportedFiles) {
+TEST(CliEndToEnd, SkipsAndKeepsAFileWrittenOverItselfAndUnsupportedFiles) {
     TempDir dir;
     MakeWav(dir / "a.wav");
     const auto before = ReadFileBytes(dir / "a.wav");
     WriteFileBytes(dir / "notes.txt", {'h', 'i'});
-    const auto r = RunCli("--to wav " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
+    // A skipped file is never deleted: it is its own output.
+    const auto r =
+        RunCli("--to wav --delete-source " + Quote(dir / "a.wav") + " " + Quote(dir / "notes.txt"));
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("SKIPPED " + (dir / "a.wav")), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("SKIPPED " + (dir / "notes.txt") + " (not a supported audio file)"),
@@ -65,68 +55,6 @@ TEST(CliEndToEnd, SkipsAFileWrittenOverItselfAndUnsupportedFiles) {
         << r.output;
     EXPECT_EQ(ReadFileBytes(dir / "a.wav"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
-}
-
-// Damage fails a file and leaves nothing; a source that ends before its stated length is
-// converted as far as it goes with a warning and kept (a failure under --strict).
-TEST(CliEndToEnd, DamagedFilesFailAndTruncatedOnesConvertWithAWarning) {
-    TempDir dir;
-    std::vector<uint8_t> noise(50000);
-    uint32_t x = 12345;
-    for (auto& b : noise)
-        b = uint8_t((x = x * 1103515245 + 12345) >> 24);
-    WriteFileBytes(dir / "noise.wav", noise);
-    MakeWav(dir / "whole.wav", 8.0);
-    const auto full = ReadFileBytes(dir / "whole.wav");
-    auto whole = full;
-    whole.resize(44 + (whole.size() - 44) / 4 / 4 * 4 * 3); // three quarters of the audio
-    WriteFileBytes(dir / "cut.wav", whole);
-
-    const auto r = RunCli("--to wav --delete-source --out " + Quote(dir / "out") + " " +
-                          Quote(dir / "noise.wav") + " " + Quote(dir / "cut.wav") + " " +
-                          Quote(dir / "missing.wav"));
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_NE(r.output.find("FAILED " + (dir / "noise.wav") + ": "), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("WARNING " + (dir / "cut.wav") + " -> " + (dir / "out/cut.wav") +
-                            " (the source ends early: 0:06 of 0:08)"),
-              std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("FAILED " + (dir / "missing.wav") + ": "), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("0 converted, 1 converted with a warning, 0 skipped, 2 failed"),
-              std::string::npos)
-        << r.output;
-    // Everything the cut file holds, and its source kept although deletion was asked for.
-    const auto converted = ReadFileBytes(dir / "out/cut.wav");
-    ASSERT_EQ(converted.size(), whole.size()) << r.output;
-    EXPECT_TRUE(std::equal(converted.begin() + 44, converted.end(), full.begin() + 44));
-    EXPECT_EQ(ReadFileBytes(dir / "noise.wav"), noise);
-    EXPECT_EQ(ReadFileBytes(dir / "cut.wav"), whole);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()), 1);
-
-    // Alone it exits 0; under --strict it fails and leaves no output.
-    const auto alone =
-        RunCli("--to wav --out " + Quote(dir / "alone") + " " + Quote(dir / "cut.wav"));
-    EXPECT_EQ(alone.status, 0) << alone.output;
-    const auto strict =
-        RunCli("--to wav --strict --out " + Quote(dir / "strict") + " " + Quote(dir / "cut.wav"));
-    EXPECT_EQ(strict.status, 1) << strict.output;
-    EXPECT_NE(strict.output.find("FAILED " + (dir / "cut.wav") + ": the source ends early"),
-              std::string::npos)
-        << strict.output;
-    EXPECT_TRUE(fs::is_empty(dir / "strict")) << strict.output;
-    EXPECT_EQ(ReadFileBytes(dir / "cut.wav"), whole);
-
-    // A header without audio fails in the same words whatever the target.
-    WriteFileBytes(dir / "empty.wav", std::vector<uint8_t>(full.begin(), full.begin() + 44));
-    for (const char* target : {"flac", "ape", "mp3", "ogg", "wav", "wavpack", "wma"}) {
-        const auto empty = RunCli("--to " + std::string(target) + " --out " + Quote(dir / target) +
-                                  " " + Quote(dir / "empty.wav"));
-        EXPECT_NE(empty.output.find("FAILED " + (dir / "empty.wav") +
-                                    ": The file is damaged: no audio could be decoded from it\n"),
-                  std::string::npos)
-            << target << ": " << empty.output;
-    }
 }
 
 TEST(CliEndToEnd, NamedPipesFailAtOnceInsteadOfWaitingForAWriter) {
@@ -142,23 +70,6 @@ TEST(CliEndToEnd, NamedPipesFailAtOnceInsteadOfWaitingForAWriter) {
     EXPECT_NE(r.output.find("0 converted, 0 skipped, 5 failed"), std::string::npos) << r.output;
     const auto info = RunCommand("timeout 60 " + Cli() + " --info" + args + " 2>&1");
     EXPECT_EQ(info.status, 1) << info.output;
-}
-
-TEST(CliEndToEnd, DeleteSourceRemovesOnlyConvertedSources) {
-    TempDir dir;
-    MakeWav(dir / "good.wav");
-    WriteFileBytes(dir / "bad.wav", std::vector<uint8_t>(1000, 7));
-    const auto r = RunCli("--to wav --delete-source --out " + Quote(dir / "out") + " " +
-                          Quote(dir / "good.wav") + " " + Quote(dir / "bad.wav"));
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_FALSE(fs::exists(dir / "good.wav"));
-    EXPECT_TRUE(fs::exists(dir / "out/good.wav"));
-    EXPECT_TRUE(fs::exists(dir / "bad.wav"));
-    // A skipped file is never deleted: it is its own output.
-    MakeWav(dir / "self.wav");
-    const auto s = RunCli("--to wav --delete-source " + Quote(dir / "self.wav"));
-    EXPECT_EQ(s.status, 0) << s.output;
-    EXPECT_TRUE(fs::exists(dir / "self.wav"));
 }
 
 TEST(CliEndToEnd, UsageErrorsExitWithTwo) {
@@ -223,16 +134,6 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
                                  "genre: Jazz\n", "year: 1999\n", "track: 4\n"})
             EXPECT_NE(info.output.find(line), std::string::npos) << file << "\n" << info.output;
     }
-    // FLAC straight to WavPack and to MP3 as well.
-    for (const char* format : {"wv", "mp3"}) {
-        const auto direct = RunCli(std::string("--to ") + format + " --out " +
-                                   Quote(dir / "direct") + " " + Quote(dir / "t.flac"));
-        ASSERT_EQ(direct.status, 0) << direct.output;
-        const auto info = RunCli("--info " + Quote(dir / ("direct/t." + std::string(format))));
-        EXPECT_NE(info.output.find("title: Night Train\n"), std::string::npos) << info.output;
-        EXPECT_NE(info.output.find("track: 4\n"), std::string::npos) << info.output;
-        EXPECT_NE(info.output.find("year: 1999\n"), std::string::npos) << info.output;
-    }
     // --no-tags carries none.
     const auto r =
         RunCli("--no-tags --to ogg --out " + Quote(dir / "bare") + " " + Quote(dir / "t.flac"));
@@ -241,39 +142,20 @@ TEST(CliEndToEnd, TagsTravelThroughEveryFormat) {
               std::string::npos);
 }
 
-TEST(CliEndToEnd, Mp3OutputsKeepTheSourcesLengthAndLongNonLatinTitles) {
-    if (!HaveTool("sox") || !HaveTool("flac") || !HaveTool("ffmpeg") || !HaveTool("ffprobe"))
-        GTEST_SKIP() << "needs sox, flac, ffmpeg and ffprobe";
+// A title no ID3v1 block can hold reaches the MP3 output through the common tags, and --info
+// reads it back. (The exact length and what ffprobe reads: the MP3 sink's tests.)
+TEST(CliEndToEnd, Mp3OutputsKeepLongNonLatinTitles) {
+    if (!HaveTool("sox") || !HaveTool("flac")) GTEST_SKIP() << "needs sox and flac";
     TempDir dir;
-    // Three seconds and an odd sample.
-    constexpr size_t kFrames = 3 * 44100 + 1;
-    ASSERT_EQ(RunCommand("sox -q -r 44100 -n -c 2 -b 16 " + Quote(dir / "w.wav") + " synth " +
-                         std::to_string(kFrames) + "s sine 440 sine 660 gain -6")
-                  .status,
-              0);
+    MakeWav(dir / "w.wav");
     const std::string title =
         "Песня о далёкой звезде и долгой дороге домой — 遠い星の歌を夜明けまで歌う";
-    ASSERT_EQ(RunCommand("flac -s -f --tag=TITLE=" + Quote(title) + " " + Quote(dir / "w.wav") +
-                         " -o " + Quote(dir / "t.flac"))
-                  .status,
-              0);
-    for (const char* input : {"w.wav", "t.flac"}) {
-        const auto r = RunCli("--to mp3 --out " + Quote(dir / "out") + " " + Quote(dir / input));
-        ASSERT_EQ(r.status, 0) << r.output;
-    }
-    // WAV to MP3 to WAV: the encoder's delay and padding are trimmed, within 5 ms.
-    EXPECT_NEAR(double(DecodedBytes(dir / "out/w.mp3")) / 4, double(kFrames), 0.005 * 44100);
-
-    const std::string mp3 = dir / "out/t.mp3";
-    const auto probe = RunCommand("ffprobe -v error -show_entries format_tags=title -of "
-                                  "default=nw=1:nk=1 " +
-                                  Quote(mp3));
-    EXPECT_EQ(probe.output, title + "\n");
-    const std::vector<uint8_t> bytes = ReadFileBytes(mp3);
-    ASSERT_GT(bytes.size(), 128u);
-    EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 125), "TAG");
-    const auto info = RunCli("--info " + Quote(mp3));
-    EXPECT_NE(info.output.find("title: " + title + "\n"), std::string::npos) << info.output;
+    Tool("flac -s -f --tag=TITLE=" + Quote(title) + " " + Quote(dir / "w.wav") + " -o " +
+         Quote(dir / "t.flac"));
+    const auto r = RunCli("--to mp3 --out " + Quote(dir / "out") + " " + Quote(dir / "t.flac"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const auto info = RunCli("--info " + Quote(dir / "out/t.mp3"));
+    EXPECT_TRUE(Contains(info.output, "title: " + title + "\n")) << info.output;
 }
 
 TEST(CliEndToEnd, JobsRunSideBySideWithoutTakingTheSameName) {

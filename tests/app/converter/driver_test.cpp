@@ -127,10 +127,6 @@ TEST(Driver, SkipIsReportedAfterStartReturnsWithProgressZeroThenHundred) {
 TEST(Driver, FailuresEndTheirFileAndTheRunGoesOn) {
     TempDir dir;
     WriteFileBytes(dir / "noise.wav", std::vector<uint8_t>(4096, 0x5A));
-    // A header announcing audio the file does not hold: judged by what its run delivered.
-    std::vector<uint8_t> header = ReadFileBytes(dir / "plain.wav");
-    header.resize(44);
-    WriteFileBytes(dir / "cut.wav", header);
     Sine(dir / "good.wav");
     WriteFileBytes(dir / "song.ape", {1, 2, 3});
     TQuillmereAudioConverter driver;

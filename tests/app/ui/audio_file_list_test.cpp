@@ -6,6 +6,7 @@
 #include "app/ui/ui_texts.h"
 #include "app/util/file_rename.h"
 #include "tests/app/ui/wizard_fixture.h"
+#include "tests/support/shell_link_bytes.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -20,54 +21,11 @@
 namespace qm::test {
 namespace {
 
-QString Q(std::string_view text) {
-    return ToQString(text);
-}
-
 QStringList Names(const TAudioFileListView& list) {
     QStringList names;
     for (int i = 0; i < list.RowCount(); ++i)
         names.append(list.Row(i)->text(0));
     return names;
-}
-
-// A Windows shortcut whose link information names `target` as its local path.
-void WriteShortcut(const std::string& file, const std::string& target) {
-    std::string bytes;
-    const auto put = [&](std::uint32_t value, int width) {
-        for (int i = 0; i < width; ++i)
-            bytes.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    put(0x4C, 4);
-    for (const int b : {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46})
-        put(b, 1);
-    put(0x02, 4); // link information only
-    put(0x20, 4);
-    bytes.append(24, '\0');
-    put(0, 4);
-    put(0, 4);
-    put(1, 4);
-    put(0, 2);
-    bytes.append(10, '\0');
-    const std::uint32_t volumeOffset = 0x1C, volumeSize = 0x11;
-    const std::uint32_t localOffset = volumeOffset + volumeSize;
-    const std::uint32_t suffixOffset = localOffset + static_cast<std::uint32_t>(target.size()) + 1;
-    put(suffixOffset + 1, 4);
-    put(0x1C, 4);
-    put(1, 4);
-    put(volumeOffset, 4);
-    put(localOffset, 4);
-    put(0, 4);
-    put(suffixOffset, 4);
-    put(volumeSize, 4);
-    put(3, 4);
-    put(0x1234, 4);
-    put(0x10, 4);
-    put(0, 1);
-    bytes += target;
-    bytes.push_back('\0');
-    bytes.push_back('\0');
-    std::ofstream(file, std::ios::binary) << bytes;
 }
 
 // Sends a real drop of file URLs to the list's viewport; returns the answered action.
@@ -202,8 +160,8 @@ TEST_F(AudioFileListTest, KeysDeleteRenameAndOpenTheMenuAtTheRow) {
 
 TEST_F(AudioFileListTest, ShortcutsAddTheirTargets) {
     const std::string target = Folder.File("real/song.flac");
-    WriteShortcut(Folder / "song.lnk", target);
-    WriteShortcut(Folder / "gone.lnk", Folder / "real/deleted.flac");
+    lnk::WriteLink(Folder / "song.lnk", target);
+    lnk::WriteLink(Folder / "gone.lnk", Folder / "real/deleted.flac");
     Add({Folder / "song.lnk", Folder / "gone.lnk"});
     ASSERT_EQ(List().RowCount(), 1);
     EXPECT_EQ(List().Row(0)->Descriptor().SourcePath, target);

@@ -7,6 +7,7 @@
 #include "app/ui/ui_texts.h"
 #include "app/util/file_utils.h"
 #include "tests/app/ui/run_fixture.h"
+#include "tests/support/bytes.h"
 
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -15,23 +16,10 @@
 #include <QMessageBox>
 
 #include <map>
-#include <random>
 #include <set>
 
 namespace qm::test {
 namespace {
-
-QString Q(std::string_view text) {
-    return ToQString(text);
-}
-
-void WriteRandomBytes(const std::string& path, std::size_t size) {
-    std::mt19937 random(7);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct TTarget {
     int Row;
@@ -114,74 +102,6 @@ TEST_P(ThreeFileRunTest, EveryStartIsShownAndEveryOutputListedWithItsSamples) {
     EXPECT_TRUE(Find("btnViewConvertedFiles")->isEnabled());
 }
 
-TEST_F(RunTest, ASecondRunListsNumberedOutputsBesideTheFirst) {
-    const std::vector<std::string> sources = {Folder / "a.wav", Folder / "b.wav"};
-    MakeWav(sources[0], 0.2);
-    MakeWav(sources[1], 0.2);
-    const std::string out = Folder.Folder("out");
-    ASSERT_NO_FATAL_FAILURE(Choose(sources, WavRow, out));
-    ASSERT_NO_FATAL_FAILURE(Convert());
-    ASSERT_NO_FATAL_FAILURE(Convert());
-    ASSERT_EQ(ConvertedFiles().RowCount(), 4);
-    const char* names[] = {"a.wav", "b.wav", "Quillmere_1_a.wav", "Quillmere_1_b.wav"};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(ConvertedFiles().Row(i)->text(0), names[i]);
-        EXPECT_TRUE(fs::exists(out + "/" + names[i]));
-    }
-    // Each run starts its own count.
-    EXPECT_EQ(Starts.size(), 6u);
-    EXPECT_EQ(Starts[3].Completed, "0 / out of 2");
-}
-
-TEST_F(RunTest, ADamagedFileIsCountedAndListedAsFailedAndKeepsItsSource) {
-    const std::vector<std::string> sources = {Folder / "good1.wav", Folder / "damaged.wav",
-                                              Folder / "good2.wav"};
-    MakeWav(sources[0], 0.3);
-    WriteRandomBytes(sources[1], 50000);
-    MakeWav(sources[2], 0.3);
-    const std::string damagedBytes = ReadFile(sources[1]);
-    const std::string out = Folder.Folder("out");
-    ASSERT_NO_FATAL_FAILURE(Choose(sources, WavRow, out, /*deleteSources=*/true));
-    AtCompletion = [&] {
-        EXPECT_EQ(Text<QLabel>("lblFilesCompleted"), "2 / out of 3");
-        EXPECT_EQ(Text<QLabel>("lblFilesFailed"), "1");
-        EXPECT_EQ(Status().findChild<QProgressBar*>("progbarOverall")->value(), 3);
-    };
-    ASSERT_NO_FATAL_FAILURE(Convert());
-
-    ASSERT_EQ(Starts.size(), 4u);
-    EXPECT_EQ(Starts[2].Completed, "1 / out of 3");
-    EXPECT_EQ(Starts[2].Failed, "1");
-
-    EXPECT_FALSE(fs::exists(sources[0])) << "converted: its source goes";
-    EXPECT_FALSE(fs::exists(sources[2]));
-    ASSERT_TRUE(fs::exists(sources[1])) << "failed: its source stays";
-    EXPECT_EQ(ReadFile(sources[1]), damagedBytes);
-    EXPECT_FALSE(fs::exists(out + "/damaged.wav"));
-    EXPECT_TRUE(fs::exists(out + "/good1.wav"));
-    EXPECT_TRUE(fs::exists(out + "/good2.wav"));
-
-    ASSERT_EQ(ConvertedFiles().RowCount(), 3);
-    const auto* failed = ConvertedFiles().Row(1);
-    EXPECT_TRUE(failed->Failed());
-    EXPECT_FALSE(failed->FailureMessage().empty());
-    EXPECT_EQ(failed->text(0), "damaged.wav");
-    EXPECT_EQ(failed->text(2), Q(texts::FailedFormat));
-    EXPECT_TRUE(failed->toolTip(0).startsWith("damaged.wav could not be converted: "));
-    EXPECT_TRUE(failed->Descriptor().OutputPath.empty());
-    EXPECT_FALSE(ConvertedFiles().Row(0)->Failed());
-    EXPECT_FALSE(ConvertedFiles().Row(2)->Failed());
-
-    // Selecting the failed row shows why; "> Go to File" shows its source.
-    ConvertedFiles().List()->setCurrentItem(ConvertedFiles().Row(1));
-    auto* reason = ConvertedFiles().findChild<QLabel*>("lblFailure");
-    EXPECT_FALSE(reason->isHidden());
-    EXPECT_EQ(reason->text(), failed->toolTip(0));
-    ConvertedFiles().btnGotoFileClick();
-    ASSERT_EQ(Shell->ShownItems.size(), 1);
-    EXPECT_EQ(Shell->ShownItems.front().toStdString(), sources[1]);
-}
-
 // A WAV whose header promises `seconds` but whose data stops half-way.
 void MakeCutShortWav(const std::string& path, double seconds) {
     MakeWav(path, seconds);
@@ -200,7 +120,7 @@ TEST_F(RunTest, EachOutcomeIsCountedAndMarkedApartAndListedOnce) {
     fs::rename(camera + "/take.wav", Folder / "reference.wav");
     fs::rename(camera + "/take.flac", camera + "/Take.Flac");
     MakeCutShortWav(camera + "/short.wav", 2);
-    WriteRandomBytes(camera + "/noise.wav", 50000);
+    WriteFileBytes(camera + "/noise.wav", Noise(50000));
     std::ofstream(camera + "/notes.TXT") << "not audio";
     // WAV to WAV in its own folder: nothing to convert, and no copy named SONG.wav.
     MakeWav(out + "/song.wav", 0.2);
@@ -267,6 +187,11 @@ TEST_F(RunTest, EachOutcomeIsCountedAndMarkedApartAndListedOnce) {
     EXPECT_EQ(skipped->text(2), Q(texts::SkippedFormat));
     EXPECT_EQ(skipped->Descriptor().OutputPath, out + "/SONG.WAV") << "listed with its own path";
     EXPECT_EQ(skipped->ReasonText(), "SONG.WAV was skipped: The output would overwrite its source");
+    const auto* failed = ConvertedFiles().Row(1);
+    EXPECT_EQ(failed->text(2), Q(texts::FailedFormat));
+    EXPECT_FALSE(failed->FailureMessage().empty());
+    EXPECT_TRUE(failed->toolTip(0).startsWith("noise.wav could not be converted: "));
+    EXPECT_TRUE(failed->Descriptor().OutputPath.empty());
     // A row with a reason shows it under the list when chosen, as a failure does.
     auto* reason = ConvertedFiles().findChild<QLabel*>("lblFailure");
     for (int i : {1, 2, 3}) {
@@ -274,6 +199,12 @@ TEST_F(RunTest, EachOutcomeIsCountedAndMarkedApartAndListedOnce) {
         EXPECT_FALSE(reason->isHidden()) << i;
         EXPECT_EQ(reason->text(), ConvertedFiles().Row(i)->ReasonText());
     }
+    EXPECT_EQ(failed->ReasonText(), failed->toolTip(0));
+    // "> Go to File" on a failed row shows its source.
+    ConvertedFiles().List()->setCurrentItem(ConvertedFiles().Row(1));
+    ConvertedFiles().btnGotoFileClick();
+    ASSERT_EQ(Shell->ShownItems.size(), 1);
+    EXPECT_EQ(Shell->ShownItems.front().toStdString(), camera + "/noise.wav");
     ConvertedFiles().List()->setCurrentItem(ConvertedFiles().Row(0));
     EXPECT_TRUE(reason->isHidden());
 
@@ -285,6 +216,8 @@ TEST_F(RunTest, EachOutcomeIsCountedAndMarkedApartAndListedOnce) {
     Wizard().ShowStep1();
     ASSERT_NO_FATAL_FAILURE(Choose({}, WavRow, "", false));
     ASSERT_NO_FATAL_FAILURE(Convert());
+    ASSERT_EQ(Starts.size(), 9u);
+    EXPECT_EQ(Starts[5].Completed, "0 / out of 3") << "each run starts its own count";
     ASSERT_EQ(ConvertedFiles().RowCount(), 5);
     EXPECT_EQ(ConvertedFiles().Row(4)->text(0), "Quillmere_1_short.wav");
     EXPECT_EQ(ConvertedFiles().Row(4)->Kind(), TKind::Warned);

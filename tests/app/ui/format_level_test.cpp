@@ -15,10 +15,6 @@
 namespace qm::test {
 namespace {
 
-QString Q(std::string_view text) {
-    return ToQString(text);
-}
-
 const TTargetFormat& Target(std::string_view listText) {
     const TTargetFormat* target = FindTargetByListText(listText);
     if (!target) throw std::invalid_argument("no such target");

@@ -18,14 +18,7 @@ QString Producer() {
     return QString::fromStdString(BinDir() + "/quillmere-handover");
 }
 
-class HandOverListTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        App();
-        Home = std::make_unique<TIsolatedHome>();
-    }
-    std::unique_ptr<TIsolatedHome> Home;
-};
+using HandOverListTest = IsolatedHomeTest;
 
 TEST_F(HandOverListTest, ItLivesInTheDataFolderAndIsMadeAtStartUp) {
     const std::string expected = Home->Home + "/.local/share/Quillmere/AFSList/AFSList.qmafsl";

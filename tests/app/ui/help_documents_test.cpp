@@ -29,14 +29,7 @@ std::string Utf16(const std::string& text) {
     return wide;
 }
 
-class HelpTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        App();
-        Home = std::make_unique<TIsolatedHome>();
-    }
-    std::unique_ptr<TIsolatedHome> Home;
-};
+using HelpTest = IsolatedHomeTest;
 
 TEST_F(HelpTest, EveryStepHasItsPdf) {
     const char* titles[] = {"Step 1 - Select your audio files", "Step 2 - Select an audio format",

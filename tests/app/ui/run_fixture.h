@@ -80,15 +80,24 @@ inline std::string DecodedSamples(const std::string& path) {
     return RunCommand("ffmpeg -v error -i " + Quote(path) + " -f s32le - 2>/dev/null").output;
 }
 
-class RunTest : public ::testing::Test {
+// The application, with a HOME and runtime folder of the test's own.
+class IsolatedHomeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App();
+        Home = std::make_unique<TIsolatedHome>();
+    }
+    std::unique_ptr<TIsolatedHome> Home;
+};
+
+class RunTest : public IsolatedHomeTest {
 public:
     // Target rows of the wizard's format list.
     static constexpr int FlacRow = 0, WavRow = 4, WavPackRow = 5;
 
 protected:
     void SetUp() override {
-        App();
-        Home = std::make_unique<TIsolatedHome>();
+        IsolatedHomeTest::SetUp();
         Bridge = std::make_unique<TMainThreadBridge>();
         Driver = std::make_unique<TQuillmereAudioConverter>();
         Quillmere = std::make_unique<TQuillmereApplication>(*Driver, PrepareHandOverList());
@@ -187,7 +196,6 @@ protected:
         return result == TInstanceLock::TResult::lrHeldElsewhere;
     }
 
-    std::unique_ptr<TIsolatedHome> Home;
     std::unique_ptr<TMainThreadBridge> Bridge;
     std::unique_ptr<TQuillmereAudioConverter> Driver;
     std::unique_ptr<TQuillmereApplication> Quillmere;

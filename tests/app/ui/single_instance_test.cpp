@@ -46,12 +46,8 @@ bool WaitForExit(QProcess& process, int milliseconds) {
     return RunUntil([&] { return process.state() == QProcess::NotRunning; }, milliseconds);
 }
 
-class SingleInstanceTest : public ::testing::Test {
+class SingleInstanceTest : public IsolatedHomeTest {
 protected:
-    void SetUp() override {
-        App();
-        Home = std::make_unique<TIsolatedHome>();
-    }
     void TearDown() override {
         for (QProcess* process : {&First, &Second}) {
             if (process->state() == QProcess::NotRunning) continue;
@@ -61,7 +57,6 @@ protected:
         Home.reset();
     }
 
-    std::unique_ptr<TIsolatedHome> Home;
     QProcess First, Second;
 };
 

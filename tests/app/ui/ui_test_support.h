@@ -34,6 +34,11 @@ namespace qm::test {
 
 namespace fs = std::filesystem;
 
+// The program's UTF-8 texts as Qt shows them.
+inline QString Q(std::string_view text) {
+    return ToQString(text);
+}
+
 // The one application of a test program, on the offscreen platform unless one was chosen.
 inline QApplication& App() {
     static int argc = 1;

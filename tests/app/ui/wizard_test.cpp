@@ -15,6 +15,8 @@
 #include <QSlider>
 #include <QToolTip>
 
+#include <sstream>
+
 #include "app/ui/label_hint.h"
 #include "app/ui/program_information.h"
 #include "app/ui/vexo_controls.h"
@@ -22,10 +24,6 @@
 namespace qm::test {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return ToQString(text);
-}
 
 TEST_F(WizardTest, WindowAndControlNames) {
     EXPECT_EQ(Wizard->windowTitle(), Q(texts::MainCaption));
@@ -50,38 +48,16 @@ TEST_F(WizardTest, WindowAndControlNames) {
     for (const auto& [name, caption] : buttons)
         EXPECT_EQ(Text(name), Q(caption)) << name;
 
-    for (const char* name : {"pgctrlSteps",
-                             "tbshtStep1",
-                             "tbshtStep2",
-                             "tbshtStep3",
-                             "tbshtStep4",
-                             "lstvwAudioFileList",
-                             "statxtDropAudioFiles",
-                             "lblLoadingAudioFiles",
-                             "lstbxAudioFormats",
-                             "lblAudioFormat",
-                             "lblCompressionScheme",
-                             "memoFormatSummary",
-                             "qmmemoStep3Instructions",
-                             "grpbxLevels",
-                             "vexotrkbrSoundLevel",
-                             "lblLevel",
-                             "statxtStandardSQ",
-                             "statxtBestSQ",
-                             "statxtCDRomSQ",
-                             "edbxLocation",
-                             "lblSelectedFileTotal",
-                             "lblSelectedFormat",
-                             "statxtSelectedLevelDescription",
-                             "lblSelectedSoundQuality",
-                             "lblSelectedFolder",
-                             "lblDeleteOriginal",
-                             "lblSoundPanel_StepTxt",
-                             "imgStep1Status",
-                             "imgStep2Status",
-                             "imgStep3Status",
-                             "imgStep4Status"})
-        Find(name);
+    std::istringstream names(
+        "pgctrlSteps tbshtStep1 tbshtStep2 tbshtStep3 tbshtStep4 lstvwAudioFileList "
+        "statxtDropAudioFiles lblLoadingAudioFiles lstbxAudioFormats lblAudioFormat "
+        "lblCompressionScheme memoFormatSummary qmmemoStep3Instructions grpbxLevels "
+        "vexotrkbrSoundLevel lblLevel statxtStandardSQ statxtBestSQ statxtCDRomSQ edbxLocation "
+        "lblSelectedFileTotal lblSelectedFormat statxtSelectedLevelDescription "
+        "lblSelectedSoundQuality lblSelectedFolder lblDeleteOriginal lblSoundPanel_StepTxt "
+        "imgStep1Status imgStep2Status imgStep3Status imgStep4Status");
+    for (std::string name; names >> name;)
+        Find(name.c_str());
     EXPECT_NE(Find<TVexoTrackBar>("vexotrkbrSoundLevel"), nullptr);
     EXPECT_NE(Find<TQulMerMemoCtrl>("qmmemoStep3Instructions"), nullptr);
     EXPECT_NE(Find<TVexoMediaImage>("imgStep4Status"), nullptr);

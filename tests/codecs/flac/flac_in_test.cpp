@@ -3,9 +3,7 @@
 // (cut and damaged copies: tests/codecs/damage).
 #include "../../support/bytes.h"
 #include "../../support/decode_checks.h"
-#include "../../support/run_sink.h"
 #include "codecs/flac/flac_in.h"
-#include "codecs/flac/flac_out.h"
 #include "flac_test_support.h"
 #include "pipeline/au_exception.h"
 
@@ -245,30 +243,4 @@ TEST(FLACIn, MissingFilesAndNamesAreReported) {
     }
     EXPECT_FALSE(source.Busy());
     EXPECT_THROW(source.GetChannels(), EAuException);
-}
-
-TEST(FLACIn, FlacToFlacKeepsSamplesAndTags) {
-    TempDir dir;
-    const FlacFile file = MakeFlac(dir, "src", 15000, 2, 24,
-                                   "-T TITLE=Song -T ARTIST=Band -T ALBUM=Record "
-                                   "-T GENRE=Rock -T DATE=2004 -T TRACKNUMBER=9");
-    TFLACIn source;
-    source.SetFileName(file.path);
-    ASSERT_TRUE(source.FileValid());
-    TFLACOut sink;
-    sink.SetCompressionLevel(3);
-    sink.SetCommonTags(source.CommonTags());
-    sink.SetFileName(dir / "copy.flac");
-    const SinkResult result = RunSink(sink, source);
-    ASSERT_EQ(result.error, "");
-    EXPECT_TRUE(FlacDecodeRaw(dir / "copy.flac", 24).pcm == file.pcm);
-    TFLACIn copy;
-    copy.SetFileName(dir / "copy.flac");
-    ASSERT_TRUE(copy.FileValid());
-    EXPECT_EQ(copy.CommonTags().Title(), "Song");
-    EXPECT_EQ(copy.CommonTags().Artist(), "Band");
-    EXPECT_EQ(copy.CommonTags().Album(), "Record");
-    EXPECT_EQ(copy.CommonTags().Genre(), "Rock");
-    EXPECT_EQ(copy.CommonTags().Year(), "2004");
-    EXPECT_EQ(copy.CommonTags().Track(), "9");
 }

@@ -240,16 +240,7 @@ TEST_F(Mp4In, SeekingContinuesAsTheWholeDecodeDoes) {
             TMP4In source;
             source.SetFileName(m4a);
             source.SetStartSample(target);
-            source.Init();
-            std::vector<uint8_t> got;
-            for (;;) {
-                const uint8_t* buffer = nullptr;
-                uint32_t bytes = 5000;
-                source.GetData(buffer, bytes);
-                if (bytes == 0) break;
-                got.insert(got.end(), buffer, buffer + bytes);
-            }
-            source.Flush();
+            const std::vector<uint8_t> got = ReadAll(source);
             ASSERT_EQ(got.size(), whole.pcm.size() - target * frameBytes);
             EXPECT_TRUE(
                 std::equal(got.begin(), got.end(), whole.pcm.begin() + target * frameBytes));

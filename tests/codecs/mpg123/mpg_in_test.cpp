@@ -4,6 +4,8 @@
 #include "codecs/mpg123/mpg_in.h"
 #include "pipeline/au_exception.h"
 #include "tests/codecs/mp3/mp3_test_support.h"
+#include "tests/support/bytes.h"
+#include "tests/support/decode_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +20,10 @@ struct Read {
     std::string error;
 };
 
-// Everything the source delivers, as the pump would pull it.
+// Everything the source delivers, as the pump would pull it, as samples.
 Read ReadAll(TMpgIn& source, uint32_t blockBytes = 10000) {
-    Read read;
-    try {
-        source.Init();
-        for (;;) {
-            const uint8_t* buffer = nullptr;
-            uint32_t bytes = blockBytes;
-            source.GetData(buffer, bytes);
-            if (bytes == 0 || buffer == nullptr) break;
-            const size_t old = read.samples.size();
-            read.samples.resize(old + bytes / 2);
-            std::memcpy(read.samples.data() + old, buffer, bytes / 2 * 2);
-        }
-        source.Flush();
-    } catch (const std::exception& e) {
-        read.error = e.what();
-    }
-    return read;
+    const ::Decoded decoded = DecodeAll(source, blockBytes);
+    return {Samples16(decoded.pcm), decoded.error};
 }
 
 // A few seconds of two tones with a click now and then, so that misaligned samples show.
@@ -61,7 +48,7 @@ std::string Lame(const TempDir& dir, const std::string& wav, const std::string& 
 }
 
 void ExpectDecodesLikeMpg123(const TempDir& dir, const std::string& mp3) {
-    const Decoded reference = DecodeWithMpg123(mp3, dir);
+    const auto reference = DecodeWithMpg123(mp3, dir);
     ASSERT_GT(reference.Frames(), 0u);
     TMpgIn source;
     source.SetFileName(mp3);
@@ -104,7 +91,7 @@ TEST(MpgIn, FilesMadeByLameDecodeToMpg123sSamplesAndCount) {
 TEST(MpgIn, SmallReadsAndAStreamHandedOverDeliverTheSame) {
     TempDir dir;
     const std::string mp3 = Lame(dir, MakeWave(dir, 44100, 2, 2.0), "-b 160", "a.mp3");
-    const Decoded reference = DecodeWithMpg123(mp3, dir);
+    const auto reference = DecodeWithMpg123(mp3, dir);
 
     TMpgIn small;
     small.SetFileName(mp3);
@@ -129,7 +116,7 @@ TEST(MpgIn, SmallReadsAndAStreamHandedOverDeliverTheSame) {
 TEST(MpgIn, SeekingLandsOnTheSampleAsked) {
     TempDir dir;
     const std::string mp3 = Lame(dir, MakeWave(dir, 44100, 2, 4.0), "-b 128", "a.mp3");
-    const Decoded reference = DecodeWithMpg123(mp3, dir);
+    const auto reference = DecodeWithMpg123(mp3, dir);
     for (const int64_t start : {int64_t(0), int64_t(1), int64_t(44100), int64_t(100000)}) {
         SCOPED_TRACE(start);
         TMpgIn source;

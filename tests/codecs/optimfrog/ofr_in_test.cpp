@@ -7,6 +7,7 @@
 #include "codecs/optimfrog/optimfrog_library.h"
 #include "pipeline/au_exception.h"
 #include "tests/codecs/optimfrog/test_container.h"
+#include "tests/support/bytes.h"
 #include "tests/support/decode_checks.h"
 #include "tests/support/read_source.h"
 
@@ -25,13 +26,6 @@ std::string LibraryFolder() {
 
 fs::path Sample() {
     return SamplesDir("ofr") / "mutagen__silence-2s-44100-16.ofr";
-}
-
-std::vector<uint8_t> Noise(size_t bytes, uint32_t seed) {
-    std::vector<uint8_t> out(bytes);
-    for (auto& b : out)
-        b = uint8_t((seed = seed * 1103515245u + 12345u) >> 23);
-    return out;
 }
 
 ofrtest::Container MakeContainer(uint32_t bits, uint32_t channels, int64_t frames,

@@ -4,6 +4,7 @@
 // converter carries TTA to FLAC. Damaged and cut copies: tests/codecs/damage.
 #include "codecs/tta/tta_in.h"
 #include "tests/support/decode_checks.h"
+#include "tests/support/read_source.h"
 
 #include <gtest/gtest.h>
 
@@ -27,29 +28,11 @@ std::string Describe(const Layout& layout) {
 // 1.3 s of tone and noise, different in every channel, encoded by ffmpeg's TTA encoder
 // without any tag.
 std::string MakeTta(const TempDir& dir, const Layout& layout, const std::string& name) {
-    const char* expressions[] = {"0.5*sin(440*2*PI*t)+0.3*(random(0)-0.5)",
-                                 "0.9*sin(60*2*PI*t)",
-                                 "0.2*(random(1)-0.5)",
-                                 "0",
-                                 "0.99*sin(5000*2*PI*t)",
-                                 "0.6*sin(3*2*PI*t)*(random(2)-0.5)"};
-    std::string exprs;
-    for (int c = 0; c < layout.channels; ++c)
-        exprs += (c ? "|" : "") + std::string(expressions[c % 6]);
-    const std::string raw = dir / (name + ".raw");
-    const std::string format = RawPcmFormat(layout.bits);
-    const std::string tta = dir / name;
-    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i \"aevalsrc=exprs='" + exprs +
-                         "':s=" + std::to_string(layout.rate) + ":d=1.3\" -c:a pcm_" + format +
-                         " -f " + format + " " + Quote(raw))
-                  .status,
-              0);
-    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -y -f " + format + " -ar " +
-                         std::to_string(layout.rate) + " -ac " + std::to_string(layout.channels) +
-                         " -i " + Quote(raw) + " -map_metadata -1 -fflags +bitexact -c:a tta " +
-                         Quote(tta))
-                  .status,
-              0);
+    const std::string raw = dir / (name + ".raw"), tta = dir / name;
+    MakeTonesAndNoise(raw, layout.bits, layout.channels, layout.rate);
+    Tool("ffmpeg -nostdin -v error -y -f " + std::string(RawPcmFormat(layout.bits)) + " -ar " +
+         std::to_string(layout.rate) + " -ac " + std::to_string(layout.channels) + " -i " +
+         Quote(raw) + " -map_metadata -1 -fflags +bitexact -c:a tta " + Quote(tta));
     return tta;
 }
 
@@ -218,14 +201,7 @@ TEST_F(TtaInTest, AStreamDecodesThroughAnUnnamedTemporaryFileThatGoesWithTheSour
     const OpenFiles open = FilesOpenIn(temp.Path());
     EXPECT_EQ(open.total, 1);
     EXPECT_EQ(open.unnamed, 1);
-    std::vector<uint8_t> pcm;
-    for (;;) {
-        const uint8_t* buffer = nullptr;
-        uint32_t bytes = 8192;
-        source.GetData(buffer, bytes);
-        if (bytes == 0) break;
-        pcm.insert(pcm.end(), buffer, buffer + bytes);
-    }
+    const std::vector<uint8_t> pcm = ReadSome(source, SIZE_MAX, 8192);
     source.Flush();
     EXPECT_TRUE(pcm == expected) << pcm.size() << " of " << expected.size();
     EXPECT_EQ(FilesOpenIn(temp.Path()).total, 0) << "the temporary file outlived the source";
@@ -284,7 +260,7 @@ TEST_F(TtaInTest, SharedSamplesDecodeLikeFfmpegWithTheirTags) {
     EXPECT_GT(files, 0);
 }
 
-TEST_F(TtaInTest, CommandLineConvertsTtaToFlacWithItsTagsAndFailsADamagedOne) {
+TEST_F(TtaInTest, CommandLineConvertsTtaToFlacWithItsTags) {
     ASSERT_TRUE(HaveTool("metaflac"));
     const Layout layout{24, 6, 48000};
     const std::string bare = MakeTta(dir_, layout, "bare.tta");
@@ -292,18 +268,10 @@ TEST_F(TtaInTest, CommandLineConvertsTtaToFlacWithItsTagsAndFailsADamagedOne) {
     const std::vector<uint8_t> audio = ReadFileBytes(bare);
     bytes.insert(bytes.end(), audio.begin(), audio.end());
     WriteFileBytes(dir_ / "song.tta", bytes);
-    WriteFileBytes(dir_ / "broken.tta", FlipBit(audio, audio.size() / 2));
-    fs::create_directories(dir_ / "out");
 
-    const CommandResult run = RunCli("--to flac --out " + Quote(dir_ / "out") + " " +
-                                     Quote(dir_ / "song.tta") + " " + Quote(dir_ / "broken.tta"));
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_TRUE(Contains(run.output, "OK " + (dir_ / "song.tta"))) << run.output;
-    EXPECT_TRUE(Contains(run.output, "FAILED " + (dir_ / "broken.tta") +
-                                         ": Unable to get data block from TrueAudio-file!"))
-        << run.output;
-    EXPECT_TRUE(Contains(run.output, "1 converted, 0 skipped, 1 failed")) << run.output;
-    EXPECT_FALSE(fs::exists(dir_ / "out/broken.flac"));
+    const CommandResult run =
+        RunCli("--to flac --out " + Quote(dir_ / "out") + " " + Quote(dir_ / "song.tta"));
+    EXPECT_EQ(run.status, 0) << run.output;
 
     const std::string flac = dir_ / "out/song.flac";
     ASSERT_TRUE(fs::exists(flac));
@@ -324,21 +292,6 @@ TEST_F(TtaInTest, ANamedPipeFailsAtOnceInsteadOfWaitingForAWriter) {
     EXPECT_TRUE(
         Contains(run.output, "FAILED " + (dir_ / "pipe.tta") + ": Unable to open file for input!"))
         << run.output;
-}
-
-TEST_F(TtaInTest, WithoutTheLibraryATtaFileFailsAloneWithTheLibraryMessage) {
-    TempDir noLibraries;
-    MakeTta(dir_, {16, 1, 8000}, "a.tta");
-    MakeWav(dir_ / "b.wav", 0.2);
-    const CommandResult run = RunCli("--to wav --out " + Quote(dir_ / "out") + " " +
-                                         Quote(dir_ / "a.tta") + " " + Quote(dir_ / "b.wav"),
-                                     "QUILLMERE_LIB_PATH=" + Quote(noLibraries.Path()) + " ");
-    EXPECT_TRUE(Contains(
-        run.output, "FAILED " + (dir_ / "a.tta") +
-                        ": libTTALib.so library could not be loaded (Debian package quillmere)."))
-        << run.output;
-    EXPECT_TRUE(Contains(run.output, "1 converted, 0 skipped, 1 failed")) << run.output;
-    EXPECT_TRUE(fs::exists(dir_ / "out/b.wav"));
 }
 
 // Run as a process of its own with a library that lacks a member (a library that is not there at

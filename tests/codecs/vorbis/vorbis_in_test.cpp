@@ -338,27 +338,3 @@ TEST(VorbisIn, MissingFilesAreReported) {
     EXPECT_EQ(ErrorOf(source), "Failed to open stream");
     EXPECT_FALSE(source.Busy());
 }
-
-TEST(VorbisIn, OggToOggKeepsLengthAndTags) {
-    TempDir dir;
-    const std::string ogg = MakeOgg(dir, "src", 2, 44100, 1.0,
-                                    "-c TITLE=Song -c ARTIST=Band -c ALBUM=Record -c GENRE=Rock "
-                                    "-c DATE=2004 -c TRACKNUMBER=9");
-    TVorbisIn source;
-    source.SetFileName(ogg);
-    ASSERT_TRUE(source.FileValid());
-    const int64_t frames = source.GetTotalSamples();
-    TVorbisOut sink;
-    sink.SetCommonTags(source.CommonTags());
-    sink.SetFileName(dir / "copy.ogg");
-    ASSERT_EQ(RunSink(sink, source).error, "");
-    TVorbisIn copy;
-    copy.SetFileName(dir / "copy.ogg");
-    EXPECT_EQ(copy.GetTotalSamples(), frames);
-    EXPECT_EQ(copy.CommonTags().Title(), "Song");
-    EXPECT_EQ(copy.CommonTags().Artist(), "Band");
-    EXPECT_EQ(copy.CommonTags().Album(), "Record");
-    EXPECT_EQ(copy.CommonTags().Genre(), "Rock");
-    EXPECT_EQ(copy.CommonTags().Year(), "2004");
-    EXPECT_EQ(copy.CommonTags().Track(), "9");
-}

@@ -42,11 +42,22 @@ TEST(VorbisOut, EveryWidthKeepsLengthChannelsAndLevel) {
             const auto pcm = MakeTones(frames, channels, bits);
             const std::string path =
                 dir / ("w" + std::to_string(bits) + "_" + std::to_string(channels) + ".ogg");
-            ASSERT_EQ(Encode(pcm, channels, bits, 44100, path), "");
+            ASSERT_EQ(Encode(pcm, channels, bits, 44100, path, nullptr, 0.6f), "");
             EXPECT_EQ(SoxiNumber("-c", path), channels);
             EXPECT_EQ(SoxiNumber("-r", path), 44100);
             const auto decoded = OggDecodeRaw(path);
             ASSERT_EQ(decoded.size(), frames * size_t(channels) * 2);
+            if (channels == 2) {
+                // The waveform itself survives, 20 dB above the coding noise.
+                const auto reference = Samples16(MakeTones(frames, 2, 16));
+                const auto ours = Samples16(decoded);
+                double signal = 0, error = 0;
+                for (size_t i = 2000; i < ours.size() - 2000; ++i) {
+                    signal += double(reference[i]) * reference[i];
+                    error += double(ours[i] - reference[i]) * (ours[i] - reference[i]);
+                }
+                EXPECT_GT(10 * std::log10(signal / error), 20.0);
+            }
             // A 0.5 tone decodes at 0.5 whatever width carried it (a 32-bit input read as
             // 24-bit would come out as noise at full scale).
             const auto samples = Samples16(FfmpegDecodeRaw(path));
@@ -57,24 +68,6 @@ TEST(VorbisOut, EveryWidthKeepsLengthChannelsAndLevel) {
                     << "channel " << c;
             }
         }
-    }
-}
-
-TEST(VorbisOut, TheWaveformSurvivesForEveryWidth) {
-    TempDir dir;
-    const size_t frames = 20000;
-    const auto reference = Samples16(MakeTones(frames, 2, 16));
-    for (int bits : {8, 16, 24, 32}) {
-        const std::string path = dir / ("wave" + std::to_string(bits) + ".ogg");
-        ASSERT_EQ(Encode(MakeTones(frames, 2, bits), 2, bits, 44100, path, nullptr, 0.6f), "");
-        const auto decoded = Samples16(OggDecodeRaw(path));
-        ASSERT_EQ(decoded.size(), reference.size());
-        double signal = 0, error = 0;
-        for (size_t i = 2000; i < decoded.size() - 2000; ++i) {
-            signal += double(reference[i]) * reference[i];
-            error += double(decoded[i] - reference[i]) * (decoded[i] - reference[i]);
-        }
-        EXPECT_GT(10 * std::log10(signal / error), 20.0) << bits << " bits";
     }
 }
 

@@ -1,6 +1,6 @@
-// Our Monkey's Audio codec: the official encoder's test vectors byte for byte, round trips that
-// FFmpeg decodes bit-exactly at every level, depth and channel count, exact seeking, and the
-// compressor's refusals and edge cases.
+// Our Monkey's Audio codec: the official encoder's test vectors byte for byte, special frames that
+// FFmpeg decodes bit-exactly, exact seeking, and the compressor's refusals and edge cases. Every
+// level, depth and channel count: tests/codecs/ape/mac_out_test, through the sink and source.
 #include "platform/macdll/checksums.h"
 #include "platform/macdll/compressor.h"
 #include "tests/platform/macdll/macdll_test_support.h"
@@ -117,46 +117,6 @@ Pcm MusicPcm(int bits, int channels, double seconds) {
     return SoxPcm("synth " + length + " " + notes + " synth " + length +
                       " sine mix 60-12000 vol 0.9 fade 0 " + length + " 0.2",
                   bits, channels);
-}
-
-TEST(MacDllCodec, EveryLevelDepthAndChannelCountDecodesBitExactlyInFfmpegAndOurs) {
-    if (!HaveTool("ffmpeg") || !HaveTool("sox")) GTEST_SKIP() << "needs ffmpeg and sox";
-    TempDir dir;
-    for (const int bits : {8, 16, 24}) {
-        for (const int channels : {1, 2}) {
-            // Two frames at levels 1000-3000, so the second starts at an unaligned byte.
-            const Pcm pcm = MusicPcm(bits, channels, 2.0);
-            ASSERT_GT(pcm.Blocks(), 73728u);
-            std::size_t sizeFast = 0;
-            for (const int level : {1000, 2000, 3000, 4000, 5000}) {
-                SCOPED_TRACE(std::to_string(bits) + "-bit, " + std::to_string(channels) +
-                             " channels, level " + std::to_string(level));
-                const std::string path = dir / "music.ape";
-                ASSERT_EQ(EncodeFile(path, pcm, {level}), 0);
-                const CommandResult ffmpeg = FfmpegDecode(path, bits);
-                EXPECT_EQ(ffmpeg.status, 0);
-                EXPECT_TRUE(Bytes(ffmpeg.output) == pcm.bytes) << "FFmpeg decodes differently";
-
-                Decoder decoder(path);
-                ASSERT_NE(decoder.Handle(), 0);
-                EXPECT_EQ(decoder.Info(APE_INFO_SAMPLE_RATE), 44100);
-                EXPECT_EQ(decoder.Info(APE_INFO_BITS_PER_SAMPLE), bits);
-                EXPECT_EQ(decoder.Info(APE_INFO_CHANNELS), channels);
-                EXPECT_EQ(decoder.Info(APE_INFO_WAV_TOTAL_BYTES), std::intptr_t(pcm.bytes.size()));
-                EXPECT_EQ(decoder.Info(APE_DECOMPRESS_LENGTH_MS), 2000);
-                std::vector<std::uint8_t> decoded;
-                EXPECT_EQ(decoder.ReadAll(decoded, 10000), 0);
-                EXPECT_TRUE(decoded == pcm.bytes) << "our decoder decodes differently";
-
-                const std::size_t size = std::filesystem::file_size(path);
-                if (level == 1000) sizeFast = size;
-                if (level == 4000) {
-                    EXPECT_LT(size, sizeFast);
-                }
-                EXPECT_LT(size, pcm.bytes.size());
-            }
-        }
-    }
 }
 
 // Frames the official encoder marks with special codes: silence, pseudo-stereo, one silent side.
