@@ -21,7 +21,7 @@ if [ "${1:-}" = "--tests" ]; then
     sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
     clang-14 libclang-rt-14-dev # the fuzz targets of ./fuzz.sh
     # the Debian package (CPack, dpkg-shlibdeps) and its install test
-    dpkg-dev file desktop-file-utils appstream man-db
+    dpkg-dev file desktop-file-utils appstream man-db lintian
   )
 fi
 

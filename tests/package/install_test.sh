@@ -16,7 +16,9 @@ fail() {
 }
 say() { echo "install_test: $*"; }
 need() { command -v "$1" >/dev/null || fail "$1 is missing (scripts/setup.sh --tests installs it)"; }
-for tool in apt-get dpkg-deb desktop-file-validate appstreamcli man sox flac ffmpeg; do need "$tool"; done
+for tool in apt-get dpkg-deb desktop-file-validate appstreamcli man sox flac ffmpeg lintian; do
+  need "$tool"
+done
 
 if dpkg-query -W -f='${Status}' quillmere 2>/dev/null | grep -q "installed"; then
   fail "a quillmere package is installed already; remove it first (this test removes its own)"
@@ -55,8 +57,13 @@ for lib in libqt6widgets6 libqt6core6 libavcodec59 libavformat59 libc6; do
   grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 recommends="$(dpkg-deb -f "$deb" Recommends | tr -d ' ' | tr ',' '\n' | sort | tr '\n' ' ')"
-[ "$recommends" = "libfaad2 libflac12 libmp3lame0 libmpg123-0 libogg0 libvorbis0a libvorbisenc2 libvorbisfile3 libwavpack1 " ] ||
+[ "$recommends" = "libfaad2 libflac12 libmp3lame0 libmpg123-0 libogg0 libvorbis0a libvorbisenc2 libvorbisfile3 libwavpack1 qt6-wayland " ] ||
   fail "Recommends: $recommends"
+# Lintian finds no error and no warning (a copyright file, a changelog, manual pages for every
+# program, hardened binaries, description lines that fit).
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 ||
+  { cat "$work/lintian.log"; fail "lintian"; }
+[ -z "$(grep -E '^[EW]: ' "$work/lintian.log")" ] || { cat "$work/lintian.log"; fail "lintian"; }
 dpkg-deb -e "$deb" "$work/control"
 for script in preinst postinst prerm postrm triggers; do
   [ ! -e "$work/control/$script" ] || fail "the package runs $script at install time"
@@ -141,18 +148,20 @@ else
   say "skipped the MIME database check: shared-mime-info is not installed"
 fi
 
-# The manual page renders without warnings and names every option; man finds it by name
-# unless this system leaves manual pages out of packages.
-page=/usr/share/man/man1/quillmere-cli.1.gz
-if [ ! -f "$page" ]; then
-  say "this system does not install manual pages; rendering the package's copy"
-  dpkg-deb -x "$deb" "$work/unpacked"
-  page="$work/unpacked$page"
-else
-  [ "$(man -w quillmere-cli)" = "$page" ] || fail "man does not find quillmere-cli"
-fi
-MANWIDTH=100 man --warnings -l "$page" >"$work/man.txt" 2>"$work/man.err" || fail "man -l"
-[ ! -s "$work/man.err" ] || { cat "$work/man.err"; fail "man -l warns"; }
+# Every program's manual page renders without warnings, and the converter's names every
+# option; man finds them by name unless this system leaves manual pages out of packages.
+for program in quillmere quillmere-handover quillmere-cli; do
+  page=/usr/share/man/man1/$program.1.gz
+  if [ ! -f "$page" ]; then
+    say "this system does not install manual pages; rendering the package's copy"
+    [ -d "$work/unpacked" ] || dpkg-deb -x "$deb" "$work/unpacked"
+    page="$work/unpacked$page"
+  else
+    [ "$(man -w "$program")" = "$page" ] || fail "man does not find $program"
+  fi
+  MANWIDTH=100 man --warnings -l "$page" >"$work/man.txt" 2>"$work/man.err" || fail "man -l"
+  [ ! -s "$work/man.err" ] || { cat "$work/man.err"; fail "man -l $program warns"; }
+done
 for option in --to --level --out --jobs --delete-source --no-tags --strict --info --help --version; do
   grep -q -- "$option" "$work/man.txt" || fail "the manual page lacks $option"
 done

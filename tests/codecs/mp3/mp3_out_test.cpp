@@ -98,7 +98,9 @@ TEST(MP3Out, LevelsGiveTheRateLameGivesAndTheFullDuration) {
         const auto probe = RunCommand("ffprobe -v error -select_streams a -show_entries "
                                       "stream=bit_rate -of csv=p=0 " +
                                       Quote(mp3.path));
-        if (!average) EXPECT_EQ(std::stoi(probe.output), expected.front() * 1000);
+        if (!average) {
+            EXPECT_EQ(std::stoi(probe.output), expected.front() * 1000);
+        }
 
         for (const auto& frame : frames) {
             EXPECT_EQ(frame.mode, 0);
