@@ -212,6 +212,10 @@ void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {
     if (!stopped) {
         progbarPerFile->setFormat(QStringLiteral("100%"));
         progbarOverall->setFormat(QStringLiteral("100%"));
+    } else {
+        // Where the run stood, without a time left that will never come.
+        progbarPerFile->setFormat(QStringLiteral("%p%"));
+        progbarOverall->setFormat(QStringLiteral("%p%"));
     }
 }
 

@@ -122,7 +122,11 @@ QString QtFileFilter(std::string_view filter) {
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
         if (patterns == "*.*") patterns = "*";
-        entries.append(parts[i] + " (" + patterns + ")");
+        // "Mp3 - (.mp3)": Qt shows the patterns itself, so the label's own copy goes.
+        QString label = parts[i];
+        if (const qsizetype at = label.lastIndexOf(" - ("); at > 0 && label.endsWith(')'))
+            label.truncate(at);
+        entries.append(label + " (" + patterns + ")");
     }
     return entries.join(";;");
 }

@@ -43,7 +43,7 @@ std::string ToStdString(const QString& text);
 // carriage return is dropped, so no control glyph is drawn.
 QString DisplayText(std::string_view text);
 
-// The open dialog's filter in Qt's form: "Mp3 - (.mp3) (*.mp3)" entries joined by ";;", with
+// The open dialog's filter in Qt's form: "Mp3 (*.mp3)" entries joined by ";;", with
 // "*.*" read as "any file" ("*"), since file names need no dot here.
 QString QtFileFilter(std::string_view filter);
 

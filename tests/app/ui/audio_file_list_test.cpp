@@ -240,8 +240,8 @@ TEST_F(AudioFileListTest, AddFilesUsesTheOpenDialogWithAllAudioFilesFirstWhereIt
     EXPECT_EQ(filters[0], "All audio files (*.wmv *.wav *.mp3 *.ogg *.flac *.wma *.ape *.tta "
                           "*.wv *.m4a *.ofr *.tak *.mp4)");
     EXPECT_EQ(filters[1], "Any File (*)");
-    EXPECT_EQ(filters[2], "Mp3 - (.mp3) (*.mp3)");
-    EXPECT_EQ(filters[14], "Windows Media Video - (.wmv) (*.wmv)");
+    EXPECT_EQ(filters[2], "Mp3 (*.mp3)");
+    EXPECT_EQ(filters[14], "Windows Media Video (*.wmv)");
     RunPending();
     EXPECT_EQ(Names(List()), (QStringList{"x.ape", "y.tak"}));
     EXPECT_EQ(Find<QLabel>("lblLoadingAudioFiles")->text(), Q(texts::ListOfSelected));

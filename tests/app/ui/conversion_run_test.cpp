@@ -288,6 +288,11 @@ TEST_F(RunTest, StopRemovesTheOutputBeingWrittenAndLeavesTheRestAlone) {
         EXPECT_FALSE(StatusButton("btnStop")->isEnabled());
         EXPECT_TRUE(StatusButton("btnClose")->isEnabled());
         EXPECT_TRUE(StatusButton("btnViewFiles")->isEnabled());
+        // The bars keep where the run stood, with no time left on them.
+        for (const char* name : {"progbarPerFile", "progbarOverall"}) {
+            const QString shown = Status().findChild<QProgressBar*>(name)->text();
+            EXPECT_TRUE(shown.endsWith('%') && !shown.contains("left")) << shown.toStdString();
+        }
     };
     ASSERT_NO_FATAL_FAILURE(Convert());
     ASSERT_TRUE(stopPressed);
