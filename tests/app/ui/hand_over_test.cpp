@@ -63,6 +63,7 @@ protected:
         ASSERT_TRUE(Lock);
         Server = std::make_unique<TInstanceServer>(
             [this](const QByteArray& message, const TInstanceServer::TReply& reply) {
+                Messages.append(message);
                 Quillmere->Answer(message, reply);
             });
         ASSERT_EQ(Server->Listen(InstanceSocketPath()),
@@ -95,6 +96,7 @@ protected:
 
     std::unique_ptr<TInstanceLock> Lock;
     std::unique_ptr<TInstanceServer> Server;
+    QList<QByteArray> Messages; // as this instance received them
 };
 
 TEST_F(HandOverTest, TheProducerAddsFilesToTheRunningInstanceOnce) {
@@ -118,6 +120,20 @@ TEST_F(HandOverTest, TheProducerAddsFilesToTheRunningInstanceOnce) {
                         QString::fromStdString(Folder / "notes.txt")}),
               0);
     EXPECT_EQ(Rows().size(), 3u);
+}
+
+// Without files (the desktop menu) the producer starts a wizard, which finds this one running
+// and brings it to the front where it was: no step 1, no lost rows.
+TEST_F(HandOverTest, WithoutFilesTheRunningWizardComesToTheFrontWhereItWas) {
+    EXPECT_EQ(HandOver({QString::fromStdString(Folder.File("a.wav"))}), 0);
+    Find<QAbstractButton>("btnNext")->click();
+    RunPending();
+    ASSERT_EQ(Wizard().ActivePage(), 1);
+    EXPECT_EQ(HandOver({}), 0);
+    ASSERT_TRUE(RunUntil([&] { return Messages.contains(ActivateMessage); }));
+    RunPending();
+    EXPECT_EQ(Wizard().ActivePage(), 1);
+    EXPECT_EQ(Rows().size(), 1u);
 }
 
 TEST_F(HandOverTest, ProducersAtTheSameTimeLoseNoFile) {
