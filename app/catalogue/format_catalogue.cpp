@@ -24,6 +24,8 @@ constexpr bool RowsAreConsistent() {
     for (const auto& format : SourceFormats)
         if (SourceIdOfExtension(format.Lookup.substr(format.Lookup.rfind(',') + 1)) != format.Id)
             return false;
+    for (const auto& row : AudioFormatCatalogue)
+        if (SourceIdOfExtension(row.Extension) == TSourceId::None) return false;
     return FlacTarget.CliName == "flac" && ApeTarget.CliName == "ape" &&
            Mp3Target.CliName == "mp3" && OggTarget.CliName == "ogg" && WavTarget.CliName == "wav" &&
            WavPackTarget.CliName == "wv" && WmaTarget.CliName == "wma";
@@ -33,23 +35,26 @@ static_assert(RowsAreConsistent(), "target rows must agree with the catalogue ro
 } // namespace
 
 bool IsSupportedAudioFile(std::string_view path) {
-    // Cameras and recorders name their files SONG.WAV: the case of an extension means nothing.
-    const std::string extension = LowerCaseAscii(ExtensionOf(path));
-    if (extension.empty()) return false;
-    for (const auto& row : AudioFormatCatalogue)
-        if (row.Extension == extension) return true;
-    return false;
+    return SourceOfFile(path) != TSourceId::None;
 }
 
 TSourceId SourceOfFile(std::string_view path) {
-    const std::string extension = LowerCaseAscii(ExtensionOf(path));
-    if (extension.empty()) return TSourceId::None;
-    // An entry matches when the first occurrence of the extension runs to the entry's end.
+    // Cameras and recorders name their files SONG.WAV: the case of an extension means nothing.
+    return SourceIdOfExtension(LowerCaseAscii(ExtensionOf(path)));
+}
+
+std::vector<std::string_view> SourceExtensions() {
+    std::vector<std::string_view> extensions;
+    for (const auto& row : AudioFormatCatalogue)
+        extensions.push_back(row.Extension);
     for (const auto& format : SourceFormats) {
-        const auto at = format.Lookup.find(extension);
-        if (at != std::string_view::npos && format.Lookup.substr(at) == extension) return format.Id;
+        for (std::string_view more = format.MoreExtensions; !more.empty();) {
+            const std::size_t end = more.find(' ');
+            extensions.push_back(more.substr(0, end));
+            more = end == std::string_view::npos ? std::string_view() : more.substr(end + 1);
+        }
     }
-    return TSourceId::None;
+    return extensions;
 }
 
 std::string_view FormatDescriptorOfFile(std::string_view path) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -60,26 +61,29 @@ inline constexpr std::array<TCatalogueRow, 13> AudioFormatCatalogue{{
 
 // A source format and the string naming it: "display name,descriptor,extension". Note the
 // source descriptor "WavPack" here against the target descriptor "WavePack" in the catalogue
-// table.
+// table. Other extensions the same files go by, and the MIME types the desktop entry offers
+// the format under (every extension those types cover is one of the format's).
 struct TSourceFormat {
     TSourceId Id;
     std::string_view Lookup;
+    std::string_view MoreExtensions; // space-separated
+    std::string_view MimeTypes;      // ";"-separated
 };
 
 inline constexpr std::array<TSourceFormat, 13> SourceFormats{{
-    {TSourceId::Wav, "Wave,WAV,.wav"},
-    {TSourceId::Mp3, "Mp3,MP3,.mp3"},
-    {TSourceId::Ogg, "OggVorbis,OGG,.ogg"},
-    {TSourceId::Flac, "FLAC,FLAC,.flac"},
-    {TSourceId::Wma, "Windows Media Audio,WMA,.wma"},
-    {TSourceId::Wmv, "Windows Media Video,WMV,.wmv"},
-    {TSourceId::Ape, "Monkeys Audio,APE,.ape"},
-    {TSourceId::Tta, "The True Audio Codec,TTA,.tta"},
-    {TSourceId::WavPack, "Wavpack,WavPack,.wv"},
-    {TSourceId::M4a, "M4a,M4A,.m4a"},
-    {TSourceId::OptimFrog, "OptimFROG,OFR,.ofr"},
-    {TSourceId::Tak, "TAK,TAK,.tak"},
-    {TSourceId::Mp4, "Mpeg4,MPEG4,.mp4"},
+    {TSourceId::Wav, "Wave,WAV,.wav", "", "audio/x-wav;audio/wav;audio/vnd.wave"},
+    {TSourceId::Mp3, "Mp3,MP3,.mp3", ".mpga", "audio/mpeg"},
+    {TSourceId::Ogg, "OggVorbis,OGG,.ogg", ".oga", "audio/ogg;audio/x-vorbis+ogg"},
+    {TSourceId::Flac, "FLAC,FLAC,.flac", "", "audio/flac;audio/x-flac"},
+    {TSourceId::Wma, "Windows Media Audio,WMA,.wma", "", "audio/x-ms-wma"},
+    {TSourceId::Wmv, "Windows Media Video,WMV,.wmv", "", "video/x-ms-wmv"},
+    {TSourceId::Ape, "Monkeys Audio,APE,.ape", "", "audio/x-ape"},
+    {TSourceId::Tta, "The True Audio Codec,TTA,.tta", "", "audio/x-tta"},
+    {TSourceId::WavPack, "Wavpack,WavPack,.wv", ".wvp", "audio/x-wavpack"},
+    {TSourceId::M4a, "M4a,M4A,.m4a", ".f4a", "audio/mp4;audio/x-m4a"},
+    {TSourceId::OptimFrog, "OptimFROG,OFR,.ofr", "", "audio/x-optimfrog"},
+    {TSourceId::Tak, "TAK,TAK,.tak", "", "audio/x-tak"},
+    {TSourceId::Mp4, "Mpeg4,MPEG4,.mp4", ".m4v .f4v .lrv", "video/mp4"},
 }};
 
 // The lookup strings alone, in the same order.
@@ -192,17 +196,33 @@ constexpr const TTargetFormat* FindTargetByDescriptor(std::string_view descripto
     return nullptr;
 }
 
-// The source format of a catalogue extension (".wv" gives WavPack), or None.
+// Whether a space-separated list holds the word.
+constexpr bool ListHolds(std::string_view list, std::string_view word) {
+    while (!list.empty()) {
+        const std::size_t end = list.find(' ');
+        if (list.substr(0, end) == word) return true;
+        if (end == std::string_view::npos) break;
+        list.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+// The source format of an extension, lower case (".wv" or ".wvp" give WavPack), or None.
 constexpr TSourceId SourceIdOfExtension(std::string_view extension) {
+    if (extension.empty()) return TSourceId::None;
     for (const auto& format : SourceFormats) {
         const std::string_view entry = format.Lookup;
-        if (entry.size() > extension.size() &&
-            entry.substr(entry.size() - extension.size()) == extension &&
-            entry[entry.size() - extension.size() - 1] == ',')
+        if ((entry.size() > extension.size() &&
+             entry.substr(entry.size() - extension.size()) == extension &&
+             entry[entry.size() - extension.size() - 1] == ',') ||
+            ListHolds(format.MoreExtensions, extension))
             return format.Id;
     }
     return TSourceId::None;
 }
+
+// Every extension a source may have: the catalogue's, in its order, then the others.
+std::vector<std::string_view> SourceExtensions();
 
 // The descriptor people see for a source format ("WavPack"), "" for None.
 constexpr std::string_view SourceDescriptor(TSourceId id) {

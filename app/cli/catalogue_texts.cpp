@@ -1,6 +1,6 @@
-// Build-time filler of the manual page and the bash completion: replaces their {{markers}} with
-// the target names, the level ladders and the source extensions of the format catalogue, so
-// neither document spells a format of its own.
+// Build-time filler of the manual page, the bash completion and the desktop entry: replaces
+// their {{markers}} with the target names, the level ladders, the source extensions and the
+// MIME types of the format catalogue, so no document spells a format of its own.
 //   catalogue_texts TEMPLATE OUTPUT
 #include "app/catalogue/format_catalogue.h"
 #include "app/cli/cli_options.h"
@@ -50,9 +50,17 @@ std::string LevelWords() {
 // "*.wav | *.mp3 | ..." for a case pattern.
 std::string SourcePatterns() {
     std::string patterns;
-    for (const auto& row : qm::AudioFormatCatalogue)
-        patterns += (patterns.empty() ? "*" : " | *") + std::string(row.Extension);
+    for (const std::string_view extension : qm::SourceExtensions())
+        patterns += (patterns.empty() ? "*" : " | *") + std::string(extension);
     return patterns;
+}
+
+// The desktop entry's MimeType value: every source format's types, each ended by ";".
+std::string MimeTypes() {
+    std::string types;
+    for (const auto& format : qm::SourceFormats)
+        types += std::string(format.MimeTypes) + ";";
+    return types;
 }
 
 void ReplaceAll(std::string& text, const std::string& marker, const std::string& value) {
@@ -81,6 +89,7 @@ int main(int argc, char** argv) {
     ReplaceAll(text, "{{target-words}}", CliTargetNames(" ", " "));
     ReplaceAll(text, "{{level-words}}", LevelWords());
     ReplaceAll(text, "{{source-patterns}}", SourcePatterns());
+    ReplaceAll(text, "{{mime-types}}", MimeTypes());
     if (text.find("{{") != std::string::npos) {
         std::cerr << argv[1] << ": a marker is left unfilled\n";
         return 1;

@@ -41,11 +41,11 @@ const QColor HelpLinkColor(109, 109, 109);
 const QColor HelpLinkHoverColor(128, 128, 128);
 constexpr int SelectedFolderLimit = 35;
 
-// The first filter of the open dialog, chosen by default: every extension of the catalogue.
+// The first filter of the open dialog, chosen by default: every extension a source may have.
 QString AllAudioFilesFilter() {
     QStringList patterns;
-    for (const auto& row : AudioFormatCatalogue)
-        patterns.append('*' + ToQString(row.Extension));
+    for (const std::string_view extension : SourceExtensions())
+        patterns.append('*' + ToQString(extension));
     return ToQString(texts::AllAudioFiles) + " (" + patterns.join(' ') + ')';
 }
 

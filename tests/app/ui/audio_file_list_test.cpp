@@ -238,7 +238,8 @@ TEST_F(AudioFileListTest, AddFilesUsesTheOpenDialogWithAllAudioFilesFirstWhereIt
     const QStringList filters = Shell->DialogFilter.split(";;");
     ASSERT_EQ(filters.size(), 15);
     EXPECT_EQ(filters[0], "All audio files (*.wmv *.wav *.mp3 *.ogg *.flac *.wma *.ape *.tta "
-                          "*.wv *.m4a *.ofr *.tak *.mp4)");
+                          "*.wv *.m4a *.ofr *.tak *.mp4 *.mpga *.oga *.wvp *.f4a *.m4v *.f4v "
+                          "*.lrv)");
     EXPECT_EQ(filters[1], "Any File (*)");
     EXPECT_EQ(filters[2], "Mp3 (*.mp3)");
     EXPECT_EQ(filters[14], "Windows Media Video (*.wmv)");
