@@ -47,13 +47,9 @@ std::vector<std::string_view> SourceExtensions() {
     std::vector<std::string_view> extensions;
     for (const auto& row : AudioFormatCatalogue)
         extensions.push_back(row.Extension);
-    for (const auto& format : SourceFormats) {
-        for (std::string_view more = format.MoreExtensions; !more.empty();) {
-            const std::size_t end = more.find(' ');
-            extensions.push_back(more.substr(0, end));
-            more = end == std::string_view::npos ? std::string_view() : more.substr(end + 1);
-        }
-    }
+    for (const auto& format : SourceFormats)
+        ForEachWord(format.MoreExtensions,
+                    [&](std::string_view extension) { extensions.push_back(extension); });
     return extensions;
 }
 

@@ -196,15 +196,21 @@ constexpr const TTargetFormat* FindTargetByDescriptor(std::string_view descripto
     return nullptr;
 }
 
-// Whether a space-separated list holds the word.
-constexpr bool ListHolds(std::string_view list, std::string_view word) {
+// Calls visit with each word of a space-separated list.
+template <class Visit> constexpr void ForEachWord(std::string_view list, Visit visit) {
     while (!list.empty()) {
         const std::size_t end = list.find(' ');
-        if (list.substr(0, end) == word) return true;
+        visit(list.substr(0, end));
         if (end == std::string_view::npos) break;
         list.remove_prefix(end + 1);
     }
-    return false;
+}
+
+// Whether a space-separated list holds the word.
+constexpr bool ListHolds(std::string_view list, std::string_view word) {
+    bool held = false;
+    ForEachWord(list, [&](std::string_view each) { held = held || each == word; });
+    return held;
 }
 
 // The source format of an extension, lower case (".wv" or ".wvp" give WavPack), or None.

@@ -147,22 +147,10 @@ TWaitCursor::~TWaitCursor() {
     QApplication::restoreOverrideCursor();
 }
 
-bool OpenWithShell(const QString& path, QWidget* parent) {
-    bool opened = false;
-    {
-        TWaitCursor wait;
-        opened = Shell().OpenUrl(QUrl::fromLocalFile(path));
-    }
-    if (opened) return true;
-    QApplication::beep();
-    ShowMessage(parent, QMessageBox::Information, texts::InformationTitle,
-                CannotPlayMessage(FileNameOf(ToStdString(path))));
-    return false;
-}
-
 namespace {
 
-bool OpenOrSay(const QUrl& url, const QString& name, QWidget* parent) {
+// Opens the URL with its program; when none takes it: the beep and `failure` over `parent`.
+bool OpenOrSay(const QUrl& url, const std::string& failure, QWidget* parent) {
     bool opened = false;
     {
         TWaitCursor wait;
@@ -170,20 +158,28 @@ bool OpenOrSay(const QUrl& url, const QString& name, QWidget* parent) {
     }
     if (opened) return true;
     QApplication::beep();
-    ShowMessage(parent, QMessageBox::Information, texts::InformationTitle,
-                std::string(texts::NoOpenerStart) + ToStdString(name) +
-                    std::string(texts::NoOpenerEnd));
+    ShowMessage(parent, QMessageBox::Information, texts::InformationTitle, failure);
     return false;
+}
+
+std::string NoOpenerMessage(const QString& name) {
+    return std::string(texts::NoOpenerStart) + ToStdString(name) + std::string(texts::NoOpenerEnd);
 }
 
 } // namespace
 
+bool OpenWithShell(const QString& path, QWidget* parent) {
+    return OpenOrSay(QUrl::fromLocalFile(path), CannotPlayMessage(FileNameOf(ToStdString(path))),
+                     parent);
+}
+
 bool OpenDocument(const QString& path, QWidget* parent) {
-    return OpenOrSay(QUrl::fromLocalFile(path), QFileInfo(path).fileName(), parent);
+    return OpenOrSay(QUrl::fromLocalFile(path), NoOpenerMessage(QFileInfo(path).fileName()),
+                     parent);
 }
 
 bool OpenWebAddress(const QString& address, QWidget* parent) {
-    return OpenOrSay(QUrl(address), address, parent);
+    return OpenOrSay(QUrl(address), NoOpenerMessage(address), parent);
 }
 
 bool RevealInShell(const QString& path) {
