@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -37,11 +38,27 @@ public:
         streams_.erase(found);
         return encoder;
     }
+    // beWriteVBRHeader names no stream, so each thread keeps the one it closed last. (A table,
+    // not a thread_local: this library is dlopen'd, and LeakSanitizer's tracer misreads
+    // dynamically allocated TLS blocks.)
+    void KeepPending(std::shared_ptr<LameEncoder> encoder) {
+        std::lock_guard guard(lock_);
+        pending_[std::this_thread::get_id()] = std::move(encoder);
+    }
+    std::shared_ptr<LameEncoder> TakePending() {
+        std::lock_guard guard(lock_);
+        const auto found = pending_.find(std::this_thread::get_id());
+        if (found == pending_.end()) return nullptr;
+        std::shared_ptr<LameEncoder> encoder = std::move(found->second);
+        pending_.erase(found);
+        return encoder;
+    }
 
 private:
     static constexpr uint32_t kMaxStreams = 1u << 16;
     std::mutex lock_;
     std::map<HBE_STREAM, std::shared_ptr<LameEncoder>> streams_;
+    std::map<std::thread::id, std::shared_ptr<LameEncoder>> pending_;
     HBE_STREAM next_ = 1;
 };
 
@@ -49,10 +66,6 @@ StreamTable& Streams() {
     static StreamTable table;
     return table;
 }
-
-// The stream whose VBR header is still to be written. beWriteVBRHeader names no stream, so
-// each thread keeps the one it closed last.
-thread_local std::shared_ptr<LameEncoder> pendingVbrHeader;
 
 } // namespace
 
@@ -98,13 +111,12 @@ BE_ERR beFlushNoGap(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes) {
 BE_ERR beCloseStream(HBE_STREAM stream) {
     auto encoder = Streams().Remove(stream);
     if (!encoder) return BE_ERR_INVALID_HANDLE;
-    if (encoder->WritesVbrHeader()) pendingVbrHeader = std::move(encoder);
+    if (encoder->WritesVbrHeader()) Streams().KeepPending(std::move(encoder));
     return BE_ERR_SUCCESSFUL;
 }
 
 BE_ERR beWriteVBRHeader(const char* fileName) {
-    const std::shared_ptr<LameEncoder> encoder = std::move(pendingVbrHeader);
-    pendingVbrHeader.reset();
+    const std::shared_ptr<LameEncoder> encoder = Streams().TakePending();
     if (!encoder) return BE_ERR_INVALID_HANDLE;
     if (fileName == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
     return encoder->WriteTag(fileName);

@@ -7,7 +7,10 @@
 
 #include <cstring>
 #include <cwchar>
+#include <map>
+#include <mutex>
 #include <strings.h>
+#include <thread>
 
 using namespace macdll;
 
@@ -28,7 +31,29 @@ HandleTable<Decompressor>& Decompressors() {
     return table;
 }
 
-thread_local std::string lastOpenError;
+// The reason of each thread's last failed opening. (A table, not a thread_local: this library is
+// dlopen'd, and LeakSanitizer's tracer misreads dynamically allocated TLS blocks and crashes.)
+class OpenErrors {
+public:
+    void Keep(std::string why) {
+        std::lock_guard guard(lock_);
+        texts_[std::this_thread::get_id()] = std::move(why);
+    }
+    // Valid until this thread's next opening.
+    const char* Last() {
+        std::lock_guard guard(lock_);
+        return texts_[std::this_thread::get_id()].c_str();
+    }
+
+private:
+    std::mutex lock_;
+    std::map<std::thread::id, std::string> texts_;
+};
+
+OpenErrors& LastOpenErrors() {
+    static OpenErrors errors;
+    return errors;
+}
 
 // UTF-32 wchar_t → UTF-8 (invalid code points become U+FFFD).
 std::string WideToUtf8(const wchar_t* text) {
@@ -131,9 +156,10 @@ namespace {
 // Runs one opening, keeps its reason for c_APEDecompress_GetLastErrorText and registers the
 // decompressor it made.
 template <class Opening> APE_DECOMPRESS_HANDLE CreateDecompressor(int* error, Opening open) {
-    lastOpenError.clear();
+    std::string why;
     std::unique_ptr<Decompressor> decompressor;
-    const int code = open(decompressor, lastOpenError);
+    const int code = open(decompressor, why);
+    LastOpenErrors().Keep(std::move(why));
     const APE_DECOMPRESS_HANDLE handle =
         code == ERROR_SUCCESS ? Decompressors().Add(std::move(decompressor)) : 0;
     if (error) *error = code;
@@ -157,7 +183,7 @@ APE_DECOMPRESS_HANDLE c_APEDecompress_CreateFd(int fd, int* error) {
 }
 
 const char* c_APEDecompress_GetLastErrorText() {
-    return lastOpenError.c_str();
+    return LastOpenErrors().Last();
 }
 
 void c_APEDecompress_Destroy(APE_DECOMPRESS_HANDLE handle) {
