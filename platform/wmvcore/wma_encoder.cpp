@@ -90,7 +90,9 @@ WmaEncoder::~WmaEncoder() = default;
 int WmaEncoder::WritePacket(void* opaque, uint8_t* buffer, int size) {
     auto& self = *static_cast<WmaEncoder*>(opaque);
     if (size <= 0) return 0;
-    self.target_(self.position_, std::span<const uint8_t>(buffer, size_t(size)));
+    const std::span<const uint8_t> bytes(buffer, size_t(size));
+    self.header_.Note(self.position_, bytes);
+    self.target_(self.position_, bytes);
     self.position_ += uint64_t(size);
     self.size_ = std::max(self.size_, self.position_);
     return size;
@@ -208,7 +210,9 @@ bool WmaEncoder::Finish() {
     if (!PushSilence(codec_->frame_size) || !EncodeFrames(true) || !Send(nullptr)) return false;
     if (av_write_trailer(muxer_.get()) < 0) return false;
     avio_flush(io_.get());
-    return io_->error >= 0;
+    if (io_->error < 0) return false;
+    if (const auto tidy = WithoutRepeatedDescriptions(header_.Bytes())) target_(0, *tidy);
+    return true;
 }
 
 } // namespace wmvcore

@@ -4,6 +4,7 @@
 // through a callback that is handed each run of bytes with its position.
 #pragma once
 
+#include "platform/wmvcore/asf_header_tidy.h"
 #include "support/ffmpeg_handles.h"
 
 #include <cstdint>
@@ -49,6 +50,7 @@ private:
     ByteTarget target_;
     uint64_t position_ = 0;
     uint64_t size_ = 0;
+    AsfHeaderCopy header_;
     ffmpeg::OutputContext muxer_;
     ffmpeg::IoContext io_;
     ffmpeg::CodecContext codec_;

@@ -1,11 +1,15 @@
 // Windows Media through quillmere-cli, judged by ffprobe and ffmpeg: WAV to WMA at the slider's
-// rates and lossless level, tags from FLAC, inputs the encoder cannot take as they are (up to
-// 1411.2 kHz), files made by ffmpeg (WMA 1 and 2, with video, MP3 in ASF) and the shared
-// samples decoding as FFmpeg decodes them, protected content, and a disk that fills up half way.
+// rates and lossless level, tags from FLAC (each written once), inputs the encoder cannot take as
+// they are (up to 1411.2 kHz), files made by ffmpeg (WMA 1 and 2, with video, MP3 in ASF) and the
+// shared samples decoding as FFmpeg decodes them, protected content, and a disk that fills up half
+// way.
 #include "wm_test_support.h"
+
+#include "platform/wmvcore/asf_header.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 using namespace wmtest;
 namespace fs = std::filesystem;
@@ -99,6 +103,20 @@ TEST_F(WmCli, FlacToWmaKeepsTagsAsFfprobeListsThem) {
           std::string("TAG:track=7"), std::string("TAG:WM/Track=6")})
         EXPECT_NE(std::find(tags.begin(), tags.end(), expected), tags.end()) << expected;
     EXPECT_EQ(Probe(wma, "stream=sample_rate"), "sample_rate=48000\n");
+    // Each text once: FFmpeg's muxer repeats the content description in the extended one.
+    const auto header = wmvcore::ParseAsfHeader(ReadFileBytes(wma));
+    ASSERT_TRUE(header);
+    std::map<std::u16string, int> names;
+    for (const auto& attribute : header->attributes) {
+        std::u16string name = attribute.name;
+        for (char16_t& c : name)
+            c = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        ++names[name];
+    }
+    EXPECT_EQ(names[u"title"], 1);
+    EXPECT_EQ(names[u"author"], 1);
+    for (const auto& [name, count] : names)
+        EXPECT_EQ(count, 1) << std::string(name.begin(), name.end());
 
     const auto info = RunCli("--info " + Quote(wma));
     for (const std::string& expected :
