@@ -1,5 +1,6 @@
 #include "codecs/mp4/mp4_track_decoder.h"
 
+#include "codecs/mp4/aac_channels.h"
 #include "pipeline/au_exception.h"
 
 #include <algorithm>
@@ -51,6 +52,9 @@ AacTrackDecoder::AacTrackDecoder(const FaadApi& faad, const Mp4ffApi& mp4ff, mp4
         frameLength_ = (parsed.frameLengthFlag ? 960 : 1024) *
                        std::max<int64_t>(1, sampleRate_ / parsed.samplingFrequency);
     }
+    // FAAD2's own parse reports two channels for one; the configuration's bits tell.
+    monoStream_ = AscChannelConfiguration(config_) == 1;
+    if (monoStream_) Arrange(int(channels_), {}, false);
     Probe();
     OpenDecoder();
 }
@@ -72,7 +76,7 @@ void AacTrackDecoder::OpenDecoder() {
     default:
         throw EAuException("Unsupported sample format.");
     }
-    configuration->downMatrix = 1;
+    configuration->downMatrix = 0;
     faad_.NeAACDecSetConfiguration(decoder_.Get(), configuration);
     unsigned long rate = 0;
     unsigned char channels = 0;
@@ -81,9 +85,26 @@ void AacTrackDecoder::OpenDecoder() {
         rate == 0 || channels == 0)
         throw EAuException(kNoTrack);
     if (channels_ == 0) {
-        channels_ = channels;
+        Arrange(channels, {}, false);
         sampleRate_ = uint32_t(rate);
     }
+}
+
+void AacTrackDecoder::Arrange(int decoded, std::span<const unsigned char> positions, bool ps) {
+    decodedChannels_ = decoded;
+    if (monoStream_ && decoded == 2 && !ps) {
+        order_ = {0}; // FAAD2's two equal channels for a mono stream without parametric stereo
+    } else if (positions.size() >= size_t(decoded)) {
+        order_ = WaveChannelOrder(positions.first(size_t(decoded)));
+    } else {
+        order_.resize(size_t(decoded));
+        for (int i = 0; i < decoded; ++i)
+            order_[size_t(i)] = i;
+    }
+    reorder_ = int(order_.size()) != decoded;
+    for (size_t i = 0; i < order_.size(); ++i)
+        reorder_ = reorder_ || order_[i] != int(i);
+    channels_ = uint32_t(order_.size());
 }
 
 void AacTrackDecoder::Probe() {
@@ -95,7 +116,7 @@ void AacTrackDecoder::Probe() {
                              static_cast<unsigned long>(sample.Bytes().size()));
         if (info.error != 0) return;
         if (info.samples > 0 && info.channels > 0 && info.samplerate > 0) {
-            channels_ = info.channels;
+            Arrange(info.channels, info.channel_position, info.ps != 0);
             sampleRate_ = uint32_t(info.samplerate);
             frameLength_ = int64_t(info.samples / info.channels);
             return;
@@ -128,15 +149,13 @@ std::span<const uint8_t> AacTrackDecoder::Decode(std::span<uint8_t> sample) {
     if (info.error != 0) throw EAuException(kReadError);
     if (info.samples == 0 || pcm == nullptr) return {};
     // The format announced downstream cannot change in the middle of the stream.
-    if (info.channels != channels_ || info.samplerate != sampleRate_ ||
+    if (info.channels != decodedChannels_ || info.samplerate != sampleRate_ ||
         info.samples % info.channels != 0)
         throw EAuException(kReadError);
-    const auto* bytes = static_cast<const uint8_t*>(pcm);
-    if (bits_ == 16) return {bytes, info.samples * 2};
-    if (bits_ == 32) return {bytes, info.samples * 4};
-    packed_.resize(info.samples * 3);
-    for (unsigned long i = 0; i < info.samples; ++i)
-        std::copy_n(bytes + 4 * i, 3, packed_.begin() + 3 * i); // little-endian low bytes
+    const int width = bits_ == 16 ? 2 : 4; // FAAD2 gives 24-bit samples in 32-bit words
+    const std::span<const uint8_t> bytes(static_cast<const uint8_t*>(pcm), info.samples * width);
+    if (!reorder_ && width == int(bits_ / 8)) return bytes;
+    RearrangeChannels(bytes, decodedChannels_, width, order_, int(bits_ / 8), packed_);
     return packed_;
 }
 

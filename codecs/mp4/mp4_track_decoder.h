@@ -76,14 +76,20 @@ public:
 private:
     void OpenDecoder();
     // Decodes the first samples until one gives PCM: the channels, rate and frame length FAAD2
-    // really delivers (mono comes out as two channels, 5.1 down-mixed to two, SBR doubled).
+    // really delivers (SBR doubled; mono as two channels, taken back to one without PS).
     void Probe();
+    // The channels handed on, in the WAVE order, from the decoder's count and positions.
+    void Arrange(int decoded, std::span<const unsigned char> positions, bool ps);
 
     const FaadApi& faad_;
     std::vector<unsigned char> config_;
     OwnedHandle<NeAACDecHandle> decoder_;
     int64_t frameLength_ = 1024;
-    std::vector<uint8_t> packed_; // 24-bit output repacked from FAAD2's 32-bit words
+    bool monoStream_ = false; // the stream's configuration says one channel
+    int decodedChannels_ = 0;
+    std::vector<int> order_; // decoder channel of each output channel
+    bool reorder_ = false;
+    std::vector<uint8_t> packed_; // rearranged, or 24-bit repacked from FAAD2's 32-bit words
 };
 
 class AlacTrackDecoder : public Mp4TrackDecoder {
