@@ -94,6 +94,19 @@ QString TConvertedFileItem::ReasonText() const {
     return {};
 }
 
+void TConvertedFileItem::ShowReasonLine() {
+    const QString reason = ReasonText();
+    if (reason.isEmpty() || childCount() > 0 || treeWidget() == nullptr) return;
+    // A line of its own under the row, never chosen: the row stays the one thing to act on.
+    auto* line = new QTreeWidgetItem(this);
+    line->setFlags(Qt::ItemIsEnabled | Qt::ItemNeverHasChildren);
+    line->setText(0, reason);
+    line->setToolTip(0, reason);
+    line->setForeground(0, foreground(0));
+    line->setFirstColumnSpanned(true);
+    setExpanded(true);
+}
+
 std::string TConvertedFileItem::FileToShow() const {
     return HasOutput() ? Owned->OutputPath : Owned->SourcePath;
 }
@@ -218,6 +231,7 @@ TConvertedFileItem* TQuillmereConvertedAudioFileListUI::Row(int index) const {
 
 void TQuillmereConvertedAudioFileListUI::Append(TConvertedFileItem* row) {
     lstvwConvertedAudioFileList->addTopLevelItem(row);
+    row->ShowReasonLine();
     lstvwConvertedAudioFileList->setEnabled(true);
     btnClearList->setEnabled(true);
     lstvwConvertedAudioFileList->scrollToItem(row);
@@ -272,6 +286,7 @@ bool TQuillmereConvertedAudioFileListUI::AddWithoutOutput(TConvertedFileItem::TK
         if (chosen) RememberedRow = nullptr;
         delete listed;
         lstvwConvertedAudioFileList->insertTopLevelItem(i, row);
+        row->ShowReasonLine();
         if (chosen) lstvwConvertedAudioFileList->setCurrentItem(row);
         lstvwConvertedAudioFileList->scrollToItem(row);
         return false;

@@ -37,6 +37,8 @@ public:
     const std::string& FailureMessage() const { return Reason; }
     // The sentence that names the file and the reason; "" for a plain converted file.
     QString ReasonText() const;
+    // Once in the list: the reason, if any, on a line under the row.
+    void ShowReasonLine();
     // The file "> Go to File" shows: the output, or the source of a file without one.
     std::string FileToShow() const;
 

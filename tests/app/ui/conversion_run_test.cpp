@@ -200,6 +200,15 @@ TEST_F(RunTest, EachOutcomeIsCountedAndMarkedApartAndListedOnce) {
         EXPECT_EQ(reason->text(), ConvertedFiles().Row(i)->ReasonText());
     }
     EXPECT_EQ(failed->ReasonText(), failed->toolTip(0));
+    // Each reason also stands in the list, on a line of its own under its row.
+    for (int i = 0; i < 4; ++i) {
+        const TConvertedFileItem* row = ConvertedFiles().Row(i);
+        ASSERT_EQ(row->childCount(), i == 0 ? 0 : 1) << i;
+        if (i == 0) continue;
+        EXPECT_TRUE(row->isExpanded()) << i;
+        EXPECT_EQ(row->child(0)->text(0), row->ReasonText());
+        EXPECT_FALSE(row->child(0)->flags() & Qt::ItemIsSelectable);
+    }
     // "> Go to File" on a failed row shows its source.
     ConvertedFiles().List()->setCurrentItem(ConvertedFiles().Row(1));
     ConvertedFiles().btnGotoFileClick();
