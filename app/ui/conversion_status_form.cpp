@@ -223,13 +223,20 @@ void TConversionStatusForm::SetViewFilesEnabled(bool enabled) {
     btnViewFiles->setEnabled(enabled && Complete);
 }
 
+void TConversionStatusForm::CentreOver(const QWidget* owner) {
+    if (owner == nullptr) return;
+    // Before its first showing the window still has Qt's default size, not its layout's.
+    if (!testAttribute(Qt::WA_Resized)) adjustSize();
+    move(owner->frameGeometry().center() - rect().center());
+}
+
 void TConversionStatusForm::ShowModalOver(QWidget* owner) {
-    if (owner) move(owner->frameGeometry().center() - rect().center());
+    CentreOver(owner);
     exec();
 }
 
 void TConversionStatusForm::ShowOver(QWidget* owner) {
-    if (owner) move(owner->frameGeometry().center() - rect().center());
+    CentreOver(owner);
     show();
     raise();
     activateWindow();

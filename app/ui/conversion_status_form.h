@@ -61,6 +61,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CentreOver(const QWidget* owner);
     QLabel* ValueLabel(const char* name, int tag);
     void SetShortened(QLabel* label, const QString& text);
     void ShowBars(double fileFraction);
