@@ -23,9 +23,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unordered_set>
@@ -96,6 +98,15 @@ std::string RenameFailure(int error, const std::string& newName) {
 
 int AudioFileSortColumn() {
     return SortColumn;
+}
+
+void SetColumnWidthFitting(QTreeWidget& list, int column, int designed) {
+    const QHeaderView* columns = list.header();
+    const int margins =
+        2 * columns->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, columns);
+    const QString heading = list.headerItem()->text(column);
+    list.setColumnWidth(
+        column, std::max(designed, columns->fontMetrics().horizontalAdvance(heading) + margins));
 }
 
 void SetAudioFileSortColumn(int column) {
@@ -191,8 +202,8 @@ void TAudioFileListView::SetUpColumns() {
     columns->setSectionResizeMode(clFormat, QHeaderView::Fixed);
     columns->setSectionResizeMode(clFolder, QHeaderView::Interactive);
     setColumnWidth(clName, NameWidth);
-    setColumnWidth(clSize, SizeWidth);
-    setColumnWidth(clFormat, FormatWidth);
+    SetColumnWidthFitting(*this, clSize, SizeWidth);
+    SetColumnWidthFitting(*this, clFormat, FormatWidth);
     setColumnWidth(clFolder, FolderWidth);
     connect(columns, &QHeaderView::sectionResized, this, &TAudioFileListView::KeepMinimumWidths);
     connect(columns, &QHeaderView::sectionClicked, this, &TAudioFileListView::SortByColumn);

@@ -22,6 +22,8 @@ namespace qm {
 // The column the lists sort by; shared by every list of the workflow, as the user last chose.
 int AudioFileSortColumn();
 void SetAudioFileSortColumn(int column);
+// Sets a column's designed width, or its heading's width where a larger font needs more.
+void SetColumnWidthFitting(QTreeWidget& list, int column, int designed);
 
 class TAudioFileListItem : public QTreeWidgetItem {
 public:

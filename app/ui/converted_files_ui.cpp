@@ -200,8 +200,8 @@ void TQuillmereConvertedAudioFileListUI::SetUpList() {
     columns->setSectionResizeMode(clFormat, QHeaderView::Fixed);
     columns->setSectionResizeMode(clFolder, QHeaderView::Interactive);
     list->setColumnWidth(clName, NameWidth);
-    list->setColumnWidth(clSize, SizeWidth);
-    list->setColumnWidth(clFormat, FormatWidth);
+    SetColumnWidthFitting(*list, clSize, SizeWidth);
+    SetColumnWidthFitting(*list, clFormat, FormatWidth);
     list->setColumnWidth(clFolder, FolderWidth);
     connect(columns, &QHeaderView::sectionResized, this,
             &TQuillmereConvertedAudioFileListUI::KeepMinimumWidths);

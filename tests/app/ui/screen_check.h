@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTreeView>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -71,6 +73,19 @@ inline QStringList ClippedTexts(QWidget* root) {
         if (!group->isVisibleTo(root)) continue;
         const int needed = group->fontMetrics().horizontalAdvance(group->title()) + 24;
         if (needed > group->width()) clipped.append(group->objectName() + ": " + group->title());
+    }
+    // Column headings; the last column stretches to whatever is left.
+    for (auto* list : root->findChildren<QTreeView*>()) {
+        if (!list->isVisibleTo(root)) continue;
+        const QHeaderView* columns = list->header();
+        const int margins =
+            2 * columns->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, columns);
+        for (int column = 0; column + 1 < columns->count(); ++column) {
+            const QString heading = list->model()->headerData(column, Qt::Horizontal).toString();
+            if (columns->sectionSize(column) <
+                columns->fontMetrics().horizontalAdvance(heading) + margins)
+                clipped.append(list->objectName() + " heading: " + heading);
+        }
     }
     return clipped;
 }
