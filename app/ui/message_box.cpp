@@ -17,6 +17,8 @@ bool AskQuestion(QWidget* parent, std::string_view title, std::string_view text)
     QMessageBox box(QMessageBox::Question, ToQString(title), DisplayText(text),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
+    // Without a Cancel button Qt's close box would do nothing: the question shows none.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     box.setObjectName("QuillmereMessageBox");
     box.setProperty(RawTextProperty, ToQString(text));
     return box.exec() == QMessageBox::Yes;

@@ -464,6 +464,7 @@ TEST_F(RunTest, ClosingTheWizardDuringARunWithoutItsWindowAsksAndStopsLikeStop) 
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 if (!box) return;
                 asked.push_back(box->property(RawTextProperty).toString());
+                EXPECT_FALSE(box->windowFlags() & Qt::WindowCloseButtonHint) << "does nothing";
                 box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
             });
             Wizard().close();
