@@ -28,11 +28,20 @@ bool PlayableFormat(TAuInput& source) {
            (bits == 8 || bits == 16 || bits == 24 || bits == 32);
 }
 
+// One folder under two names (a symbolic link, a bind mount) is still one folder.
+bool SameFolder(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // The output would be the source itself: the same folder and stem, and the same format by the
 // extension in any case (SONG.WAV to WAV plans SONG.wav, a needless copy beside it).
 bool OutputIsSource(const TAudioFileDescriptor& file) {
     const std::string planned = ConversionRules::PlannedOutputPath(file);
-    if (qm::FolderOf(planned) != qm::FolderOf(file.SourcePath)) return false;
+    if (!SameFolder(qm::FolderOf(planned), qm::FolderOf(file.SourcePath))) return false;
     const std::string_view plannedName = qm::FileNameOf(planned);
     const std::string_view sourceName = qm::FileNameOf(file.SourcePath);
     const std::string_view plannedExtension = qm::ExtensionOf(plannedName);

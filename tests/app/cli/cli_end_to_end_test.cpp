@@ -40,7 +40,7 @@ TEST(CliEndToEnd, WavToWavIntoAnotherFolderKeepsEverySample) {
     EXPECT_NE(r.output.find("1 converted, 0 skipped, 0 failed"), std::string::npos);
 }
 
-TEST(CliEndToEnd, SkipsAndKeepsAFileWrittenOverItselfAndUnsupportedFiles) {
+TEST(CliEndToEnd, SkipsAndKeepsAFileWrittenOverItselfEvenThroughALinkAndUnsupportedFiles) {
     TempDir dir;
     MakeWav(dir / "a.wav");
     const auto before = ReadFileBytes(dir / "a.wav");
@@ -55,6 +55,14 @@ TEST(CliEndToEnd, SkipsAndKeepsAFileWrittenOverItselfAndUnsupportedFiles) {
         << r.output;
     EXPECT_EQ(ReadFileBytes(dir / "a.wav"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+    // The same folder reached through a link is the same folder: no Quillmere_1_a.wav copy
+    // standing in for a deleted source.
+    fs::create_directory_symlink(dir.Path(), dir / "link");
+    const auto linked = RunCli("--to wav --delete-source --out " + Quote(dir / "link") + " " +
+                               Quote(dir / "a.wav"));
+    EXPECT_NE(linked.output.find("SKIPPED " + (dir / "a.wav")), std::string::npos) << linked.output;
+    EXPECT_EQ(ReadFileBytes(dir / "a.wav"), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 3);
 }
 
 TEST(CliEndToEnd, NamedPipesFailAtOnceInsteadOfWaitingForAWriter) {
