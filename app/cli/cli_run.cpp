@@ -26,6 +26,7 @@ namespace {
 struct Line {
     TFileOutcome outcome;
     std::string source, output, message;
+    std::string sourceKept; // why a source to be deleted was not
     bool beforeRun = false; // decided before any conversion started (unsupported, named twice)
 };
 
@@ -65,7 +66,9 @@ void PrintLine(std::ostream& out, Line line) {
     out << qm::OutcomeWord(line.outcome) << " " << line.source;
     switch (line.outcome) {
     case TFileOutcome::Converted:
-        out << " -> " << line.output << "\n";
+        out << " -> " << line.output;
+        if (!line.sourceKept.empty()) out << " (the source was kept: " << line.sourceKept << ")";
+        out << "\n";
         break;
     case TFileOutcome::ConvertedWithWarning:
         out << " -> " << line.output << " (" << line.message << ")\n";
@@ -113,13 +116,14 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
     std::set<std::pair<dev_t, ino_t>> seen;
     for (const auto& file : options.files) {
         if (!qm::IsSupportedAudioFile(file)) {
-            lines.push_back({TFileOutcome::Skipped, file, {}, "not a supported audio file", true});
+            lines.push_back(
+                {TFileOutcome::Skipped, file, {}, "not a supported audio file", {}, true});
             continue;
         }
         struct stat st {};
         if (options.deleteSource && ::stat(file.c_str(), &st) == 0 &&
             !seen.insert({st.st_dev, st.st_ino}).second) {
-            lines.push_back({TFileOutcome::Skipped, file, {}, "given more than once", true});
+            lines.push_back({TFileOutcome::Skipped, file, {}, "given more than once", {}, true});
             continue;
         }
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
@@ -152,7 +156,7 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         l->driver.SetOnAllDone([l] { l->finished = true; });
         l->driver.SetOnFileDone([&, l] {
             const TFileResult& r = l->driver.LastResult();
-            Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message};
+            Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message, r.sourceKept};
             ++doneFiles;
             if (terminal) out << "\r\033[K";
             PrintLine(out, line);

@@ -399,7 +399,10 @@ void TQuillmereAudioConverter::OnSinkDone() {
         RemovePartialOutput();
         lastResult_.outputPath.clear();
     } else if (sourceRemover_ && ConversionRules::MayRemoveSource(lastResult_)) {
+        errno = 0;
         lastResult_.sourceRemoved = sourceRemover_(lastResult_.descriptor.SourcePath);
+        if (!lastResult_.sourceRemoved)
+            lastResult_.sourceKept = errno != 0 ? std::strerror(errno) : "it could not be removed";
     }
     if (onFileDone_) onFileDone_();
 }

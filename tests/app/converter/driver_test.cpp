@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -341,6 +344,23 @@ TEST(Driver, ASourceIsRemovedOnlyAfterItsOutputSafelyTookItsPlace) {
     EXPECT_TRUE(fs::exists(dir / "broken.wav") && fs::exists(dir / "same.wav"));
     EXPECT_FALSE(fs::exists(dir / "good.wav"));
     EXPECT_TRUE(fs::is_regular_file(out / "good.wav"));
+    EXPECT_EQ(run.results[2].sourceKept, "");
+
+    // A source the remover could not take: the result says it was kept and why.
+    Sine(dir / "held.wav");
+    queue("held.wav", out.Path());
+    driver.SetSourceRemover([](const std::string&) {
+        errno = EROFS;
+        return false;
+    });
+    ASSERT_TRUE(run.Go());
+    EXPECT_EQ(run.results.back().outcome, TFileOutcome::Converted);
+    EXPECT_FALSE(run.results.back().sourceRemoved);
+    EXPECT_EQ(run.results.back().sourceKept, std::strerror(EROFS));
+    driver.SetSourceRemover([&](const std::string& path) {
+        removed.push_back(path);
+        return fs::remove(path);
+    });
 
     // Stopped: an aborted file reports nothing and its source stays.
     Sine(dir / "stopped.wav", "repeat 20");
