@@ -26,7 +26,7 @@ namespace {
 struct Line {
     TFileOutcome outcome;
     std::string source, output, message;
-    std::string sourceKept; // why a source to be deleted was not
+    std::string sourceKept; // what of a source to be deleted was not, and why
     bool beforeRun = false; // decided before any conversion started (unsupported, named twice)
 };
 
@@ -67,7 +67,7 @@ void PrintLine(std::ostream& out, Line line) {
     switch (line.outcome) {
     case TFileOutcome::Converted:
         out << " -> " << line.output;
-        if (!line.sourceKept.empty()) out << " (the source was kept: " << line.sourceKept << ")";
+        if (!line.sourceKept.empty()) out << " (" << line.sourceKept << ")";
         out << "\n";
         break;
     case TFileOutcome::ConvertedWithWarning:

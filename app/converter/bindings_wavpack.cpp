@@ -1,5 +1,6 @@
 #include "app/converter/component_tables.h"
 #include "app/converter/level_settings.h"
+#include "codecs/wavpack/wavpack_library.h"
 #include "codecs/wavpack/wv_in.h"
 #include "codecs/wavpack/wv_out.h"
 
@@ -16,6 +17,7 @@ void Level(TWVOut& sink, int level) {
 } // namespace
 
 TCodecRows Bindings::WavPackRows() {
-    return {{SourceRow<TWVIn>(".wv")},
-            {SinkRow<TWVOut, Level, CopyApeItems<TWVOut>>(qm::WavPackTarget)}};
+    TSourceRow source = SourceRow<TWVIn>(".wv");
+    source.companion = &Wavpack::CorrectionFileName;
+    return {{source}, {SinkRow<TWVOut, Level, CopyApeItems<TWVOut>>(qm::WavPackTarget)}};
 }

@@ -10,12 +10,16 @@
 #include "tags/common_tags.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 struct TSourceRow {
     qm::TSourceId format;
     std::unique_ptr<TAuFileIn> (*create)();
+    // The file that belongs to a source and goes with it when it is removed (a hybrid WavPack
+    // file's correction file), or nullptr.
+    std::string (*companion)(const std::string& sourcePath) = nullptr;
 };
 
 struct TSinkRow {

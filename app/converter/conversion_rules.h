@@ -15,7 +15,7 @@ struct TFileResult {
     std::string outputPath;
     TAudioFileDescriptor descriptor;
     bool sourceRemoved = false;
-    std::string sourceKept; // why a source that was to be removed is still there
+    std::string sourceKept; // what of a source that was to be removed is still there, and why
 };
 
 namespace ConversionRules {

@@ -351,6 +351,27 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     return {TFileOutcome::ConvertedWithWarning, why};
 }
 
+void TQuillmereAudioConverter::RemoveSource() {
+    const std::string& path = lastResult_.descriptor.SourcePath;
+    const auto why = [] { return std::string(errno != 0 ? std::strerror(errno) : "not removed"); };
+    errno = 0;
+    lastResult_.sourceRemoved = sourceRemover_(path);
+    if (!lastResult_.sourceRemoved) {
+        lastResult_.sourceKept = "the source was kept: " + why();
+        return;
+    }
+    // A hybrid WavPack file's correction file holds no audio of its own: it goes too.
+    const TSourceRow* row = FindSourceRow(lastResult_.descriptor.SourceFormat);
+    const std::string companion = row && row->companion ? row->companion(path) : std::string();
+    struct stat st {};
+    if (companion.empty() || companion == path || ::stat(companion.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return;
+    errno = 0;
+    if (!sourceRemover_(companion))
+        lastResult_.sourceKept = "its correction file was kept: " + why() + ": " + companion;
+}
+
 std::string TQuillmereAudioConverter::PublishOutput() {
     const std::string folder = ConversionRules::OutputFolder(current_);
     if (const std::string error = sink_->CloseError(); !error.empty())
@@ -399,10 +420,7 @@ void TQuillmereAudioConverter::OnSinkDone() {
         RemovePartialOutput();
         lastResult_.outputPath.clear();
     } else if (sourceRemover_ && ConversionRules::MayRemoveSource(lastResult_)) {
-        errno = 0;
-        lastResult_.sourceRemoved = sourceRemover_(lastResult_.descriptor.SourcePath);
-        if (!lastResult_.sourceRemoved)
-            lastResult_.sourceKept = errno != 0 ? std::strerror(errno) : "it could not be removed";
+        RemoveSource();
     }
     if (onFileDone_) onFileDone_();
 }

@@ -90,6 +90,8 @@ private:
     void RemovePartialOutput();
     // Gives a converted output its final name once it is on disk; "" or why it failed.
     std::string PublishOutput();
+    // Removes the source (and its companion file) through the host's remover.
+    void RemoveSource();
     static void RemoveStalePartialsOnce(const std::string& folder);
     void ReleaseReservation();
     void RaiseFileStart(const TAudioFileDescriptor& descriptor);

@@ -185,6 +185,17 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
                                                "from it\n"))
             << target << ": " << empty.output;
     }
+
+    // A whole hybrid file goes with its correction file, never leaving one half behind.
+    Tool("wavpack -q -y -b3 -c " + Quote(wav) + " -o " + Quote(dir / "pair.wv"));
+    ASSERT_TRUE(fs::exists(dir / "pair.wvc"));
+    const auto pair = RunCli("--to flac --delete-source --out " + Quote(dir / "pair") + " " +
+                             Quote(dir / "pair.wv"));
+    EXPECT_TRUE(
+        Contains(pair.output, "OK " + (dir / "pair.wv") + " -> " + (dir / "pair/pair.flac") + "\n"))
+        << pair.output;
+    EXPECT_FALSE(fs::exists(dir / "pair.wv"));
+    EXPECT_FALSE(fs::exists(dir / "pair.wvc"));
 }
 
 namespace {

@@ -356,7 +356,8 @@ TEST(Driver, ASourceIsRemovedOnlyAfterItsOutputSafelyTookItsPlace) {
     ASSERT_TRUE(run.Go());
     EXPECT_EQ(run.results.back().outcome, TFileOutcome::Converted);
     EXPECT_FALSE(run.results.back().sourceRemoved);
-    EXPECT_EQ(run.results.back().sourceKept, std::strerror(EROFS));
+    EXPECT_EQ(run.results.back().sourceKept,
+              "the source was kept: " + std::string(std::strerror(EROFS)));
     driver.SetSourceRemover([&](const std::string& path) {
         removed.push_back(path);
         return fs::remove(path);
