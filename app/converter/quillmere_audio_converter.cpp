@@ -343,9 +343,12 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     if (delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
                                       "audio its header announces"};
-    const int64_t stated = streamed->StatedFrames() >= 0
-                               ? streamed->StatedFrames()
-                               : std::max<int64_t>(streamed->Size(), 0) / frameBytes;
+    int64_t stated = streamed->StatedFrames() >= 0
+                         ? streamed->StatedFrames()
+                         : std::max<int64_t>(streamed->Size(), 0) / frameBytes;
+    // A stream whose end is missing with no length stated anywhere (an Ogg file cut after a
+    // page): no "of" that only repeats what was found.
+    if (stated <= delivered) stated = 0;
     const std::string why = ConversionRules::EndsEarlyMessage(delivered, stated, sourceRate_);
     if (strict_) return {TFileOutcome::Failed, why};
     return {TFileOutcome::ConvertedWithWarning, why};

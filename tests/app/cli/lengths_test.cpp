@@ -186,6 +186,17 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
             << target << ": " << empty.output;
     }
 
+    // An Ogg file cut after a page states no length of its own: no "of" repeating what is there.
+    Tool("oggenc -Q -q 3 " + Quote(wav) + " -o " + Quote(dir / "whole.ogg"));
+    const auto whole = ReadFileBytes(dir / "whole.ogg");
+    WriteFileBytes(dir / "cutpage.ogg", Cut(whole, whole.size() * 3 / 4));
+    const auto cutOgg =
+        RunCli("--to wav --out " + Quote(dir / "ogg") + " " + Quote(dir / "cutpage.ogg"));
+    EXPECT_TRUE(Contains(cutOgg.output, "WARNING " + (dir / "cutpage.ogg") + " -> " +
+                                            (dir / "ogg/cutpage.wav") +
+                                            " (the source ends early: 0:02)\n"))
+        << cutOgg.output;
+
     // A whole hybrid file goes with its correction file, never leaving one half behind.
     Tool("wavpack -q -y -b3 -c " + Quote(wav) + " -o " + Quote(dir / "pair.wv"));
     ASSERT_TRUE(fs::exists(dir / "pair.wvc"));
