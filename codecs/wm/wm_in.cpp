@@ -15,6 +15,8 @@ namespace {
 constexpr int64_t kHundredNanoseconds = 10'000'000;
 // Duration is stored to the millisecond: the decoded length may differ by that much more.
 constexpr int64_t kDurationSlackMs = 2;
+// The longest codec block of the Windows Media audio codecs, in frames (WMA Pro at 96 kHz).
+constexpr int64_t kLargestBlock = 8192;
 
 } // namespace
 
@@ -220,9 +222,11 @@ void TWMIn::EndOfAudio() {
     const int64_t stated = size_;
     const int64_t frameBytes = int64_t(channels_) * (bitsPerSample_ / 8);
     // Duration counts the encoder's padding of the last block and the decoder holds back one
-    // block of overlap: up to two blocks short of it is the codec's framing, not a cut file.
-    const int64_t slack =
-        2 * int64_t(largestSample_) + kDurationSlackMs * int64_t(sampleRate_) / 1000 * frameBytes;
+    // block of overlap: up to two blocks short of it is the codec's framing, not a cut file. A
+    // block is at most kLargestBlock frames; a sample of the reader may carry many (a WMA
+    // Lossless packet of silence holds most of a second).
+    const int64_t block = std::min<int64_t>(largestSample_, kLargestBlock * frameBytes);
+    const int64_t slack = 2 * block + kDurationSlackMs * int64_t(sampleRate_) / 1000 * frameBytes;
     // Audio past Duration was delivered and is the length.
     if (grown_ || (stated > 0 && delivered < stated && stated - delivered <= slack))
         size_ = delivered;

@@ -220,6 +220,15 @@ TEST_F(WmCli, SharedSamplesDecodeOrStopWhereFfmpegStopsAndShowTheirTags) {
     EXPECT_TRUE(Contains(run.output, "WARNING " + (samples / "atldotnet__wma.wma").string()))
         << run.output;
     EXPECT_TRUE(Contains(run.output, "OK " + (samples / "mutagen__silence-3.wma").string()));
+    // The lossless file cut short: its packets of silence hold most of a second each, which
+    // is no codec framing to forgive.
+    const auto lossless = ReadFileBytes(samples / "mutagen__silence-3.wma");
+    WriteFileBytes(dir_ / "cut.wma",
+                   {lossless.begin(), lossless.begin() + lossless.size() * 3 / 10});
+    const auto cut = RunCli("--to wav --out " + Quote(out) + " " + Quote(dir_ / "cut.wma"));
+    EXPECT_TRUE(Contains(cut.output, "WARNING " + (dir_ / "cut.wma") + " -> " + out +
+                                         "/cut.wav (the source ends early: 0:01 of 0:03)"))
+        << cut.output;
 
     const auto info = RunCli("--info " + Quote(samples / "atldotnet__wma.wma") + " " +
                              Quote(samples / "mutagen__silence-3.wma"));
