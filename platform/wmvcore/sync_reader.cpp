@@ -273,6 +273,7 @@ HRESULT SyncReader::Rewind(Output& out, int64_t target) {
     if (!format_) return E_FAIL;
     out.decoder->Flush();
     out.next = 0;
+    out.lastPts = INT64_MIN;
     out.skip = target;
     return S_OK;
 }
@@ -289,6 +290,15 @@ HRESULT SyncReader::Fill(Output& out) {
             // came is delivered, and the caller judges the missing rest by the length.
         } else {
             const bool ours = packet_->stream_index == out.streamIndex;
+            if (ours && packet_->pts != AV_NOPTS_VALUE) {
+                // A packet that goes back in time repeats audio (a copied stretch of the file):
+                // damage, which FFmpeg's decoder would play twice.
+                if (packet_->pts < out.lastPts) {
+                    av_packet_unref(packet_.get());
+                    return NS_E_INVALID_DATA;
+                }
+                out.lastPts = packet_->pts;
+            }
             result =
                 ours ? out.decoder->Decode(packet_.get(), pending_, ignored) : DecodeResult::Ok;
             av_packet_unref(packet_.get());

@@ -56,6 +56,8 @@ private:
         int64_t next = 0;
         int64_t skip = 0;
         bool ended = false;
+        // The last packet's time: one earlier than it is data repeated or out of place.
+        int64_t lastPts = INT64_MIN;
     };
 
     HRESULT Open(IStream* stream);

@@ -275,3 +275,25 @@ TEST_F(WmCli, ProtectedContentAndAFullDiskFailWithoutOutput) {
     EXPECT_TRUE(Contains(run.output, "Windows Media output error")) << run.output;
     EXPECT_TRUE(fs::is_empty(out));
 }
+
+// 8 KiB of the file copied again at several places: the packets go back in time, which is
+// damage, never audio repeated or cut by a few milliseconds under "OK".
+TEST_F(WmCli, AStretchCopiedTwiceIsDamage) {
+    const std::string wav = dir_ / "in.wav";
+    MakeWav(wav, 2, 16, 44100, 10.0);
+    Tool("ffmpeg -v error -i " + Quote(wav) + " -c:a wmav2 -b:a 128k " + Quote(dir_ / "w.wma"));
+    const auto whole = ReadFileBytes(dir_ / "w.wma");
+    std::string args;
+    for (const int percent : {30, 45, 55}) {
+        const size_t at = whole.size() * size_t(percent) / 100;
+        std::vector<uint8_t> copy(whole.begin(), whole.begin() + at);
+        copy.insert(copy.end(), whole.begin() + (at - 8192), whole.end());
+        const std::string name = dir_ / ("dup" + std::to_string(percent) + ".wma");
+        WriteFileBytes(name, copy);
+        args += " " + Quote(name);
+    }
+    const auto run = RunCli("--to wav --delete-source --out " + Quote(dir_ / "out") + args);
+    EXPECT_TRUE(Contains(run.output, "0 converted, 0 skipped, 3 failed")) << run.output;
+    for (const int percent : {30, 45, 55})
+        EXPECT_TRUE(fs::exists(dir_ / ("dup" + std::to_string(percent) + ".wma")));
+}
