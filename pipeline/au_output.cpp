@@ -159,7 +159,9 @@ size_t TAuOutput::PullFrames(std::span<uint8_t> dest, size_t frameBytes, bool& e
     }
     const uint32_t bytes =
         input_.load()->FillBlock(dest.first(dest.size() / frameBytes * frameBytes), endReached);
-    return bytes / frameBytes;
+    const size_t frames = bytes / frameBytes;
+    if (TPcmDigest* digest = inputDigest_) digest->Add(dest.first(frames * frameBytes));
+    return frames;
 }
 
 std::span<const uint8_t> TAuOutput::PullFramesInPlace(size_t maxBytes, size_t frameBytes,
@@ -180,11 +182,15 @@ std::span<const uint8_t> TAuOutput::PullFramesInPlace(size_t maxBytes, size_t fr
         return {};
     }
     bytes = std::min<uint32_t>(bytes, static_cast<uint32_t>(want));
-    if (bytes % frameBytes == 0) return {data, bytes};
-    // A piece that ends inside a frame: complete that frame from the next pieces.
-    const size_t whole = (bytes / frameBytes + 1) * frameBytes;
-    scratch.resize(whole);
-    std::copy_n(data, bytes, scratch.begin());
-    const size_t more = input->FillBlock(std::span(scratch).subspan(bytes), endReached);
-    return std::span<const uint8_t>(scratch).first((bytes + more) / frameBytes * frameBytes);
+    std::span<const uint8_t> pulled(data, bytes);
+    if (bytes % frameBytes != 0) {
+        // A piece that ends inside a frame: complete that frame from the next pieces.
+        const size_t whole = (bytes / frameBytes + 1) * frameBytes;
+        scratch.resize(whole);
+        std::copy_n(data, bytes, scratch.begin());
+        const size_t more = input->FillBlock(std::span(scratch).subspan(bytes), endReached);
+        pulled = std::span<const uint8_t>(scratch).first((bytes + more) / frameBytes * frameBytes);
+    }
+    if (TPcmDigest* digest = inputDigest_) digest->Add(pulled);
+    return pulled;
 }

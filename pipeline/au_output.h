@@ -4,6 +4,7 @@
 #pragma once
 
 #include "pipeline/au_input.h"
+#include "pipeline/pcm_digest.h"
 
 #include <atomic>
 #include <cstdint>
@@ -69,6 +70,9 @@ public:
     TOutputProgressEvent OnProgress() const { return Guarded(onProgress_); }
     TThreadExceptionEvent OnThreadException() const { return Guarded(onThreadException_); }
     TOutputDoneEvent OnRunStart() const { return Guarded(onRunStart_); }
+    // While idle: every byte the next runs pull from the input is added to digest (nullptr:
+    // none). The digest is written on the worker only, and read after the run's OnSyncDone.
+    void SetInputDigest(TPcmDigest* digest) { inputDigest_ = digest; }
 
 protected:
     // Writes one block; true while there is more to do. With abort set it must not continue.
@@ -119,6 +123,7 @@ private:
 
     const uint64_t serial_;
     std::atomic<TAuInput*> input_{nullptr};
+    std::atomic<TPcmDigest*> inputDigest_{nullptr};
     std::atomic<int> lastProgress_{0};
     // Id of the last Run, and the highest run id whose events a synchronous Stop cancelled.
     std::atomic<uint64_t> runCounter_{0};

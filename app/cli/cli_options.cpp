@@ -46,7 +46,7 @@ std::string CliLevelLines(std::string_view indent) {
 const std::string kCliUsage =
     "Usage:\n"
     "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--jobs N] [--delete-source] [--no-tags]\n"
-    "               [--strict] FILE...\n"
+    "               [--verify | --no-verify] [--strict] FILE...\n"
     "  quillmere-cli --info FILE...\n"
     "  quillmere-cli --help\n"
     "  quillmere-cli --version\n"
@@ -63,7 +63,12 @@ const std::string kCliUsage =
     "  --out DIR         write every output into DIR (created when missing); without it each\n"
     "                    output goes beside its source\n"
     "  --jobs N          convert N files side by side (default 1; 0 = one per processor core)\n"
-    "  --delete-source   delete a source once it was converted without error\n"
+    "  --delete-source   delete a source once it was converted without error and its output\n"
+    "                    verified\n"
+    "  --verify          read each output back before it takes its name: a lossless one must\n"
+    "                    give back every sample, a lossy one decode whole to the source's\n"
+    "                    length; one that does not fails (on with --delete-source)\n"
+    "  --no-verify       delete sources on the writer's word alone\n"
     "  --no-tags         do not copy title, artist, album, genre, year and track\n"
     "  --strict          a file converted with a warning (its audio ends before its stated\n"
     "                    length) counts as failed\n"
@@ -144,6 +149,8 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
                 jobs == 0 ? int(std::max(1u, std::thread::hardware_concurrency())) : jobs;
         } else if (arg == "--delete-source") {
             options.deleteSource = true;
+        } else if (arg == "--verify" || arg == "--no-verify") {
+            options.verify = arg == "--verify" ? 1 : 0;
         } else if (arg == "--strict") {
             options.strict = true;
         } else if (arg == "--no-tags") {

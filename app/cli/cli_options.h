@@ -13,6 +13,7 @@ struct TCliOptions {
     int level = 5;
     std::string outFolder; // empty: beside each source
     bool deleteSource = false;
+    int verify = -1; // 1: --verify, 0: --no-verify, -1: as --delete-source says
     bool copyTags = true;
     bool strict = false; // a warning fails the file
     int jobs = 1;        // conversions side by side

@@ -24,9 +24,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Line {
-    TFileOutcome outcome;
-    std::string source, output, message;
-    std::string sourceKept; // what of a source to be deleted was not, and why
+    TFileOutcome outcome = TFileOutcome::Converted;
+    std::string source = {}, output = {}, message = {};
+    std::string sourceKept = {}; // what of a source to be deleted was not, and why
+    bool verified = false;
     bool beforeRun = false; // decided before any conversion started (unsupported, named twice)
 };
 
@@ -67,7 +68,11 @@ void PrintLine(std::ostream& out, Line line) {
     switch (line.outcome) {
     case TFileOutcome::Converted:
         out << " -> " << line.output;
-        if (!line.sourceKept.empty()) out << " (" << line.sourceKept << ")";
+        if (line.verified || !line.sourceKept.empty()) {
+            out << " (" << (line.verified ? "verified" : "");
+            out << (line.verified && !line.sourceKept.empty() ? "; " : "") << line.sourceKept
+                << ")";
+        }
         out << "\n";
         break;
     case TFileOutcome::ConvertedWithWarning:
@@ -116,19 +121,25 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
     std::set<std::pair<dev_t, ino_t>> seen;
     for (const auto& file : options.files) {
         if (!qm::IsSupportedAudioFile(file)) {
-            lines.push_back(
-                {TFileOutcome::Skipped, file, {}, "not a supported audio file", {}, true});
+            lines.push_back({.outcome = TFileOutcome::Skipped,
+                             .source = file,
+                             .message = "not a supported audio file",
+                             .beforeRun = true});
             continue;
         }
         struct stat st {};
         if (options.deleteSource && ::stat(file.c_str(), &st) == 0 &&
             !seen.insert({st.st_dev, st.st_ino}).second) {
-            lines.push_back({TFileOutcome::Skipped, file, {}, "given more than once", {}, true});
+            lines.push_back({.outcome = TFileOutcome::Skipped,
+                             .source = file,
+                             .message = "given more than once",
+                             .beforeRun = true});
             continue;
         }
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
         ConversionRules::ApplyChoices(d, options.target, options.level, outFolder.empty(),
                                       outFolder, options.deleteSource);
+        d.Verify = options.verify == 1 || (options.verify == -1 && options.deleteSource);
         pending.push_back(d);
     }
     const size_t queued = pending.size();
@@ -156,7 +167,8 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         l->driver.SetOnAllDone([l] { l->finished = true; });
         l->driver.SetOnFileDone([&, l] {
             const TFileResult& r = l->driver.LastResult();
-            Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message, r.sourceKept};
+            Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message, r.sourceKept,
+                      r.verified};
             ++doneFiles;
             if (terminal) out << "\r\033[K";
             PrintLine(out, line);

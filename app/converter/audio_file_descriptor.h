@@ -19,6 +19,7 @@ struct TAudioFileDescriptor {
     std::string DestinationFolder;
     int Level = 1; // slider position 1..10
     bool DeleteOriginal = false;
+    bool Verify = false; // read the output back before its source may go
 };
 
 // Fills the names, folder, size and source format of a row from a path.

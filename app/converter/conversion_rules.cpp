@@ -27,6 +27,7 @@ void ApplyChoices(TAudioFileDescriptor& file, qm::TTargetId target, int level, b
     file.SameFolder = sameFolder;
     file.DestinationFolder = destinationFolder;
     file.DeleteOriginal = deleteOriginal;
+    file.Verify = deleteOriginal; // a source goes only behind an output read back and proved
 }
 
 std::string PlannedOutputPath(const TAudioFileDescriptor& file) {
@@ -92,6 +93,7 @@ std::string ExplainFailure(std::string message, const std::string& outputFolder)
 bool MayRemoveSource(const TFileResult& result) {
     const TAudioFileDescriptor& file = result.descriptor;
     if (result.outcome != TFileOutcome::Converted || !file.DeleteOriginal) return false;
+    if (file.Verify && !result.verified) return false;
     if (result.outputPath.empty() || result.outputPath == file.SourcePath) return false;
     struct stat output {
     }, source{};

@@ -15,6 +15,7 @@ struct TFileResult {
     std::string outputPath;
     TAudioFileDescriptor descriptor;
     bool sourceRemoved = false;
+    bool verified = false;  // the output was read back and proved
     std::string sourceKept; // what of a source that was to be removed is still there, and why
 };
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -237,6 +238,15 @@ void TQuillmereAudioConverter::StartNextFile() {
         });
     sink_->SetOnProgress([this](TAuOutput*) { OnSinkProgress(); });
     sink_->SetOnDone([this](TAuOutput*) { OnSinkDone(); });
+    fed_ = {};
+    verifyRan_ = false;
+    verifyError_.clear();
+    sink_->SetInputDigest(file.Verify ? &fed_.digest : nullptr);
+    sink_->SetOnSyncDone(
+        file.Verify ? TOutputDoneEvent([this, target = file.TargetFormat](TAuOutput* sink) {
+            VerifyOnWorker(*sink, target);
+        })
+                    : TOutputDoneEvent());
     sink_->SetOnThreadException([this](TAuOutput*) { OnSinkException(); });
     sink_->SetInput(source_.get());
     active_ = file;
@@ -262,6 +272,11 @@ void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow&
             throw EAuException("The file is damaged or is not a valid " + format + " file");
         sourceRate_ = source->GetSampleRate();
         sourceFrames_ = source->GetTotalSamples();
+        // The format the sink is fed, for reading its output back (asked now: a source asked
+        // after its run may open again).
+        fed_.channels = source->GetChannels();
+        fed_.bits = source->GetBitsPerSample();
+        fed_.rate = sourceRate_;
         // Every sink holds its tags before it writes its header.
         auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source);
         row.applyTags(dynamic_cast<TAuFileOut&>(sink),
@@ -402,8 +417,34 @@ std::string TQuillmereAudioConverter::PublishOutput() {
     return {};
 }
 
+void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId target) {
+    auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
+    auto* file = dynamic_cast<TAuFileOut*>(&sink);
+    // Only a whole run's output: a failed or stopped one is removed anyway.
+    if (streamed == nullptr || file == nullptr || !sink.ErrorMessage().empty() ||
+        !file->CloseError().empty() || !streamed->EndOfStream())
+        return;
+    // Tests damage the finished output here, at a byte of their choice, to see it caught.
+    if (const char* cut = std::getenv("QM_TEST_CUT_OUTPUT_AT"))
+        if (::truncate(partialPath_.c_str(), ::off_t(std::atoll(cut))) != 0) return;
+    verifyError_ = VerifyOutput(partialPath_, target, fed_);
+    verifyRan_ = true;
+}
+
 void TQuillmereAudioConverter::OnSinkDone() {
     auto [outcome, why] = JudgeRun();
+    // An output that does not read back as written never takes its name.
+    if (outcome != TFileOutcome::Failed && lastResult_.descriptor.Verify) {
+        if (!verifyRan_) {
+            outcome = TFileOutcome::Failed;
+            why = "the output did not verify: it was not read back";
+        } else if (!verifyError_.empty()) {
+            outcome = TFileOutcome::Failed;
+            why = "the output did not verify: " + verifyError_;
+        } else {
+            lastResult_.verified = true;
+        }
+    }
     if (outcome != TFileOutcome::Failed) {
         if (std::string error = PublishOutput(); !error.empty()) {
             outcome = TFileOutcome::Failed;

@@ -6,6 +6,7 @@
 
 #include "app/converter/audio_file_descriptor.h"
 #include "app/converter/conversion_rules.h"
+#include "app/converter/output_verification.h"
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
 
@@ -92,6 +93,8 @@ private:
     std::string PublishOutput();
     // Removes the source (and its companion file) through the host's remover.
     void RemoveSource();
+    // On the worker once the output is closed: reads it back when the file asks for it.
+    void VerifyOnWorker(TAuOutput& sink, qm::TTargetId target);
     static void RemoveStalePartialsOnce(const std::string& folder);
     void ReleaseReservation();
     void RaiseFileStart(const TAudioFileDescriptor& descriptor);
@@ -110,6 +113,11 @@ private:
     std::atomic<int64_t> sourceFrames_{0};
     std::string reservedPath_; // the output of the running file, held against other drivers
     std::string partialPath_;  // the hidden name the running file is written under
+    // What the sink was fed and what reading its output back found: written on the worker,
+    // read in OnSinkDone, which the run's done event orders after it.
+    TVerifiedPcm fed_;
+    bool verifyRan_ = false;
+    std::string verifyError_;
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;
     bool copyTags_ = true;

@@ -336,8 +336,10 @@ void TQulMerMainUI::spdbtnDirBrowseClick() {
 }
 
 void TQulMerMainUI::chkbxDeleteClick() {
-    for (auto* descriptor : Descriptors())
+    for (auto* descriptor : Descriptors()) {
         descriptor->DeleteOriginal = chkbxDelete->isChecked();
+        descriptor->Verify = descriptor->DeleteOriginal;
+    }
 }
 
 void TQulMerMainUI::btnConvertClick() {

@@ -1,0 +1,92 @@
+#include "app/converter/output_verification.h"
+
+#include "app/converter/component_tables.h"
+#include "pipeline/au_file_in.h"
+
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+qm::TSourceId ReaderOf(qm::TTargetId target) {
+    switch (target) {
+    case qm::TTargetId::Flac:
+        return qm::TSourceId::Flac;
+    case qm::TTargetId::Ape:
+        return qm::TSourceId::Ape;
+    case qm::TTargetId::Mp3:
+        return qm::TSourceId::Mp3;
+    case qm::TTargetId::Ogg:
+        return qm::TSourceId::Ogg;
+    case qm::TTargetId::Wav:
+        return qm::TSourceId::Wav;
+    case qm::TTargetId::WavPack:
+        return qm::TSourceId::WavPack;
+    case qm::TTargetId::Wma:
+        return qm::TSourceId::Wma;
+    case qm::TTargetId::None:
+        break;
+    }
+    return qm::TSourceId::None;
+}
+
+bool Lossless(qm::TTargetId target) {
+    return target == qm::TTargetId::Flac || target == qm::TTargetId::Ape ||
+           target == qm::TTargetId::Wav || target == qm::TTargetId::WavPack;
+}
+
+std::string Seconds(int64_t frames, int rate) {
+    const int64_t tenths = rate > 0 ? (frames * 10 + rate / 2) / rate : 0;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s";
+}
+
+} // namespace
+
+std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TVerifiedPcm& fed) {
+    const TSourceRow* row = FindSourceRow(ReaderOf(target));
+    if (row == nullptr) return "no reader for its format";
+    TVerifiedPcm decoded;
+    bool damaged = false;
+    try {
+        const std::unique_ptr<TAuFileIn> reader = row->create();
+        reader->SetFileName(path);
+        if (!reader->FileValid()) return "it cannot be read back";
+        decoded.channels = reader->GetChannels();
+        decoded.bits = reader->GetBitsPerSample();
+        decoded.rate = reader->GetSampleRate();
+        reader->Init();
+        for (;;) {
+            const uint8_t* buffer = nullptr;
+            uint32_t bytes = 1 << 16;
+            reader->GetData(buffer, bytes);
+            if (bytes == 0 || buffer == nullptr) break;
+            decoded.digest.Add({buffer, bytes});
+        }
+        if (auto* streamed = dynamic_cast<TAuStreamedInput*>(reader.get()))
+            damaged = streamed->Damaged() || streamed->Corrupt();
+        reader->Flush();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    if (damaged) return "it does not decode to its end";
+    const int fedFrameBytes = fed.channels * (fed.bits / 8);
+    const int decodedFrameBytes = decoded.channels * (decoded.bits / 8);
+    if (fedFrameBytes <= 0 || decodedFrameBytes <= 0 || decoded.rate <= 0 || fed.rate <= 0)
+        return "it holds no audio format";
+    const int64_t fedFrames = fed.digest.Bytes() / fedFrameBytes;
+    const int64_t frames = decoded.digest.Bytes() / decodedFrameBytes;
+    const bool sameFormat =
+        decoded.channels == fed.channels && decoded.bits == fed.bits && decoded.rate == fed.rate;
+    if (Lossless(target) && sameFormat)
+        return decoded.digest == fed.digest ? std::string()
+                                            : "its audio is not the audio that was written";
+    // Lossy, or stored in another format: the length, in time. Codecs that state their delay
+    // give it back to the sample; Windows Media gives at least all of it.
+    const __int128 fedTime = __int128(fedFrames) * decoded.rate;
+    const __int128 time = __int128(frames) * fed.rate;
+    const __int128 oneFrame = std::max(decoded.rate, fed.rate);
+    const bool atLeast = time + 2 * oneFrame >= fedTime;
+    const bool exact = target == qm::TTargetId::Wma || time <= fedTime + 2 * oneFrame;
+    if (atLeast && exact) return {};
+    return "it decodes to " + Seconds(frames, decoded.rate) + " of " + Seconds(fedFrames, fed.rate);
+}

@@ -1,0 +1,19 @@
+// Proof of an output before its source may go: the output is read back with our own reader of
+// its format, to its end, on the conversion's worker. A lossless output must give back every
+// byte the sink was fed; a lossy one must decode without damage to the length it was fed.
+#pragma once
+
+#include "app/catalogue/format_catalogue.h"
+#include "pipeline/pcm_digest.h"
+
+#include <string>
+
+struct TVerifiedPcm {
+    int channels = 0;
+    int bits = 0;
+    int rate = 0;
+    TPcmDigest digest; // of the bytes the sink pulled
+};
+
+// "" when the output at path verifies; else why not, for "the output did not verify: ...".
+std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TVerifiedPcm& fed);
