@@ -2,6 +2,8 @@
 // 16-bit saturated history with 16-bit wrapping coefficients.
 #pragma once
 
+#include "platform/macdll/nn_kernels.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +26,7 @@ private:
     // Ages of the adaptation values that each step halves (versions 3980 and later).
     static constexpr int kHalvedAges[3] = {1, 2, 8};
 
+    const NNKernel* kernel_; // chosen when the filter is made
     int order_;
     int shift_;
     bool newAdaptation_;
