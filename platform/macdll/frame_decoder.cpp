@@ -90,13 +90,12 @@ bool FrameDecoder::Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& 
     side_.Reset();
     mid_.Reset();
     if (mode == Mode::Mono) {
-        mid_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
+        mid_.DecodeNN(work0_, arithmetic.wideRounding);
         for (std::size_t i = 0; i < blocks; ++i)
             work0_[i] = mid_.DecodePredictor(work0_[i], 0, arithmetic.wideCombine);
         if (format_.channels == 2) work1_ = work0_;
     } else if (mode == Mode::Stereo) {
-        side_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
-        mid_.DecodeNN(work1_.data(), blocks, arithmetic.wideRounding);
+        ChannelPipeline::DecodeNNPair(side_, work0_, mid_, work1_, arithmetic.wideRounding);
         std::int32_t lastMid = 0;
         for (std::size_t i = 0; i < blocks; ++i) {
             const std::int32_t s =

@@ -40,7 +40,7 @@ std::int32_t NNFilter::Round(std::int32_t dot, bool wide) const {
     return static_cast<std::int32_t>(sum) >> shift_;
 }
 
-std::int32_t NNFilter::Decode(std::int32_t residual, bool wideRounding) {
+std::int32_t NNFilter::DecodeOne(std::int32_t residual, bool wideRounding) {
     const int base = pos_ - order_;
     const std::int32_t dot = kernel_->decode(coef_.data(), hist_.data() + base,
                                              adapt_.data() + base, order_, Sign(residual));
@@ -49,6 +49,19 @@ std::int32_t NNFilter::Decode(std::int32_t residual, bool wideRounding) {
                                   static_cast<std::uint32_t>(Round(dot, wideRounding)));
     Push(signal);
     return signal;
+}
+
+void NNFilter::Decode(std::span<std::int32_t> values, bool wideRounding) {
+    for (std::int32_t& value : values)
+        value = DecodeOne(value, wideRounding);
+}
+
+void NNFilter::DecodePair(NNFilter& first, std::span<std::int32_t> firstValues, NNFilter& second,
+                          std::span<std::int32_t> secondValues, bool wideRounding) {
+    for (std::size_t i = 0; i < firstValues.size(); ++i) {
+        firstValues[i] = first.DecodeOne(firstValues[i], wideRounding);
+        secondValues[i] = second.DecodeOne(secondValues[i], wideRounding);
+    }
 }
 
 std::int32_t NNFilter::Encode(std::int32_t signal) {
@@ -73,15 +86,10 @@ std::int32_t NNFilter::Encode(std::int32_t signal) {
 void NNFilter::Push(std::int32_t signal) {
     if (newAdaptation_) {
         const std::int64_t magnitude = signal < 0 ? -std::int64_t(signal) : std::int64_t(signal);
-        std::int16_t step = 0;
-        if (magnitude == 0)
-            step = 0;
-        else if (magnitude > 3 * avg_)
-            step = 32;
-        else if (magnitude > avg_ + avg_ / 3)
-            step = 16;
-        else
-            step = 8;
+        // 8, 16 or 32 as the magnitude passes 4/3 and 3 times the average (0 for silence),
+        // without branches: the choice is as random as the audio.
+        const int larger = int(magnitude > avg_ + avg_ / 3) + int(magnitude > 3 * avg_);
+        const int step = magnitude == 0 ? 0 : 8 << larger;
         adapt_[pos_] = std::int16_t(signal > 0 ? -step : step);
         avg_ += (magnitude - avg_) / 16;
         for (int k = 0; k < 3; ++k) {

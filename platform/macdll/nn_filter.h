@@ -5,6 +5,7 @@
 #include "platform/macdll/nn_kernels.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace macdll {
@@ -14,13 +15,19 @@ public:
     // newAdaptation: the adaptation rule of versions 3980 and later.
     NNFilter(int order, int shift, bool newAdaptation);
     void Reset();
-    // Decoder: residual in, signal out. wideRounding keeps the rounding addition in 64 bits.
-    std::int32_t Decode(std::int32_t residual, bool wideRounding);
+    // Decoder: residuals in, signals out, in place. wideRounding keeps the rounding addition in
+    // 64 bits.
+    void Decode(std::span<std::int32_t> values, bool wideRounding);
+    // The same for two independent channels of equal length, sample by sample in turn: one
+    // channel's arithmetic overlaps the wait for the other's stores to reach the cache.
+    static void DecodePair(NNFilter& first, std::span<std::int32_t> firstValues, NNFilter& second,
+                           std::span<std::int32_t> secondValues, bool wideRounding);
     // Encoder: signal in, residual out (always the wide rounding; versions 3980 and later).
     std::int32_t Encode(std::int32_t signal);
 
 private:
     std::int32_t Round(std::int32_t dot, bool wide) const;
+    std::int32_t DecodeOne(std::int32_t residual, bool wideRounding);
     void Push(std::int32_t signal);
 
     // Ages of the adaptation values that each step halves (versions 3980 and later).

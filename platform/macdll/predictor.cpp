@@ -62,10 +62,17 @@ std::int32_t ChannelPipeline::Encode(std::int32_t x, std::int32_t y, bool wideCo
     return r;
 }
 
-void ChannelPipeline::DecodeNN(std::int32_t* values, std::size_t count, bool wideRounding) {
+void ChannelPipeline::DecodeNN(std::span<std::int32_t> values, bool wideRounding) {
     for (auto filter = filters_.rbegin(); filter != filters_.rend(); ++filter)
-        for (std::size_t i = 0; i < count; ++i)
-            values[i] = filter->Decode(values[i], wideRounding);
+        filter->Decode(values, wideRounding);
+}
+
+void ChannelPipeline::DecodeNNPair(ChannelPipeline& first, std::span<std::int32_t> firstValues,
+                                   ChannelPipeline& second, std::span<std::int32_t> secondValues,
+                                   bool wideRounding) {
+    for (std::size_t k = first.filters_.size(); k-- > 0;)
+        NNFilter::DecodePair(first.filters_[k], firstValues, second.filters_[k], secondValues,
+                             wideRounding);
 }
 
 } // namespace macdll

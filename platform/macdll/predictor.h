@@ -5,6 +5,7 @@
 #include "platform/macdll/nn_filter.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace macdll {
@@ -30,7 +31,11 @@ public:
     std::int32_t Encode(std::int32_t x, std::int32_t y, bool wideCombine);
     // Decoder, in two passes over a frame: the NN cascade over all residuals in place, then the
     // predictor sample by sample (it needs the other channel's signal).
-    void DecodeNN(std::int32_t* values, std::size_t count, bool wideRounding);
+    void DecodeNN(std::span<std::int32_t> values, bool wideRounding);
+    // The same for the two channels of a stereo frame, which have the same level.
+    static void DecodeNNPair(ChannelPipeline& first, std::span<std::int32_t> firstValues,
+                             ChannelPipeline& second, std::span<std::int32_t> secondValues,
+                             bool wideRounding);
     [[gnu::always_inline]] std::int32_t DecodePredictor(std::int32_t e, std::int32_t y,
                                                         bool wideCombine) {
         const std::int32_t a = Wrap32(std::int64_t(e) + Predict(y, wideCombine));
@@ -70,7 +75,7 @@ private:
                                                                     bool wideCombine) {
     const std::int32_t b = Wrap32(y - Scaled(yPrev_));
     yPrev_ = y;
-    #pragma GCC unroll 5
+#pragma GCC unroll 5
     for (int k = 4; k > 1; --k) {
         hB_[k] = hB_[k - 1];
         sB_[k] = sB_[k - 1];
@@ -81,10 +86,10 @@ private:
     sB_[0] = Sign(b);
     std::int64_t predA = 0;
     std::int64_t predB = 0;
-    #pragma GCC unroll 5
+#pragma GCC unroll 5
     for (int k = 0; k < 4; ++k)
         predA += hA_[k] * cA_[k];
-    #pragma GCC unroll 5
+#pragma GCC unroll 5
     for (int k = 0; k < 5; ++k)
         predB += hB_[k] * cB_[k];
     if (wideCombine) return (predA + (predB >> 1)) >> 10;
@@ -95,13 +100,13 @@ private:
 
 [[gnu::always_inline]] inline void ChannelPipeline::Adapt(std::int32_t e, std::int32_t a) {
     const std::int64_t direction = Sign(e);
-    #pragma GCC unroll 5
+#pragma GCC unroll 5
     for (int k = 0; k < 4; ++k)
         cA_[k] += sA_[k] * direction;
-    #pragma GCC unroll 5
+#pragma GCC unroll 5
     for (int k = 0; k < 5; ++k)
         cB_[k] += sB_[k] * direction;
-    #pragma GCC unroll 5
+#pragma GCC unroll 5
     for (int k = 3; k > 1; --k) {
         hA_[k] = hA_[k - 1];
         sA_[k] = sA_[k - 1];
