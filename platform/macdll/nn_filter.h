@@ -4,11 +4,25 @@
 
 #include "platform/macdll/nn_kernels.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <vector>
 
 namespace macdll {
+
+// Storage on 32-byte boundaries, so that a vector of coefficients never straddles cache lines.
+template <class T> struct Aligned32 {
+    using value_type = T;
+    Aligned32() = default;
+    template <class U> Aligned32(const Aligned32<U>&) {}
+    T* allocate(std::size_t n) {
+        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(32)));
+    }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(32)); }
+    template <class U> bool operator==(const Aligned32<U>&) const { return true; }
+};
 
 class NNFilter {
 public:
@@ -38,7 +52,7 @@ private:
     int shift_;
     bool newAdaptation_;
     int start_; // first window position: order + 1, so the encoder can look one step back
-    std::vector<std::int16_t> coef_;
+    std::vector<std::int16_t, Aligned32<std::int16_t>> coef_;
     // Sliding windows of history and adaptation values: positions [pos_ - order_, pos_) are the
     // current taps; the window slides back to the start when full.
     std::vector<std::int16_t> hist_;
