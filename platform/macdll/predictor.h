@@ -71,6 +71,7 @@ private:
     std::int64_t cB_[5] = {};
 };
 
+// Inline: the frame decoder's loop runs these once per sample and channel.
 [[gnu::always_inline]] inline std::int64_t ChannelPipeline::Predict(std::int32_t y,
                                                                     bool wideCombine) {
     const std::int32_t b = Wrap32(y - Scaled(yPrev_));
