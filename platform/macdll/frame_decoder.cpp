@@ -47,13 +47,14 @@ int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks
     if (!DecodeResiduals(frame.subspan(at), mode, blocks)) return ERROR_DECOMPRESSING_FRAME;
 
     const Arithmetic first = DefaultArithmetic(mode == Mode::Stereo, level_);
-    if (Reconstruct(mode, blocks, first, crc, pcm)) return ERROR_SUCCESS;
     // 24-bit files from other encoders may use other integer widths: retry with those.
-    if (format_.bits > 16 && mode != Mode::Silence) {
+    const bool retry = format_.bits > 16 && mode != Mode::Silence;
+    if (Reconstruct(mode, blocks, first, crc, retry, pcm)) return ERROR_SUCCESS;
+    if (retry) {
         for (const Arithmetic other : {Arithmetic{false, false}, Arithmetic{true, true}}) {
             if (other.wideCombine == first.wideCombine && other.wideRounding == first.wideRounding)
                 continue;
-            if (Reconstruct(mode, blocks, other, crc, pcm)) return ERROR_SUCCESS;
+            if (Reconstruct(mode, blocks, other, crc, true, pcm)) return ERROR_SUCCESS;
         }
     }
     return ERROR_INVALID_CHECKSUM;
@@ -84,19 +85,24 @@ bool FrameDecoder::DecodeResiduals(std::span<const std::uint8_t> payload, Mode m
 }
 
 bool FrameDecoder::Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& arithmetic,
-                               std::uint32_t crc, std::vector<std::uint8_t>& pcm) {
-    work0_.assign(residual0_.begin(), residual0_.end());
-    work1_.assign(residual1_.begin(), residual1_.end());
+                               std::uint32_t crc, bool keepResiduals,
+                               std::vector<std::uint8_t>& pcm) {
+    if (keepResiduals) {
+        work0_.assign(residual0_.begin(), residual0_.end());
+        work1_.assign(residual1_.begin(), residual1_.end());
+    } else {
+        work0_.swap(residual0_);
+        work1_.swap(residual1_);
+    }
     side_.Reset();
     mid_.Reset();
     if (mode == Mode::Mono) {
-        mid_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
+        mid_.DecodeNN(work0_, arithmetic.wideRounding);
         for (std::size_t i = 0; i < blocks; ++i)
             work0_[i] = mid_.DecodePredictor(work0_[i], 0, arithmetic.wideCombine);
         if (format_.channels == 2) work1_ = work0_;
     } else if (mode == Mode::Stereo) {
-        side_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
-        mid_.DecodeNN(work1_.data(), blocks, arithmetic.wideRounding);
+        ChannelPipeline::DecodeNNPair(side_, work0_, mid_, work1_, arithmetic.wideRounding);
         std::int32_t lastMid = 0;
         for (std::size_t i = 0; i < blocks; ++i) {
             const std::int32_t s =

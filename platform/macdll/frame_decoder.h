@@ -22,8 +22,9 @@ public:
 private:
     enum class Mode { Silence, Mono, Stereo };
     bool DecodeResiduals(std::span<const std::uint8_t> payload, Mode mode, std::size_t blocks);
+    // keepResiduals: work on a copy of the residuals, for another try with other arithmetic.
     bool Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& arithmetic, std::uint32_t crc,
-                     std::vector<std::uint8_t>& pcm);
+                     bool keepResiduals, std::vector<std::uint8_t>& pcm);
 
     AudioFormat format_;
     int level_;

@@ -18,17 +18,35 @@ constexpr std::array<std::uint32_t, 22> kCum3980 = {
 
 constexpr std::uint32_t kEscape = 63;
 
-std::uint32_t DecodeSymbol(RangeDecoder& coder, const std::array<std::uint32_t, 22>& cum) {
+// The symbol a frequency in [64 i, 64 i + 63] starts the search at, for frequencies up to 65492:
+// the search then rarely takes a step, and its branch stays predictable.
+struct SymbolTable {
+    explicit constexpr SymbolTable(const std::array<std::uint32_t, 22>& cumulative)
+        : cum(cumulative) {
+        for (std::uint32_t i = 0, s = 0; i < start.size(); ++i) {
+            while (cum[s + 1] <= 64 * i)
+                ++s;
+            start[i] = std::uint8_t(s);
+        }
+    }
+    std::array<std::uint32_t, 22> cum;
+    std::array<std::uint8_t, 1024> start{};
+};
+
+constexpr SymbolTable kSymbols3990(kCum3990);
+constexpr SymbolTable kSymbols3980(kCum3980);
+
+std::uint32_t DecodeSymbol(RangeDecoder& coder, const SymbolTable& table) {
     const std::uint32_t cf = coder.DecodeFreq16();
     if (cf > 65492) {
         if (cf > 65535) coder.Fail();
         coder.Update(1, cf);
         return (cf - 65472) & 63;
     }
-    std::uint32_t s = 0;
-    while (cum[s + 1] <= cf)
+    std::uint32_t s = table.start[cf >> 6];
+    while (table.cum[s + 1] <= cf)
         ++s;
-    coder.Update(cum[s + 1] - cum[s], cum[s]);
+    coder.Update(table.cum[s + 1] - table.cum[s], table.cum[s]);
     return s;
 }
 
@@ -159,7 +177,7 @@ std::int32_t ResidualDecoder::Decode(RangeDecoder& coder) {
 
 std::uint32_t ResidualDecoder::DecodePivot(RangeDecoder& coder) {
     const std::uint32_t pivot = std::max<std::uint32_t>(ksum_ >> 5, 1);
-    const std::uint32_t s = DecodeSymbol(coder, kCum3990);
+    const std::uint32_t s = DecodeSymbol(coder, kSymbols3990);
     std::uint32_t overflow = s;
     if (s == kEscape) {
         const std::uint32_t high = coder.DecodeBits(16);
@@ -179,7 +197,7 @@ std::uint32_t ResidualDecoder::DecodePivot(RangeDecoder& coder) {
 }
 
 std::uint32_t ResidualDecoder::DecodeK(RangeDecoder& coder) {
-    const std::uint32_t s = DecodeSymbol(coder, kCum3980);
+    const std::uint32_t s = DecodeSymbol(coder, kSymbols3980);
     std::uint32_t kk;
     std::uint32_t overflow = 0;
     if (s == kEscape) {
