@@ -35,6 +35,13 @@ int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks
         at = 8;
     }
     const std::uint32_t crc = crcWord & 0x7FFFFFFFu;
+    std::span<const std::uint8_t> payload = frame.subspan(at);
+    if (version_ < kFirstPipelineVersion) {
+        // Their encoders could end a frame two bytes early; the reader then sees zeros.
+        padded_.assign(payload.begin(), payload.end());
+        padded_.insert(padded_.end(), 2, 0);
+        payload = padded_;
+    }
 
     Mode mode = Mode::Stereo;
     if (format_.channels == 1)
@@ -44,7 +51,7 @@ int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks
     else if ((codes & 3) == 3)
         mode = Mode::Silence;
 
-    if (!DecodeResiduals(frame.subspan(at), mode, blocks)) return ERROR_DECOMPRESSING_FRAME;
+    if (!DecodeResiduals(payload, mode, blocks)) return ERROR_DECOMPRESSING_FRAME;
 
     const Arithmetic first = DefaultArithmetic(mode == Mode::Stereo, level_);
     if (Reconstruct(mode, blocks, first, crc, pcm)) return ERROR_SUCCESS;
@@ -89,7 +96,9 @@ bool FrameDecoder::Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& 
     work1_.assign(residual1_.begin(), residual1_.end());
     side_.Reset();
     mid_.Reset();
-    if (mode == Mode::Mono) {
+    if (version_ < kFirstPipelineVersion) {
+        PredictOld(mode, blocks, arithmetic.wideRounding);
+    } else if (mode == Mode::Mono) {
         mid_.DecodeNN(work0_.data(), blocks, arithmetic.wideRounding);
         for (std::size_t i = 0; i < blocks; ++i)
             work0_[i] = mid_.DecodePredictor(work0_[i], 0, arithmetic.wideCombine);
@@ -115,6 +124,30 @@ bool FrameDecoder::Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& 
     Crc32 check;
     check.Update(pcm);
     return (check.Value() >> 1) == crc;
+}
+
+void FrameDecoder::PredictOld(Mode mode, std::size_t blocks, bool wideRounding) {
+    oldFirst_.Reset();
+    oldSecond_.Reset();
+    if (mode == Mode::Silence) {
+        work1_.assign(format_.channels == 2 ? blocks : 0, 0);
+        return;
+    }
+    mid_.DecodeNN(work0_.data(), blocks, wideRounding);
+    if (mode == Mode::Mono) {
+        for (std::size_t i = 0; i < blocks; ++i)
+            work0_[i] = oldFirst_.Decode(work0_[i]);
+        if (format_.channels == 2) work1_ = work0_;
+        return;
+    }
+    side_.DecodeNN(work1_.data(), blocks, wideRounding);
+    for (std::size_t i = 0; i < blocks; ++i) {
+        const std::int32_t m = oldFirst_.Decode(work0_[i]);
+        const std::int32_t s = oldSecond_.Decode(work1_[i]);
+        const std::uint32_t c0 = std::uint32_t(m) - std::uint32_t(s / 2);
+        work0_[i] = std::int32_t(c0);
+        work1_[i] = std::int32_t(c0 + std::uint32_t(s));
+    }
 }
 
 } // namespace macdll

@@ -2,6 +2,7 @@
 // the bytes given: damaged data ends in an error code, never outside the buffers.
 #pragma once
 
+#include "platform/macdll/old_predictor.h"
 #include "platform/macdll/pcm.h"
 #include "platform/macdll/predictor.h"
 
@@ -24,6 +25,9 @@ private:
     bool DecodeResiduals(std::span<const std::uint8_t> payload, Mode mode, std::size_t blocks);
     bool Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& arithmetic, std::uint32_t crc,
                      std::vector<std::uint8_t>& pcm);
+    // Versions before 3950: after the NN cascade, each coded stream has a predictor of its own;
+    // the first stream is the mid signal, the second the side.
+    void PredictOld(Mode mode, std::size_t blocks, bool wideRounding);
 
     AudioFormat format_;
     int level_;
@@ -34,6 +38,9 @@ private:
     std::vector<std::int32_t> residual1_; // mid
     std::vector<std::int32_t> work0_;
     std::vector<std::int32_t> work1_;
+    Predictor3930 oldFirst_;
+    Predictor3930 oldSecond_;
+    std::vector<std::uint8_t> padded_; // versions before 3950 read two zero bytes past a frame
 };
 
 } // namespace macdll
