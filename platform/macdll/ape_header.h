@@ -16,7 +16,7 @@ namespace macdll {
 inline constexpr std::uint32_t kDescriptorBytes = 52;
 inline constexpr std::uint32_t kHeaderBytes = 24;
 inline constexpr int kNewestVersion = 3990;
-inline constexpr int kOldestVersion = 3930;
+inline constexpr int kOldestVersion = 3910;
 inline constexpr std::uint16_t kFlagCreateWavHeader = 0x20;
 
 struct ApeFileInfo {

@@ -21,7 +21,7 @@ constexpr std::size_t kCheckEvery = 4096;
 
 FrameDecoder::FrameDecoder(const AudioFormat& format, int level, int version)
     : format_(format), level_(level), version_(version), side_(level, version),
-      mid_(level, version) {}
+      mid_(level, version), oldestFirst_(level, version), oldestSecond_(level, version) {}
 
 int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks,
                          std::vector<std::uint8_t>& pcm) {
@@ -74,6 +74,15 @@ bool FrameDecoder::DecodeResiduals(std::span<const std::uint8_t> payload, Mode m
     RangeDecoder coder(payload);
     ResidualDecoder first(version_);
     ResidualDecoder second(version_);
+    if (mode == Mode::Stereo && version_ < kFirst3930Version) {
+        // One stream after the other, each with a coder of its own (frames of 73728 blocks).
+        for (std::size_t i = 0; i < blocks; ++i)
+            residual0_[i] = first.Decode(coder);
+        coder.Restart();
+        for (std::size_t i = 0; i < blocks; ++i)
+            residual1_[i] = second.Decode(coder);
+        return !coder.Failed();
+    }
     for (std::size_t start = 0; start < blocks; start += kCheckEvery) {
         const std::size_t end = std::min(blocks, start + kCheckEvery);
         if (mode == Mode::Mono) {
@@ -127,23 +136,38 @@ bool FrameDecoder::Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& 
 }
 
 void FrameDecoder::PredictOld(Mode mode, std::size_t blocks, bool wideRounding) {
-    oldFirst_.Reset();
-    oldSecond_.Reset();
     if (mode == Mode::Silence) {
         work1_.assign(format_.channels == 2 ? blocks : 0, 0);
         return;
     }
-    mid_.DecodeNN(work0_.data(), blocks, wideRounding);
+    const bool oldest = version_ < kFirst3930Version;
+    oldFirst_.Reset();
+    oldSecond_.Reset();
+    oldestFirst_.Reset();
+    oldestSecond_.Reset();
+    const auto first = [&](std::int32_t e) {
+        return oldest ? oldestFirst_.Decode(e) : oldFirst_.Decode(e);
+    };
+    const auto second = [&](std::int32_t e) {
+        return oldest ? oldestSecond_.Decode(e) : oldSecond_.Decode(e);
+    };
+    if (oldest)
+        DecodeFrameFilters3800(level_, version_, std::span(work0_).first(blocks));
+    else
+        mid_.DecodeNN(work0_.data(), blocks, wideRounding);
     if (mode == Mode::Mono) {
         for (std::size_t i = 0; i < blocks; ++i)
-            work0_[i] = oldFirst_.Decode(work0_[i]);
+            work0_[i] = first(work0_[i]);
         if (format_.channels == 2) work1_ = work0_;
         return;
     }
-    side_.DecodeNN(work1_.data(), blocks, wideRounding);
+    if (oldest)
+        DecodeFrameFilters3800(level_, version_, std::span(work1_).first(blocks));
+    else
+        side_.DecodeNN(work1_.data(), blocks, wideRounding);
     for (std::size_t i = 0; i < blocks; ++i) {
-        const std::int32_t m = oldFirst_.Decode(work0_[i]);
-        const std::int32_t s = oldSecond_.Decode(work1_[i]);
+        const std::int32_t m = first(work0_[i]);
+        const std::int32_t s = second(work1_[i]);
         const std::uint32_t c0 = std::uint32_t(m) - std::uint32_t(s / 2);
         work0_[i] = std::int32_t(c0);
         work1_[i] = std::int32_t(c0 + std::uint32_t(s));

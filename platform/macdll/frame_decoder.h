@@ -25,8 +25,8 @@ private:
     bool DecodeResiduals(std::span<const std::uint8_t> payload, Mode mode, std::size_t blocks);
     bool Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& arithmetic, std::uint32_t crc,
                      std::vector<std::uint8_t>& pcm);
-    // Versions before 3950: after the NN cascade, each coded stream has a predictor of its own;
-    // the first stream is the mid signal, the second the side.
+    // Versions before 3950: after the NN cascade or the whole-frame filters, each coded stream
+    // has a predictor of its own; the first stream is the mid signal, the second the side.
     void PredictOld(Mode mode, std::size_t blocks, bool wideRounding);
 
     AudioFormat format_;
@@ -40,6 +40,8 @@ private:
     std::vector<std::int32_t> work1_;
     Predictor3930 oldFirst_;
     Predictor3930 oldSecond_;
+    Predictor3800 oldestFirst_;
+    Predictor3800 oldestSecond_;
     std::vector<std::uint8_t> padded_; // versions before 3950 read two zero bytes past a frame
 };
 

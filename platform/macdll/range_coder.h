@@ -78,6 +78,15 @@ public:
         Update(1, v);
         return v;
     }
+    // Versions 3900-3929 code a stereo frame's second stream with a coder started afresh: it
+    // begins on the last byte the first one took in.
+    void Restart() {
+        Normalize();
+        if (at_ > 0) --at_;
+        buffer_ = NextByte();
+        low_ = buffer_ >> 1;
+        range_ = 1u << 7;
+    }
     void Fail() { failed_ = true; }
     bool Failed() const { return failed_; }
 
