@@ -1,4 +1,4 @@
-// Versions 3910-3929, which no encoder here writes: files made by the test writer from the
+// Versions 3900-3929, which no encoder here writes: files made by the test writer from the
 // library's own pieces must decode bit-exactly in FFmpeg (the judge of the layout), and then in
 // our decoder; damaged copies end in an error after the right audio, or give all of it.
 #include "tests/platform/macdll/old_version_writer.h"
@@ -36,16 +36,30 @@ Pcm OldTestSignal(int bits, int channels) {
     return pcm;
 }
 
-TEST(MacDllOldVersions, Versions3910To3929DecodeAsFfmpegDecodesThem) {
+// Loud 24-bit noise: residuals of 17-23 bits, which versions before 3910 code in one piece.
+Pcm LoudNoise() {
+    Pcm pcm;
+    pcm.bits = 24;
+    pcm.channels = 1;
+    std::uint32_t state = 3;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1103515245u + 12345u;
+        PutSample(pcm, std::int32_t(state >> 12) - (1 << 19));
+    }
+    return pcm;
+}
+
+TEST(MacDllOldVersions, Versions3900To3929DecodeAsFfmpegDecodesThem) {
     if (!HaveTool("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
     TempDir dir;
     const std::string path = dir / "old.ape";
     const Pcm signals[] = {OldTestSignal(16, 2), OldTestSignal(16, 1), OldTestSignal(8, 2),
-                           OldTestSignal(24, 1)};
+                           OldTestSignal(24, 1), LoudNoise()};
+    const int versions[] = {3929, 3910, 3905, 3900};
     int checked = 0;
     for (const int level : {1000, 2000, 3000, 4000}) {
         for (const Pcm& pcm : signals) {
-            const int version = checked % 2 == 0 ? 3920 : 3910;
+            const int version = &pcm == &signals[4] ? 3900 : versions[checked % 4];
             SCOPED_TRACE("level " + std::to_string(level) + ", " + std::to_string(pcm.bits) +
                          "-bit, " + std::to_string(pcm.channels) + " channels, version " +
                          std::to_string(version));
@@ -63,7 +77,7 @@ TEST(MacDllOldVersions, Versions3910To3929DecodeAsFfmpegDecodesThem) {
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 16);
+    EXPECT_EQ(checked, 20);
 
     // Flipped bits in the frames of a stereo level-4000 file.
     const std::vector<std::uint8_t> file = WriteOldFile(signals[0], 4000, 3920);

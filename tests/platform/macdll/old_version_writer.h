@@ -1,4 +1,4 @@
-// Writes Monkey's Audio files of versions 3910-3929 (old 32-byte header, 73728-block frames, the
+// Writes Monkey's Audio files of versions 3900-3929 (old 32-byte header, 73728-block frames, the
 // 3800-family predictor, a stereo frame's two streams one after the other) from the library's
 // own pieces, so that FFmpeg can judge them and our reading of them.
 #pragma once
@@ -23,7 +23,7 @@ inline void PutOldStream(const std::vector<std::int32_t>& signal, int level, int
         residuals.push_back(predictor.Encode(x));
     macdll::EncodeFrameFilters3800(level, version, residuals);
     macdll::RangeEncoder coder(out);
-    macdll::ResidualEncoder values(3980); // the adaptive-k coder, as versions 3910-3989 have it
+    macdll::ResidualEncoder values(version);
     for (const std::int32_t r : residuals)
         values.Encode(coder, r);
     coder.Flush();
