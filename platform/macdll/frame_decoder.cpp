@@ -3,6 +3,7 @@
 
 #include "platform/macdll/checksums.h"
 #include "platform/macdll/macdll_api.h"
+#include "platform/macdll/old_entropy.h"
 #include "platform/macdll/range_coder.h"
 
 #include <algorithm>
@@ -34,6 +35,8 @@ int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks
         codes = BigEndian(frame.data() + 4);
         at = 8;
     }
+    // Frame codes before 3900 are not read the same by every reader: such frames are refused.
+    if (version_ < kFirstRangeCodedVersion && codes != 0) return ERROR_DECOMPRESSING_FRAME;
     const std::uint32_t crc = crcWord & 0x7FFFFFFFu;
     std::span<const std::uint8_t> payload = frame.subspan(at);
     if (version_ < kFirstPipelineVersion) {
@@ -54,7 +57,9 @@ int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks
     if (!DecodeResiduals(payload, mode, blocks)) return ERROR_DECOMPRESSING_FRAME;
 
     const Arithmetic first = DefaultArithmetic(mode == Mode::Stereo, level_);
-    if (Reconstruct(mode, blocks, first, crc, pcm)) return ERROR_SUCCESS;
+    // Before 3900 the checksum may be another one; FFmpeg does not check it either.
+    if (Reconstruct(mode, blocks, first, crc, pcm) || version_ < kFirstRangeCodedVersion)
+        return ERROR_SUCCESS;
     // 24-bit files from other encoders may use other integer widths: retry with those.
     if (format_.bits > 16 && mode != Mode::Silence) {
         for (const Arithmetic other : {Arithmetic{false, false}, Arithmetic{true, true}}) {
@@ -71,6 +76,17 @@ bool FrameDecoder::DecodeResiduals(std::span<const std::uint8_t> payload, Mode m
     residual0_.assign(blocks, 0);
     residual1_.assign(mode == Mode::Stereo ? blocks : 0, 0);
     if (mode == Mode::Silence) return true;
+    if (version_ < kFirstRangeCodedVersion) {
+        // Bit-level coding, one stream after the other.
+        BitReader reader(payload);
+        RiceCoder3860 firstStream(version_);
+        RiceCoder3860 secondStream(version_);
+        for (std::size_t i = 0; i < blocks && !reader.Failed(); ++i)
+            residual0_[i] = firstStream.Decode(reader);
+        for (std::size_t i = 0; i < residual1_.size() && !reader.Failed(); ++i)
+            residual1_[i] = secondStream.Decode(reader);
+        return !reader.Failed();
+    }
     RangeDecoder coder(payload);
     ResidualDecoder first(version_);
     ResidualDecoder second(version_);

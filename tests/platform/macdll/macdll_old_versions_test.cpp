@@ -1,4 +1,4 @@
-// Versions 3900-3929, which no encoder here writes: files made by the test writer from the
+// Versions 3860-3929, which no encoder here writes: files made by the test writer from the
 // library's own pieces must decode bit-exactly in FFmpeg (the judge of the layout), and then in
 // our decoder; damaged copies end in an error after the right audio, or give all of it.
 #include "tests/platform/macdll/old_version_writer.h"
@@ -14,7 +14,7 @@ bool IsDecodeError(int code) {
 }
 
 // One full frame of tones and noise, then a shorter frame where (stereo) both channels are
-// equal, or (mono) all silent: the frame codes of these versions.
+// equal, or (mono) all silent: the frame codes of versions 3900 and later.
 Pcm OldTestSignal(int bits, int channels) {
     Pcm pcm;
     pcm.bits = bits;
@@ -49,17 +49,17 @@ Pcm LoudNoise() {
     return pcm;
 }
 
-TEST(MacDllOldVersions, Versions3900To3929DecodeAsFfmpegDecodesThem) {
+TEST(MacDllOldVersions, Versions3860To3929DecodeAsFfmpegDecodesThem) {
     if (!HaveTool("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
     TempDir dir;
     const std::string path = dir / "old.ape";
     const Pcm signals[] = {OldTestSignal(16, 2), OldTestSignal(16, 1), OldTestSignal(8, 2),
                            OldTestSignal(24, 1), LoudNoise()};
-    const int versions[] = {3929, 3910, 3905, 3900};
+    const int versions[] = {3929, 3910, 3905, 3900, 3899, 3881, 3880, 3860};
     int checked = 0;
     for (const int level : {1000, 2000, 3000, 4000}) {
         for (const Pcm& pcm : signals) {
-            const int version = &pcm == &signals[4] ? 3900 : versions[checked % 4];
+            const int version = &pcm == &signals[4] ? 3900 : versions[checked % 8];
             SCOPED_TRACE("level " + std::to_string(level) + ", " + std::to_string(pcm.bits) +
                          "-bit, " + std::to_string(pcm.channels) + " channels, version " +
                          std::to_string(version));
@@ -101,6 +101,25 @@ TEST(MacDllOldVersions, Versions3900To3929DecodeAsFfmpegDecodesThem) {
         ++failed;
     }
     EXPECT_GE(failed, 8);
+
+    // Before 3900 no checksum is checked: damage may go unnoticed, but reading always ends
+    // with a known code, and a cut copy fails in its last frame.
+    const std::vector<std::uint8_t> bitLevel = WriteOldFile(signals[0], 3000, 3890);
+    for (int i = 0; i < 10; ++i) {
+        state = state * 1664525u + 1013904223u;
+        std::vector<std::uint8_t> damaged = bitLevel;
+        damaged[48 + state % (bitLevel.size() - 48)] ^= std::uint8_t(1u << (state >> 29));
+        if (i == 9) damaged.resize(bitLevel.size() - 3000);
+        WriteFileBytes(path, damaged);
+        Decoder decoder(path);
+        ASSERT_NE(decoder.Handle(), 0);
+        std::vector<std::uint8_t> decoded;
+        const int result = decoder.ReadAll(decoded, 1 << 16);
+        EXPECT_TRUE(result == 0 || IsDecodeError(result)) << result;
+        if (i == 9) {
+            EXPECT_TRUE(IsDecodeError(result)) << "cut copy: " << result;
+        }
+    }
 }
 
 } // namespace

@@ -1,10 +1,11 @@
-// Writes Monkey's Audio files of versions 3900-3929 (old 32-byte header, 73728-block frames, the
-// 3800-family predictor, a stereo frame's two streams one after the other) from the library's
-// own pieces, so that FFmpeg can judge them and our reading of them.
+// Writes Monkey's Audio files of versions 3860-3929 (old 32-byte header, the 3800-family
+// predictor, a stereo frame's two streams one after the other, range or bit-level coded) from
+// the library's own pieces, so that FFmpeg can judge them and our reading of them.
 #pragma once
 
 #include "platform/macdll/ape_header.h"
 #include "platform/macdll/checksums.h"
+#include "platform/macdll/old_entropy.h"
 #include "platform/macdll/old_predictor.h"
 #include "platform/macdll/range_coder.h"
 #include "tests/platform/macdll/macdll_test_support.h"
@@ -13,20 +14,41 @@
 
 namespace apetest {
 
-// Range-codes one stream (predictor, then the whole-frame filters) after out's end, dummy byte
-// first.
-inline void PutOldStream(const std::vector<std::int32_t>& signal, int level, int version,
-                         std::vector<std::uint8_t>& out) {
+// One stream's residuals: the predictor, then the whole-frame filters.
+inline std::vector<std::int32_t> OldResiduals(const std::vector<std::int32_t>& signal, int level,
+                                              int version) {
     macdll::Predictor3800 predictor(level, version);
     std::vector<std::int32_t> residuals;
     for (const std::int32_t x : signal)
         residuals.push_back(predictor.Encode(x));
     macdll::EncodeFrameFilters3800(level, version, residuals);
+    return residuals;
+}
+
+// Range-codes one stream after out's end, dummy byte first.
+inline void PutOldStream(const std::vector<std::int32_t>& signal, int level, int version,
+                         std::vector<std::uint8_t>& out) {
     macdll::RangeEncoder coder(out);
     macdll::ResidualEncoder values(version);
-    for (const std::int32_t r : residuals)
+    for (const std::int32_t r : OldResiduals(signal, level, version))
         values.Encode(coder, r);
     coder.Flush();
+}
+
+// Before 3900: the streams' bits one after the other, the frame padded to a byte.
+inline void PutBitStreams(const std::vector<std::vector<std::int32_t>>& signals, int level,
+                          int version, std::vector<std::uint8_t>& out) {
+    macdll::BitWriter writer(out);
+    for (const auto& signal : signals) {
+        macdll::RiceCoder3860 values(version);
+        for (const std::int32_t r : OldResiduals(signal, level, version))
+            values.Encode(writer, r);
+    }
+    writer.Flush();
+}
+
+inline std::size_t OldBlocksPerFrame(int level, int version) {
+    return version >= 3900 || level >= 4000 ? 73728 : 9216;
 }
 
 inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std::size_t blocks,
@@ -40,7 +62,9 @@ inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std
         return std::all_of(v.begin(), v.end(), [](std::int32_t x) { return x == 0; });
     };
     std::uint32_t codes = 0;
-    if (pcm.channels == 1) {
+    if (version < 3900) {
+        // Frame codes not written.
+    } else if (pcm.channels == 1) {
         codes = zero(c0) ? 1 : 0;
     } else {
         codes = (zero(c1) ? 1 : 0) | (zero(c0) ? 2 : 0) | (c0 == c1 ? 4 : 0);
@@ -54,16 +78,21 @@ inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std
     };
     putBig((crc.Value() >> 1) | (codes != 0 ? 0x80000000u : 0));
     if (codes != 0) putBig(codes);
-    if ((codes & 3) == 3 || (pcm.channels == 1 && codes != 0)) {
+    std::vector<std::int32_t> side(blocks), mid(blocks);
+    for (std::size_t i = 0; i < blocks; ++i) {
+        side[i] = c1[i] - c0[i];
+        mid[i] = c0[i] + side[i] / 2;
+    }
+    if (version < 3900) {
+        if (pcm.channels == 1)
+            PutBitStreams({c0}, level, version, out);
+        else
+            PutBitStreams({mid, side}, level, version, out);
+    } else if ((codes & 3) == 3 || (pcm.channels == 1 && codes != 0)) {
         PutOldStream({}, level, version, out);
     } else if (pcm.channels == 1 || (codes & 4)) {
         PutOldStream(c0, level, version, out);
     } else {
-        std::vector<std::int32_t> side(blocks), mid(blocks);
-        for (std::size_t i = 0; i < blocks; ++i) {
-            side[i] = c1[i] - c0[i];
-            mid[i] = c0[i] + side[i] / 2;
-        }
         PutOldStream(mid, level, version, out);
         // The second coder starts on the last byte the first one's reader takes in.
         out.resize(out.size() - 2);
@@ -73,7 +102,7 @@ inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std
 }
 
 inline std::vector<std::uint8_t> WriteOldFile(const Pcm& pcm, int level, int version) {
-    const std::size_t perFrame = 73728;
+    const std::size_t perFrame = OldBlocksPerFrame(level, version);
     const std::size_t frames = (pcm.Blocks() + perFrame - 1) / perFrame;
     std::vector<std::uint8_t> stream;
     std::vector<std::uint32_t> offsets;
