@@ -30,7 +30,8 @@ int FrameDecoder::Decode(std::span<const std::uint8_t> frame, std::size_t blocks
     const std::uint32_t crcWord = BigEndian(frame.data());
     std::uint32_t codes = 0;
     std::size_t at = 4;
-    if (crcWord & 0x80000000u) {
+    // Up to 3820 the frame has no codes word and the checksum has all 32 bits.
+    if ((crcWord & 0x80000000u) && version_ > 3820) {
         if (frame.size() < 8) return ERROR_DECOMPRESSING_FRAME;
         codes = BigEndian(frame.data() + 4);
         at = 8;
@@ -79,6 +80,10 @@ bool FrameDecoder::DecodeResiduals(std::span<const std::uint8_t> payload, Mode m
     if (version_ < kFirstRangeCodedVersion) {
         // Bit-level coding, one stream after the other.
         BitReader reader(payload);
+        if (version_ < kFirstRiceVersion) {
+            return DecodeStream3800(reader, residual0_) && DecodeStream3800(reader, residual1_) &&
+                   !reader.Failed();
+        }
         RiceCoder3860 firstStream(version_);
         RiceCoder3860 secondStream(version_);
         for (std::size_t i = 0; i < blocks && !reader.Failed(); ++i)

@@ -1,5 +1,7 @@
-// Bit-level residual coder of versions 3860-3899; see old_entropy.h.
+// Bit-level residual coders of versions before 3900; see old_entropy.h.
 #include "platform/macdll/old_entropy.h"
+
+#include <bit>
 
 namespace macdll {
 namespace {
@@ -99,6 +101,87 @@ void RiceCoder3860::Encode(BitWriter& writer, std::int32_t residual) {
     writer.Unary(16 * raises + (x >> k_));
     if (k_ > 0) writer.Put(x & ((k_ < 32 ? 1u << k_ : 0u) - 1), int(k_));
     Adapt(x);
+}
+
+namespace {
+
+// Whole streams before 3860: the unsigned values and k, updated the same way on both sides.
+class Stream3800 {
+public:
+    // k for value i, given values [0, i); false when k is out of range.
+    bool Next(std::size_t i, std::span<const std::uint32_t> values) {
+        if (i > 0) Account(i, values);
+        if (i < 5) {
+            k_ = 10;
+        } else if (i < 64) {
+            if (i == 5) k_ = std::bit_width(ksum_ / 10);
+        } else if (i == 64) {
+            k_ = std::bit_width(ksum_ >> 7);
+            kmax_ = 1u << (k_ + 7);
+            kmin_ = k_ > 0 ? 1u << (k_ + 6) : 0;
+        }
+        return i < 5 || k_ < 24 || (i > 64 && k_ == 24);
+    }
+    std::uint32_t K() const { return k_; }
+
+private:
+    // Takes value i - 1 into the sum and, as the coder does, adjusts k.
+    void Account(std::size_t i, std::span<const std::uint32_t> values) {
+        const std::uint32_t x = values[i - 1];
+        if (i <= 64) {
+            ksum_ += x;
+            if (i > 5 && i < 64) k_ = std::bit_width(ksum_ / std::uint32_t(i * 2));
+            return;
+        }
+        ksum_ += x - values[i - 65];
+        while (ksum_ < kmin_) {
+            --k_;
+            kmin_ = k_ > 0 ? kmin_ >> 1 : 0;
+            kmax_ >>= 1;
+        }
+        while (ksum_ >= kmax_ && k_ < 24) {
+            ++k_;
+            kmax_ <<= 1;
+            kmin_ = kmin_ > 0 ? kmin_ << 1 : 128;
+        }
+        if (ksum_ >= kmax_) k_ = 25;
+    }
+
+    std::uint32_t ksum_ = 0;
+    std::uint32_t k_ = 10;
+    std::uint32_t kmax_ = 0;
+    std::uint32_t kmin_ = 0;
+};
+
+} // namespace
+
+bool DecodeStream3800(BitReader& reader, std::span<std::int32_t> values) {
+    std::vector<std::uint32_t> raw(values.size());
+    Stream3800 stream;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!stream.Next(i, raw) || reader.Failed()) return false;
+        std::uint32_t x = 0;
+        while (reader.Bit() == 0 && !reader.Failed()) {
+            if (++x > kMaxZeros) reader.Fail();
+        }
+        const std::uint32_t k = stream.K();
+        raw[i] = k == 0 ? x : (x << k) | reader.Bits(int(k));
+    }
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = Unfold(raw[i]);
+    return !reader.Failed();
+}
+
+void EncodeStream3800(BitWriter& writer, std::span<const std::int32_t> values) {
+    std::vector<std::uint32_t> raw(values.size());
+    Stream3800 stream;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        raw[i] = Fold(values[i]);
+        stream.Next(i, raw);
+        const std::uint32_t k = stream.K();
+        writer.Unary(raw[i] >> k);
+        if (k > 0) writer.Put(raw[i] & ((1u << k) - 1), int(k));
+    }
 }
 
 } // namespace macdll

@@ -1,6 +1,7 @@
-// The bit-level residual coder of versions 3860-3899: a unary overflow count and k low bits,
-// most significant bit first, with k adapted from a running sum. Every read is bounded by the
-// bytes given: reading past them yields zeros and marks the reader failed.
+// The bit-level residual coders of versions before 3900: a unary overflow count and k low bits,
+// most significant bit first. From 3860 on, k adapts value by value from a running sum; before,
+// a whole stream of a frame is coded at once with k derived from the values so far. Every read
+// is bounded by the bytes given: reading past them yields zeros and marks the reader failed.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@ namespace macdll {
 
 // The first version whose frames are range coded and carry a checksum FFmpeg also checks.
 inline constexpr int kFirstRangeCodedVersion = 3900;
+// The first version coded value by value (RiceCoder3860).
+inline constexpr int kFirstRiceVersion = 3860;
 
 class BitReader {
 public:
@@ -53,5 +56,10 @@ private:
     std::uint32_t k_ = 10;
     std::uint32_t ksum_ = 16384;
 };
+
+// Versions before 3860: one stream of a frame; false when the data ends early or k grows
+// beyond what these files can hold. Encode (for tests) needs residuals that keep k below that.
+bool DecodeStream3800(BitReader& reader, std::span<std::int32_t> values);
+void EncodeStream3800(BitWriter& writer, std::span<const std::int32_t> values);
 
 } // namespace macdll

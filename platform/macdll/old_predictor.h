@@ -1,8 +1,7 @@
 // The predictors of versions before 3950, all in 32-bit arithmetic:
 // - 3930-3949: four taps on the channel's own past (no second input) and a 9-bit shift, after
 //   the same NN cascade as later versions (with their older adaptation rule);
-// - 3900-3929 (and, as FFmpeg has them, 3800-3899): at level 1000 a one-tap filter on the second
-// difference; above, three taps on
+// - 3800-3929: at level 1000 a one-tap filter on the second difference; above, three taps on
 //   the past stage-1 values and two on the past stage-2 outputs, after whole-frame filters at
 //   levels 3000 and 4000.
 // Each instance serves one coded stream and is reset every frame.

@@ -1,4 +1,4 @@
-// Writes Monkey's Audio files of versions 3860-3929 (old 32-byte header, the 3800-family
+// Writes Monkey's Audio files of versions 3810-3929 (old 32-byte header, the 3800-family
 // predictor, a stereo frame's two streams one after the other, range or bit-level coded) from
 // the library's own pieces, so that FFmpeg can judge them and our reading of them.
 #pragma once
@@ -40,8 +40,13 @@ inline void PutBitStreams(const std::vector<std::vector<std::int32_t>>& signals,
                           int version, std::vector<std::uint8_t>& out) {
     macdll::BitWriter writer(out);
     for (const auto& signal : signals) {
+        const std::vector<std::int32_t> residuals = OldResiduals(signal, level, version);
+        if (version < 3860) {
+            macdll::EncodeStream3800(writer, residuals);
+            continue;
+        }
         macdll::RiceCoder3860 values(version);
-        for (const std::int32_t r : OldResiduals(signal, level, version))
+        for (const std::int32_t r : residuals)
             values.Encode(writer, r);
     }
     writer.Flush();
