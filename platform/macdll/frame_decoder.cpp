@@ -77,21 +77,8 @@ bool FrameDecoder::DecodeResiduals(std::span<const std::uint8_t> payload, Mode m
     residual0_.assign(blocks, 0);
     residual1_.assign(mode == Mode::Stereo ? blocks : 0, 0);
     if (mode == Mode::Silence) return true;
-    if (version_ < kFirstRangeCodedVersion) {
-        // Bit-level coding, one stream after the other.
-        BitReader reader(payload);
-        if (version_ < kFirstRiceVersion) {
-            return DecodeStream3800(reader, residual0_) && DecodeStream3800(reader, residual1_) &&
-                   !reader.Failed();
-        }
-        RiceCoder3860 firstStream(version_);
-        RiceCoder3860 secondStream(version_);
-        for (std::size_t i = 0; i < blocks && !reader.Failed(); ++i)
-            residual0_[i] = firstStream.Decode(reader);
-        for (std::size_t i = 0; i < residual1_.size() && !reader.Failed(); ++i)
-            residual1_[i] = secondStream.Decode(reader);
-        return !reader.Failed();
-    }
+    if (version_ < kFirstRangeCodedVersion)
+        return DecodeBitLevelFrame(version_, payload, residual0_, residual1_);
     RangeDecoder coder(payload);
     ResidualDecoder first(version_);
     ResidualDecoder second(version_);

@@ -172,6 +172,19 @@ bool DecodeStream3800(BitReader& reader, std::span<std::int32_t> values) {
     return !reader.Failed();
 }
 
+bool DecodeBitLevelFrame(int version, std::span<const std::uint8_t> payload,
+                         std::span<std::int32_t> first, std::span<std::int32_t> second) {
+    BitReader reader(payload);
+    if (version < kFirstRiceVersion)
+        return DecodeStream3800(reader, first) && DecodeStream3800(reader, second);
+    for (const std::span<std::int32_t> stream : {first, second}) {
+        RiceCoder3860 values(version);
+        for (std::size_t i = 0; i < stream.size() && !reader.Failed(); ++i)
+            stream[i] = values.Decode(reader);
+    }
+    return !reader.Failed();
+}
+
 void EncodeStream3800(BitWriter& writer, std::span<const std::int32_t> values) {
     std::vector<std::uint32_t> raw(values.size());
     Stream3800 stream;

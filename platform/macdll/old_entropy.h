@@ -57,6 +57,11 @@ private:
     std::uint32_t ksum_ = 16384;
 };
 
+// A frame's streams before 3900, one after the other (`second` is empty for one stream); false
+// when the data is damaged.
+bool DecodeBitLevelFrame(int version, std::span<const std::uint8_t> payload,
+                         std::span<std::int32_t> first, std::span<std::int32_t> second);
+
 // Versions before 3860: one stream of a frame; false when the data ends early or k grows
 // beyond what these files can hold. Encode (for tests) needs residuals that keep k below that.
 bool DecodeStream3800(BitReader& reader, std::span<std::int32_t> values);
