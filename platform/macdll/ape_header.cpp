@@ -137,7 +137,13 @@ ParseResult ParseOld(std::span<const std::uint8_t> head, std::uint64_t available
     info.terminatingDataBytes = Le32(d + 20);
     info.totalFrames = Le32(d + 24);
     info.finalFrameBlocks = Le32(d + 28);
-    info.blocksPerFrame = 73728 * 4;
+    info.blocksPerFrame = info.version >= 3950 ? 73728 * 4
+                          : info.version >= 3900 || (info.version >= 3800 && info.level >= 4000)
+                              ? 73728
+                              : 9216;
+    if (info.version < 3930 && info.level == 5000)
+        return Invalid("invalid compression level 5000 for version " +
+                       std::to_string(info.version));
     if (result = CheckFields(info, channels, bits); result.error != 0) return result;
     std::uint64_t at = 32;
     if (info.formatFlags & kFlagPeakLevel) at += 4;

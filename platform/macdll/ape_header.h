@@ -1,5 +1,5 @@
 // The file header of Monkey's Audio: the descriptor + header of versions 3980 and later, the old
-// header of 3950-3979, the seek table, and where each frame's bytes lie. The parser works on the
+// header of 3810-3979, the seek table, and where each frame's bytes lie. The parser works on the
 // file's leading bytes, so it can be tested and fuzzed without files.
 #pragma once
 
@@ -16,7 +16,7 @@ namespace macdll {
 inline constexpr std::uint32_t kDescriptorBytes = 52;
 inline constexpr std::uint32_t kHeaderBytes = 24;
 inline constexpr int kNewestVersion = 3990;
-inline constexpr int kOldestVersion = 3950;
+inline constexpr int kOldestVersion = 3810;
 inline constexpr std::uint16_t kFlagCreateWavHeader = 0x20;
 
 struct ApeFileInfo {

@@ -2,6 +2,7 @@
 // the bytes given: damaged data ends in an error code, never outside the buffers.
 #pragma once
 
+#include "platform/macdll/old_predictor.h"
 #include "platform/macdll/pcm.h"
 #include "platform/macdll/predictor.h"
 
@@ -25,6 +26,9 @@ private:
     // keepResiduals: work on a copy of the residuals, for another try with other arithmetic.
     bool Reconstruct(Mode mode, std::size_t blocks, const Arithmetic& arithmetic, std::uint32_t crc,
                      bool keepResiduals, std::vector<std::uint8_t>& pcm);
+    // Versions before 3950: after the NN cascade or the whole-frame filters, each coded stream
+    // has a predictor of its own; the first stream is the mid signal, the second the side.
+    void PredictOld(Mode mode, std::size_t blocks, bool wideRounding);
 
     AudioFormat format_;
     int level_;
@@ -35,6 +39,11 @@ private:
     std::vector<std::int32_t> residual1_; // mid
     std::vector<std::int32_t> work0_;
     std::vector<std::int32_t> work1_;
+    Predictor3930 oldFirst_;
+    Predictor3930 oldSecond_;
+    Predictor3800 oldestFirst_;
+    Predictor3800 oldestSecond_;
+    std::vector<std::uint8_t> padded_; // versions before 3950 read two zero bytes past a frame
 };
 
 } // namespace macdll

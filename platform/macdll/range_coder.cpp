@@ -135,14 +135,20 @@ void ResidualEncoder::Encode(RangeEncoder& coder, std::int32_t residual) {
 void ResidualEncoder::EncodeK(RangeEncoder& coder, std::uint32_t u) {
     const std::uint32_t kk = k_ > 0 ? k_ - 1 : 0;
     const std::uint32_t overflow = u >> kk;
+    const auto lowBits = [&](std::uint32_t bits) {
+        if (wholeLongValues_ && bits > 16)
+            coder.EncodeBits(u & ((1u << bits) - 1), int(bits));
+        else
+            EncodeLowBits(coder, u, bits);
+    };
     if (overflow < kEscape) {
         EncodeSymbol(coder, kCum3980, overflow);
-        EncodeLowBits(coder, u, kk);
+        lowBits(kk);
     } else {
         const std::uint32_t bits = std::uint32_t(std::bit_width(u));
         EncodeSymbol(coder, kCum3980, kEscape);
         coder.EncodeBits(bits, 5);
-        EncodeLowBits(coder, u, bits);
+        lowBits(bits);
     }
     UpdateKsum(ksum_, u);
     UpdateK(k_, ksum_);
@@ -207,9 +213,9 @@ std::uint32_t ResidualDecoder::DecodeK(RangeDecoder& coder) {
         overflow = s;
     }
     std::uint32_t x = 0;
-    if (kk <= 16) {
+    if (kk <= 16 || (wholeLongValues_ && kk <= 23)) {
         x = kk == 0 ? 0 : coder.DecodeBits(int(kk));
-    } else if (kk <= 31) {
+    } else if (!wholeLongValues_ && kk <= 31) {
         x = coder.DecodeBits(16);
         x |= coder.DecodeBits(int(kk - 16)) << 16;
     } else {

@@ -1,6 +1,6 @@
 // The byte-oriented range coder of Monkey's Audio frames (31-bit low, carry through a pending
 // byte), and the coding of residuals on top of it: the pivot coder of version 3990 and the
-// adaptive-k coder of versions 3950-3989 (decoding only).
+// adaptive-k coder of versions 3900-3989 (decoding only).
 #pragma once
 
 #include <cstdint>
@@ -78,6 +78,15 @@ public:
         Update(1, v);
         return v;
     }
+    // Versions 3900-3929 code a stereo frame's second stream with a coder started afresh: it
+    // begins on the last byte the first one took in.
+    void Restart() {
+        Normalize();
+        if (at_ > 0) --at_;
+        buffer_ = NextByte();
+        low_ = buffer_ >> 1;
+        range_ = 1u << 7;
+    }
     void Fail() { failed_ = true; }
     bool Failed() const { return failed_; }
 
@@ -109,7 +118,8 @@ private:
 // 3980 (written only to test readers of that version) the adaptive-k coder.
 class ResidualEncoder {
 public:
-    explicit ResidualEncoder(int version = 3990) : pivotCoder_(version >= 3990) {}
+    explicit ResidualEncoder(int version = 3990)
+        : pivotCoder_(version >= 3990), wholeLongValues_(version < 3910) {}
     void Encode(RangeEncoder& coder, std::int32_t residual);
 
 private:
@@ -117,14 +127,16 @@ private:
     void EncodeK(RangeEncoder& coder, std::uint32_t u);
 
     bool pivotCoder_;
+    bool wholeLongValues_; // before 3910, values of 17-23 bits are coded in one piece
     std::uint32_t ksum_ = 16384;
     std::uint32_t k_ = 10;
 };
 
-// Residual decoder for versions 3990 (pivot coder) and 3950-3989 (adaptive k).
+// Residual decoder for versions 3990 (pivot coder) and 3900-3989 (adaptive k).
 class ResidualDecoder {
 public:
-    explicit ResidualDecoder(int version) : pivotCoder_(version >= 3990) {}
+    explicit ResidualDecoder(int version)
+        : pivotCoder_(version >= 3990), wholeLongValues_(version < 3910) {}
     std::int32_t Decode(RangeDecoder& coder);
 
 private:
@@ -132,6 +144,7 @@ private:
     std::uint32_t DecodeK(RangeDecoder& coder);
 
     bool pivotCoder_;
+    bool wholeLongValues_;
     std::uint32_t ksum_ = 16384;
     std::uint32_t k_ = 10;
 };

@@ -37,6 +37,68 @@ TEST(MacDllFiles, GetId3TagReadsTheApeTagOfARealFile) {
     }
 }
 
+// A version 3940 file (predictor of 3930-3949, 73728-block frames): the same audio as FFmpeg's,
+// from the start and after a seek into a later frame; flipped bits and cut copies end in an error
+// after the right audio, or give all of it.
+TEST(MacDllFiles, Version3940DecodesAsFfmpegAndDamagedCopiesFailCleanly) {
+    const std::string path = SamplesDir("ape").string() + "/atldotnet__v394.ape";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no sample " << path;
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
+    const CommandResult judged = FfmpegDecode(path, 16);
+    ASSERT_EQ(judged.status, 0);
+    const std::vector<std::uint8_t> expected(judged.output.begin(), judged.output.end());
+    ASSERT_EQ(expected.size(), 337180u * 4);
+    {
+        Decoder decoder(path);
+        ASSERT_NE(decoder.Handle(), 0);
+        EXPECT_EQ(decoder.Info(APE_INFO_FILE_VERSION), 3940);
+        std::vector<std::uint8_t> decoded;
+        EXPECT_EQ(decoder.ReadAll(decoded, 5000), 0);
+        EXPECT_TRUE(decoded == expected) << decoded.size() << " bytes differ from FFmpeg's";
+        const std::size_t block = 3 * 73728 + 1234;
+        ASSERT_EQ(c_APEDecompress_Seek(decoder.Handle(), std::intptr_t(block)), 0);
+        std::vector<std::uint8_t> tail;
+        EXPECT_EQ(decoder.ReadAll(tail, 777), 0);
+        EXPECT_TRUE(
+            std::equal(tail.begin(), tail.end(), expected.begin() + block * 4, expected.end()) &&
+            tail.size() == expected.size() - block * 4);
+    }
+    const std::vector<std::uint8_t> file = ReadFileBytes(path);
+    macdll::ApeFileInfo info;
+    ASSERT_EQ(macdll::ParseApeFile(file, info).error, 0);
+    const std::size_t first = std::size_t(info.firstFrame);
+    TempDir dir;
+    const std::string damagedPath = dir / "damaged.ape";
+    int failed = 0;
+    const auto check = [&](const std::vector<std::uint8_t>& damaged, const std::string& what) {
+        WriteFileBytes(damagedPath, damaged);
+        Decoder decoder(damagedPath);
+        ASSERT_NE(decoder.Handle(), 0) << what;
+        std::vector<std::uint8_t> decoded;
+        const int result = decoder.ReadAll(decoded, 1 << 16);
+        if (result == 0) {
+            EXPECT_TRUE(decoded == expected) << what << ": wrong audio reported as good";
+            return;
+        }
+        EXPECT_TRUE(IsDecodeError(result)) << what << ": code " << result;
+        EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), expected.begin())) << what;
+        ++failed;
+    };
+    std::uint32_t state = 7;
+    for (int i = 0; i < 12; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const std::size_t at = first + state % (file.size() - first - 64);
+        std::vector<std::uint8_t> damaged = file;
+        damaged[at] ^= std::uint8_t(1u << (state >> 29));
+        check(damaged, "flipped byte " + std::to_string(at));
+    }
+    for (const std::size_t keep : {first + 1, first + 9, file.size() / 2, file.size() - 300}) {
+        check(std::vector<std::uint8_t>(file.begin(), file.begin() + std::ptrdiff_t(keep)),
+              "cut at " + std::to_string(keep));
+    }
+    EXPECT_GE(failed, 14);
+}
+
 class MacDllDamage : public ::testing::Test {
 protected:
     void SetUp() override {
