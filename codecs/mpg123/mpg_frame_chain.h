@@ -23,6 +23,8 @@ public:
     // A frame of `bytes` bytes (header included) at input offset `at`; ownFormat: the rate and
     // channels of the stream's first frame.
     TMpgChainStep Next(int64_t at, int64_t bytes, bool ownFormat);
+    // A frame found after a gap waits for the next.
+    bool Holding() const { return holding_; }
 
 private:
     void Follow(int64_t at, int64_t bytes);

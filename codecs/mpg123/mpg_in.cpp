@@ -10,6 +10,9 @@
 namespace {
 
 constexpr size_t kInputChunk = 16384;
+// Decoded PCM gathered per refill, and room for one more frame (1152 stereo 16-bit samples).
+constexpr size_t kOutputBuffer = 32768;
+constexpr size_t kFrameRoom = 1152 * 2 * 2;
 // A decoding error this close to the end of the file is taken for trailing junk after the
 // last frame, not for damaged audio.
 constexpr int64_t kTailMargin = 13104;
@@ -140,7 +143,7 @@ void TMpgIn::Refill() {
     const Mpg123Api& api = Mpg123Library().Entries();
     output_.clear();
     readPosition_ = 0;
-    while (!decoderEnded_ && output_.empty() && silenceLeft_ == 0) {
+    while (!decoderEnded_ && silenceLeft_ == 0 && output_.size() + kFrameRoom <= kOutputBuffer) {
         off_t frame = 0;
         unsigned char* audio = nullptr;
         size_t done = 0;
@@ -148,8 +151,12 @@ void TMpgIn::Refill() {
         switch (result) {
         case MPG123_OK:
             TakeFrame(audio, done);
+            // Silence for a gap goes out before the frames after it, so the frames before it
+            // go first.
+            if (chain_.Holding() && !output_.empty()) return;
             break;
         case MPG123_NEED_MORE:
+            if (!output_.empty()) return;
             if (!FeedMore()) EndDecoding(false);
             break;
         case MPG123_NEW_FORMAT: {
