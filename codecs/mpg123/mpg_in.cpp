@@ -60,8 +60,6 @@ void TMpgIn::OpenFormat(TStream& stream) {
     api.mpg123_rates(&rates, &rateCount);
     for (size_t i = 0; i < rateCount; ++i)
         api.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    // Past a damaged frame the decoder looks for the next one however far it is.
-    api.mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0.0);
     api.mpg123_open_feed(handle);
     DropDecoded();
     chain_ = TMpgFrameChain();
@@ -76,6 +74,9 @@ void TMpgIn::OpenFormat(TStream& stream) {
         seekable_ = false;
         return;
     }
+    // Past a damaged frame the decoder looks for the next one however far it is; only once the
+    // stream has shown a frame, so that data without one is still no MPEG audio.
+    api.mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0.0);
     int encoding = 0;
     api.mpg123_getformat(handle, &formatRate_, &formatChannels_, &encoding);
     api.mpg123_set_filesize(handle, streamSize_);
