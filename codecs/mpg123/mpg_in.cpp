@@ -92,6 +92,9 @@ void TMpgIn::OpenFormat(TStream& stream) {
         exactFrames_ = scannedFrames;
         // A file cut short holds fewer frames than its Xing/Info frame states.
         if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
+        // Without a tag the count is of the frames the scan found before any damage it could
+        // not pass: the decoder goes on past it, and the length grows to what it delivers.
+        if (!lameTag) decoderFindsEnd_ = true;
     } else if (lameTag) {
         exactFrames_ = taggedFrames;
     }
@@ -210,12 +213,9 @@ void TMpgIn::Conceal(int64_t frames) {
     silenceLeft_ += frames * frameBytes;
     concealedFrames_ += frames;
     // The frames counted at opening are off by what the damage took or formed: delivery now
-    // runs to the length the tag states, or without one to the decoder's end.
-    if (rangeEnds_) return;
-    if (taggedFrames_ > 0)
+    // runs to the length the tag states (without one it runs to the decoder's end).
+    if (!rangeEnds_ && taggedFrames_ > 0)
         size_ = std::max<int64_t>(taggedFrames_ - startSample_, 0) * frameBytes;
-    else
-        size_ = 0;
 }
 
 void TMpgIn::DropDecoded() {
