@@ -155,8 +155,8 @@ void TMpgIn::Refill() {
         switch (result) {
         case MPG123_OK:
             TakeFrame(audio, done);
-            // Silence for a gap goes out before the frames after it, so the frames before it
-            // go first.
+            // A frame found after a gap waits: what came before it goes out first, then the
+            // silence for the gap, then the frame.
             if (chain_.Holding() && !output_.empty()) return;
             break;
         case MPG123_NEED_MORE:
