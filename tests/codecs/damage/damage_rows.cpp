@@ -157,7 +157,7 @@ std::vector<Row> Rows() {
          .make = "lame --quiet -b 128 \"$WAV\" \"$OUT\"",
          .slackFrames = 2304,
          .flipMode = Flips::None,
-         .mid = Mid{.percent = 33, .length = 8000, .mask = 0, .concealedWithin = 10},
+         .mid = Mid{.percent = 33, .length = 8000, .mask = 0, .concealed = true},
          .cuts = CutsAt({50, 66}),
          .minCutsCaught = 2,
          .cutsMarkedDamaged = true,
