@@ -141,6 +141,7 @@ void TAuFileIn::InitReading() {
     busy_ = true;
     damaged_ = false;
     corrupt_ = false;
+    concealedFrames_ = 0;
     rangeEnds_ = false;
     position_ = 0;
     OpenSource();

@@ -36,6 +36,9 @@ public:
     // True when the decoder found damage inside the stream (a checksum, a lost page, a frame
     // that cannot decode): the audio delivered is not what was encoded.
     bool Corrupt() const { return corrupt_; }
+    // Frames of damaged audio the decoder skipped and the source delivered as silence in their
+    // place, keeping the length and timing of what follows.
+    int64_t ConcealedFrames() const { return concealedFrames_; }
     // Frames the header announces when the file holds fewer (so that Size() counts only what
     // is there); -1 when the header says nothing more than Size().
     int64_t StatedFrames() const { return statedFrames_; }
@@ -55,6 +58,7 @@ protected:
     std::atomic<int64_t> totalSamples_{0};
     std::atomic<bool> damaged_{false};
     std::atomic<bool> corrupt_{false};
+    std::atomic<int64_t> concealedFrames_{0};
     std::atomic<int64_t> statedFrames_{-1};
     // Set by a source whose decoder finds the end of the audio by itself (frames that carry
     // their own numbers, an end-of-stream mark): a header count that is too small then does not

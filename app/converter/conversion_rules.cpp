@@ -70,6 +70,16 @@ std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int 
     return "the source ends early: " + delivered + " of " + stated;
 }
 
+std::string ConcealedMessage(int64_t concealedFrames, int sampleRate) {
+    const int64_t tenths =
+        sampleRate > 0 ? (concealedFrames * 10 + sampleRate / 2) / sampleRate : 0;
+    if (tenths == 0) return "less than 0.1 s of damaged audio replaced by silence";
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld.%lld s of damaged audio replaced by silence",
+                  (long long)(tenths / 10), (long long)(tenths % 10));
+    return text;
+}
+
 std::string ExplainFailure(std::string message, const std::string& outputFolder, bool folderExists,
                            int64_t freeBytes) {
     if (message == "std::bad_alloc") message = "There is not enough memory to convert this file";

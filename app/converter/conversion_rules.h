@@ -33,6 +33,9 @@ std::string PlannedOutputPath(const TAudioFileDescriptor& file);
 // Why a source that ended early is only converted with a warning: "the source ends early: 3:12
 // of 3:30" (or without the stated length when it has none).
 std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate);
+// Why a source whose damaged frames were replaced by silence is only converted with a warning:
+// "0.2 s of damaged audio replaced by silence" (tenths of a second, rounded).
+std::string ConcealedMessage(int64_t concealedFrames, int sampleRate);
 // m:ss, or h:mm:ss from an hour on.
 std::string PlayingTime(int64_t frames, int sampleRate);
 

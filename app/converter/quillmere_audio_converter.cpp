@@ -354,17 +354,24 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
         return {TFileOutcome::Failed, "The file is damaged: its audio does not decode as it was "
                                       "encoded"};
     if (noAudio) return {TFileOutcome::Failed, kNoAudio};
-    if (!streamed->Damaged()) return {TFileOutcome::Converted, {}};
-    if (delivered == 0)
+    const int64_t concealed = streamed->ConcealedFrames();
+    if (!streamed->Damaged() && concealed == 0) return {TFileOutcome::Converted, {}};
+    if (streamed->Damaged() && delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
                                       "audio its header announces"};
-    int64_t stated = streamed->StatedFrames() >= 0
-                         ? streamed->StatedFrames()
-                         : std::max<int64_t>(streamed->Size(), 0) / frameBytes;
-    // A stream whose end is missing with no length stated anywhere (an Ogg file cut after a
-    // page): no "of" that only repeats what was found.
-    if (stated <= delivered) stated = 0;
-    const std::string why = ConversionRules::EndsEarlyMessage(delivered, stated, sourceRate_);
+    std::string why;
+    if (streamed->Damaged()) {
+        int64_t stated = streamed->StatedFrames() >= 0
+                             ? streamed->StatedFrames()
+                             : std::max<int64_t>(streamed->Size(), 0) / frameBytes;
+        // A stream whose end is missing with no length stated anywhere (an Ogg file cut after
+        // a page): no "of" that only repeats what was found.
+        if (stated <= delivered) stated = 0;
+        why = ConversionRules::EndsEarlyMessage(delivered, stated, sourceRate_);
+    }
+    if (concealed > 0)
+        why +=
+            (why.empty() ? "" : "; ") + ConversionRules::ConcealedMessage(concealed, sourceRate_);
     if (strict_) return {TFileOutcome::Failed, why};
     return {TFileOutcome::ConvertedWithWarning, why};
 }

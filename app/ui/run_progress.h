@@ -10,7 +10,7 @@ namespace qm {
 
 struct TRunCounts {
     int Converted = 0; // converted without a remark
-    int Warned = 0;    // converted with a warning (a source that ends early)
+    int Warned = 0;    // converted with a warning (a source that ends early, damage made silence)
     int Skipped = 0;   // nothing to convert: the output would be the source
     int Failed = 0;
     int Done() const { return Converted + Warned + Skipped + Failed; }

@@ -17,6 +17,10 @@
     X(mpg123_open_feed, Called)                                                                    \
     X(mpg123_feed, Called)                                                                         \
     X(mpg123_read, Called)                                                                         \
+    X(mpg123_decode_frame, Called)                                                                 \
+    X(mpg123_framepos, Called)                                                                     \
+    X(mpg123_info, Called)                                                                         \
+    X(mpg123_spf, Called)                                                                          \
     X(mpg123_set_filesize, Called)                                                                 \
     X(mpg123_length, Called)                                                                       \
     X(mpg123_getstate, Called)                                                                     \

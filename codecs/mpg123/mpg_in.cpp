@@ -4,21 +4,24 @@
 #include "pipeline/au_exception.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
 
 constexpr size_t kInputChunk = 16384;
+// Decoded PCM gathered per refill, and room for one more frame (1152 stereo 16-bit samples).
 constexpr size_t kOutputBuffer = 32768;
+constexpr size_t kFrameRoom = 1152 * 2 * 2;
 // A decoding error this close to the end of the file is taken for trailing junk after the
 // last frame, not for damaged audio.
 constexpr int64_t kTailMargin = 13104;
-// Reads that produce nothing without asking for input; more means the decoder is stuck.
-constexpr int kMaxIdleReads = 1000;
+// What a stretch of damaged frames is delivered as.
+constexpr std::array<uint8_t, 16384> kSilence{};
 
 } // namespace
 
-TMpgIn::TMpgIn() : input_(kInputChunk), output_(kOutputBuffer) {}
+TMpgIn::TMpgIn() : input_(kInputChunk) {}
 
 TMpgIn::~TMpgIn() {
     CloseSource();
@@ -58,7 +61,9 @@ void TMpgIn::OpenFormat(TStream& stream) {
     for (size_t i = 0; i < rateCount; ++i)
         api.mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
     api.mpg123_open_feed(handle);
-    available_ = readPosition_ = 0;
+    DropDecoded();
+    chain_ = TMpgFrameChain();
+    ownFormat_ = true;
     inputEnded_ = decoderEnded_ = false;
 
     if (!FindFormat()) {
@@ -69,6 +74,9 @@ void TMpgIn::OpenFormat(TStream& stream) {
         seekable_ = false;
         return;
     }
+    // Past a damaged frame the decoder looks for the next one however far it is; only once the
+    // stream has shown a frame, so that data without one is still no MPEG audio.
+    api.mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0.0);
     int encoding = 0;
     api.mpg123_getformat(handle, &formatRate_, &formatChannels_, &encoding);
     api.mpg123_set_filesize(handle, streamSize_);
@@ -79,10 +87,14 @@ void TMpgIn::OpenFormat(TStream& stream) {
     const bool lameTag =
         api.mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) == MPG123_OK && delay >= 0;
     const int64_t taggedFrames = lameTag ? std::max<int64_t>(api.mpg123_length(handle), 0) : 0;
+    taggedFrames_ = taggedFrames;
     if (scannedFrames > 0) {
         exactFrames_ = scannedFrames;
         // A file cut short holds fewer frames than its Xing/Info frame states.
         if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
+        // Without a tag the count is of the frames the scan found before any damage it could
+        // not pass: the decoder goes on past it, and the length grows to what it delivers.
+        if (!lameTag) decoderFindsEnd_ = true;
     } else if (lameTag) {
         exactFrames_ = taggedFrames;
     }
@@ -97,8 +109,10 @@ void TMpgIn::OpenFormat(TStream& stream) {
 bool TMpgIn::FindFormat() {
     const Mpg123Api& api = Mpg123Library().Entries();
     for (;;) {
+        off_t frame = 0;
+        unsigned char* audio = nullptr;
         size_t done = 0;
-        const int result = api.mpg123_read(decoder_->Get(), output_.data(), output_.size(), &done);
+        const int result = api.mpg123_decode_frame(decoder_->Get(), &frame, &audio, &done);
         if (result == MPG123_NEW_FORMAT) return true;
         if (result == MPG123_NEED_MORE) {
             if (!FeedMore()) return false;
@@ -121,6 +135,7 @@ bool TMpgIn::FeedMore() {
 
 void TMpgIn::EndDecoding(bool error) {
     decoderEnded_ = true;
+    held_.clear(); // a frame after damage that nothing confirmed
     if (!error) return;
     // With a known length the pump itself notices a short stream; without one an error before
     // the tail of the file marks the copy as truncated.
@@ -130,31 +145,31 @@ void TMpgIn::EndDecoding(bool error) {
 
 void TMpgIn::Refill() {
     const Mpg123Api& api = Mpg123Library().Entries();
-    available_ = readPosition_ = 0;
-    int idleReads = 0;
-    while (!decoderEnded_ && available_ == 0) {
+    output_.clear();
+    readPosition_ = 0;
+    while (!decoderEnded_ && silenceLeft_ == 0 && output_.size() + kFrameRoom <= kOutputBuffer) {
+        off_t frame = 0;
+        unsigned char* audio = nullptr;
         size_t done = 0;
-        const int result = api.mpg123_read(decoder_->Get(), output_.data(), output_.size(), &done);
-        available_ = done;
+        const int result = api.mpg123_decode_frame(decoder_->Get(), &frame, &audio, &done);
         switch (result) {
         case MPG123_OK:
-            if (done == 0 && ++idleReads > kMaxIdleReads) EndDecoding(true);
+            TakeFrame(audio, done);
+            // A frame found after a gap waits: what came before it goes out first, then the
+            // silence for the gap, then the frame.
+            if (chain_.Holding() && !output_.empty()) return;
             break;
         case MPG123_NEED_MORE:
-            // Whatever the decoder still held is out; now it needs the next chunk.
-            idleReads = 0;
-            if (done == 0 && !FeedMore()) EndDecoding(false);
+            if (!output_.empty()) return;
+            if (!FeedMore()) EndDecoding(false);
             break;
         case MPG123_NEW_FORMAT: {
-            // The pipeline's format is fixed for the stream: a change in the middle cannot be
-            // delivered as it is.
+            // Another rate or channel count: a header that damage formed, or a stream that
+            // changes its format, which the chain tells apart.
             long rate = 0;
             int channels = 0, encoding = 0;
             api.mpg123_getformat(decoder_->Get(), &rate, &channels, &encoding);
-            if (rate != formatRate_ || channels != formatChannels_) {
-                corrupt_ = true;
-                EndDecoding(false);
-            }
+            ownFormat_ = rate == formatRate_ && channels == formatChannels_;
             break;
         }
         case MPG123_DONE:
@@ -167,14 +182,64 @@ void TMpgIn::Refill() {
     }
 }
 
+void TMpgIn::TakeFrame(const uint8_t* audio, size_t bytes) {
+    const Mpg123Api& api = Mpg123Library().Entries();
+    mpg123_handle* handle = decoder_->Get();
+    mpg123_frameinfo2 info{};
+    api.mpg123_info(handle, &info);
+    const TMpgChainStep step = chain_.Next(api.mpg123_framepos(handle), info.framesize, ownFormat_);
+    if (step.formatChanged) {
+        // The pipeline's format is fixed for the stream: a change in the middle cannot be
+        // delivered as it is.
+        corrupt_ = true;
+        EndDecoding(false);
+        return;
+    }
+    if (step.hold) {
+        held_.assign(audio, audio + bytes);
+        return;
+    }
+    if (step.releaseHeld) {
+        Conceal(step.lostFrames * api.mpg123_spf(handle));
+        output_.insert(output_.end(), held_.begin(), held_.end());
+        held_.clear();
+    }
+    if (step.deliver) output_.insert(output_.end(), audio, audio + bytes);
+}
+
+void TMpgIn::Conceal(int64_t frames) {
+    if (frames <= 0) return;
+    const int64_t frameBytes = int64_t(formatChannels_) * 2;
+    silenceLeft_ += frames * frameBytes;
+    concealedFrames_ += frames;
+    // The frames counted at opening are off by what the damage took or formed: delivery now
+    // runs to the length the tag states (without one it runs to the decoder's end).
+    if (!rangeEnds_ && taggedFrames_ > 0)
+        size_ = std::max<int64_t>(taggedFrames_ - startSample_, 0) * frameBytes;
+}
+
+void TMpgIn::DropDecoded() {
+    output_.clear();
+    held_.clear();
+    readPosition_ = 0;
+    silenceLeft_ = 0;
+}
+
 void TMpgIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
     if (!decoder_) {
         buffer = nullptr;
         bytes = 0;
         return;
     }
-    if (readPosition_ >= available_) Refill();
-    const size_t left = available_ - readPosition_;
+    if (silenceLeft_ == 0 && readPosition_ >= output_.size()) Refill();
+    if (silenceLeft_ > 0) {
+        buffer = kSilence.data();
+        bytes = static_cast<uint32_t>(
+            std::min<int64_t>({int64_t(bytes), silenceLeft_, int64_t(kSilence.size())}));
+        silenceLeft_ -= bytes;
+        return;
+    }
+    const size_t left = output_.size() - readPosition_;
     if (left == 0) {
         buffer = nullptr;
         bytes = 0;
@@ -193,7 +258,8 @@ bool TMpgIn::SeekSample(int64_t& sampleNum) {
                                                                     SEEK_SET, &inputOffset);
     if (reached < 0 || stream_->Seek(inputOffset, TStream::Origin::Begin) != inputOffset)
         return false;
-    available_ = readPosition_ = 0;
+    DropDecoded();
+    chain_.Reset();
     inputEnded_ = decoderEnded_ = false;
     sampleNum = reached;
     return true;
@@ -201,5 +267,5 @@ bool TMpgIn::SeekSample(int64_t& sampleNum) {
 
 void TMpgIn::CloseFormat() {
     decoder_.reset();
-    available_ = readPosition_ = 0;
+    DropDecoded();
 }

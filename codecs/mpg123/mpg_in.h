@@ -1,8 +1,11 @@
 // TMpgIn: decodes MPEG audio (MP3) files to 16-bit PCM with libmpg123 in feed mode, reading the
 // file in chunks itself. Tags (ID3v1, ID3v2) are read by the library from the file by name.
+// Damaged frames are skipped: the decoder finds the next frame, and the frames lost in between
+// are delivered as silence, so that what follows keeps its time.
 #pragma once
 
 #include "codecs/mpg123/mpg123_library.h"
+#include "codecs/mpg123/mpg_frame_chain.h"
 #include "pipeline/au_tagged_file.h"
 
 #include <memory>
@@ -24,21 +27,30 @@ protected:
 private:
     // Feeds the next chunk of the stream to the decoder; false once the stream is used up.
     bool FeedMore();
-    // Decodes the next block of PCM into the output buffer; leaves it empty at the end.
+    // Decodes the next frames into the output buffer (and silence owed); both empty at the end.
     void Refill();
+    // The frame just decoded: delivered, held until the next confirms it, or dropped.
+    void TakeFrame(const uint8_t* audio, size_t bytes);
+    // Silence in place of frames lost to damage; the length grows back to the stated one.
+    void Conceal(int64_t frames);
     // Feeds the stream until the decoder finds its format; false when the data holds none.
     bool FindFormat();
     void EndDecoding(bool error);
+    void DropDecoded();
 
     std::unique_ptr<Mpg123Handle> decoder_;
     std::vector<uint8_t> input_;
-    std::vector<uint8_t> output_;
-    size_t available_ = 0;    // decoded bytes in output_
-    size_t readPosition_ = 0; // of them already delivered
+    std::vector<uint8_t> output_; // decoded PCM to deliver
+    std::vector<uint8_t> held_;   // a frame found after damage, until the next confirms it
+    size_t readPosition_ = 0;     // bytes of output_ already delivered
+    int64_t silenceLeft_ = 0;     // bytes of silence to deliver before output_
+    TMpgFrameChain chain_;
+    bool ownFormat_ = true; // the decoder's current format is the stream's
     bool inputEnded_ = false;
     bool decoderEnded_ = false;
     int64_t streamSize_ = 0;
-    int64_t exactFrames_ = 0; // 0 when the length is not known exactly
+    int64_t exactFrames_ = 0;  // 0 when the length is not known exactly
+    int64_t taggedFrames_ = 0; // the length a LAME/Info tag states, 0 without one
     long formatRate_ = 0;
     int formatChannels_ = 0;
 };

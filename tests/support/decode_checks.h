@@ -13,10 +13,11 @@
 
 struct Decoded {
     std::vector<uint8_t> pcm;
-    std::string error;    // what Init or GetData raised, empty when nothing was
-    bool damaged = false; // the source reported its audio short of its stated length
-    bool corrupt = false; // the source reported damage its decoder detected
-    bool Failed() const { return !error.empty() || damaged || corrupt; }
+    std::string error;     // what Init or GetData raised, empty when nothing was
+    bool damaged = false;  // the source reported its audio short of its stated length
+    bool corrupt = false;  // the source reported damage its decoder detected
+    int64_t concealed = 0; // frames of damaged audio the source replaced by silence
+    bool Failed() const { return !error.empty() || damaged || corrupt || concealed > 0; }
 };
 
 // Init, GetData with the given request size to the end (or the first exception), Flush.
@@ -37,6 +38,7 @@ inline Decoded DecodeAll(TAuFileIn& source, uint32_t request = 4999) {
     }
     result.damaged = source.Damaged();
     result.corrupt = source.Corrupt();
+    result.concealed = source.ConcealedFrames();
     source.Flush();
     return result;
 }

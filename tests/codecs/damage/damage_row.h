@@ -35,6 +35,9 @@ struct Mid {
     bool corrupt = true;      // the source marks it corrupt (else damaged)
     size_t keptPercent = 0;   // more than this part of the audio still arrives
     size_t truePercent = 100; // this first part of the audio is exact (100: all delivered is)
+    // The decoder finds the next frame and the source puts silence in place of the frames lost:
+    // no error and no flag but the frames concealed, and the whole length.
+    bool concealed = false;
 };
 
 // minCutsCaught of a row whose every cut must be caught.

@@ -150,14 +150,14 @@ std::vector<Row> Rows() {
              },
          .minCutsCaught = 1,
          .cutsMarkedDamaged = true},
-        // No checksums: flipped bits are audio to mpg123; lost sync is what shows damage.
+        // No checksums: flipped bits are audio to mpg123; lost sync is what shows damage, and
+        // the frames lost to it become silence.
         {.format = qm::TSourceId::Mp3,
          .tool = "lame",
          .make = "lame --quiet -b 128 \"$WAV\" \"$OUT\"",
          .slackFrames = 2304,
          .flipMode = Flips::None,
-         .resyncs = true,
-         .mid = Mid{.percent = 33, .length = 8000, .mask = 0, .corrupt = false, .truePercent = 0},
+         .mid = Mid{.percent = 33, .length = 8000, .mask = 0, .concealed = true},
          .cuts = CutsAt({50, 66}),
          .minCutsCaught = 2,
          .cutsMarkedDamaged = true,

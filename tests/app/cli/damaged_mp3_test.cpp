@@ -1,0 +1,122 @@
+// quillmere-cli --to wav over MP3 files damaged in the middle: the frames the damage took come
+// out as silence, the rest as mpg123 decodes the undamaged file and at its time, and the file is
+// converted with a warning naming how long the silence is. Random bytes after a valid start end
+// the conversion.
+#include "tests/codecs/mp3/mp3_test_support.h"
+#include "tests/support/bytes.h"
+#include "tests/support/tools.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace mp3test;
+
+namespace {
+
+constexpr size_t kFrame = 1152;
+
+// The largest difference of two stereo signals from sample frame `from` on.
+int MaxDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from) {
+    int worst = 0;
+    for (size_t i = from * 2; i < a.size() && i < b.size(); ++i)
+        worst = std::max(worst, std::abs(a[i] - b[i]));
+    return worst;
+}
+
+// `bytes` seeded random bytes from offset `at` on.
+std::vector<uint8_t> Garbage(std::vector<uint8_t> file, size_t at, size_t bytes, uint32_t seed) {
+    std::mt19937 random(seed);
+    for (size_t i = at; i < at + bytes && i < file.size(); ++i)
+        file[i] = uint8_t(random());
+    return file;
+}
+
+} // namespace
+
+TEST(CliDamagedMp3, DamagedFramesBecomeSilenceAndTheRestKeepsItsTime) {
+    for (const char* tool : {"lame", "sox", "mpg123"})
+        if (!HaveTool(tool)) GTEST_SKIP() << "needs " << tool;
+    TempDir dir;
+    const std::string wav = dir / "music.wav";
+    Tool("sox -R -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 8 pluck C4 pluck G3 synth 8 " +
+         "sine mix 60-6000 tremolo 4 30 vol 0.8");
+    // With a LAME tag (gapless: audio frame k starts at sample k * 1152 - 1105, frame 0 of the
+    // file being the tag), and without one (nothing trimmed, the length found by a scan).
+    Tool("lame --quiet -b 128 " + Quote(wav) + " " + Quote(dir / "tagged.mp3"));
+    Tool("lame --quiet -t -b 128 " + Quote(wav) + " " + Quote(dir / "untagged.mp3"));
+    const struct {
+        std::string name;
+        size_t firstFrame; // of the file's frames, the first of the eight damaged
+        size_t silence;    // where their audio starts
+    } mended[] = {{"tagged", 101, 100 * kFrame - 1105}, {"untagged", 100, 100 * kFrame}};
+    std::string args;
+    for (const auto& file : mended) {
+        const auto bytes = ReadFileBytes(dir / (file.name + ".mp3"));
+        const auto frames = Frames(bytes);
+        ASSERT_GT(frames.size(), 300u);
+        const size_t at = frames[file.firstFrame].offset;
+        WriteFileBytes(dir / (file.name + "8.mp3"),
+                       Garbage(bytes, at, frames[file.firstFrame + 8].offset - at, 11));
+        args += " " + Quote(dir / (file.name + "8.mp3"));
+    }
+    // Garbage across frame borders: random bytes form false frame headers, of other rates and
+    // channel counts too. Audio frame k starts near byte 417 + 418 k.
+    const auto tagged = ReadFileBytes(dir / "tagged.mp3");
+    const size_t lengths[] = {1500, 6000, 3333, 900};
+    size_t starts[4];
+    for (size_t k = 0; k < 4; ++k) {
+        starts[k] = tagged.size() * (20 + 20 * k) / 100;
+        WriteFileBytes(dir / ("across" + std::to_string(k) + ".mp3"),
+                       Garbage(tagged, starts[k], lengths[k], uint32_t(k)));
+        args += " " + Quote(dir / ("across" + std::to_string(k) + ".mp3"));
+    }
+    auto noise = Slice(tagged, 0, 5 * 418);
+    const auto random = Noise(200000, 3);
+    noise.insert(noise.end(), random.begin(), random.end());
+    WriteFileBytes(dir / "noise.mp3", noise);
+
+    const CommandResult r =
+        RunCli("--to wav --out " + Quote(dir / "out") + args + " " + Quote(dir / "noise.mp3"));
+    const auto decoded = [&](const std::string& name) {
+        return ReadWave(ReadFileBytes(dir / ("out/" + name + ".wav"))).samples;
+    };
+    for (const auto& file : mended) {
+        SCOPED_TRACE(file.name);
+        EXPECT_TRUE(Contains(r.output, "WARNING " + (dir / (file.name + "8.mp3")) + " -> " +
+                                           (dir / ("out/" + file.name + "8.wav")) +
+                                           " (0.2 s of damaged audio replaced by silence)\n"))
+            << r.output;
+        const auto truth = DecodeWithMpg123(dir / (file.name + ".mp3"), dir).samples;
+        const auto out = decoded(file.name + "8");
+        ASSERT_EQ(out.size(), truth.size()) << "the length is not the undamaged file's";
+        const auto silence = out.begin() + std::ptrdiff_t(file.silence * 2);
+        EXPECT_TRUE(std::equal(out.begin(), silence, truth.begin())) << "the audio before";
+        EXPECT_TRUE(std::all_of(silence, silence + 8 * kFrame * 2, [](int s) { return s == 0; }))
+            << "the damaged frames are not silence";
+        // The first frames after the damage lack the bit reservoir the damage took.
+        EXPECT_LE(MaxDifference(out, truth, file.silence + 12 * kFrame), 2)
+            << "the audio after the damage is not the undamaged audio at its time";
+    }
+    const auto truth = DecodeWithMpg123(dir / "tagged.mp3", dir).samples;
+    for (size_t k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k);
+        const auto out = decoded("across" + std::to_string(k));
+        ASSERT_EQ(out.size(), truth.size());
+        const size_t first = (starts[k] - 417) / 418 - 1, last = (starts[k] + lengths[k]) / 418;
+        const auto before = out.begin() + std::ptrdiff_t((first * kFrame - 1105) * 2);
+        EXPECT_TRUE(std::equal(out.begin(), before, truth.begin())) << "the audio before";
+        EXPECT_LE(MaxDifference(out, truth, (last + 12) * kFrame), 2) << "the audio after";
+    }
+    size_t warned = 0;
+    for (size_t at = 0;
+         (at = r.output.find("of damaged audio replaced by silence)\n", at)) != std::string::npos;
+         ++at)
+        ++warned;
+    EXPECT_EQ(warned, 6u) << r.output;
+    // Random bytes after a valid start: a warning or a failure, never more than the start.
+    EXPECT_TRUE(Contains(r.output, "WARNING " + (dir / "noise.mp3") + " -> ") ||
+                Contains(r.output, "FAILED " + (dir / "noise.mp3") + ": "))
+        << r.output;
+    EXPECT_LE(decoded("noise").size(), 5 * kFrame * 2);
+}
