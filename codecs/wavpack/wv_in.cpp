@@ -32,6 +32,9 @@ void TWVIn::RequireLibrary() {
 }
 
 void TWVIn::OpenFormat(TStream& stream) {
+    const int64_t start = stream.Position();
+    missingStart_ = FirstBlockIndex(stream, start);
+    stream.Seek(start, TStream::Origin::Begin);
     OpenDecoder(stream);
     const int mode = decoder_->Mode();
     floatSamples_ = (mode & MODE_FLOAT) != 0;
@@ -44,7 +47,10 @@ void TWVIn::OpenFormat(TStream& stream) {
     bitsPerSample_ = static_cast<uint32_t>(usable ? width * 8 : 0);
     sampleRate_ = static_cast<uint32_t>(std::max(decoder_->SampleRate(), 0));
     fileValid_ = usable;
-    const int64_t frames = decoder_->NumSamples();
+    // The library counts from the first block it found: what came before it is lost audio,
+    // which keeps its place as silence.
+    silenceLeft_ = missingStart_;
+    const int64_t frames = decoder_->NumSamples() < 0 ? -1 : decoder_->NumSamples() + missingStart_;
     totalSamples_ = frames;
     position_ = 0;
     size_ = frames < 0 ? -1 : frames * width * channels;
@@ -145,6 +151,16 @@ void TWVIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
     bytes = 0;
     if (frames == 0) return;
     samples_.resize(std::max(samples_.size(), size_t(frames) * channels_));
+    if (silenceLeft_ > 0) {
+        const auto silent = uint32_t(std::min<int64_t>(frames, silenceLeft_));
+        std::fill_n(samples_.begin(), size_t(silent) * channels_, 0);
+        silenceLeft_ -= silent;
+        concealedFrames_ += silent;
+        ConvertSamples(silent);
+        buffer = pcm_.data();
+        bytes = static_cast<uint32_t>(size_t(silent) * frameSize);
+        return;
+    }
     const uint32_t got = decoder_->Unpack(samples_, frames);
     if (const int errors = decoder_->NumErrors(); errors > 0)
         FailCorrupt("WavPack file is damaged (" + std::to_string(errors) + " bad block(s))");
@@ -180,5 +196,32 @@ void TWVIn::ConvertSamples(uint32_t frames) {
 }
 
 bool TWVIn::SeekSample(int64_t& sampleNum) {
-    return decoder_ != nullptr && decoder_->Seek(sampleNum);
+    if (decoder_ == nullptr) return false;
+    silenceLeft_ = std::max<int64_t>(missingStart_ - sampleNum, 0);
+    return decoder_->Seek(std::max<int64_t>(sampleNum - missingStart_, 0));
+}
+
+int64_t TWVIn::FirstBlockIndex(TStream& stream, int64_t start) {
+    // The library looks this far for a block, too.
+    constexpr size_t kSearch = 1 << 20;
+    constexpr size_t kHeader = 32;
+    std::vector<uint8_t> head(kSearch);
+    if (stream.Seek(start, TStream::Origin::Begin) != start) return 0;
+    head.resize(stream.Read(head));
+    const auto le32 = [&](size_t at) {
+        return uint32_t(head[at]) | uint32_t(head[at + 1]) << 8 | uint32_t(head[at + 2]) << 16 |
+               uint32_t(head[at + 3]) << 24;
+    };
+    for (size_t at = 0; at + kHeader <= head.size(); ++at) {
+        if (head[at] != 'w' || head[at + 1] != 'v' || head[at + 2] != 'p' || head[at + 3] != 'k')
+            continue;
+        const unsigned version = head[at + 8] | unsigned(head[at + 9]) << 8;
+        const uint32_t size = le32(at + 4), blockSamples = le32(at + 20);
+        // A header as the library accepts one; other bytes spelling "wvpk" are passed over.
+        if (version < 0x402 || version > 0x410 || size < kHeader - 8 || size > (1u << 24) ||
+            blockSamples == 0)
+            continue;
+        return int64_t(le32(at + 16)) | int64_t(head[at + 10]) << 32;
+    }
+    return 0;
 }

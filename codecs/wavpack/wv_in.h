@@ -25,6 +25,8 @@ protected:
 
 private:
     void OpenDecoder(TStream& stream);
+    // The index of the first block in the file: above 0 when blocks at its start are lost.
+    static int64_t FirstBlockIndex(TStream& stream, int64_t start);
     void ReadTags(int mode, TStream& stream);
     void ReadId3v1(TStream& stream);
     // Turns the library's 32-bit values into got frames of pipeline PCM in pcm_.
@@ -37,4 +39,7 @@ private:
     std::vector<int32_t> samples_;
     std::vector<float> floats_;
     std::vector<uint8_t> pcm_;
+    // Frames lost before the first block, delivered as silence; those still to deliver.
+    int64_t missingStart_ = 0;
+    int64_t silenceLeft_ = 0;
 };

@@ -199,6 +199,27 @@ TEST(CliLengths, EachKindOfSourceEndsAsTheRuleSays) {
                 Contains(cutOgg.output, warned + "2)\n"))
         << cutOgg.output;
 
+    // A WavPack file whose first block header is damaged: the library starts at the next
+    // block; the lost frames keep their place as silence and the source stays.
+    auto headless = wv;
+    headless[0] ^= 0x5A;
+    WriteFileBytes(dir / "headless.wv", headless);
+    const auto lost = RunCli("--to wav --delete-source --out " + Quote(dir / "headless") + " " +
+                             Quote(dir / "headless.wv"));
+    EXPECT_TRUE(Contains(lost.output, "WARNING " + (dir / "headless.wv") + " -> " +
+                                          (dir / "headless/headless.wav") + " (0."))
+        << lost.output;
+    EXPECT_TRUE(Contains(lost.output, " s of damaged audio replaced by silence)\n")) << lost.output;
+    EXPECT_TRUE(fs::exists(dir / "headless.wv"));
+    const auto restored = Ffmpeg16(dir / "headless/headless.wav");
+    ASSERT_EQ(restored.size(), pcm.size());
+    // The first block's frames (its header's count), four bytes each.
+    const size_t silent = size_t(wv[20] | wv[21] << 8 | wv[22] << 16 | wv[23] << 24) * 4;
+    ASSERT_LT(silent, pcm.size());
+    EXPECT_TRUE(
+        std::all_of(restored.begin(), restored.begin() + silent, [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::equal(restored.begin() + silent, restored.end(), pcm.begin() + silent));
+
     // A whole hybrid file goes with its correction file, never leaving one half behind.
     Tool("wavpack -q -y -b3 -c " + Quote(wav) + " -o " + Quote(dir / "pair.wv"));
     ASSERT_TRUE(fs::exists(dir / "pair.wvc"));
