@@ -106,7 +106,7 @@ TEST(DamagedFiles, EveryDamagedCopyEndsAsTheRuleSaysAndLosesNothing) {
 
     // No file, however broken, may crash or hang the converter: a bounded run.
     // Result lines only: the codec libraries may write notes of their own on stderr.
-    const auto r = RunCommand("timeout 600 " + BinDir() +
+    const auto r = RunCommand("timeout 1700 " + BinDir() +
                               "/quillmere-cli --to wav --delete-source --jobs 2 --out " +
                               Quote(dir / "out") + args + " 2>/dev/null");
     ASSERT_TRUE(r.status == 0 || r.status == 1) << "status " << r.status << "\n" << r.output;
