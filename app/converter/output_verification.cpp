@@ -3,31 +3,16 @@
 #include "app/converter/component_tables.h"
 #include "pipeline/au_file_in.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace {
 
+// Our reader of a target's files: the source format of its extension.
 qm::TSourceId ReaderOf(qm::TTargetId target) {
-    switch (target) {
-    case qm::TTargetId::Flac:
-        return qm::TSourceId::Flac;
-    case qm::TTargetId::Ape:
-        return qm::TSourceId::Ape;
-    case qm::TTargetId::Mp3:
-        return qm::TSourceId::Mp3;
-    case qm::TTargetId::Ogg:
-        return qm::TSourceId::Ogg;
-    case qm::TTargetId::Wav:
-        return qm::TSourceId::Wav;
-    case qm::TTargetId::WavPack:
-        return qm::TSourceId::WavPack;
-    case qm::TTargetId::Wma:
-        return qm::TSourceId::Wma;
-    case qm::TTargetId::None:
-        break;
-    }
-    return qm::TSourceId::None;
+    const qm::TTargetFormat* format = qm::FindTarget(target);
+    return format ? qm::SourceIdOfExtension(format->Extension) : qm::TSourceId::None;
 }
 
 bool Lossless(qm::TTargetId target) {

@@ -202,17 +202,27 @@ bool TWVIn::SeekSample(int64_t& sampleNum) {
 }
 
 int64_t TWVIn::FirstBlockIndex(TStream& stream, int64_t start) {
-    // The library looks this far for a block, too.
+    // A whole file starts with its first block: the first read finds it. Only damage makes the
+    // search go on, as far as the library looks for a block.
+    constexpr size_t kFirstLook = 1 << 12;
     constexpr size_t kSearch = 1 << 20;
     constexpr size_t kHeader = 32;
-    std::vector<uint8_t> head(kSearch);
+    std::vector<uint8_t> head(kFirstLook);
     if (stream.Seek(start, TStream::Origin::Begin) != start) return 0;
     head.resize(stream.Read(head));
     const auto le32 = [&](size_t at) {
         return uint32_t(head[at]) | uint32_t(head[at + 1]) << 8 | uint32_t(head[at + 2]) << 16 |
                uint32_t(head[at + 3]) << 24;
     };
-    for (size_t at = 0; at + kHeader <= head.size(); ++at) {
+    size_t at = 0;
+    for (;; ++at) {
+        if (at + kHeader > head.size()) {
+            const size_t had = head.size();
+            if (had < kFirstLook || had >= kSearch) return 0; // the file or the search ended
+            head.resize(kSearch);
+            head.resize(had + stream.Read(std::span(head).subspan(had)));
+            if (at + kHeader > head.size()) return 0;
+        }
         if (head[at] != 'w' || head[at + 1] != 'v' || head[at + 2] != 'p' || head[at + 3] != 'k')
             continue;
         const unsigned version = head[at + 8] | unsigned(head[at + 9]) << 8;
@@ -223,5 +233,4 @@ int64_t TWVIn::FirstBlockIndex(TStream& stream, int64_t start) {
             continue;
         return int64_t(le32(at + 16)) | int64_t(head[at + 10]) << 32;
     }
-    return 0;
 }
