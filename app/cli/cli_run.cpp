@@ -5,6 +5,7 @@
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
 #include "app/converter/quillmere_audio_converter.h"
+#include "app/util/folder_walk.h"
 #include "app/util/path_utils.h"
 #include "pipeline/au_tagged_file.h"
 #include "pipeline/main_thread.h"
@@ -87,9 +88,15 @@ int RunConversion(const TCliOptions& options, std::ostream& out, std::ostream& e
                        .message = why,
                        .outputFormat = outputFormat});
     };
-    for (const auto& file : options.files) {
+    // Folders stand for the audio files in their tree; what else they hold is counted, not
+    // listed file by file.
+    int leftOut = 0;
+    for (const auto& [file, root] : qm::CollectFiles(options.files).Files) {
         if (!qm::IsSupportedAudioFile(file)) {
-            refuse(file, "not a supported audio file");
+            if (root.empty())
+                refuse(file, "not a supported audio file");
+            else
+                ++leftOut;
             continue;
         }
         struct stat st {};
@@ -105,6 +112,9 @@ int RunConversion(const TCliOptions& options, std::ostream& out, std::ostream& e
         pending.push_back(d);
     }
     out.flush();
+    if (leftOut > 0)
+        err << "quillmere-cli: " << leftOut << (leftOut == 1 ? " file" : " files")
+            << " in the folders given left out: not supported audio\n";
     const size_t queued = pending.size();
     if (queued == 0) {
         results.PrintSummary(SecondsSince(runStart));
