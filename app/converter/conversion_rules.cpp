@@ -1,7 +1,10 @@
 #include "app/converter/conversion_rules.h"
 
 #include "app/catalogue/format_catalogue.h"
+#include "app/converter/output_names.h"
 #include "app/util/path_utils.h"
+
+#include <filesystem>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -10,7 +13,24 @@
 namespace ConversionRules {
 
 std::string OutputFolder(const TAudioFileDescriptor& file) {
-    return file.SameFolder ? file.SourceFolder : file.DestinationFolder;
+    if (file.SameFolder) return file.SourceFolder;
+    const std::string below = file.KeepTree ? SubFolderBelowRoot(file) : std::string();
+    return below.empty() ? file.DestinationFolder : qm::JoinPath(file.DestinationFolder, below);
+}
+
+std::string SubFolderBelowRoot(const TAudioFileDescriptor& file) {
+    if (file.SourceRoot.empty()) return {};
+    const std::filesystem::path relative =
+        std::filesystem::path(file.SourceFolder).lexically_relative(file.SourceRoot);
+    // A source outside its root (a link that led elsewhere) keeps the flat placement.
+    if (relative.empty() || relative == "." || *relative.begin() == "..") return {};
+    // Each folder name as the output's file system takes it.
+    const qm::TFileSystemKind kind = qm::FileSystemKindOf(file.DestinationFolder);
+    std::string below;
+    for (const auto& part : relative)
+        below = below.empty() ? qm::NameForFileSystem(part.string(), kind)
+                              : qm::JoinPath(below, qm::NameForFileSystem(part.string(), kind));
+    return below;
 }
 
 std::string OutputName(std::string_view sourceName, qm::TTargetId target) {

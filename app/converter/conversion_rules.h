@@ -21,8 +21,11 @@ struct TFileResult {
 
 namespace ConversionRules {
 
-// Beside the source, or in the chosen destination folder.
+// Beside the source, or in the chosen destination folder (below it at the source's path under
+// its root, when the tree is kept).
 std::string OutputFolder(const TAudioFileDescriptor& file);
+// The source's folder relative to the folder it was found under, "" when it has none.
+std::string SubFolderBelowRoot(const TAudioFileDescriptor& file);
 // The source's name with the target's extension; the name itself for an unknown target.
 std::string OutputName(std::string_view sourceName, qm::TTargetId target);
 // Fills the target, its output name, placement, level and delete flag of a row.

@@ -2,6 +2,7 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
+#include "app/converter/output_names.h"
 #include "app/util/file_rename.h"
 #include "app/util/output_publishing.h"
 #include "app/util/path_utils.h"
@@ -50,30 +51,6 @@ bool OutputIsSource(const TAudioFileDescriptor& file) {
     return plannedName.substr(0, plannedName.size() - plannedExtension.size()) ==
                sourceName.substr(0, sourceName.size() - sourceExtension.size()) &&
            qm::LowerCaseAscii(plannedExtension) == qm::LowerCaseAscii(sourceExtension);
-}
-
-// Output paths handed to a sink and not finished yet, by every driver of the process: drivers
-// running side by side must not pick the same free name before either file exists.
-std::mutex reservedLock;
-std::set<std::string> reservedPaths;
-
-bool PathTaken(const std::string& path) {
-    {
-        std::lock_guard guard(reservedLock);
-        if (reservedPaths.count(path)) return true;
-    }
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0; // a dangling link still takes the name
-}
-
-void Reserve(const std::string& path) {
-    std::lock_guard guard(reservedLock);
-    reservedPaths.insert(path);
-}
-
-void Release(const std::string& path) {
-    std::lock_guard guard(reservedLock);
-    reservedPaths.erase(path);
 }
 
 } // namespace
@@ -139,15 +116,26 @@ void TQuillmereAudioConverter::Abort() {
 
 std::string TQuillmereAudioConverter::FreeOutputPath(const std::string& folder,
                                                      const std::string& name) {
-    // A name the prefix pushes past the file system's limit is shortened, not refused.
-    const std::string plain = qm::JoinPath(folder, qm::FitFileName(name));
-    if (!PathTaken(plain)) return plain;
-    for (uint32_t n = 1; n <= UINT16_MAX; ++n) {
-        std::string candidate =
-            qm::JoinPath(folder, qm::FitFileName("Quillmere_" + std::to_string(n) + "_" + name));
-        if (!PathTaken(candidate)) return candidate;
+    return qm::TOutputNames::FreePath(folder, name, qm::FileSystemKindOf(folder));
+}
+
+std::string TQuillmereAudioConverter::ChooseOutputPath(const TAudioFileDescriptor& file,
+                                                       const std::string& folder) {
+    const std::string name = qm::NameForFileSystem(file.OutputName, fileSystem_);
+    // Replacing takes the name itself, unless another file of the run holds it or wrote it, it
+    // is a source of the run, or it is not a plain file.
+    replacing_ = false;
+    if (file.Existing == TExistingOutput::Replace) {
+        const std::string plain = qm::JoinPath(folder, qm::FitFileName(name));
+        struct stat st {};
+        const bool there = ::lstat(plain.c_str(), &st) == 0;
+        if (!qm::TOutputNames::Held(plain, fileSystem_) &&
+            (!there || (S_ISREG(st.st_mode) && !qm::TOutputNames::Protected(plain)))) {
+            replacing_ = there;
+            return plain;
+        }
     }
-    return {};
+    return qm::TOutputNames::FreePath(folder, name, fileSystem_);
 }
 
 void TQuillmereAudioConverter::RaiseFileStart(const TAudioFileDescriptor& descriptor) {
@@ -198,6 +186,22 @@ void TQuillmereAudioConverter::StartNextFile() {
     if (sourceRow == nullptr)
         return fail("Reading " + (sourceName.empty() ? file.SourceName : sourceName) +
                     " files is not available");
+    fileSystem_ = qm::FileSystemKindOf(folder);
+    if (file.Existing == TExistingOutput::Skip &&
+        qm::TOutputNames::OnDisk(folder, qm::NameForFileSystem(file.OutputName, fileSystem_),
+                                 fileSystem_)) {
+        active_ = file;
+        RaiseFileStart(file);
+        FinishWithoutRun(TFileOutcome::Skipped, "already converted");
+        return;
+    }
+    // A kept tree's sub-folders are made as they are needed; the chosen folder itself must be
+    // there.
+    if (!file.SameFolder && folder != file.DestinationFolder) {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) return fail("The output folder could not be made (" + error.message() + ")");
+    }
     if (sink_ && sinkTarget_ != file.TargetFormat) {
         // A target change within one queue: the previous sink is idle here.
         sink_.reset();
@@ -217,13 +221,13 @@ void TQuillmereAudioConverter::StartNextFile() {
         return fail(e.what());
     }
 
-    const std::string finalPath = FreeOutputPath(folder, file.OutputName);
+    const std::string finalPath = ChooseOutputPath(file, folder);
     if (finalPath.empty()) return fail("No free name for the output in " + folder);
     if (finalPath != outputPath) current_.OutputName = std::string(qm::FileNameOf(finalPath));
 
     // The sink writes under a hidden name; the output gets its own once it is complete.
     RemoveStalePartialsOnce(folder);
-    Reserve(finalPath);
+    qm::TOutputNames::Hold(finalPath, fileSystem_);
     reservedPath_ = finalPath;
     partialPath_ = qm::JoinPath(folder, qm::PartialOutputName(current_.OutputName));
     sink_->SetFileName(partialPath_);
@@ -335,7 +339,7 @@ void TQuillmereAudioConverter::RemoveStalePartialsOnce(const std::string& folder
 }
 
 void TQuillmereAudioConverter::ReleaseReservation() {
-    if (!reservedPath_.empty()) Release(reservedPath_);
+    if (!reservedPath_.empty()) qm::TOutputNames::Release(reservedPath_);
     reservedPath_.clear();
 }
 
@@ -412,14 +416,21 @@ std::string TQuillmereAudioConverter::PublishOutput() {
         !error.empty())
         return "The output could not be written to disk (" + error + "): " + folder;
     std::string finalPath = lastResult_.outputPath;
+    // Replacing is one rename over the old file: it is there whole until the new one is.
+    const bool replaced = replacing_ && ::rename(partialPath_.c_str(), finalPath.c_str()) == 0;
     // Another program may have taken the name meanwhile: the next free one is used.
-    for (int attempt = 0; !qm::RenameWithoutReplacing(partialPath_, finalPath); ++attempt) {
+    for (int attempt = 0; !replaced && !qm::RenameWithoutReplacing(partialPath_, finalPath);
+         ++attempt) {
         if (errno != EEXIST || attempt > 100)
             return "The output could not be given its name (" + std::string(std::strerror(errno)) +
                    "): " + folder;
-        finalPath = FreeOutputPath(folder, lastResult_.descriptor.OutputName);
+        finalPath = qm::TOutputNames::FreePath(
+            folder, qm::NameForFileSystem(lastResult_.descriptor.OutputName, fileSystem_),
+            fileSystem_);
         if (finalPath.empty()) return "No free name for the output in " + folder;
     }
+    if (lastResult_.descriptor.Existing == TExistingOutput::Replace)
+        qm::TOutputNames::Protect(finalPath);
     if (const std::string error = durable ? qm::SyncFolder(folder) : std::string(); !error.empty())
         return "The output could not be written to disk (" + error + "): " + folder;
     partialPath_.clear();

@@ -6,6 +6,7 @@
 
 #include "app/converter/audio_file_descriptor.h"
 #include "app/converter/conversion_rules.h"
+#include "app/converter/output_names.h"
 #include "app/converter/output_verification.h"
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
@@ -98,6 +99,8 @@ private:
                         std::weak_ptr<TQuillmereAudioConverter*> self);
     static void RemoveStalePartialsOnce(const std::string& folder);
     void ReleaseReservation();
+    // The output's path: its name as the folder's file system takes it, free or to replace.
+    std::string ChooseOutputPath(const TAudioFileDescriptor& file, const std::string& folder);
     void RaiseFileStart(const TAudioFileDescriptor& descriptor);
 
     std::deque<TAudioFileDescriptor> fileQueue_;
@@ -114,6 +117,8 @@ private:
     std::atomic<int64_t> sourceFrames_{0};
     std::string reservedPath_; // the output of the running file, held against other drivers
     std::string partialPath_;  // the hidden name the running file is written under
+    qm::TFileSystemKind fileSystem_ = qm::TFileSystemKind::Posix; // of the output's folder
+    bool replacing_ = false; // the output takes the name of an old file by renaming over it
     // What the sink was fed and what reading its output back found: written on the worker,
     // read in OnSinkDone, which the run's done event orders after it.
     TVerifiedPcm fed_;
