@@ -48,7 +48,8 @@ std::string CliLevelLines(std::string_view indent) {
 const std::string kCliUsage =
     "Usage:\n"
     "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--jobs N] [--delete-source] [--no-tags]\n"
-    "               [--verify | --no-verify] [--strict] [--quiet | --json] FILE...\n"
+    "               [--verify | --no-verify] [--keep-tree] [--existing keep|skip|replace]\n"
+    "               [--strict] [--quiet | --json] FILE...\n"
     "  quillmere-cli --info FILE...\n"
     "  quillmere-cli --help\n"
     "  quillmere-cli --version\n"
@@ -64,6 +65,12 @@ const std::string kCliUsage =
     CliLevelLines("                      ") +
     "  --out DIR         write every output into DIR (created when missing); without it each\n"
     "                    output goes beside its source\n"
+    "  --keep-tree       with --out, put each output found in a FILE that is a folder at its\n"
+    "                    path below that folder, making sub-folders as needed\n"
+    "  --existing MODE   when an output's name is taken: keep (both: the output gets a\n"
+    "                    \"Quillmere_N_\" name; the default), skip (reported as already\n"
+    "                    converted) or replace (the old file is replaced by one rename once\n"
+    "                    the new one is complete; never a source or an output of this run)\n"
     "  --jobs N          convert N files side by side (default 1; 0 = one per processor core)\n"
     "  --delete-source   delete a source once it was converted without error and its output\n"
     "                    verified\n"
@@ -81,7 +88,8 @@ const std::string kCliUsage =
     "  --info            print format, length and tags of each file\n"
     "  --version         print the program's version\n"
     "\n"
-    "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
+    "Unless --existing replace, an existing file is never overwritten: the output gets a\n"
+    "\"Quillmere_N_\" prefix instead.\n"
     "A file that would be written over itself is skipped. A FILE that is a folder stands for\n"
     "the audio files of its whole tree.\n"
     "A source whose audio ends early is converted as far as it goes, reported as WARNING and\n"
@@ -178,6 +186,19 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
             options.copyTags = false;
         } else if (arg == "--info") {
             sawInfo = true;
+        } else if (arg == "--keep-tree") {
+            options.keepTree = true;
+        } else if (arg == "--existing") {
+            std::string mode;
+            value(mode);
+            if (mode == "keep")
+                options.existing = TExistingOutput::KeepBoth;
+            else if (mode == "skip")
+                options.existing = TExistingOutput::Skip;
+            else if (mode == "replace")
+                options.existing = TExistingOutput::Replace;
+            else
+                return "--existing needs keep, skip or replace";
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--json") {
@@ -190,6 +211,7 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
     if (sawInfo && sawTo) return "--info and --to cannot be combined";
     if (!sawInfo && !sawTo) return "Say what to do: --to FORMAT or --info";
     if (options.quiet && options.json) return "--quiet and --json cannot be combined";
+    if (options.keepTree && options.outFolder.empty()) return "--keep-tree needs --out";
     if (options.files.empty()) return std::string(kNoFilesGiven);
     options.mode = sawInfo ? TCliOptions::Mode::Info : TCliOptions::Mode::Convert;
     return {};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/catalogue/format_catalogue.h"
+#include "app/converter/audio_file_descriptor.h"
 
 #include <string>
 #include <vector>
@@ -15,10 +16,12 @@ struct TCliOptions {
     bool deleteSource = false;
     int verify = -1; // 1: --verify, 0: --no-verify, -1: as --delete-source says
     bool copyTags = true;
-    bool strict = false; // a warning fails the file
-    int jobs = 1;        // conversions side by side
-    bool quiet = false;  // only failures and warnings
-    bool json = false;   // one JSON object per file and one for the run
+    bool strict = false;   // a warning fails the file
+    int jobs = 1;          // conversions side by side
+    bool quiet = false;    // only failures and warnings
+    bool json = false;     // one JSON object per file and one for the run
+    bool keepTree = false; // below --out, each output at its source's path under its folder
+    TExistingOutput existing = TExistingOutput::KeepBoth;
     std::vector<std::string> files;
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
+#include "app/converter/output_names.h"
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/util/folder_walk.h"
 #include "app/util/path_utils.h"
@@ -108,6 +109,10 @@ int RunConversion(const TCliOptions& options, std::ostream& out, std::ostream& e
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
         ConversionRules::ApplyChoices(d, options.target, options.level, outFolder.empty(),
                                       outFolder, options.deleteSource);
+        d.SourceRoot = root.empty() ? root : qm::RemoveTrailingSeparators(AbsolutePath(root));
+        d.KeepTree = options.keepTree;
+        d.Existing = options.existing;
+        qm::TOutputNames::Protect(d.SourcePath);
         d.Verify = options.verify == 1 || (options.verify == -1 && options.deleteSource);
         pending.push_back(d);
     }

@@ -431,6 +431,34 @@ TEST(Driver, VerifyIsTheLastPartOfTheFilesProgress) {
               0);
 }
 
+// On FAT and exFAT (a file-system seam stands in for a real volume) names take the characters
+// such a volume accepts, in the tree kept below the output folder too, and a name that differs
+// only in case is taken.
+TEST(Driver, OutputsOnFatTakeNamesItAcceptsCaselessly) {
+    TempDir dir, out;
+    fs::create_directories(dir / "Live: 1999?");
+    Sine(dir / "Live: 1999?/a*b.wav");
+    Sine(dir / "Song.wav");
+    WriteFileBytes(out / "song.flac", {1});
+    qm::SetFileSystemProbe([](const std::string&) { return qm::TFileSystemKind::Fat; });
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+    for (const std::string name : {"Live: 1999?/a*b.wav", "Song.wav"}) {
+        TAudioFileDescriptor d = Describe(dir / name, qm::TTargetId::Flac, ".flac", out.Path());
+        d.SourceRoot = dir.Path().string();
+        d.KeepTree = true;
+        driver.AddFile(d);
+    }
+    const bool ended = run.Go();
+    qm::SetFileSystemProbe({});
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(run.results.size(), 2u);
+    EXPECT_EQ(run.results[0].outputPath, out / "Live_ 1999_/a_b.flac") << run.results[0].message;
+    EXPECT_EQ(run.results[1].outputPath, out / "Quillmere_1_Song.flac") << run.results[1].message;
+    EXPECT_EQ(qm::NameForFileSystem("name. . ", qm::TFileSystemKind::Fat), "name");
+    EXPECT_EQ(qm::NameForFileSystem("a:b", qm::TFileSystemKind::Posix), "a:b");
+}
+
 // Outputs are written under a hidden name and appear under their own only when complete: a
 // name taken meanwhile gives the next free one, a folder gone fails the file, names too long
 // for the file system are shortened, and partials of writers that died are cleared.
