@@ -68,6 +68,8 @@ TEST(CliDocuments, ManualAndCompletionNameExactlyTheOptionsTheParserKnows) {
         if (option != "--to") args = {option};
         if (option == "--level" || option == "--jobs") args.push_back("2");
         if (option == "--out") args.push_back("folder");
+        if (option == "--keep-tree") args.insert(args.end(), {"--out", "folder"});
+        if (option == "--existing") args.push_back("skip");
         if (option != "--to" && option != "--info") args.insert(args.begin(), {"--to", "wav"});
         args.push_back("a.wav");
         EXPECT_EQ(ParseCliOptions(args, options), "") << option;
