@@ -288,6 +288,10 @@ TLeftOut TAudioFileListView::AddFiles(const QStringList& paths) {
             continue;
         }
         auto descriptor = std::make_unique<TAudioFileDescriptor>(DescribeSourceFile(sourcePath));
+        descriptor->SourceRoot = found.Root.empty()
+                                     ? std::string()
+                                     : RemoveTrailingSeparators(ToStdString(
+                                           QFileInfo(ToQString(found.Root)).absoluteFilePath()));
         descriptor->Level = 1;
         descriptor->SameFolder = true;
         auto* row = new TAudioFileListItem(std::move(descriptor));

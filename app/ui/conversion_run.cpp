@@ -71,8 +71,12 @@ void TConversionRun::btnConvertClick() {
     if (!ConvertingMarker) ConvertingMarker = TInstanceLock::TryAcquire(ConvertingMarkerName);
     InstallHandlers();
     // The driver keeps copies: rows may change or go while the run goes on.
-    for (const auto* row : rows)
+    // Replacing an output never replaces a source of the run.
+    TOutputNames::ClearProtected();
+    for (const auto* row : rows) {
+        TOutputNames::Protect(row->SourcePath);
         Driver.AddFile(*row);
+    }
     const auto* target = FindTarget(rows.front()->TargetFormat);
     Outcomes = {};
     Total = static_cast<int>(rows.size());

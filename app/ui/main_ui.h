@@ -15,6 +15,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -170,6 +171,8 @@ private:
     // One box, two choices: verify before deleting (on until unticked) and verify alone (off
     // until ticked); the delete box says which one it shows.
     QCheckBox* chkbxVerify = nullptr;
+    QCheckBox* chkbxKeepTree = nullptr;
+    QComboBox* cmbxExisting = nullptr;
     bool VerifyBeforeDelete = true;
     bool VerifyAlone = false;
 

@@ -7,6 +7,7 @@
 #include "app/ui/vexo_controls.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -93,13 +94,27 @@ QWidget* TQulMerMainUI::BuildStep3() {
     spdbtnDirBrowse = NewButton(texts::Browse, placement, "spdbtnDirBrowse");
     spdbtnDirBrowse->setEnabled(false);
     grid->addWidget(spdbtnDirBrowse, 2, 2);
+    // Folders added keep their tree below the chosen folder.
+    chkbxKeepTree = new QCheckBox(ToQString(texts::KeepTree), placement);
+    chkbxKeepTree->setObjectName("chkbxKeepTree");
+    chkbxKeepTree->setEnabled(false);
+    grid->addWidget(chkbxKeepTree, 3, 1, 1, 2);
     grid->setColumnMinimumWidth(0, 14);
     chkbxDelete = new QCheckBox(ToQString(texts::DeleteOriginal), placement);
     chkbxDelete->setObjectName("chkbxDelete");
-    grid->addWidget(chkbxDelete, 3, 0, 1, 3);
+    grid->addWidget(chkbxDelete, 4, 0, 1, 3);
     chkbxVerify = new QCheckBox(ToQString(texts::VerifyOutputs), placement);
     chkbxVerify->setObjectName("chkbxVerify");
-    grid->addWidget(chkbxVerify, 4, 1, 1, 2);
+    grid->addWidget(chkbxVerify, 5, 1, 1, 2);
+    auto* existing = new QHBoxLayout;
+    existing->addWidget(NewLabel(texts::ExistingCaption, placement));
+    cmbxExisting = new QComboBox(placement);
+    cmbxExisting->setObjectName("cmbxExisting");
+    cmbxExisting->addItems({ToQString(texts::ExistingKeepBoth), ToQString(texts::ExistingSkip),
+                            ToQString(texts::ExistingReplace)});
+    existing->addWidget(cmbxExisting);
+    existing->addStretch();
+    grid->addLayout(existing, 6, 0, 1, 3);
     ShowVerifyChoice();
     grid->setColumnStretch(1, 1);
     layout->addWidget(placement);
@@ -116,6 +131,8 @@ QWidget* TQulMerMainUI::BuildStep3() {
         chkbxDeleteClick();
     });
     connect(chkbxVerify, &QCheckBox::clicked, this, &TQulMerMainUI::chkbxDeleteClick);
+    connect(chkbxKeepTree, &QCheckBox::clicked, this, &TQulMerMainUI::chkbxDeleteClick);
+    connect(cmbxExisting, &QComboBox::currentIndexChanged, this, &TQulMerMainUI::chkbxDeleteClick);
     connect(spdbtnDirBrowse, &QPushButton::clicked, this, &TQulMerMainUI::spdbtnDirBrowseClick);
     return page;
 }

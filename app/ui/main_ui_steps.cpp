@@ -15,8 +15,10 @@
 #include "app/util/file_utils.h"
 
 #include <QApplication>
+
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -31,6 +33,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 
 namespace qm {
 namespace {
@@ -273,6 +276,7 @@ void TQulMerMainUI::chkbxSourceLocationClick() {
         return;
     }
     chkbxSpecifyLocation->setChecked(false);
+    chkbxKeepTree->setEnabled(false);
     edbxLocation->setEnabled(false);
     edbxLocation->setText(ToQString(texts::FolderPlaceholder));
     FolderEditTag = 0;
@@ -288,6 +292,7 @@ void TQulMerMainUI::chkbxSpecifyLocationClick(bool fromUser) {
         return;
     }
     chkbxSourceLocation->setChecked(false);
+    chkbxKeepTree->setEnabled(true);
     if (fromUser) {
         edbxLocation->setEnabled(true);
         SetFolderEditColor(Qt::darkGray);
@@ -337,9 +342,15 @@ void TQulMerMainUI::spdbtnDirBrowseClick() {
 }
 
 void TQulMerMainUI::chkbxDeleteClick() {
+    // The choices below the folder: deletion, verification, the tree, existing outputs.
+    static constexpr TExistingOutput kExisting[] = {
+        TExistingOutput::KeepBoth, TExistingOutput::Skip, TExistingOutput::Replace};
+    const int existing = std::clamp(cmbxExisting->currentIndex(), 0, 2);
     for (auto* descriptor : Descriptors()) {
         descriptor->DeleteOriginal = chkbxDelete->isChecked();
         descriptor->Verify = chkbxVerify->isChecked();
+        descriptor->KeepTree = chkbxKeepTree->isEnabled() && chkbxKeepTree->isChecked();
+        descriptor->Existing = kExisting[existing];
     }
 }
 

@@ -81,6 +81,11 @@ inline constexpr std::string_view DeleteOriginal = "Delete the original file aft
 inline constexpr std::string_view VerifyBeforeDelete =
     "Verify each output before deleting its source";
 inline constexpr std::string_view VerifyOutputs = "Verify outputs";
+inline constexpr std::string_view KeepTree = "Keep the folder structure";
+inline constexpr std::string_view ExistingCaption = "When an output already exists :";
+inline constexpr std::string_view ExistingKeepBoth = "Keep both";
+inline constexpr std::string_view ExistingSkip = "Skip the file";
+inline constexpr std::string_view ExistingReplace = "Replace it";
 inline constexpr std::string_view BrowseTitle =
     "Select a folder to place your converted audio files in:";
 inline constexpr std::string_view LevelLo = "- ( Lo )";

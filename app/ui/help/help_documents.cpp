@@ -62,8 +62,12 @@ const std::array<THelpPage, 4> Pages{{
      "WavPack or Wav file must give back exactly the audio that went in, any other must "
      "decode to its full length. A file that does not verify is removed and its original kept. "
      "Without deletion the same box reads <b>Verify outputs</b>.</p>"
-     "<p>An existing file is never overwritten: a new file gets a name such as "
-     "<i>Quillmere_1_song.flac</i>.</p>"},
+     "<p><b>Keep the folder structure</b> (with a folder of your own) puts the files of each "
+     "folder you added at the same place below your folder, making its sub-folders.</p>"
+     "<p><b>When an output already exists</b>: <b>Keep both</b> gives the new file a name such "
+     "as <i>Quillmere_1_song.flac</i>; <b>Skip the file</b> leaves it as it is, reported as "
+     "already converted; <b>Replace it</b> puts the new file in its place once it is complete "
+     "(an original audio file of the list is never replaced).</p>"},
     {"Step 4 - Convert your audio files",
      "<p>Check your choices, then click <b>Convert My Audio Files</b>. A window shows the file "
      "being converted, where it goes, and how far the whole list has come. It can be closed "

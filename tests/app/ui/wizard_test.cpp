@@ -1,10 +1,12 @@
 // The wizard walked as a user would: validation of each step with its message, what each page
 // shows, the placement pair, the folder edit, step 4's review and the choices that every row
 // carries when step 4 shows.
+#include "app/converter/conversion_rules.h"
 #include "app/ui/ui_texts.h"
 #include "tests/app/ui/wizard_fixture.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <QSlider>
 #include <QToolTip>
 
+#include <map>
 #include <sstream>
 
 #include "app/ui/label_hint.h"
@@ -343,6 +346,30 @@ TEST_F(WizardTest, TheVerifyBoxFollowsTheDeleteBoxAndKeepsEachChoice) {
     EXPECT_EQ(Text("lblVerifyOutputs"), Q(texts::No));
     for (const auto* descriptor : Wizard->Descriptors())
         EXPECT_TRUE(!descriptor->Verify && descriptor->DeleteOriginal);
+}
+
+// A folder added keeps its tree below a chosen folder when asked; what happens to an existing
+// output is one choice for every row.
+TEST_F(WizardTest, TheTreeAndExistingChoicesReachEveryRow) {
+    Folder.File("music/artist/album/01.flac");
+    WalkTo(2, {Folder / "music", Folder.File("single.wav")});
+    auto* keepTree = Find<QCheckBox>("chkbxKeepTree");
+    EXPECT_FALSE(keepTree->isEnabled()); // beside the sources there is no tree to keep
+    const std::string out = Folder.Folder("out");
+    Check("chkbxSpecifyLocation");
+    Find<QLineEdit>("edbxLocation")->setText(QString::fromStdString(out));
+    ASSERT_TRUE(keepTree->isEnabled());
+    Check("chkbxKeepTree");
+    Find<QComboBox>("cmbxExisting")->setCurrentIndex(1);
+    EXPECT_TRUE(PressNext().empty());
+    std::map<std::string, std::string> folders;
+    for (const auto* descriptor : Wizard->Descriptors()) {
+        EXPECT_TRUE(descriptor->KeepTree);
+        EXPECT_EQ(descriptor->Existing, TExistingOutput::Skip);
+        folders[descriptor->SourceName] = ConversionRules::OutputFolder(*descriptor);
+    }
+    EXPECT_EQ(folders["01.flac"], out + "/artist/album");
+    EXPECT_EQ(folders["single.wav"], out);
 }
 
 TEST_F(WizardTest, BackNeedsNoValidationAndRestoresTheIndicators) {
