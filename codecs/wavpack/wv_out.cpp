@@ -92,6 +92,8 @@ void TWVOut::Configure() {
         !encoder_->PackInit())
         throw EAuException("Wavpack file Init failed (error: \"" + encoder_->ErrorMessage() +
                            "\")");
+    // Little-endian, 8-bit unsigned: the layout of the WAV the audio would be unpacked to.
+    audioSum_.emplace(config.bytes_per_sample, 0);
     pcm_.assign(frameSize_ * kBlockFrames, 0);
     samples_.resize(kBlockFrames * size_t(channels));
 }
@@ -108,6 +110,7 @@ bool TWVOut::OutputBlock(bool abort) {
     // blocks and larger files than the wavpack tool); the last is flushed when finishing.
     if (!encoder_->PackSamples(std::span(samples_).first(count), static_cast<uint32_t>(frames)))
         throw EAuException(EncoderFailure("write"));
+    audioSum_->Update(std::span(samples_).first(count));
     // The next call finds the input ended; returning true once more lets the pump report
     // the progress of this last block.
     return true;
@@ -119,6 +122,8 @@ std::string TWVOut::EncoderFailure(const char* what) const {
 }
 
 std::string TWVOut::CompleteFile() {
+    // Goes with the last block; a library without the entry point writes the file without it.
+    if (audioSum_) encoder_->StoreMd5(audioSum_->Final());
     if (!encoder_->FlushSamples()) return EncoderFailure("write");
     // Without a single block the file is not a WavPack file at all (the wavpack tool refuses
     // such input too); a stopped run is the caller's to discard.

@@ -257,7 +257,7 @@ TEST(WvOut, NoLargerThanTheWavpackToolAtTheSameMode) {
             ASSERT_EQ(
                 EncodeWithTWVOut(pcm, f, ours, [&](TWVOut& s) { s.SetCompressionLevel(level); }),
                 "");
-            ASSERT_EQ(RunCommand("wavpack -q -y " + std::string(option) + " " + Quote(wav) +
+            ASSERT_EQ(RunCommand("wavpack -q -y -m " + std::string(option) + " " + Quote(wav) +
                                  " -o " + Quote(theirs) + " 2>&1")
                           .status,
                       0);
