@@ -90,10 +90,18 @@ void TMACIn::FillBuffer() {
         }
         if (got == 0) {
             decoderEnded_ = true;
+            CheckStoredMd5();
             break;
         }
         bufEnd_ += uint32_t(got) * frameBytes;
     }
+}
+
+void TMACIn::CheckStoredMd5() {
+    // The library reads the file again for it: only a read of every frame is held to it.
+    if (!WholeRead()) return;
+    const std::intptr_t matches = decompressor_->GetInfo(APE_INFO_MD5_MATCHES);
+    if (matches == 0 || matches == 1) StoredChecksumChecked(matches == 1);
 }
 
 void TMACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
