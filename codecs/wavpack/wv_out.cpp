@@ -122,13 +122,15 @@ std::string TWVOut::EncoderFailure(const char* what) const {
 }
 
 std::string TWVOut::CompleteFile() {
-    // Goes with the last block; a library without the entry point writes the file without it.
-    if (audioSum_) encoder_->StoreMd5(audioSum_->Final());
     if (!encoder_->FlushSamples()) return EncoderFailure("write");
     // Without a single block the file is not a WavPack file at all (the wavpack tool refuses
     // such input too); a stopped run is the caller's to discard.
     if (encoder_->SampleIndex() == 0 && !StopRequested())
         return "Wavpack file write failed (error: \"the input has no audio samples\")";
+    // The MD5 of the audio follows it in a block of its own, as wavpack -m writes it; a library
+    // without the entry point writes the file without it.
+    if (audioSum_ && encoder_->StoreMd5(audioSum_->Final()) && !encoder_->FlushSamples())
+        return EncoderFailure("write");
     // Our own header is rebuilt for the true count; the library updates its own.
     std::function<std::vector<uint8_t>(int64_t)> rebuild;
     if (ownHeader_) {
