@@ -71,14 +71,16 @@ const std::string kCliUsage =
     "  --no-verify       delete sources on the writer's word alone\n"
     "  --no-tags         do not copy title, artist, album, genre, year and track\n"
     "  --strict          a file converted with a warning (its audio ends before its stated\n"
-    "                    length, or damaged MP3 frames became silence) counts as failed\n"
+    "                    length, damaged MP3 frames became silence, or its own checksum does\n"
+    "                    not match) counts as failed\n"
     "  --info            print format, length and tags of each file\n"
     "  --version         print the program's version\n"
     "\n"
     "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
     "A file that would be written over itself is skipped.\n"
     "A source whose audio ends early is converted as far as it goes, reported as WARNING and\n"
-    "never deleted; so is an MP3 whose damaged frames are replaced by silence.\n"
+    "never deleted; so is an MP3 whose damaged frames are replaced by silence, and a FLAC,\n"
+    "WavPack or Monkey's Audio file whose audio does not match the MD5 it stores.\n"
     "Exit status: 0 when nothing failed, 1 when a file failed, 2 for a usage error,\n"
     "130 when interrupted (the partial output is removed).\n";
 
