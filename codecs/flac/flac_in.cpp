@@ -234,8 +234,8 @@ void TFLACIn::CloseFormat() {
         // for, a mismatch also marks the audio as not what was encoded.
         const bool whole = endOfStream_ && !atEnd_ && !damaged_;
         const bool matches = flac_->FLAC__stream_decoder_finish(decoder_.Get());
-        if (whole && checkMd5_ && !matches) corrupt_ = true;
         if (whole && decodedToEnd_ && !corrupt_) StoredChecksumChecked(matches);
+        if (whole && checkMd5_ && !matches) corrupt_ = true;
         decoder_.Reset();
     }
     decodeBuffer_ = {};
