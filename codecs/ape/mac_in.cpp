@@ -90,10 +90,15 @@ void TMACIn::FillBuffer() {
         }
         if (got == 0) {
             decoderEnded_ = true;
-            CheckStoredMd5();
             break;
         }
         bufEnd_ += uint32_t(got) * frameBytes;
+        // The last frame delivered in a full buffer: the end is not asked for again.
+        if (decompressor_->GetInfo(APE_DECOMPRESS_CURRENT_BLOCK) >=
+            decompressor_->GetInfo(APE_DECOMPRESS_TOTAL_BLOCKS)) {
+            decoderEnded_ = true;
+            CheckStoredMd5();
+        }
     }
 }
 
