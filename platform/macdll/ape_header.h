@@ -33,8 +33,8 @@ struct ApeFileInfo {
     std::uint64_t firstFrame = 0; // absolute file offset of frame 0
     // Absolute file offsets of the frames (totalFrames entries), non-decreasing.
     std::vector<std::uint64_t> frameOffsets;
-    // Versions 3980 and later: the MD5 of the descriptor (§3.7 of the format) and what it
-    // covers besides the stored WAV data and frames: the header and the whole seek table.
+    // Versions 3980 and later: the descriptor's MD5 (none when all zero) and what it covers
+    // besides the stored WAV data and frames: the 24-byte header and the whole seek table.
     bool hasMd5 = false;
     std::array<std::uint8_t, 16> md5{};
     std::uint64_t frameDataBytes = 0;
