@@ -40,6 +40,7 @@ void TAuStreamedInput::GetData(const uint8_t*& buffer, uint32_t& bytes) {
         if (size > 0 && position_ < size && !loop_) damaged_ = true;
     }
     if (endOfStream_ && loop_) {
+        sought_ = true;
         int64_t start = startSample_;
         if (seekable_) {
             SeekSample(start);
@@ -50,6 +51,10 @@ void TAuStreamedInput::GetData(const uint8_t*& buffer, uint32_t& bytes) {
         endOfStream_ = false;
         position_ = 0;
     }
+}
+
+void TAuStreamedInput::StoredChecksumChecked(bool matches) {
+    if (WholeRead() && !matches) checksumMismatch_ = true;
 }
 
 int64_t TAuStreamedInput::DeliveryLimit() const {
@@ -119,6 +124,7 @@ bool TAuFileIn::Seek(int64_t sampleNum) {
     if (!seekable_ || (totalSamples_ != 0 && sampleNum > totalSamples_)) return false;
     std::lock_guard guard(dataLock_);
     if (busy_) {
+        sought_ = true;
         sampleNum += startSample_;
         try {
             const bool reached = SeekSample(sampleNum);
@@ -143,6 +149,8 @@ void TAuFileIn::InitReading() {
     corrupt_ = false;
     concealedFrames_ = 0;
     rangeEnds_ = false;
+    sought_ = false;
+    checksumMismatch_ = false;
     position_ = 0;
     OpenSource();
     if (!fileValid_) {

@@ -42,6 +42,9 @@ public:
     // Frames the header announces when the file holds fewer (so that Size() counts only what
     // is there); -1 when the header says nothing more than Size().
     int64_t StatedFrames() const { return statedFrames_; }
+    // True when the file stores a checksum of its whole audio (an MD5 in its header or last
+    // block) and the audio this run read from the first frame to the last does not match it.
+    bool ChecksumMismatch() const { return checksumMismatch_; }
 
 protected:
     // Positions the decoder at frame sampleNum (which it may move to the frame reached).
@@ -49,6 +52,12 @@ protected:
     // Where delivery stops, in bytes: Size(), or -1 when it runs to the decoder's own end
     // (an unknown size, or a source whose header count may be too small and no end frame).
     int64_t DeliveryLimit() const;
+    // This run reads the file from its first frame to its last, without a seek or a loop: only
+    // such a run can be held to a checksum of the whole audio.
+    bool WholeRead() const { return !sought_ && !loop_ && !rangeEnds_ && startSample_ <= 0; }
+    // A source calls this when its decoder has delivered the file's last frame and compared the
+    // audio with the checksum the file stores; a run that is not a whole read is not judged.
+    void StoredChecksumChecked(bool matches);
 
     TStream* stream_ = nullptr;
     bool streamAssigned_ = false;
@@ -66,6 +75,9 @@ protected:
     bool decoderFindsEnd_ = false;
     // This run delivers a range that ends inside the stated length.
     std::atomic<bool> rangeEnds_{false};
+    // This run moved its position (a seek, a start frame, a loop back).
+    std::atomic<bool> sought_{false};
+    std::atomic<bool> checksumMismatch_{false};
 };
 
 // A source of a named file (or of a stream handed to it). The base owns the open protocol: the

@@ -23,6 +23,8 @@
 
 namespace {
 
+constexpr std::string_view kChecksumMismatch = "the source's own checksum does not match";
+
 bool PlayableFormat(TAuInput& source) {
     const int rate = source.GetSampleRate(), channels = source.GetChannels();
     const int bits = source.GetBitsPerSample();
@@ -363,7 +365,8 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
                                       "encoded"};
     if (noAudio) return {TFileOutcome::Failed, kNoAudio};
     const int64_t concealed = streamed->ConcealedFrames();
-    if (!streamed->Damaged() && concealed == 0) return {TFileOutcome::Converted, {}};
+    const bool mismatch = streamed->ChecksumMismatch();
+    if (!streamed->Damaged() && concealed == 0 && !mismatch) return {TFileOutcome::Converted, {}};
     if (streamed->Damaged() && delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
                                       "audio its header announces"};
@@ -380,6 +383,8 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     if (concealed > 0)
         why +=
             (why.empty() ? "" : "; ") + ConversionRules::ConcealedMessage(concealed, sourceRate_);
+    // Audio that decodes cleanly yet differs from the sum the encoder stored over all of it.
+    if (mismatch) why += (why.empty() ? "" : "; ") + std::string(kChecksumMismatch);
     if (strict_) return {TFileOutcome::Failed, why};
     return {TFileOutcome::ConvertedWithWarning, why};
 }

@@ -93,7 +93,20 @@ void TMACIn::FillBuffer() {
             break;
         }
         bufEnd_ += uint32_t(got) * frameBytes;
+        // The last frame delivered in a full buffer: the end is not asked for again.
+        if (decompressor_->GetInfo(APE_DECOMPRESS_CURRENT_BLOCK) >=
+            decompressor_->GetInfo(APE_DECOMPRESS_TOTAL_BLOCKS)) {
+            decoderEnded_ = true;
+            CheckStoredMd5();
+        }
     }
+}
+
+void TMACIn::CheckStoredMd5() {
+    // The library reads the file again for it: only a read of every frame is held to it.
+    if (!WholeRead()) return;
+    const std::intptr_t matches = decompressor_->GetInfo(APE_INFO_MD5_MATCHES);
+    if (matches == 0 || matches == 1) StoredChecksumChecked(matches == 1);
 }
 
 void TMACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {

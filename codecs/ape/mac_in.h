@@ -27,6 +27,8 @@ protected:
 private:
     // Refills the decode buffer from the decompressor; raises on a damaged frame.
     void FillBuffer();
+    // After the last frame: the file's stored MD5 against its bytes, when it has one.
+    void CheckStoredMd5();
 
     static constexpr uint32_t kDecodeBufferSize = 8192;
     std::array<uint8_t, kDecodeBufferSize> decodeBuffer_{};

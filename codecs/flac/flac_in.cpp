@@ -198,7 +198,10 @@ void TFLACIn::OpenDecoder() {
     fileValid_ = true;
     decoder_ = {flac.FLAC__stream_decoder_new(), flac.FLAC__stream_decoder_delete};
     if (decoder_.Get() == nullptr) throw EAuException("Failed to initialize the FLAC decoder.");
-    if (!flac.FLAC__stream_decoder_set_md5_checking(decoder_.Get(), checkMd5_))
+    // The decoder sums the audio it decodes from the start against the MD5 signature of
+    // STREAMINFO; it leaves out a stream whose signature is all zero, and stops at a seek.
+    decodedToEnd_ = false;
+    if (!flac.FLAC__stream_decoder_set_md5_checking(decoder_.Get(), true))
         throw EAuException("Internal error 113, please report to Orbelle developers");
     flac.FLAC__stream_decoder_set_metadata_respond_all(decoder_.Get());
     if (flac.FLAC__stream_decoder_init_stream(
@@ -226,11 +229,13 @@ void TFLACIn::OpenDecoder() {
 
 void TFLACIn::CloseFormat() {
     if (decoder_) {
-        // Finishing compares the MD5 signature of a stream decoded to its end; a mismatch
-        // means the audio delivered is not what was encoded.
-        // A file cut short cannot match it, and is reported as cut already.
-        const bool whole = checkMd5_ && endOfStream_ && !atEnd_ && !damaged_;
-        if (!flac_->FLAC__stream_decoder_finish(decoder_.Get()) && whole) corrupt_ = true;
+        // Finishing compares the MD5 signature of a stream decoded to its end. A file cut short
+        // or damaged cannot match it, and is reported as such already. With the check asked
+        // for, a mismatch also marks the audio as not what was encoded.
+        const bool whole = endOfStream_ && !atEnd_ && !damaged_;
+        const bool matches = flac_->FLAC__stream_decoder_finish(decoder_.Get());
+        if (whole && decodedToEnd_ && !corrupt_) StoredChecksumChecked(matches);
+        if (whole && checkMd5_ && !matches) corrupt_ = true;
         decoder_.Reset();
     }
     decodeBuffer_ = {};
@@ -262,6 +267,7 @@ bool TFLACIn::DecodeNextBlock() {
             flac_->FLAC__stream_decoder_get_state(decoder_.Get());
         if (newBlock_) return true;
         if (state == FLAC__STREAM_DECODER_END_OF_STREAM) {
+            decodedToEnd_ = blocksDecoded_ > 0;
             // An error at the end with all the stated audio delivered was no truncation.
             if (errorAtEnd_ &&
                 (streamFrames_ == 0 || int64_t(blockFirstFrame_ + blockFrames_) >= streamFrames_))
@@ -318,6 +324,7 @@ void TFLACIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
 
 bool TFLACIn::SeekSample(int64_t& sampleNum) {
     checkMd5_ = false;
+    decodedToEnd_ = false;
     OpenSource();
     if (!decoder_ || !fileValid_) return false;
     sampleNum = std::max<int64_t>(sampleNum, 0);

@@ -20,6 +20,8 @@ public:
     TFLACIn() = default;
     ~TFLACIn() override;
 
+    // The MD5 signature is always compared on a whole read (ChecksumMismatch); with this set, a
+    // mismatch also marks the stream Corrupt.
     bool CheckMD5Signature() const { return checkMd5_; }
     void SetCheckMD5Signature(bool check) { checkMd5_ = check; }
     // The comments read from the file (first match of each name wins).
@@ -74,4 +76,6 @@ private:
     bool formatBroken_ = false;
     // The decoder reported an error with the whole file read: a cut last frame, or damage.
     bool errorAtEnd_ = false;
+    // The decoder reached the end of the stream, from its start without a seek.
+    bool decodedToEnd_ = false;
 };

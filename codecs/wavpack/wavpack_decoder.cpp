@@ -70,6 +70,21 @@ int TWavpackDecoder::NumErrors() const {
     return Checked(Api().WavpackGetNumErrors)(context_);
 }
 
+std::optional<std::array<uint8_t, 16>> TWavpackDecoder::StoredMd5() const {
+    std::array<uint8_t, 16> sum{};
+    if (Api().WavpackGetMD5Sum == nullptr || !Api().WavpackGetMD5Sum(context_, sum.data()))
+        return std::nullopt;
+    return sum;
+}
+
+int TWavpackDecoder::QualifyMode() const {
+    return Api().WavpackGetQualifyMode != nullptr ? Api().WavpackGetQualifyMode(context_) : 0;
+}
+
+int TWavpackDecoder::FloatNormExp() const {
+    return Api().WavpackGetFloatNormExp != nullptr ? Api().WavpackGetFloatNormExp(context_) : 127;
+}
+
 uint32_t TWavpackDecoder::Unpack(std::span<int32_t> buffer, uint32_t frames) {
     const auto channels = static_cast<size_t>(std::max(Channels(), 1));
     frames = static_cast<uint32_t>(std::min<size_t>(frames, buffer.size() / channels));

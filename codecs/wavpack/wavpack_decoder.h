@@ -4,6 +4,7 @@
 
 #include "pipeline/au_stream.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,6 +31,14 @@ public:
     int64_t SampleIndex() const;
     // Blocks that failed their check so far.
     int NumErrors() const;
+    // The MD5 of the audio the file stores (read with the block that holds it, which may be the
+    // last); nothing when it has none or the library cannot tell.
+    std::optional<std::array<uint8_t, 16>> StoredMd5() const;
+    // The QMODE_ flags of the source's byte layout; 0 when the library cannot tell.
+    int QualifyMode() const;
+    // The exponent that float samples are scaled to (127: +/-1.0); 127 when the library cannot
+    // tell.
+    int FloatNormExp() const;
     // Decodes up to frames frames into buffer (one 32-bit value per sample); 0 at the end.
     uint32_t Unpack(std::span<int32_t> buffer, uint32_t frames);
     bool Seek(int64_t frame);

@@ -67,6 +67,10 @@ bool TWavpackEncoder::FlushSamples() {
     return Checked(Api().WavpackFlushSamples)(context_) != 0;
 }
 
+bool TWavpackEncoder::StoreMd5(std::array<uint8_t, 16> sum) {
+    return Api().WavpackStoreMD5Sum != nullptr && Api().WavpackStoreMD5Sum(context_, sum.data());
+}
+
 int64_t TWavpackEncoder::NumSamples() const {
     if (Api().WavpackGetNumSamples64 != nullptr) return Api().WavpackGetNumSamples64(context_);
     const uint32_t count = Checked(Api().WavpackGetNumSamples)(context_);

@@ -4,6 +4,7 @@
 
 #include "pipeline/au_stream.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -30,6 +31,9 @@ public:
     bool PackInit();
     bool PackSamples(std::span<int32_t> samples, uint32_t frames);
     bool FlushSamples();
+    // Stores the MD5 of the audio with the next block flushed (as wavpack -m); true when
+    // stored, false when the library cannot.
+    bool StoreMd5(std::array<uint8_t, 16> sum);
     // Frames announced to SetConfiguration (-1 unknown) and frames packed so far.
     int64_t NumSamples() const;
     int64_t SampleIndex() const;

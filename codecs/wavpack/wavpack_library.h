@@ -45,7 +45,12 @@ public:
     X(WavpackOpenFileInputEx64, Optional)                                                          \
     X(WavpackGetNumSamples64, Optional)                                                            \
     X(WavpackGetSampleIndex64, Optional)                                                           \
-    X(WavpackSeekSample64, Optional)
+    X(WavpackSeekSample64, Optional)                                                               \
+    /* The stored MD5 of the audio (wavpack -m) and what its bytes look like. */                   \
+    X(WavpackGetMD5Sum, Optional)                                                                  \
+    X(WavpackStoreMD5Sum, Optional)                                                                \
+    X(WavpackGetQualifyMode, Optional)                                                             \
+    X(WavpackGetFloatNormExp, Optional)
 
 QM_LIBRARY_API(WavpackApi, QM_WAVPACK_ENTRY_POINTS);
 

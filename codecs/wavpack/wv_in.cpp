@@ -58,6 +58,28 @@ void TWVIn::OpenFormat(TStream& stream) {
     // writer could not go back to fix it) does not end the audio.
     decoderFindsEnd_ = true;
     ReadTags(mode, stream);
+    StartAudioSum();
+}
+
+void TWVIn::StartAudioSum() {
+    audioSum_.reset();
+    const int mode = decoder_->Mode();
+    const int qualify = decoder_->QualifyMode();
+    const bool lossyPart = (mode & MODE_HYBRID) != 0 && (mode & MODE_WVC) == 0;
+    // The library hands out DSD as decimated PCM, floats of another range scaled, and reordered
+    // channels in their new order: none of these is the audio that was summed.
+    if (!fileValid_ || lossyPart || (qualify & QMODE_DSD_AUDIO) != 0 || missingStart_ > 0 ||
+        (qualify & QMODE_REORDERED_CHANS) != 0 ||
+        (floatSamples_ && decoder_->FloatNormExp() != 127))
+        return;
+    audioSum_.emplace(decoder_->BytesPerSample(), qualify);
+}
+
+void TWVIn::FinishAudioSum() {
+    if (!audioSum_) return;
+    const std::optional<std::array<uint8_t, 16>> stored = decoder_->StoredMd5();
+    if (stored && !damaged_) StoredChecksumChecked(*stored == audioSum_->Final());
+    audioSum_.reset();
 }
 
 void TWVIn::OpenDecoder(TStream& stream) {
@@ -171,8 +193,10 @@ void TWVIn::ReadData(const uint8_t*& buffer, uint32_t& bytes) {
             statedFrames_ = total;
             damaged_ = true;
         }
+        FinishAudioSum();
         return;
     }
+    if (audioSum_) audioSum_->Update(std::span(samples_).first(size_t(got) * channels_));
     ConvertSamples(got);
     buffer = pcm_.data();
     bytes = static_cast<uint32_t>(size_t(got) * frameSize);
@@ -197,6 +221,7 @@ void TWVIn::ConvertSamples(uint32_t frames) {
 
 bool TWVIn::SeekSample(int64_t& sampleNum) {
     if (decoder_ == nullptr) return false;
+    audioSum_.reset();
     silenceLeft_ = std::max<int64_t>(missingStart_ - sampleNum, 0);
     return decoder_->Seek(std::max<int64_t>(sampleNum - missingStart_, 0));
 }

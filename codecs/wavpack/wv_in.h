@@ -2,10 +2,12 @@
 // correction file lies beside it, and reads the file's APEv2 or ID3v1 tag.
 #pragma once
 
+#include "codecs/wavpack/audio_md5.h"
 #include "codecs/wavpack/wavpack_decoder.h"
 #include "pipeline/au_tagged_file.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TWVIn : public TAuTaggedFileIn {
@@ -31,6 +33,10 @@ private:
     void ReadId3v1(TStream& stream);
     // Turns the library's 32-bit values into got frames of pipeline PCM in pcm_.
     void ConvertSamples(uint32_t frames);
+    // The sum of the audio as wavpack -m stores it, when the decoded audio can be held to it.
+    void StartAudioSum();
+    // At the end of the audio: compares the sum with the one the file stores, if any.
+    void FinishAudioSum();
     // Damage the library found in the blocks: the file fails.
     [[noreturn]] void FailCorrupt(const std::string& message);
 
@@ -42,4 +48,7 @@ private:
     // Frames lost before the first block, delivered as silence; those still to deliver.
     int64_t missingStart_ = 0;
     int64_t silenceLeft_ = 0;
+    // The decoded audio's MD5 since the first frame; none after a seek or for a file whose
+    // decoded audio is not what was summed (DSD, the lossy part of a hybrid file).
+    std::optional<TWavpackAudioMd5> audioSum_;
 };

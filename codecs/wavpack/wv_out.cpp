@@ -92,6 +92,8 @@ void TWVOut::Configure() {
         !encoder_->PackInit())
         throw EAuException("Wavpack file Init failed (error: \"" + encoder_->ErrorMessage() +
                            "\")");
+    // Little-endian, 8-bit unsigned: the layout of the WAV the audio would be unpacked to.
+    audioSum_.emplace(config.bytes_per_sample, 0);
     pcm_.assign(frameSize_ * kBlockFrames, 0);
     samples_.resize(kBlockFrames * size_t(channels));
 }
@@ -108,6 +110,7 @@ bool TWVOut::OutputBlock(bool abort) {
     // blocks and larger files than the wavpack tool); the last is flushed when finishing.
     if (!encoder_->PackSamples(std::span(samples_).first(count), static_cast<uint32_t>(frames)))
         throw EAuException(EncoderFailure("write"));
+    audioSum_->Update(std::span(samples_).first(count));
     // The next call finds the input ended; returning true once more lets the pump report
     // the progress of this last block.
     return true;
@@ -124,6 +127,10 @@ std::string TWVOut::CompleteFile() {
     // such input too); a stopped run is the caller's to discard.
     if (encoder_->SampleIndex() == 0 && !StopRequested())
         return "Wavpack file write failed (error: \"the input has no audio samples\")";
+    // The MD5 of the audio follows it in a block of its own, as wavpack -m writes it; a library
+    // without the entry point writes the file without it.
+    if (audioSum_ && encoder_->StoreMd5(audioSum_->Final()) && !encoder_->FlushSamples())
+        return EncoderFailure("write");
     // Our own header is rebuilt for the true count; the library updates its own.
     std::function<std::vector<uint8_t>(int64_t)> rebuild;
     if (ownHeader_) {

@@ -2,11 +2,13 @@
 // plus a ".wvc" correction file beside it), and writes its APEv2 items at the end.
 #pragma once
 
+#include "codecs/wavpack/audio_md5.h"
 #include "codecs/wavpack/wavpack_encoder.h"
 #include "pipeline/au_tagged_file.h"
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,4 +55,6 @@ private:
     bool ownHeader_ = false;
     std::vector<uint8_t> pcm_; // one block pulled from the input
     std::vector<int32_t> samples_;
+    // The MD5 of the audio packed, stored in the last block as wavpack -m does.
+    std::optional<TWavpackAudioMd5> audioSum_;
 };

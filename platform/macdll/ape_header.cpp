@@ -118,6 +118,12 @@ ParseResult ParseNew(std::span<const std::uint8_t> head, std::uint64_t available
     if (seekTableBytes > available) return Invalid("the seek table is longer than the file");
     if (Missing(head, tableStart + seekTableBytes, available, result)) return result;
     info.firstFrame = info.junkBytes + tableStart + seekTableBytes + info.headerDataBytes;
+    std::copy(d + 36, d + 52, info.md5.begin());
+    info.hasMd5 = std::any_of(info.md5.begin(), info.md5.end(), [](auto b) { return b != 0; });
+    info.frameDataBytes = Le32(d + 24) | std::uint64_t(Le32(d + 28)) << 32;
+    info.headerOffset = info.junkBytes + descriptorBytes;
+    info.seekTableOffset = info.junkBytes + tableStart;
+    info.seekTableBytes = seekTableBytes;
     return ReadSeekTable(d + tableStart, seekTableBytes / 4, info);
 }
 

@@ -33,6 +33,14 @@ struct ApeFileInfo {
     std::uint64_t firstFrame = 0; // absolute file offset of frame 0
     // Absolute file offsets of the frames (totalFrames entries), non-decreasing.
     std::vector<std::uint64_t> frameOffsets;
+    // Versions 3980 and later: the descriptor's MD5 (none when all zero) and what it covers
+    // besides the stored WAV data and frames: the 24-byte header and the whole seek table.
+    bool hasMd5 = false;
+    std::array<std::uint8_t, 16> md5{};
+    std::uint64_t frameDataBytes = 0;
+    std::uint64_t headerOffset = 0; // absolute
+    std::uint64_t seekTableOffset = 0;
+    std::uint32_t seekTableBytes = 0;
 
     std::uint64_t TotalBlocks() const {
         return totalFrames == 0

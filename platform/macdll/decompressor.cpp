@@ -1,6 +1,7 @@
 // Decompressor; see decompressor.h.
 #include "platform/macdll/decompressor.h"
 
+#include "platform/macdll/checksums.h"
 #include "platform/macdll/macdll_api.h"
 
 #include <algorithm>
@@ -95,6 +96,30 @@ int Decompressor::Seek(std::uint64_t block) {
     if (block > info_.TotalBlocks()) return ERROR_BAD_PARAMETER;
     position_ = block;
     return ERROR_SUCCESS;
+}
+
+int Decompressor::CheckMd5() const {
+    if (!info_.hasMd5) return -1;
+    Md5 md5;
+    std::vector<std::uint8_t> chunk;
+    const auto hash = [&](std::uint64_t offset, std::uint64_t size) {
+        if (offset > fileSize_ || size > fileSize_ - offset) return false;
+        while (size > 0) {
+            chunk.resize(std::size_t(std::min<std::uint64_t>(size, kFirstRead * 16)));
+            if (!file_.ReadAt(offset, chunk)) return false;
+            md5.Update(chunk);
+            offset += chunk.size();
+            size -= chunk.size();
+        }
+        return true;
+    };
+    // The stored WAV header, the frames and the stored WAV trailer lie one after the other.
+    const std::uint64_t start = info_.firstFrame - info_.headerDataBytes;
+    const std::uint64_t audio =
+        std::uint64_t(info_.headerDataBytes) + info_.frameDataBytes + info_.terminatingDataBytes;
+    const bool read = hash(start, audio) && hash(info_.headerOffset, kHeaderBytes) &&
+                      hash(info_.seekTableOffset, info_.seekTableBytes);
+    return read && md5.Final() == info_.md5 ? 1 : 0;
 }
 
 } // namespace macdll

@@ -29,6 +29,9 @@ public:
     // returns its error and stays there (blocks before it are delivered first).
     int GetData(std::uint8_t* buffer, std::uint64_t blocks, std::uint64_t& retrieved);
     int Seek(std::uint64_t block);
+    // Compares the file's stored MD5 with its bytes: 1 they match, 0 they do not (or the file
+    // ends before what the sum covers), -1 the file stores none.
+    int CheckMd5() const;
 
 private:
     Decompressor(File file, std::uint64_t fileSize, const ApeFileInfo& info);

@@ -238,6 +238,8 @@ std::intptr_t c_APEDecompress_GetInfo(APE_DECOMPRESS_HANDLE handle, int field, s
         return std::intptr_t(info.finalFrameBlocks);
     case APE_INFO_TOTAL_FRAMES:
         return std::intptr_t(info.totalFrames);
+    case APE_INFO_MD5_MATCHES:
+        return decompressor->CheckMd5();
     case APE_INFO_WAV_TOTAL_BYTES:
         return std::intptr_t(blocks * info.format.BlockAlign());
     case APE_INFO_TOTAL_BLOCKS:

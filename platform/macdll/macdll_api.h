@@ -59,6 +59,9 @@ inline constexpr int APE_INFO_TOTAL_FRAMES = 1010;
 // Bytes of decoded PCM that GetData delivers for the whole stream (blocks × block align).
 inline constexpr int APE_INFO_WAV_TOTAL_BYTES = 1014;
 inline constexpr int APE_INFO_TOTAL_BLOCKS = 1016;
+// The file's stored MD5 against its bytes (reads the whole file): 1 they match, 0 they do not,
+// -1 the file stores none (versions before 3980, or an all-zero sum).
+inline constexpr int APE_INFO_MD5_MATCHES = 1040;
 inline constexpr int APE_DECOMPRESS_CURRENT_BLOCK = 2000;
 inline constexpr int APE_DECOMPRESS_TOTAL_BLOCKS = 2002;
 inline constexpr int APE_DECOMPRESS_LENGTH_MS = 2003;

@@ -223,12 +223,21 @@ TEST(FLACIn, AWrongSignatureMarksTheStreamDamagedWhenChecked) {
         source.SetCheckMD5Signature(check);
         EXPECT_TRUE(ReadAll(source) == file.pcm);
         EXPECT_EQ(source.Corrupt(), check);
+        EXPECT_TRUE(source.ChecksumMismatch());
+        // Only a read of every frame from the first is held to the sum.
+        source.SetEndSample(4000);
+        ReadAll(source);
+        EXPECT_FALSE(source.ChecksumMismatch());
+        source.SetStartSample(1);
+        ReadAll(source);
+        EXPECT_FALSE(source.ChecksumMismatch());
     }
     TFLACIn good;
     good.SetFileName(file.path);
     good.SetCheckMD5Signature(true);
     ReadAll(good);
     EXPECT_FALSE(good.Corrupt());
+    EXPECT_FALSE(good.ChecksumMismatch());
 }
 
 TEST(FLACIn, MissingFilesAndNamesAreReported) {

@@ -62,6 +62,17 @@ std::string Modalities(const std::string& wv) {
     return result.output.substr(start, result.output.find('\n', start) - start);
 }
 
+// wvunpack's MD5 check: the sum the file stores, and that of the audio it unpacks.
+void ExpectMd5StoredAndRight(const std::string& wv) {
+    const CommandResult result = RunCommand("wvunpack -q -v -m " + Quote(wv) + " 2>&1");
+    const size_t stored = result.output.find("original md5:");
+    const size_t unpacked = result.output.find("unpacked md5:");
+    ASSERT_NE(stored, std::string::npos) << result.output;
+    ASSERT_NE(unpacked, std::string::npos) << result.output;
+    EXPECT_EQ(result.output.substr(stored + 13, 34), result.output.substr(unpacked + 13, 34));
+    EXPECT_EQ(result.status, 0) << result.output;
+}
+
 } // namespace
 
 TEST(WvOut, LosslessAtEveryLevelForEveryWidthAndUpToSixChannels) {
@@ -84,6 +95,7 @@ TEST(WvOut, LosslessAtEveryLevelForEveryWidthAndUpToSixChannels) {
                     EncodeWithTWVOut(pcm, f, wv, [&](TWVOut& s) { s.SetCompressionLevel(level); }),
                     "");
                 EXPECT_EQ(Wvunpack(dir, wv), pcm);
+                ExpectMd5StoredAndRight(wv);
                 EXPECT_EQ(WvunpackInfo(wv, 2), std::to_string(bits));
                 EXPECT_EQ(WvunpackInfo(wv, 4), std::to_string(channels));
                 if (bits == 16 && channels == 2) {
@@ -257,7 +269,7 @@ TEST(WvOut, NoLargerThanTheWavpackToolAtTheSameMode) {
             ASSERT_EQ(
                 EncodeWithTWVOut(pcm, f, ours, [&](TWVOut& s) { s.SetCompressionLevel(level); }),
                 "");
-            ASSERT_EQ(RunCommand("wavpack -q -y " + std::string(option) + " " + Quote(wav) +
+            ASSERT_EQ(RunCommand("wavpack -q -y -m " + std::string(option) + " " + Quote(wav) +
                                  " -o " + Quote(theirs) + " 2>&1")
                           .status,
                       0);

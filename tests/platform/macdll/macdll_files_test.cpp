@@ -37,6 +37,43 @@ TEST(MacDllFiles, GetId3TagReadsTheApeTagOfARealFile) {
     }
 }
 
+// The stored MD5 against the bytes it covers: official files and ours match; a changed byte of
+// the sum or of what it covers (the stored WAV header, the seek table) does not; bytes outside
+// it (the descriptor's padding) leave it matching; a file from before 3980 has none.
+TEST(MacDllFiles, TheStoredMd5IsComparedWithTheBytesItCovers) {
+    const auto md5 = [](const std::string& path) {
+        Decoder decoder(path);
+        EXPECT_NE(decoder.Handle(), 0) << path;
+        return decoder.Info(APE_INFO_MD5_MATCHES);
+    };
+    const std::string samples = SamplesDir("ape").string();
+    if (std::filesystem::exists(samples)) {
+        EXPECT_EQ(md5(samples + "/mediafile__full.ape"), 1);
+        EXPECT_EQ(md5(samples + "/picard__test.ape"), 1);
+        EXPECT_EQ(md5(samples + "/atldotnet__v394.ape"), -1);
+    }
+    TempDir dir;
+    const Pcm pcm = SoxPcm("synth 1.5 pluck C4", 16, 2);
+    const std::string ours = dir / "ours.ape";
+    ASSERT_EQ(EncodeFile(ours, pcm, {.level = 3000, .storeWavHeader = true}), 0);
+    EXPECT_EQ(md5(ours), 1);
+    const std::vector<std::uint8_t> file = ReadFileBytes(ours);
+    macdll::ApeFileInfo info;
+    ASSERT_EQ(macdll::ParseApeFile(file, info).error, 0);
+    ASSERT_GT(info.headerDataBytes, 0u);
+    const std::pair<std::size_t, int> changes[] = {{36, 0},
+                                                   {51, 0},
+                                                   {std::size_t(info.firstFrame) - 1, 0},
+                                                   {info.seekTableOffset + 2, 0},
+                                                   {6, 1}};
+    for (const auto& [at, expected] : changes) {
+        std::vector<std::uint8_t> changed = file;
+        changed[at] ^= 0x10;
+        WriteFileBytes(dir / "changed.ape", changed);
+        EXPECT_EQ(md5(dir / "changed.ape"), expected) << "byte " << at;
+    }
+}
+
 // A version 3940 file (predictor of 3930-3949, 73728-block frames): the same audio as FFmpeg's,
 // from the start and after a seek into a later frame; flipped bits and cut copies end in an error
 // after the right audio, or give all of it.
