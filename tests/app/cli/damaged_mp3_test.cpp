@@ -120,3 +120,125 @@ TEST(CliDamagedMp3, DamagedFramesBecomeSilenceAndTheRestKeepsItsTime) {
         << r.output;
     EXPECT_LE(decoded("noise").size(), 5 * kFrame * 2);
 }
+
+namespace {
+
+// One run of `--to wav --delete-source` over `names` in `dir`: the line the run gives each.
+std::vector<std::string> ConvertDeleting(const TempDir& dir, const std::vector<std::string>& names,
+                                         std::string& output) {
+    std::string args;
+    for (const auto& name : names)
+        args += " " + Quote(dir / name);
+    output = RunCli("--to wav --delete-source --out " + Quote(dir / "out") + args).output;
+    std::vector<std::string> lines;
+    for (const auto& name : names) {
+        std::string found;
+        for (const auto& line : Lines(output))
+            if (Contains(line, " " + (dir / name) + " ")) found = line;
+        lines.push_back(found);
+    }
+    return lines;
+}
+
+// Each damaged file is converted with a warning of damage made silence and kept, each intact
+// one converted OK and deleted.
+void ExpectJudged(const TempDir& dir, const std::vector<std::string>& damaged,
+                  const std::vector<std::string>& intact) {
+    auto names = damaged;
+    names.insert(names.end(), intact.begin(), intact.end());
+    std::string output;
+    const auto lines = ConvertDeleting(dir, names, output);
+    for (size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        const bool isDamaged = i < damaged.size();
+        EXPECT_TRUE(isDamaged ? lines[i].starts_with("WARNING ") &&
+                                    Contains(lines[i], "of damaged audio replaced by silence)")
+                              : lines[i].starts_with("OK "))
+            << output;
+        EXPECT_EQ(std::filesystem::exists(dir / names[i]), isDamaged);
+    }
+}
+
+// Eight seconds of music encoded by lame as CBR and VBR, with and without the Info frame, and
+// with an ID3v2 tag.
+std::vector<std::string> EncodeMusic(const TempDir& dir) {
+    Tool("sox -R -n -r 44100 -c 2 -b 16 " + Quote(dir / "music.wav") +
+         " synth 8 pluck C4 pluck G3 synth 8 sine mix 60-6000 tremolo 4 30 vol 0.8");
+    const std::string encodings[][2] = {{"cbr", "-b 128"},
+                                        {"cbr_untagged", "-t -b 128"},
+                                        {"vbr", "-V 2"},
+                                        {"vbr_untagged", "-t -V 2"},
+                                        {"id3", "-V 2 --tt Title --add-id3v2"}};
+    std::vector<std::string> names;
+    for (const auto& [name, options] : encodings) {
+        Tool("lame --quiet " + options + " " + Quote(dir / "music.wav") + " " +
+             Quote(dir / (name + ".mp3")));
+        names.push_back(name);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(CliDamagedMp3, BytesRepeatedInTheMiddleAreDamage) {
+    for (const char* tool : {"lame", "sox"})
+        if (!HaveTool(tool)) GTEST_SKIP() << "needs " << tool;
+    TempDir dir;
+    std::vector<std::string> damaged, intact;
+    for (const auto& name : EncodeMusic(dir)) {
+        const auto bytes = ReadFileBytes(dir / (name + ".mp3"));
+        // 8 KiB of the middle a second time, right after the first: the frame the copy cuts
+        // short ends where no header is.
+        for (const size_t percent : {30, 50, 71}) {
+            const size_t at = bytes.size() * percent / 100;
+            auto repeated = Slice(bytes, 0, at + 8192);
+            const auto rest = Slice(bytes, at, bytes.size() - at);
+            repeated.insert(repeated.end(), rest.begin(), rest.end());
+            damaged.push_back(name + "_repeated" + std::to_string(percent) + ".mp3");
+            WriteFileBytes(dir / damaged.back(), repeated);
+        }
+        intact.push_back(name + ".mp3");
+    }
+    ExpectJudged(dir, damaged, intact);
+}
+
+TEST(CliDamagedMp3, FramesLostAtTheStartAreDamageButPaddingIsNot) {
+    for (const char* tool : {"lame", "sox", "mpg123"})
+        if (!HaveTool(tool)) GTEST_SKIP() << "needs " << tool;
+    TempDir dir;
+    std::vector<std::string> damaged;
+    for (const auto& name : EncodeMusic(dir)) {
+        // The first 4 KiB zeroed: the tag, the Info frame and the first audio frames gone.
+        auto zeroed = ReadFileBytes(dir / (name + ".mp3"));
+        std::fill(zeroed.begin(), zeroed.begin() + 4096, 0);
+        damaged.push_back(name + "_zeroed.mp3");
+        WriteFileBytes(dir / damaged.back(), zeroed);
+    }
+    // Padding: inside an ID3v2 tag, and zeros before the first frame of a stream without a tag
+    // and of one whose first frames the decoder skips as encoder delay (MPEG-2, 576 samples).
+    Tool("lame --quiet -V 2 --tt T --add-id3v2 --pad-id3v2-size 6000 " + Quote(dir / "music.wav") +
+         " " + Quote(dir / "padded_tag.mp3"));
+    Tool("sox " + Quote(dir / "music.wav") + " -r 22050 " + Quote(dir / "music22.wav"));
+    Tool("lame --quiet --abr 64 " + Quote(dir / "music22.wav") + " " + Quote(dir / "mpeg2.mp3"));
+    for (const auto& name : {"cbr_untagged", "mpeg2"}) {
+        auto bytes = ReadFileBytes(dir / (std::string(name) + ".mp3"));
+        bytes.insert(bytes.begin(), 5000, 0);
+        WriteFileBytes(dir / ("zeros_" + std::string(name) + ".mp3"), bytes);
+    }
+    const auto untagged = DecodeWithMpg123(dir / "cbr_untagged.mp3", dir).samples;
+    const auto mpeg2 = DecodeWithMpg123(dir / "mpeg2.mp3", dir).samples;
+    const auto paddedTag = DecodeWithMpg123(dir / "padded_tag.mp3", dir).samples;
+
+    ExpectJudged(dir, damaged, {"padded_tag.mp3", "zeros_cbr_untagged.mp3", "zeros_mpeg2.mp3"});
+    const auto decoded = [&](const std::string& name) {
+        return ReadWave(ReadFileBytes(dir / ("out/" + name + ".wav"))).samples;
+    };
+    EXPECT_TRUE(decoded("zeros_cbr_untagged") == untagged);
+    EXPECT_TRUE(decoded("zeros_mpeg2") == mpeg2);
+    EXPECT_TRUE(decoded("padded_tag") == paddedTag);
+    // Without an Info frame nothing is trimmed: the lost start is silence as long as the
+    // frames the zeros took, and what follows keeps its time.
+    const auto lostStart = decoded("cbr_untagged_zeroed");
+    ASSERT_EQ(lostStart.size(), untagged.size());
+    EXPECT_LE(MaxDifference(lostStart, untagged, 25 * kFrame), 2);
+}
