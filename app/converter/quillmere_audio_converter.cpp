@@ -355,7 +355,10 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
                                       "encoded"};
     if (noAudio) return {TFileOutcome::Failed, kNoAudio};
     const int64_t concealed = streamed->ConcealedFrames();
-    if (!streamed->Damaged() && concealed == 0) return {TFileOutcome::Converted, {}};
+    // More audio than the header states: a stretch the header does not account for.
+    const int64_t shortStated = streamed->ShortStatedFrames();
+    const bool longer = shortStated >= 0 && delivered > shortStated;
+    if (!streamed->Damaged() && concealed == 0 && !longer) return {TFileOutcome::Converted, {}};
     if (streamed->Damaged() && delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
                                       "audio its header announces"};
@@ -369,6 +372,9 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
         if (stated <= delivered) stated = 0;
         why = ConversionRules::EndsEarlyMessage(delivered, stated, sourceRate_);
     }
+    if (longer)
+        why += (why.empty() ? "" : "; ") +
+               ConversionRules::LongerMessage(delivered, shortStated, sourceRate_);
     if (concealed > 0)
         why +=
             (why.empty() ? "" : "; ") + ConversionRules::ConcealedMessage(concealed, sourceRate_);

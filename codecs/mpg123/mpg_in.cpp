@@ -95,6 +95,12 @@ void TMpgIn::OpenFormat(TStream& stream) {
         exactFrames_ = scannedFrames;
         // A file cut short holds fewer frames than its Xing/Info frame states.
         if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
+        // One that holds more than a frame beyond it has audio the tag does not account for.
+        // It runs to the decoder's end.
+        if (lameTag && scannedFrames > taggedFrames + api.mpg123_spf(handle)) {
+            shortStatedFrames_ = taggedFrames;
+            decoderFindsEnd_ = true;
+        }
         // Without a tag the count is of the frames the scan found before any damage it could
         // not pass: the decoder goes on past it, and the length grows to what it delivers.
         if (!lameTag) decoderFindsEnd_ = true;
@@ -225,8 +231,9 @@ void TMpgIn::Conceal(int64_t frames) {
     silenceLeft_ += frames * frameBytes;
     concealedFrames_ += frames;
     // The frames counted at opening are off by what the damage took or formed: delivery now
-    // runs to the length the tag states (without one it runs to the decoder's end).
-    if (!rangeEnds_ && taggedFrames_ > 0)
+    // runs to the length the tag states (without one, or past a tag that states too little, it
+    // runs to the decoder's end).
+    if (!rangeEnds_ && taggedFrames_ > 0 && shortStatedFrames_ < 0)
         size_ = std::max<int64_t>(taggedFrames_ - startSample_, 0) * frameBytes;
 }
 
