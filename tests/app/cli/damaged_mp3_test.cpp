@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 using namespace mp3test;
@@ -140,24 +141,30 @@ std::vector<std::string> ConvertDeleting(const TempDir& dir, const std::vector<s
     return lines;
 }
 
-// Each damaged file is converted with a warning of damage made silence and kept, each intact
-// one converted OK and deleted.
-void ExpectJudged(const TempDir& dir, const std::vector<std::string>& damaged,
-                  const std::vector<std::string>& intact) {
+// Each damaged file is converted with a warning that says `why` and kept, each intact one
+// converted OK and deleted. The line the run gives each damaged file.
+std::vector<std::string> ExpectJudged(const TempDir& dir, const std::vector<std::string>& damaged,
+                                      const std::vector<std::string>& intact,
+                                      const std::function<std::string_view(size_t)>& why) {
     auto names = damaged;
     names.insert(names.end(), intact.begin(), intact.end());
     std::string output;
-    const auto lines = ConvertDeleting(dir, names, output);
+    auto lines = ConvertDeleting(dir, names, output);
     for (size_t i = 0; i < names.size(); ++i) {
         SCOPED_TRACE(names[i]);
         const bool isDamaged = i < damaged.size();
         EXPECT_TRUE(isDamaged ? lines[i].starts_with("WARNING ") &&
-                                    Contains(lines[i], "of damaged audio replaced by silence)")
+                                    Contains(lines[i], std::string(why(i)))
                               : lines[i].starts_with("OK "))
             << output;
         EXPECT_EQ(std::filesystem::exists(dir / names[i]), isDamaged);
     }
+    lines.resize(damaged.size());
+    return lines;
 }
+
+constexpr std::string_view kSilenced = "of damaged audio replaced by silence)";
+constexpr std::string_view kLonger = "(the source is longer than its header states: ";
 
 // Eight seconds of music encoded by lame as CBR and VBR, with and without the Info frame, and
 // with an ID3v2 tag.
@@ -199,7 +206,32 @@ TEST(CliDamagedMp3, BytesRepeatedInTheMiddleAreDamage) {
         }
         intact.push_back(name + ".mp3");
     }
-    ExpectJudged(dir, damaged, intact);
+    // Whole frames repeated: only the Info frame's count shows them.
+    const auto bytes = ReadFileBytes(dir / "cbr.mp3");
+    const auto frames = Frames(bytes);
+    ASSERT_GT(frames.size(), 200u);
+    const size_t from = frames[150].offset, to = frames[170].offset;
+    auto aligned = Slice(bytes, 0, to);
+    const auto rest = Slice(bytes, from, bytes.size() - from);
+    aligned.insert(aligned.end(), rest.begin(), rest.end());
+    WriteFileBytes(dir / "cbr_frames_repeated.mp3", aligned);
+    damaged.push_back("cbr_frames_repeated.mp3");
+
+    const auto lines = ExpectJudged(dir, damaged, intact, [&](size_t i) {
+        return i + 1 == damaged.size() ? kLonger : kSilenced;
+    });
+    // Where the Info frame states too little it says so, and every frame still comes: the end
+    // is not cut off at the stated length.
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        const std::string& name = damaged[i];
+        if (name.starts_with("cbr_r") || name.starts_with("vbr_r") || name.starts_with("id3_r"))
+            EXPECT_TRUE(Contains(lines[i], std::string(kLonger))) << lines[i];
+    }
+    const auto wave = [&](const std::string& name) {
+        return ReadWave(ReadFileBytes(dir / ("out/" + name + ".wav"))).samples.size() / 2;
+    };
+    EXPECT_GE(wave("cbr_repeated50"), wave("cbr") + 19 * kFrame);
+    EXPECT_EQ(wave("cbr_frames_repeated"), wave("cbr") + 20 * kFrame);
 }
 
 TEST(CliDamagedMp3, FramesLostAtTheStartAreDamageButPaddingIsNot) {
@@ -229,7 +261,8 @@ TEST(CliDamagedMp3, FramesLostAtTheStartAreDamageButPaddingIsNot) {
     const auto mpeg2 = DecodeWithMpg123(dir / "mpeg2.mp3", dir).samples;
     const auto paddedTag = DecodeWithMpg123(dir / "padded_tag.mp3", dir).samples;
 
-    ExpectJudged(dir, damaged, {"padded_tag.mp3", "zeros_cbr_untagged.mp3", "zeros_mpeg2.mp3"});
+    ExpectJudged(dir, damaged, {"padded_tag.mp3", "zeros_cbr_untagged.mp3", "zeros_mpeg2.mp3"},
+                 [](size_t) { return kSilenced; });
     const auto decoded = [&](const std::string& name) {
         return ReadWave(ReadFileBytes(dir / ("out/" + name + ".wav"))).samples;
     };
