@@ -78,7 +78,8 @@ const std::string kCliUsage =
     "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
     "A file that would be written over itself is skipped.\n"
     "A source whose audio ends early is converted as far as it goes, reported as WARNING and\n"
-    "never deleted; so is an MP3 whose damaged frames are replaced by silence.\n"
+    "never deleted; so is an MP3 whose damaged frames are replaced by silence or that holds\n"
+    "more audio than its header states.\n"
     "Exit status: 0 when nothing failed, 1 when a file failed, 2 for a usage error,\n"
     "130 when interrupted (the partial output is removed).\n";
 
