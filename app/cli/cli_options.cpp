@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <thread>
+#include <utility>
 
 std::string CliTargetNames(std::string_view separator, std::string_view lastSeparator) {
     std::string names;
@@ -46,7 +48,7 @@ std::string CliLevelLines(std::string_view indent) {
 const std::string kCliUsage =
     "Usage:\n"
     "  quillmere-cli --to FORMAT [--level N] [--out DIR] [--jobs N] [--delete-source] [--no-tags]\n"
-    "               [--verify | --no-verify] [--strict] FILE...\n"
+    "               [--verify | --no-verify] [--strict] [--quiet | --json] FILE...\n"
     "  quillmere-cli --info FILE...\n"
     "  quillmere-cli --help\n"
     "  quillmere-cli --version\n"
@@ -72,16 +74,23 @@ const std::string kCliUsage =
     "  --no-tags         do not copy title, artist, album, genre, year and track\n"
     "  --strict          a file converted with a warning (its audio ends before its stated\n"
     "                    length, or damaged MP3 frames became silence) counts as failed\n"
+    "  -q, --quiet       print only the files that failed or have a warning\n"
+    "  --json            print one JSON object per file as it finishes (type, source, output,\n"
+    "                    outcome, message, seconds, input_format, output_format, verified,\n"
+    "                    source_removed, source_kept) and a summary object at the end\n"
     "  --info            print format, length and tags of each file\n"
     "  --version         print the program's version\n"
     "\n"
     "An existing file is never overwritten: the output gets a \"Quillmere_N_\" prefix instead.\n"
-    "A file that would be written over itself is skipped.\n"
+    "A file that would be written over itself is skipped. A FILE that is a folder stands for\n"
+    "the audio files of its whole tree.\n"
     "A source whose audio ends early is converted as far as it goes, reported as WARNING and\n"
     "never deleted; so is an MP3 whose damaged frames are replaced by silence or that holds\n"
     "more audio than its header states.\n"
-    "Exit status: 0 when nothing failed, 1 when a file failed, 2 for a usage error,\n"
-    "130 when interrupted (the partial output is removed).\n";
+    "Options with a value may also be written --to=FORMAT. Results go to standard output in\n"
+    "the order files finish; the progress bar goes to standard error when it is a terminal.\n"
+    "Exit status: 0 when nothing failed, 1 when a file failed, 2 for a usage error, 3 when no\n"
+    "audio file was given or found, 130 when interrupted (the partial output is removed).\n";
 
 namespace {
 
@@ -101,8 +110,20 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
     options = TCliOptions{};
     bool sawTo = false, sawInfo = false, onlyFiles = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+        std::string arg = args[i];
+        // "--to=flac" is "--to flac"; a value of its own is used once, by an option that takes
+        // one.
+        std::optional<std::string> attached;
+        if (!onlyFiles && arg.starts_with("--"))
+            if (const size_t equals = arg.find('='); equals != std::string::npos) {
+                attached = arg.substr(equals + 1);
+                arg.resize(equals);
+            }
         auto value = [&](std::string& out) -> bool {
+            if (attached) {
+                out = *std::exchange(attached, std::nullopt);
+                return true;
+            }
             if (i + 1 >= args.size()) return false;
             out = args[++i];
             return true;
@@ -158,13 +179,19 @@ std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& o
             options.copyTags = false;
         } else if (arg == "--info") {
             sawInfo = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
+        } else if (arg == "--json") {
+            options.json = true;
         } else {
             return "Unknown option: " + arg;
         }
+        if (attached) return arg + " takes no value";
     }
     if (sawInfo && sawTo) return "--info and --to cannot be combined";
     if (!sawInfo && !sawTo) return "Say what to do: --to FORMAT or --info";
-    if (options.files.empty()) return "No files given";
+    if (options.quiet && options.json) return "--quiet and --json cannot be combined";
+    if (options.files.empty()) return std::string(kNoFilesGiven);
     options.mode = sawInfo ? TCliOptions::Mode::Info : TCliOptions::Mode::Convert;
     return {};
 }

@@ -17,6 +17,8 @@ struct TCliOptions {
     bool copyTags = true;
     bool strict = false; // a warning fails the file
     int jobs = 1;        // conversions side by side
+    bool quiet = false;  // only failures and warnings
+    bool json = false;   // one JSON object per file and one for the run
     std::vector<std::string> files;
 };
 
@@ -24,6 +26,8 @@ struct TCliOptions {
 std::string ParseCliOptions(const std::vector<std::string>& args, TCliOptions& options);
 
 extern const std::string kCliUsage;
+// The parse error of a conversion given no file.
+inline constexpr std::string_view kNoFilesGiven = "No files given";
 
 // The target names of --to, "flac, ape, ... or wma", and the level ladders, one line per target
 // with levels: "  FLAC: level 0 at 1-2, ...".

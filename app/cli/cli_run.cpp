@@ -1,8 +1,11 @@
 #include "app/cli/cli_run.h"
 
+#include "app/cli/cli_results.h"
+
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
 #include "app/converter/quillmere_audio_converter.h"
+#include "app/util/folder_walk.h"
 #include "app/util/path_utils.h"
 #include "pipeline/au_tagged_file.h"
 #include "pipeline/main_thread.h"
@@ -23,14 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Line {
-    TFileOutcome outcome = TFileOutcome::Converted;
-    std::string source = {}, output = {}, message = {};
-    std::string sourceKept = {}; // what of a source to be deleted was not, and why
-    bool verified = false;
-    bool beforeRun = false; // decided before any conversion started (unsupported, named twice)
-};
-
 std::string Bar(int percent, int width) {
     const int filled = percent < 0 ? 0 : std::min(width, percent * width / 100);
     return "[" + std::string(size_t(filled), '#') + std::string(size_t(width - filled), '.') + "]";
@@ -42,49 +37,8 @@ std::string AbsolutePath(const std::string& path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
-// A message on one line: its lines ("Error starting APECompress." CR LF "input file ...")
-// become parts joined by ": ", each without the full stop that ended its line.
-std::string OneLine(std::string_view message) {
-    std::string joined;
-    size_t start = 0;
-    while (start <= message.size()) {
-        size_t end = message.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = message.size();
-        std::string_view part = message.substr(start, end - start);
-        start = end + 1;
-        if (part.empty()) continue;
-        if (!joined.empty()) {
-            if (joined.back() == '.') joined.pop_back();
-            joined += ": ";
-        }
-        joined += part;
-    }
-    return joined;
-}
-
-void PrintLine(std::ostream& out, Line line) {
-    line.message = OneLine(line.message);
-    out << qm::OutcomeWord(line.outcome) << " " << line.source;
-    switch (line.outcome) {
-    case TFileOutcome::Converted:
-        out << " -> " << line.output;
-        if (line.verified || !line.sourceKept.empty()) {
-            out << " (" << (line.verified ? "verified" : "");
-            out << (line.verified && !line.sourceKept.empty() ? "; " : "") << line.sourceKept
-                << ")";
-        }
-        out << "\n";
-        break;
-    case TFileOutcome::ConvertedWithWarning:
-        out << " -> " << line.output << " (" << line.message << ")\n";
-        break;
-    case TFileOutcome::Skipped:
-        out << " (" << line.message << ")\n";
-        break;
-    case TFileOutcome::Failed:
-        out << ": " << line.message << "\n";
-        break;
-    }
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace
@@ -95,45 +49,60 @@ namespace {
 struct Lane {
     TQuillmereAudioConverter driver;
     std::string currentName;
+    std::chrono::steady_clock::time_point started;
     int percent = 0;
     bool finished = false;
 };
 
 } // namespace
 
-int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) {
+int RunConversion(const TCliOptions& options, std::ostream& out, std::ostream& err,
+                  bool progressBar) {
+    const auto runStart = std::chrono::steady_clock::now();
+    TResultPrinter results(out, options.json    ? TResultPrinter::TStyle::Json
+                                : options.quiet ? TResultPrinter::TStyle::Quiet
+                                                : TResultPrinter::TStyle::Text);
+    const bool terminal = progressBar && !options.quiet;
     std::string outFolder;
     if (!options.outFolder.empty()) {
         outFolder = qm::RemoveTrailingSeparators(AbsolutePath(options.outFolder));
         std::error_code error;
         fs::create_directories(outFolder, error);
         if (error || !fs::is_directory(outFolder)) {
-            out << "Cannot create the output folder " << outFolder << ": " << error.message()
+            err << "Cannot create the output folder " << outFolder << ": " << error.message()
                 << "\n";
             return 1;
         }
     }
 
-    std::vector<Line> lines;
     std::deque<TAudioFileDescriptor> pending;
     // A source named twice (or by two names) would be deleted after its first conversion and
     // then fail as missing: each file is converted once.
     std::set<std::pair<dev_t, ino_t>> seen;
-    for (const auto& file : options.files) {
+    const std::string outputFormat(qm::FindTarget(options.target)
+                                       ? qm::FindTarget(options.target)->CliName
+                                       : std::string_view());
+    const auto refuse = [&](const std::string& file, const char* why) {
+        results.Print({.outcome = TFileOutcome::Skipped,
+                       .source = file,
+                       .message = why,
+                       .outputFormat = outputFormat});
+    };
+    // Folders stand for the audio files in their tree; what else they hold is counted, not
+    // listed file by file.
+    int leftOut = 0;
+    for (const auto& [file, root] : qm::CollectFiles(options.files).Files) {
         if (!qm::IsSupportedAudioFile(file)) {
-            lines.push_back({.outcome = TFileOutcome::Skipped,
-                             .source = file,
-                             .message = "not a supported audio file",
-                             .beforeRun = true});
+            if (root.empty())
+                refuse(file, "not a supported audio file");
+            else
+                ++leftOut;
             continue;
         }
         struct stat st {};
         if (options.deleteSource && ::stat(file.c_str(), &st) == 0 &&
             !seen.insert({st.st_dev, st.st_ino}).second) {
-            lines.push_back({.outcome = TFileOutcome::Skipped,
-                             .source = file,
-                             .message = "given more than once",
-                             .beforeRun = true});
+            refuse(file, "given more than once");
             continue;
         }
         TAudioFileDescriptor d = DescribeSourceFile(AbsolutePath(file));
@@ -142,11 +111,16 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         d.Verify = options.verify == 1 || (options.verify == -1 && options.deleteSource);
         pending.push_back(d);
     }
+    out.flush();
+    if (leftOut > 0)
+        err << "quillmere-cli: " << leftOut << (leftOut == 1 ? " file" : " files")
+            << " in the folders given left out: not supported audio\n";
     const size_t queued = pending.size();
-    // Files refused before the run are reported first, in the order given.
-    if (!terminal)
-        for (const auto& line : lines)
-            PrintLine(out, line);
+    if (queued == 0) {
+        results.PrintSummary(SecondsSince(runStart));
+        err << "quillmere-cli: no audio file to convert\n";
+        return 3;
+    }
 
     // Each lane takes the next pending file when its own is done, so N files run side by side.
     std::vector<std::unique_ptr<Lane>> lanes;
@@ -161,19 +135,27 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
             [](const std::string& path) { return ::unlink(path.c_str()) == 0; });
         l->driver.SetOnFileStart([l](const TAudioFileDescriptor& d, int, int, int) {
             l->currentName = d.SourceName;
+            l->started = std::chrono::steady_clock::now();
             l->percent = 0;
         });
         l->driver.SetOnFileProgress([l](int percent) { l->percent = percent; });
         l->driver.SetOnAllDone([l] { l->finished = true; });
         l->driver.SetOnFileDone([&, l] {
             const TFileResult& r = l->driver.LastResult();
-            Line line{r.outcome, r.descriptor.SourcePath, r.outputPath, r.message, r.sourceKept,
-                      r.verified};
             ++doneFiles;
-            if (terminal) out << "\r\033[K";
-            PrintLine(out, line);
+            if (terminal) err << "\r\033[K" << std::flush;
+            results.Print(
+                {.outcome = r.outcome,
+                 .source = r.descriptor.SourcePath,
+                 .output = r.outputPath,
+                 .message = r.message,
+                 .sourceKept = r.sourceKept,
+                 .inputFormat = std::string(qm::SourceDescriptor(r.descriptor.SourceFormat)),
+                 .outputFormat = outputFormat,
+                 .verified = r.verified,
+                 .sourceRemoved = r.sourceRemoved,
+                 .seconds = SecondsSince(l->started)});
             out.flush();
-            lines.push_back(std::move(line));
             if (!pending.empty()) {
                 l->driver.AddFile(pending.front());
                 pending.pop_front();
@@ -197,9 +179,9 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
         if (gCliInterrupted) {
             for (auto& lane : lanes)
                 lane->driver.Abort();
-            if (terminal) out << "\r\033[K";
-            out << "Interrupted: the partial output was removed.\n";
-            out.flush();
+            if (terminal) err << "\r\033[K";
+            err << "Interrupted: the partial output was removed.\n";
+            err.flush();
             return 130;
         }
         MainThread::WaitAndCheck(std::chrono::milliseconds(50));
@@ -210,32 +192,18 @@ int RunConversion(const TCliOptions& options, std::ostream& out, bool terminal) 
             for (const auto& lane : lanes)
                 running += lane->finished ? 0 : std::max(lane->percent, 0);
             const int overall = int((doneFiles * 100 + running) / int(queued));
-            out << "\r\033[K";
+            err << "\r\033[K";
             if (lanes.size() == 1)
-                out << Bar(lanes[0]->percent, 20) << " " << std::setw(3)
+                err << Bar(lanes[0]->percent, 20) << " " << std::setw(3)
                     << std::max(lanes[0]->percent, 0) << "% " << lanes[0]->currentName << "  ";
-            out << "run " << Bar(overall, lanes.size() == 1 ? 10 : 30) << " " << doneFiles << "/"
+            err << "run " << Bar(overall, lanes.size() == 1 ? 10 : 30) << " " << doneFiles << "/"
                 << queued;
-            out.flush();
+            err.flush();
         }
     }
-    if (terminal) {
-        out << "\r\033[K";
-        // Files refused before the run were held back so the bar did not break them up.
-        for (const auto& line : lines)
-            if (line.beforeRun) PrintLine(out, line);
-    }
-    int converted = 0, warned = 0, skipped = 0, failed = 0;
-    for (const auto& line : lines) {
-        converted += line.outcome == TFileOutcome::Converted;
-        warned += line.outcome == TFileOutcome::ConvertedWithWarning;
-        skipped += line.outcome == TFileOutcome::Skipped;
-        failed += line.outcome == TFileOutcome::Failed;
-    }
-    out << converted << " converted, ";
-    if (warned > 0) out << warned << " converted with a warning, ";
-    out << skipped << " skipped, " << failed << " failed\n";
-    return failed ? 1 : 0;
+    if (terminal) err << "\r\033[K" << std::flush;
+    results.PrintSummary(SecondsSince(runStart));
+    return results.Failed() ? 1 : 0;
 }
 
 int RunInfo(const TCliOptions& options, std::ostream& out) {

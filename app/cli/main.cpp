@@ -21,7 +21,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     TCliOptions options;
     if (const std::string error = ParseCliOptions(args, options); !error.empty()) {
-        std::cerr << "quillmere-cli: " << error << "\n\n" << kCliUsage;
+        // Nothing to convert is not a misuse: a script's empty file list ends like an empty
+        // folder.
+        std::cerr << "quillmere-cli: " << error << "\n";
+        if (error == kNoFilesGiven) return 3;
+        std::cerr << "Try 'quillmere-cli --help' for more information.\n";
         return 2;
     }
     switch (options.mode) {
@@ -45,5 +49,5 @@ int main(int argc, char** argv) {
     // fails the writes of the progress lines, never the conversions.
     sigaction(SIGHUP, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
-    return RunConversion(options, std::cout, ::isatty(STDOUT_FILENO) == 1);
+    return RunConversion(options, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }

@@ -27,7 +27,27 @@ std::string Seconds(int64_t frames, int rate) {
 
 } // namespace
 
-std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TVerifiedPcm& fed) {
+int VerifyShare(qm::TTargetId target) {
+    // From bench/verify.sh: a symmetric codec decodes about as long as it encoded, a WAV is
+    // read back and hashed twice, a lossy decode is a fraction of its encode.
+    switch (target) {
+    case qm::TTargetId::Wav:
+        return 60;
+    case qm::TTargetId::Flac:
+    case qm::TTargetId::WavPack:
+    case qm::TTargetId::Ape:
+        return 50;
+    case qm::TTargetId::Ogg:
+        return 20;
+    case qm::TTargetId::Mp3:
+        return 15;
+    default:
+        return 10;
+    }
+}
+
+std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TVerifiedPcm& fed,
+                         const TVerifyProgress& progress) {
     const TSourceRow* row = FindSourceRow(ReaderOf(target));
     if (row == nullptr) return "no reader for its format";
     TVerifiedPcm decoded;
@@ -40,12 +60,21 @@ std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TV
         decoded.bits = reader->GetBitsPerSample();
         decoded.rate = reader->GetSampleRate();
         reader->Init();
+        // The length fed, in the output's bytes: what reading back is measured against.
+        const int frameBytes = decoded.channels * (decoded.bits / 8);
+        const int fedFrameBytes = fed.channels * (fed.bits / 8);
+        const double expected =
+            fedFrameBytes > 0 && fed.rate > 0
+                ? double(fed.digest.Bytes()) / fedFrameBytes * decoded.rate / fed.rate * frameBytes
+                : 0;
         for (;;) {
             const uint8_t* buffer = nullptr;
             uint32_t bytes = 1 << 16;
             reader->GetData(buffer, bytes);
             if (bytes == 0 || buffer == nullptr) break;
             decoded.digest.Add({buffer, bytes});
+            if (progress && expected > 0)
+                progress(std::min(double(decoded.digest.Bytes()) / expected, 1.0));
         }
         if (auto* streamed = dynamic_cast<TAuStreamedInput*>(reader.get()))
             damaged = streamed->Damaged() || streamed->Corrupt();

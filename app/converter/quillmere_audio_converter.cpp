@@ -242,11 +242,12 @@ void TQuillmereAudioConverter::StartNextFile() {
     verifyRan_ = false;
     verifyError_.clear();
     sink_->SetInputDigest(file.Verify ? &fed_.digest : nullptr);
+    verifyShare_ = file.Verify ? VerifyShare(file.TargetFormat) : 0;
     sink_->SetOnSyncDone(
-        file.Verify ? TOutputDoneEvent([this, target = file.TargetFormat](TAuOutput* sink) {
-            VerifyOnWorker(*sink, target);
-        })
-                    : TOutputDoneEvent());
+        file.Verify
+            ? TOutputDoneEvent([this, target = file.TargetFormat, self = std::weak_ptr(self_)](
+                                   TAuOutput* sink) { VerifyOnWorker(*sink, target, self); })
+            : TOutputDoneEvent());
     sink_->SetOnThreadException([this](TAuOutput*) { OnSinkException(); });
     sink_->SetInput(source_.get());
     active_ = file;
@@ -303,7 +304,10 @@ void TQuillmereAudioConverter::FinishWithoutRun(TFileOutcome outcome, const std:
 }
 
 void TQuillmereAudioConverter::OnSinkProgress() {
-    if (onFileProgress_ && sink_) onFileProgress_(sink_->Progress());
+    if (!onFileProgress_ || !sink_) return;
+    // Reading the output back takes the last part of the file's bar.
+    const int percent = sink_->Progress();
+    onFileProgress_(percent < 0 ? percent : percent * (100 - verifyShare_) / 100);
 }
 
 void TQuillmereAudioConverter::OnSinkException() {
@@ -430,7 +434,8 @@ std::string TQuillmereAudioConverter::PublishOutput() {
     return {};
 }
 
-void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId target) {
+void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId target,
+                                              std::weak_ptr<TQuillmereAudioConverter*> self) {
     auto* streamed = dynamic_cast<TAuStreamedInput*>(source_.get());
     auto* file = dynamic_cast<TAuFileOut*>(&sink);
     // Only a whole run's output: a failed or stopped one is removed anyway.
@@ -440,7 +445,18 @@ void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId tar
     // Tests damage the finished output here, at a byte of their choice, to see it caught.
     if (const char* cut = std::getenv("QM_TEST_CUT_OUTPUT_AT"))
         if (::truncate(partialPath_.c_str(), ::off_t(std::atoll(cut))) != 0) return;
-    verifyError_ = VerifyOutput(partialPath_, target, fed_);
+    const int share = verifyShare_;
+    int shown = -1;
+    const auto progress = [&](double fraction) {
+        const int percent = 100 - share + int(fraction * share);
+        if (percent == shown) return;
+        shown = percent;
+        MainThread::Post([self, percent] {
+            auto alive = self.lock();
+            if (alive && *alive && (*alive)->onFileProgress_) (*alive)->onFileProgress_(percent);
+        });
+    };
+    verifyError_ = VerifyOutput(partialPath_, target, fed_, progress);
     verifyRan_ = true;
 }
 

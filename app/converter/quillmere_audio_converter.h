@@ -94,7 +94,8 @@ private:
     // Removes the source (and its companion file) through the host's remover.
     void RemoveSource();
     // On the worker once the output is closed: reads it back when the file asks for it.
-    void VerifyOnWorker(TAuOutput& sink, qm::TTargetId target);
+    void VerifyOnWorker(TAuOutput& sink, qm::TTargetId target,
+                        std::weak_ptr<TQuillmereAudioConverter*> self);
     static void RemoveStalePartialsOnce(const std::string& folder);
     void ReleaseReservation();
     void RaiseFileStart(const TAudioFileDescriptor& descriptor);
@@ -117,6 +118,7 @@ private:
     // read in OnSinkDone, which the run's done event orders after it.
     TVerifiedPcm fed_;
     bool verifyRan_ = false;
+    int verifyShare_ = 0; // the percentage of the file's bar that reading back takes
     std::string verifyError_;
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;

@@ -262,12 +262,16 @@ TLeftOut TAudioFileListView::AddFiles(const QStringList& paths) {
     std::unordered_set<std::string> known;
     for (int i = 0; i < RowCount(); ++i)
         known.insert(Row(i)->Descriptor().SourcePath);
-    const TCollectedFiles collected = CollectFiles(paths);
+    std::vector<std::string> given;
+    for (const QString& path : paths)
+        given.push_back(ToStdString(path));
+    const TCollectedFiles collected = CollectFiles(given, FolderFileLimit);
     TLeftOut leftOut;
     leftOut.Duplicates = collected.Duplicates;
     leftOut.Truncated = collected.Truncated;
     QList<QTreeWidgetItem*> added;
-    for (QString path : collected.Files) {
+    for (const TCollectedFile& found : collected.Files) {
+        QString path = ToQString(found.Path);
         if (IsShellLink(ToStdString(path))) path = ResolveShortcut(path);
         if (path.isEmpty()) continue;
         const QFileInfo file(path);

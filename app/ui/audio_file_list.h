@@ -6,6 +6,7 @@
 
 #include "app/converter/audio_file_descriptor.h"
 #include "app/ui/file_collector.h"
+#include "app/util/folder_walk.h"
 
 #include <QStringList>
 #include <QTreeWidget>

@@ -78,6 +78,8 @@ public slots:
     void chkbxSourceLocationClick();
     void chkbxSpecifyLocationClick(bool fromUser = true);
     void chkbxDeleteClick();
+    // The verify box's caption and tick for the delete box's state.
+    void ShowVerifyChoice();
     void edbxLocationEnter();
     void edbxLocationMouseDown();
     void edbxLocationExit();
@@ -165,6 +167,11 @@ private:
     // 1 when the folder edit holds the user's text, 0 while it shows a prompt.
     int FolderEditTag = 0;
     QCheckBox* chkbxDelete = nullptr;
+    // One box, two choices: verify before deleting (on until unticked) and verify alone (off
+    // until ticked); the delete box says which one it shows.
+    QCheckBox* chkbxVerify = nullptr;
+    bool VerifyBeforeDelete = true;
+    bool VerifyAlone = false;
 
     // Step 4.
     QLabel* lblSelectedFileTotal = nullptr;
@@ -174,6 +181,7 @@ private:
     QLabel* lblSelectedFolder = nullptr;
     bool SelectedFolderHint = false;
     QLabel* lblDeleteOriginal = nullptr;
+    QLabel* lblVerifyOutputs = nullptr;
     QPushButton* spbtnViewFiles = nullptr;
     QPushButton* btnConvert = nullptr;
     QPushButton* btnViewConvertedFiles = nullptr;

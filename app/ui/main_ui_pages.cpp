@@ -97,6 +97,10 @@ QWidget* TQulMerMainUI::BuildStep3() {
     chkbxDelete = new QCheckBox(ToQString(texts::DeleteOriginal), placement);
     chkbxDelete->setObjectName("chkbxDelete");
     grid->addWidget(chkbxDelete, 3, 0, 1, 3);
+    chkbxVerify = new QCheckBox(ToQString(texts::VerifyOutputs), placement);
+    chkbxVerify->setObjectName("chkbxVerify");
+    grid->addWidget(chkbxVerify, 4, 1, 1, 2);
+    ShowVerifyChoice();
     grid->setColumnStretch(1, 1);
     layout->addWidget(placement);
     layout->addStretch();
@@ -105,7 +109,13 @@ QWidget* TQulMerMainUI::BuildStep3() {
             &TQulMerMainUI::chkbxSourceLocationClick);
     connect(chkbxSpecifyLocation, &QCheckBox::clicked, this,
             [this] { chkbxSpecifyLocationClick(true); });
-    connect(chkbxDelete, &QCheckBox::clicked, this, &TQulMerMainUI::chkbxDeleteClick);
+    connect(chkbxDelete, &QCheckBox::clicked, this, [this] {
+        // The verify box shows the choice that goes with the new delete state.
+        (chkbxDelete->isChecked() ? VerifyAlone : VerifyBeforeDelete) = chkbxVerify->isChecked();
+        ShowVerifyChoice();
+        chkbxDeleteClick();
+    });
+    connect(chkbxVerify, &QCheckBox::clicked, this, &TQulMerMainUI::chkbxDeleteClick);
     connect(spdbtnDirBrowse, &QPushButton::clicked, this, &TQulMerMainUI::spdbtnDirBrowseClick);
     return page;
 }
@@ -144,6 +154,8 @@ QWidget* TQulMerMainUI::BuildStep4() {
     addRow(NewLabel(texts::SelectedFolder, review), lblSelectedFolder);
     lblDeleteOriginal = BoldLabel(texts::No, review, "lblDeleteOriginal");
     addRow(NewLabel(texts::WillDelete, review), lblDeleteOriginal);
+    lblVerifyOutputs = BoldLabel(texts::No, review, "lblVerifyOutputs");
+    addRow(NewLabel(texts::WillVerify, review), lblVerifyOutputs);
     grid->setColumnStretch(1, 1);
     grid->setColumnMinimumWidth(1, 250);
     layout->addWidget(review);

@@ -239,6 +239,7 @@ void TQulMerMainUI::ShowPage(int page) {
         lblDeleteOriginal->setText(ToQString(!chkbxDelete->isChecked() ? texts::No
                                              : TrashAvailable()        ? texts::YesToTrash
                                                                        : texts::YesDeleted));
+        lblVerifyOutputs->setText(ToQString(chkbxVerify->isChecked() ? texts::Yes : texts::No));
         if (target && target->LevelKind == TLevelKind::lkNone)
             lblSelectedSoundQuality->setText(ToQString(texts::NoSettingsRequired));
         break;
@@ -338,8 +339,14 @@ void TQulMerMainUI::spdbtnDirBrowseClick() {
 void TQulMerMainUI::chkbxDeleteClick() {
     for (auto* descriptor : Descriptors()) {
         descriptor->DeleteOriginal = chkbxDelete->isChecked();
-        descriptor->Verify = descriptor->DeleteOriginal;
+        descriptor->Verify = chkbxVerify->isChecked();
     }
+}
+
+void TQulMerMainUI::ShowVerifyChoice() {
+    const bool deleting = chkbxDelete->isChecked();
+    chkbxVerify->setText(ToQString(deleting ? texts::VerifyBeforeDelete : texts::VerifyOutputs));
+    chkbxVerify->setChecked(deleting ? VerifyBeforeDelete : VerifyAlone);
 }
 
 void TQulMerMainUI::btnConvertClick() {

@@ -78,6 +78,9 @@ inline constexpr std::string_view FolderPrompt =
     "Type a folder name /or specify a  folder (directory) here ------->";
 inline constexpr std::string_view Browse = "Browse...";
 inline constexpr std::string_view DeleteOriginal = "Delete the original file after its converted ?";
+inline constexpr std::string_view VerifyBeforeDelete =
+    "Verify each output before deleting its source";
+inline constexpr std::string_view VerifyOutputs = "Verify outputs";
 inline constexpr std::string_view BrowseTitle =
     "Select a folder to place your converted audio files in:";
 inline constexpr std::string_view LevelLo = "- ( Lo )";
@@ -111,6 +114,7 @@ inline constexpr std::string_view SelectedFolder =
     "Selected folder where all converted files will be placed :";
 inline constexpr std::string_view WillDelete =
     "Original file will be deleted after its converted :";
+inline constexpr std::string_view WillVerify = "Each output read back and verified :";
 inline constexpr std::string_view OriginalFolder = "Original folder of selected audio file";
 inline constexpr std::string_view NoSettingsRequired = "No settings required";
 inline constexpr std::string_view Yes = "Yes";

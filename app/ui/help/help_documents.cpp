@@ -56,7 +56,12 @@ const std::array<THelpPage, 4> Pages{{
      "type or pick with <b>Browse...</b>. The folder must exist.</p>"
      "<p>Tick <b>Delete the original file after its converted ?</b> to remove each original "
      "once its converted file has been written. An original is never deleted when its "
-     "conversion failed.</p>"
+     "conversion failed or ended with a warning.</p>"
+     "<p><b>Verify each output before deleting its source</b> (ticked unless you untick it) "
+     "reads every converted file back before its original goes: a FLAC, Monkey's Audio, "
+     "WavPack or Wav file must give back exactly the audio that went in, any other must "
+     "decode to its full length. A file that does not verify is removed and its original kept. "
+     "Without deletion the same box reads <b>Verify outputs</b>.</p>"
      "<p>An existing file is never overwritten: a new file gets a name such as "
      "<i>Quillmere_1_song.flac</i>.</p>"},
     {"Step 4 - Convert your audio files",

@@ -2,6 +2,7 @@
 // run with another target, tags carried across.
 #include "../../support/pcm_source.h"
 #include "../../support/tools.h"
+#include "app/converter/output_verification.h"
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/util/path_utils.h"
 #include "codecs/flac/flac_in.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -399,6 +401,34 @@ TEST(Driver, ASourceIsRemovedOnlyAfterItsOutputSafelyTookItsPlace) {
     result.outcome = TFileOutcome::Skipped;
     result.outputPath = out / "good.wav";
     EXPECT_FALSE(ConversionRules::MayRemoveSource(result));
+}
+
+// Reading the output back is the last part of the file's bar: the conversion fills the bar up
+// to the verify share, the read-back the rest, and the bar never goes back.
+TEST(Driver, VerifyIsTheLastPartOfTheFilesProgress) {
+    TempDir dir;
+    ASSERT_EQ(
+        RunCommand("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "long.wav") + " synth 4 sine 300")
+            .status,
+        0);
+    TQuillmereAudioConverter driver;
+    RunRecorder run(driver);
+    TAudioFileDescriptor d = Describe(dir / "long.wav", qm::TTargetId::Flac, ".flac");
+    d.Verify = true;
+    driver.AddFile(d);
+    ASSERT_TRUE(run.Go());
+    ASSERT_EQ(run.results.size(), 1u);
+    EXPECT_TRUE(run.results[0].verified) << run.results[0].message;
+    const int converted = 100 - VerifyShare(qm::TTargetId::Flac);
+    ASSERT_FALSE(run.progress.empty());
+    EXPECT_TRUE(std::is_sorted(run.progress.begin(), run.progress.end()));
+    EXPECT_EQ(run.progress.back(), 100);
+    const auto inVerify = std::count_if(run.progress.begin(), run.progress.end(),
+                                        [&](int p) { return p > converted && p < 100; });
+    EXPECT_GE(inVerify, 2);
+    EXPECT_GT(std::count_if(run.progress.begin(), run.progress.end(),
+                            [&](int p) { return p > 0 && p <= converted; }),
+              0);
 }
 
 // Outputs are written under a hidden name and appear under their own only when complete: a

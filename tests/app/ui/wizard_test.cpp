@@ -316,6 +316,35 @@ TEST_F(WizardTest, StepFourGivesEveryRowTheSameChoices) {
     EXPECT_EQ(Text("lblSelectedSoundQuality"), "8");
 }
 
+// One box under "Delete": verify before deleting (on until unticked) or verify alone (off until
+// ticked), each choice kept while the delete box goes back and forth, and carried to every row.
+TEST_F(WizardTest, TheVerifyBoxFollowsTheDeleteBoxAndKeepsEachChoice) {
+    WalkTo(2, {Folder.File("one.mp3"), Folder.File("two.wav")});
+    auto* verify = Find<QCheckBox>("chkbxVerify");
+    const auto shows = [&](std::string_view caption, bool ticked) {
+        EXPECT_EQ(verify->text(), Q(caption));
+        EXPECT_EQ(verify->isChecked(), ticked) << caption;
+    };
+    shows(texts::VerifyOutputs, false);
+    Find<QCheckBox>("chkbxDelete")->click();
+    shows(texts::VerifyBeforeDelete, true);
+    verify->click();
+    Find<QCheckBox>("chkbxDelete")->click();
+    shows(texts::VerifyOutputs, false);
+    verify->click();
+    EXPECT_TRUE(PressNext().empty());
+    EXPECT_EQ(Text("lblVerifyOutputs"), Q(texts::Yes));
+    for (const auto* descriptor : Wizard->Descriptors())
+        EXPECT_TRUE(descriptor->Verify && !descriptor->DeleteOriginal);
+    Click("btnPrevious");
+    Find<QCheckBox>("chkbxDelete")->click();
+    shows(texts::VerifyBeforeDelete, false);
+    EXPECT_TRUE(PressNext().empty());
+    EXPECT_EQ(Text("lblVerifyOutputs"), Q(texts::No));
+    for (const auto* descriptor : Wizard->Descriptors())
+        EXPECT_TRUE(!descriptor->Verify && descriptor->DeleteOriginal);
+}
+
 TEST_F(WizardTest, BackNeedsNoValidationAndRestoresTheIndicators) {
     WalkTo(3, {Folder.File("a.wav")});
     for (int page = 3; page > 0; --page) {
