@@ -239,16 +239,17 @@ void TMpgIn::Conceal(int64_t frames) {
 
 int64_t TMpgIn::LostBeforeStart(int64_t at, int64_t bytes) const {
     // The stream's first frame has no frames before it to keep audio in: a first frame that
-    // does, with bytes before it that are neither padding nor frames leading up to it (an
-    // encoder's Xing/Info frame, frames the decoder skips as encoder delay), lost its frames.
+    // does lost the frames before it, unless frames lead up to it after the padding (an
+    // encoder's Xing/Info frame, frames the decoder skips as encoder delay).
     if (at <= id3v2Size_ || bytes <= 0 || mpg::MainDataBegin(window_.At(at, 8)) <= 0) return 0;
     int64_t from = id3v2Size_;
     for (std::span<const uint8_t> zero; (zero = window_.At(from, 1)).size() == 1 && zero[0] == 0;)
         ++from;
     if (window_.At(from, 1).empty()) return 0; // the lead-in is no longer at hand
+    const int64_t padded = from;
     for (int step = 0; from < at && (step = mpg::Layer3FrameBytes(window_.At(from, 4))) > 0;)
         from += step;
-    if (from == at) return 0;
+    if (from == at && padded < at) return 0;
     return std::max<int64_t>(1, (at - id3v2Size_ + bytes / 2) / bytes);
 }
 

@@ -232,6 +232,11 @@ TEST(CliDamagedMp3, FramesLostAtTheStartAreDamageButPaddingIsNot) {
         damaged.push_back(name + "_zeroed.mp3");
         WriteFileBytes(dir / damaged.back(), zeroed);
     }
+    // Zeros exactly in place of the first frame: the next one reaches back into them.
+    auto firstZeroed = ReadFileBytes(dir / "cbr_untagged.mp3");
+    std::fill_n(firstZeroed.begin(), Frames(firstZeroed).at(0).length, 0);
+    damaged.push_back("first_frame_zeroed.mp3");
+    WriteFileBytes(dir / damaged.back(), firstZeroed);
     // Padding: inside an ID3v2 tag, and zeros before the first frame of a stream without a tag
     // and of one whose first frames the decoder skips as encoder delay (MPEG-2, 576 samples).
     Tool("lame --quiet -V 2 --tt T --add-id3v2 --pad-id3v2-size 6000 " + Quote(dir / "music.wav") +
