@@ -232,6 +232,7 @@ void TAuFileIn::ResetDescriptor() {
     floatSamples_ = false;
     decoderFindsEnd_ = false;
     statedFrames_ = -1;
+    shortStatedFrames_ = -1;
 }
 
 void TAuFileIn::OpenFile() {

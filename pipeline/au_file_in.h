@@ -45,6 +45,9 @@ public:
     // True when the file stores a checksum of its whole audio (an MD5 in its header or last
     // block) and the audio this run read from the first frame to the last does not match it.
     bool ChecksumMismatch() const { return checksumMismatch_; }
+    // Frames the header announces when the file holds more (audio the header does not account
+    // for, such as a stretch that damage repeated); -1 when the header is not short.
+    int64_t ShortStatedFrames() const { return shortStatedFrames_; }
 
 protected:
     // Positions the decoder at frame sampleNum (which it may move to the frame reached).
@@ -69,6 +72,7 @@ protected:
     std::atomic<bool> corrupt_{false};
     std::atomic<int64_t> concealedFrames_{0};
     std::atomic<int64_t> statedFrames_{-1};
+    std::atomic<int64_t> shortStatedFrames_{-1};
     // Set by a source whose decoder finds the end of the audio by itself (frames that carry
     // their own numbers, an end-of-stream mark): a header count that is too small then does not
     // cut the audio short, and Size() grows to what was delivered.

@@ -77,17 +77,28 @@ std::string PlayingTimeInTenths(int64_t frames, int sampleRate) {
     return text;
 }
 
-} // namespace
-
-std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate) {
+// "3:12 of 3:30", in tenths where whole seconds read the same.
+std::string TimeOfStated(int64_t deliveredFrames, int64_t statedFrames, int sampleRate) {
     std::string delivered = PlayingTime(deliveredFrames, sampleRate);
-    if (statedFrames <= 0) return "the source ends early: " + delivered;
     std::string stated = PlayingTime(statedFrames, sampleRate);
     if (delivered == stated && sampleRate > 0) {
         delivered = PlayingTimeInTenths(deliveredFrames, sampleRate);
         stated = PlayingTimeInTenths(statedFrames, sampleRate);
     }
-    return "the source ends early: " + delivered + " of " + stated;
+    return delivered + " of " + stated;
+}
+
+} // namespace
+
+std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate) {
+    if (statedFrames <= 0)
+        return "the source ends early: " + PlayingTime(deliveredFrames, sampleRate);
+    return "the source ends early: " + TimeOfStated(deliveredFrames, statedFrames, sampleRate);
+}
+
+std::string LongerMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate) {
+    return "the source is longer than its header states: " +
+           TimeOfStated(deliveredFrames, statedFrames, sampleRate);
 }
 
 std::string ConcealedMessage(int64_t concealedFrames, int sampleRate) {

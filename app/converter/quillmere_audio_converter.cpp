@@ -366,7 +366,11 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
     if (noAudio) return {TFileOutcome::Failed, kNoAudio};
     const int64_t concealed = streamed->ConcealedFrames();
     const bool mismatch = streamed->ChecksumMismatch();
-    if (!streamed->Damaged() && concealed == 0 && !mismatch) return {TFileOutcome::Converted, {}};
+    // More audio than the header states: a stretch the header does not account for.
+    const int64_t shortStated = streamed->ShortStatedFrames();
+    const bool longer = shortStated >= 0 && delivered > shortStated;
+    if (!streamed->Damaged() && concealed == 0 && !mismatch && !longer)
+        return {TFileOutcome::Converted, {}};
     if (streamed->Damaged() && delivered == 0)
         return {TFileOutcome::Failed, "The file is damaged or truncated: it holds none of the "
                                       "audio its header announces"};
@@ -380,6 +384,9 @@ std::pair<TFileOutcome, std::string> TQuillmereAudioConverter::JudgeRun() const 
         if (stated <= delivered) stated = 0;
         why = ConversionRules::EndsEarlyMessage(delivered, stated, sourceRate_);
     }
+    if (longer)
+        why += (why.empty() ? "" : "; ") +
+               ConversionRules::LongerMessage(delivered, shortStated, sourceRate_);
     if (concealed > 0)
         why +=
             (why.empty() ? "" : "; ") + ConversionRules::ConcealedMessage(concealed, sourceRate_);

@@ -1,5 +1,6 @@
 #include "codecs/mpg123/mpg_frame_chain.h"
 
+#include <algorithm>
 #include <cmath>
 
 void TMpgFrameChain::Reset() {
@@ -21,7 +22,11 @@ TMpgChainStep TMpgFrameChain::Next(int64_t at, int64_t bytes, bool ownFormat) {
             step.formatChanged = true;
             return step;
         }
-        step.lostFrames = end_ < 0 ? 0 : FramesIn(heldAt_ - end_);
+        if (end_ >= 0) {
+            step.gapAt = end_;
+            step.gapBytes = std::max<int64_t>(heldAt_ - end_, 0);
+            step.lostFrames = FramesIn(step.gapBytes);
+        }
         Follow(heldAt_, heldBytes_);
         Follow(at, bytes);
         step.releaseHeld = step.deliver = true;

@@ -10,6 +10,8 @@ struct TMpgChainStep {
     bool hold = false;          // kept until the next frame shows whether it is real
     bool releaseHeld = false;   // the held frame is real: it goes out before this one
     int64_t lostFrames = 0;     // frames the damage before the held frame took (silence first)
+    int64_t gapAt = 0;          // where the bytes between the last real frame and it start
+    int64_t gapBytes = 0;       // and how many there are
     bool formatChanged = false; // two frames in a row of another format: the stream changed
 };
 

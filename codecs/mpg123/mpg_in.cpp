@@ -63,6 +63,9 @@ void TMpgIn::OpenFormat(TStream& stream) {
     api.mpg123_open_feed(handle);
     DropDecoded();
     chain_ = TMpgFrameChain();
+    window_.Restart(0);
+    fedTo_ = id3v2Size_ = 0;
+    atStart_ = true;
     ownFormat_ = true;
     inputEnded_ = decoderEnded_ = false;
 
@@ -92,6 +95,12 @@ void TMpgIn::OpenFormat(TStream& stream) {
         exactFrames_ = scannedFrames;
         // A file cut short holds fewer frames than its Xing/Info frame states.
         if (taggedFrames > scannedFrames) statedFrames_ = taggedFrames;
+        // One that holds more than a frame beyond it has audio the tag does not account for.
+        // It runs to the decoder's end.
+        if (lameTag && scannedFrames > taggedFrames + api.mpg123_spf(handle)) {
+            shortStatedFrames_ = taggedFrames;
+            decoderFindsEnd_ = true;
+        }
         // Without a tag the count is of the frames the scan found before any damage it could
         // not pass: the decoder goes on past it, and the length grows to what it delivers.
         if (!lameTag) decoderFindsEnd_ = true;
@@ -130,6 +139,10 @@ bool TMpgIn::FeedMore() {
         inputEnded_ = true;
         return false;
     }
+    const std::span<const uint8_t> fed(input_.data(), got);
+    if (fedTo_ == 0) id3v2Size_ = mpg::Id3v2Size(fed);
+    window_.Append(fed, 2 * kInputChunk);
+    fedTo_ += int64_t(got);
     return true;
 }
 
@@ -187,7 +200,12 @@ void TMpgIn::TakeFrame(const uint8_t* audio, size_t bytes) {
     mpg123_handle* handle = decoder_->Get();
     mpg123_frameinfo2 info{};
     api.mpg123_info(handle, &info);
-    const TMpgChainStep step = chain_.Next(api.mpg123_framepos(handle), info.framesize, ownFormat_);
+    const int64_t at = api.mpg123_framepos(handle);
+    const TMpgChainStep step = chain_.Next(at, info.framesize, ownFormat_);
+    if (atStart_) {
+        atStart_ = false;
+        Conceal(LostBeforeStart(at, info.framesize) * api.mpg123_spf(handle));
+    }
     if (step.formatChanged) {
         // The pipeline's format is fixed for the stream: a change in the middle cannot be
         // delivered as it is.
@@ -200,7 +218,7 @@ void TMpgIn::TakeFrame(const uint8_t* audio, size_t bytes) {
         return;
     }
     if (step.releaseHeld) {
-        Conceal(step.lostFrames * api.mpg123_spf(handle));
+        Conceal(LostInGap(step) * api.mpg123_spf(handle));
         output_.insert(output_.end(), held_.begin(), held_.end());
         held_.clear();
     }
@@ -213,9 +231,32 @@ void TMpgIn::Conceal(int64_t frames) {
     silenceLeft_ += frames * frameBytes;
     concealedFrames_ += frames;
     // The frames counted at opening are off by what the damage took or formed: delivery now
-    // runs to the length the tag states (without one it runs to the decoder's end).
-    if (!rangeEnds_ && taggedFrames_ > 0)
+    // runs to the length the tag states (without one, or past a tag that states too little, it
+    // runs to the decoder's end).
+    if (!rangeEnds_ && taggedFrames_ > 0 && shortStatedFrames_ < 0)
         size_ = std::max<int64_t>(taggedFrames_ - startSample_, 0) * frameBytes;
+}
+
+int64_t TMpgIn::LostBeforeStart(int64_t at, int64_t bytes) const {
+    // The stream's first frame has no frames before it to keep audio in: a first frame that
+    // does lost the frames before it, unless frames lead up to it after the padding (an
+    // encoder's Xing/Info frame, frames the decoder skips as encoder delay).
+    if (at <= id3v2Size_ || bytes <= 0 || mpg::MainDataBegin(window_.At(at, 8)) <= 0) return 0;
+    int64_t from = id3v2Size_;
+    for (std::span<const uint8_t> zero; (zero = window_.At(from, 1)).size() == 1 && zero[0] == 0;)
+        ++from;
+    if (window_.At(from, 1).empty()) return 0; // the lead-in is no longer at hand
+    const int64_t padded = from;
+    for (int step = 0; from < at && (step = mpg::Layer3FrameBytes(window_.At(from, 4))) > 0;)
+        from += step;
+    if (from == at && padded < at) return 0;
+    return std::max<int64_t>(1, (at - id3v2Size_ + bytes / 2) / bytes);
+}
+
+int64_t TMpgIn::LostInGap(const TMpgChainStep& step) const {
+    // A frame whose end does not land on the next header was cut short by what follows it.
+    if (step.lostFrames > 0 || step.gapBytes == 0) return step.lostFrames;
+    return mpg::TagStarts(window_.At(step.gapAt, 11)) ? 0 : 1;
 }
 
 void TMpgIn::DropDecoded() {
@@ -260,6 +301,9 @@ bool TMpgIn::SeekSample(int64_t& sampleNum) {
         return false;
     DropDecoded();
     chain_.Reset();
+    window_.Restart(inputOffset);
+    fedTo_ = inputOffset;
+    atStart_ = false;
     inputEnded_ = decoderEnded_ = false;
     sampleNum = reached;
     return true;

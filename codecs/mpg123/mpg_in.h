@@ -6,6 +6,7 @@
 
 #include "codecs/mpg123/mpg123_library.h"
 #include "codecs/mpg123/mpg_frame_chain.h"
+#include "codecs/mpg123/mpg_input_window.h"
 #include "pipeline/au_tagged_file.h"
 
 #include <memory>
@@ -33,6 +34,10 @@ private:
     void TakeFrame(const uint8_t* audio, size_t bytes);
     // Silence in place of frames lost to damage; the length grows back to the stated one.
     void Conceal(int64_t frames);
+    // Frames lost before the first frame: its bit reservoir lies in bytes that are not a frame.
+    int64_t LostBeforeStart(int64_t at, int64_t bytes) const;
+    // Frames lost between two frames: bytes there that are not a tag are at least one frame.
+    int64_t LostInGap(const TMpgChainStep& step) const;
     // Feeds the stream until the decoder finds its format; false when the data holds none.
     bool FindFormat();
     void EndDecoding(bool error);
@@ -45,6 +50,10 @@ private:
     size_t readPosition_ = 0;     // bytes of output_ already delivered
     int64_t silenceLeft_ = 0;     // bytes of silence to deliver before output_
     TMpgFrameChain chain_;
+    TMpgInputWindow window_;
+    int64_t fedTo_ = 0;     // input offset of the next byte to feed
+    int64_t id3v2Size_ = 0; // of the tag at the start of the stream
+    bool atStart_ = false;  // the next frame is the stream's first
     bool ownFormat_ = true; // the decoder's current format is the stream's
     bool inputEnded_ = false;
     bool decoderEnded_ = false;
