@@ -51,7 +51,7 @@ std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TV
     const TSourceRow* row = FindSourceRow(ReaderOf(target));
     if (row == nullptr) return "no reader for its format";
     TVerifiedPcm decoded;
-    bool damaged = false;
+    bool damaged = false, checksum = false;
     try {
         const std::unique_ptr<TAuFileIn> reader = row->create();
         reader->SetFileName(path);
@@ -76,13 +76,17 @@ std::string VerifyOutput(const std::string& path, qm::TTargetId target, const TV
             if (progress && expected > 0)
                 progress(std::min(double(decoded.digest.Bytes()) / expected, 1.0));
         }
-        if (auto* streamed = dynamic_cast<TAuStreamedInput*>(reader.get()))
-            damaged = streamed->Damaged() || streamed->Corrupt();
+        auto* streamed = dynamic_cast<TAuStreamedInput*>(reader.get());
+        if (streamed) damaged = streamed->Damaged() || streamed->Corrupt();
+        // A stored sum is compared once the decoder is finished.
         reader->Flush();
+        if (streamed) checksum = streamed->ChecksumMismatch();
     } catch (const std::exception& e) {
         return e.what();
     }
     if (damaged) return "it does not decode to its end";
+    // The MD5 a FLAC, WavPack or Monkey's Audio output stores over its audio.
+    if (checksum) return "its stored checksum does not match its audio";
     const int fedFrameBytes = fed.channels * (fed.bits / 8);
     const int decodedFrameBytes = decoded.channels * (decoded.bits / 8);
     if (fedFrameBytes <= 0 || decodedFrameBytes <= 0 || decoded.rate <= 0 || fed.rate <= 0)

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +54,16 @@ bool OutputIsSource(const TAudioFileDescriptor& file) {
     return plannedName.substr(0, plannedName.size() - plannedExtension.size()) ==
                sourceName.substr(0, sourceName.size() - sourceExtension.size()) &&
            qm::LowerCaseAscii(plannedExtension) == qm::LowerCaseAscii(sourceExtension);
+}
+
+// Inverts one byte of a file (a test's damage at a chosen place).
+bool FlipByte(const std::string& path, int64_t offset) {
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    if (file == nullptr) return false;
+    const int byte = std::fseek(file, long(offset), SEEK_SET) == 0 ? std::fgetc(file) : EOF;
+    const bool flipped = byte != EOF && std::fseek(file, long(offset), SEEK_SET) == 0 &&
+                         std::fputc(byte ^ 0xFF, file) != EOF;
+    return std::fclose(file) == 0 && flipped;
 }
 
 } // namespace
@@ -462,6 +473,8 @@ void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId tar
     // Tests damage the finished output here, at a byte of their choice, to see it caught.
     if (const char* cut = std::getenv("QM_TEST_CUT_OUTPUT_AT"))
         if (::truncate(partialPath_.c_str(), ::off_t(std::atoll(cut))) != 0) return;
+    if (const char* flip = std::getenv("QM_TEST_FLIP_OUTPUT_BYTE"))
+        if (!FlipByte(partialPath_, std::atoll(flip))) return;
     const int share = verifyShare_;
     int shown = -1;
     const auto progress = [&](double fraction) {

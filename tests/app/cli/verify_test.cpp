@@ -37,6 +37,16 @@ TEST(CliVerify, EveryTargetProvesItsOutputBeforeTheSourceGoes) {
         EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1)
             << "only the whole file's output";
     }
+    // A FLAC output whose STREAMINFO MD5 (bytes 26 to 41) no longer matches its audio, which
+    // itself is whole: the stored checksum is read back too.
+    fs::copy_file(dir / "music.wav", dir / "md5.wav");
+    const auto md5 = RunCli("--to flac --delete-source --out " + Quote(dir / "md5") + " " +
+                                Quote(dir / "md5.wav"),
+                            "QM_TEST_FLIP_OUTPUT_BYTE=30 ");
+    EXPECT_TRUE(Contains(md5.output, "the output did not verify: its stored checksum does not "
+                                     "match its audio"))
+        << md5.output;
+    EXPECT_TRUE(fs::exists(dir / "md5.wav"));
     // Without --delete-source nothing is read back unless asked.
     const auto plain =
         RunCli("--to flac --out " + Quote(dir / "plain") + " " + Quote(dir / "music.wav"));
