@@ -4,6 +4,7 @@
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
+#include "app/converter/conversion_scheduler.h"
 #include "app/converter/output_names.h"
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/util/folder_walk.h"
@@ -41,19 +42,6 @@ std::string AbsolutePath(const std::string& path) {
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
-
-} // namespace
-
-namespace {
-
-// One driver of the run with the file it is converting.
-struct Lane {
-    TQuillmereAudioConverter driver;
-    std::string currentName;
-    std::chrono::steady_clock::time_point started;
-    int percent = 0;
-    bool finished = false;
-};
 
 } // namespace
 
@@ -127,63 +115,53 @@ int RunConversion(const TCliOptions& options, std::ostream& out, std::ostream& e
         return 3;
     }
 
-    // Each lane takes the next pending file when its own is done, so N files run side by side.
-    std::vector<std::unique_ptr<Lane>> lanes;
-    const size_t laneCount = std::min<size_t>(size_t(std::max(options.jobs, 1)), queued);
-    int doneFiles = 0;
-    for (size_t i = 0; i < laneCount; ++i) {
-        auto lane = std::make_unique<Lane>();
-        Lane* l = lane.get();
-        l->driver.SetCopyTags(options.copyTags);
-        l->driver.SetStrict(options.strict);
-        l->driver.SetSourceRemover(
-            [](const std::string& path) { return ::unlink(path.c_str()) == 0; });
-        l->driver.SetOnFileStart([l](const TAudioFileDescriptor& d, int, int, int) {
-            l->currentName = d.SourceName;
-            l->started = std::chrono::steady_clock::now();
-            l->percent = 0;
-        });
-        l->driver.SetOnFileProgress([l](int percent) { l->percent = percent; });
-        l->driver.SetOnAllDone([l] { l->finished = true; });
-        l->driver.SetOnFileDone([&, l] {
-            const TFileResult& r = l->driver.LastResult();
-            ++doneFiles;
-            if (terminal) err << "\r\033[K" << std::flush;
-            results.Print(
-                {.outcome = r.outcome,
-                 .source = r.descriptor.SourcePath,
-                 .output = r.outputPath,
-                 .message = r.message,
-                 .sourceKept = r.sourceKept,
-                 .inputFormat = std::string(qm::SourceDescriptor(r.descriptor.SourceFormat)),
-                 .outputFormat = outputFormat,
-                 .verified = r.verified,
-                 .sourceRemoved = r.sourceRemoved,
-                 .seconds = SecondsSince(l->started)});
-            out.flush();
-            if (!pending.empty()) {
-                l->driver.AddFile(pending.front());
-                pending.pop_front();
-            }
-            l->driver.ProcessNext();
-        });
-        l->driver.AddFile(pending.front());
-        pending.pop_front();
-        lanes.push_back(std::move(lane));
-    }
-    for (auto& lane : lanes)
-        lane->driver.ProcessNext();
-
-    auto allFinished = [&] {
-        for (const auto& lane : lanes)
-            if (!lane->finished) return false;
-        return true;
+    // Each lane takes the next waiting file when its own is done, so N files run side by side.
+    TConversionScheduler scheduler(
+        int(std::min<size_t>(size_t(std::max(options.jobs, 1)), queued)));
+    for (auto& file : pending)
+        scheduler.AddFile(file);
+    pending.clear();
+    struct TLaneView {
+        std::string name;
+        std::chrono::steady_clock::time_point started;
+        int percent = 0;
     };
+    std::vector<TLaneView> lanes(size_t(scheduler.LaneCount()));
+    int doneFiles = 0;
+    for (int i = 0; i < scheduler.LaneCount(); ++i) {
+        TQuillmereAudioConverter& driver = scheduler.Lane(i);
+        driver.SetCopyTags(options.copyTags);
+        driver.SetStrict(options.strict);
+        driver.SetSourceRemover(
+            [](const std::string& path) { return ::unlink(path.c_str()) == 0; });
+    }
+    scheduler.SetOnFileStart([&](int lane, const TAudioFileDescriptor& d) {
+        lanes[size_t(lane)] = {d.SourceName, std::chrono::steady_clock::now(), 0};
+    });
+    scheduler.SetOnFileProgress(
+        [&](int lane, int percent) { lanes[size_t(lane)].percent = percent; });
+    scheduler.SetOnFileDone([&](int lane, const TFileResult& r) {
+        ++doneFiles;
+        if (terminal) err << "\r\033[K" << std::flush;
+        results.Print({.outcome = r.outcome,
+                       .source = r.descriptor.SourcePath,
+                       .output = r.outputPath,
+                       .message = r.message,
+                       .sourceKept = r.sourceKept,
+                       .inputFormat = std::string(qm::SourceDescriptor(r.descriptor.SourceFormat)),
+                       .outputFormat = outputFormat,
+                       .verified = r.verified,
+                       .sourceRemoved = r.sourceRemoved,
+                       .seconds = SecondsSince(lanes[size_t(lane)].started)});
+        out.flush();
+        lanes[size_t(lane)].percent = 0;
+    });
+    scheduler.Start();
+
     auto lastDraw = std::chrono::steady_clock::now();
-    while (!allFinished()) {
+    while (scheduler.Running()) {
         if (gCliInterrupted) {
-            for (auto& lane : lanes)
-                lane->driver.Abort();
+            scheduler.Abort();
             if (terminal) err << "\r\033[K";
             err << "Interrupted: the partial output was removed.\n";
             err.flush();
@@ -191,16 +169,16 @@ int RunConversion(const TCliOptions& options, std::ostream& out, std::ostream& e
         }
         MainThread::WaitAndCheck(std::chrono::milliseconds(50));
         const auto now = std::chrono::steady_clock::now();
-        if (terminal && !allFinished() && now - lastDraw > std::chrono::milliseconds(100)) {
+        if (terminal && scheduler.Running() && now - lastDraw > std::chrono::milliseconds(100)) {
             lastDraw = now;
             int running = 0;
             for (const auto& lane : lanes)
-                running += lane->finished ? 0 : std::max(lane->percent, 0);
+                running += std::max(lane.percent, 0);
             const int overall = int((doneFiles * 100 + running) / int(queued));
             err << "\r\033[K";
             if (lanes.size() == 1)
-                err << Bar(lanes[0]->percent, 20) << " " << std::setw(3)
-                    << std::max(lanes[0]->percent, 0) << "% " << lanes[0]->currentName << "  ";
+                err << Bar(lanes[0].percent, 20) << " " << std::setw(3)
+                    << std::max(lanes[0].percent, 0) << "% " << lanes[0].name << "  ";
             err << "run " << Bar(overall, lanes.size() == 1 ? 10 : 30) << " " << doneFiles << "/"
                 << queued;
             err.flush();
