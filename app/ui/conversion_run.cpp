@@ -2,7 +2,8 @@
 #include "app/ui/conversion_run.h"
 
 #include "app/catalogue/format_catalogue.h"
-#include "app/converter/quillmere_audio_converter.h"
+#include "app/converter/conversion_scheduler.h"
+#include "app/converter/output_names.h"
 #include "app/ui/conversion_status_form.h"
 #include "app/ui/converted_files_ui.h"
 #include "app/ui/desktop_notification.h"
@@ -17,6 +18,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace qm {
 namespace {
 
@@ -24,37 +27,27 @@ constexpr int SecondAlertDelay = 500;
 
 } // namespace
 
-TConversionRun::TConversionRun(TQuillmereAudioConverter& driver, TQulMerMainUI& wizard,
-                               TConversionStatusForm& status,
+TConversionRun::TConversionRun(TQulMerMainUI& wizard, TConversionStatusForm& status,
                                TQuillmereConvertedAudioFileListUI& converted, QObject* parent)
-    : QObject(parent), Driver(driver), Wizard(wizard), Status(status), Converted(converted) {
+    : QObject(parent), Wizard(wizard), Status(status), Converted(converted) {
     connect(&Status, &QDialog::finished, this, &TConversionRun::ReleaseMarkerUnlessRunning);
     connect(&Status, &TConversionStatusForm::StopRequested, this, &TConversionRun::btnStopClick);
 }
 
 TConversionRun::~TConversionRun() {
     AbortForExit();
-    // The driver may outlive this object; nothing may call back into it.
-    Driver.SetOnFileProgress(nullptr);
-    Driver.SetOnFileDone(nullptr);
-    Driver.SetOnError(nullptr);
-    Driver.SetOnAllDone(nullptr);
-    Driver.SetOnFileStart(nullptr);
-    Driver.SetSourceRemover(nullptr);
 }
 
 void TConversionRun::InstallHandlers() {
-    Driver.SetOnFileProgress([this](int percent) { Status.ShowFileProgress(percent); });
-    Driver.SetOnFileStart(
-        [this](const TAudioFileDescriptor& file, int total, int done, int remaining) {
-            Status.ShowFileStart(file, total, Outcomes, remaining);
-            FileStart(total, done, remaining);
-        });
-    Driver.SetOnFileDone([this] { FileDone(); });
-    // The failure is read from the driver's result when the file is done.
-    Driver.SetOnError([](const std::exception&) {});
-    Driver.SetOnAllDone([this] { AllDone(); });
-    Driver.SetSourceRemover(RemoveSource);
+    for (int lane = 0; lane < Scheduler->LaneCount(); ++lane)
+        Scheduler->Lane(lane).SetSourceRemover(RemoveSource);
+    Scheduler->SetOnFileProgress(
+        [this](int lane, int percent) { Status.ShowFileProgress(lane, percent); });
+    Scheduler->SetOnFileStart(
+        [this](int lane, const TAudioFileDescriptor& file) { FileStart(lane, file); });
+    Scheduler->SetOnFileDone(
+        [this](int lane, const TFileResult& result) { FileDone(lane, result); });
+    Scheduler->SetOnAllDone([this] { AllDone(); });
 }
 
 void TConversionRun::btnConvertClick() {
@@ -69,39 +62,46 @@ void TConversionRun::btnConvertClick() {
     const auto rows = Wizard.Descriptors();
     if (rows.empty()) return;
     if (!ConvertingMarker) ConvertingMarker = TInstanceLock::TryAcquire(ConvertingMarkerName);
+    // A finished run's lanes go; nothing of theirs is still on its way.
+    Scheduler = std::make_unique<TConversionScheduler>(
+        std::clamp(Wizard.FilesAtOnce(), 1, static_cast<int>(rows.size())));
     InstallHandlers();
-    // The driver keeps copies: rows may change or go while the run goes on.
+    // The lanes keep copies: rows may change or go while the run goes on.
     // Replacing an output never replaces a source of the run.
     TOutputNames::ClearProtected();
     for (const auto* row : rows) {
         TOutputNames::Protect(row->SourcePath);
-        Driver.AddFile(*row);
+        Scheduler->AddFile(*row);
     }
     const auto* target = FindTarget(rows.front()->TargetFormat);
     Outcomes = {};
     Total = static_cast<int>(rows.size());
     Stopped = false;
     Active = true;
-    Status.PrepareRun(ToQString(target ? target->ListText : std::string_view()), Total);
+    Status.PrepareRun(ToQString(target ? target->ListText : std::string_view()), Total,
+                      Scheduler->LaneCount());
     Wizard.SetConvertedFilesAvailable(false);
-    Driver.ProcessNext();
+    Scheduler->Start();
     Status.ShowModalOver(&Wizard);
 }
 
 void TConversionRun::btnStopClick() {
     if (!Active) return;
-    // Removes what the file being converted wrote; the queue goes with no further event.
-    Driver.Abort();
+    // Removes what the files being converted wrote; the queue goes with no further event.
+    Scheduler->Abort();
     Finish(true);
 }
 
-void TConversionRun::FileStart(int total, int done, int remaining) {
-    emit FileStarted(total, done, remaining);
+void TConversionRun::FileStart(int lane, const TAudioFileDescriptor& file) {
+    // Counted by files started: those done, the others running, the rest waiting.
+    const int done = Outcomes.Done();
+    const int remaining = Total - done;
+    Status.ShowFileStart(lane, file, Total, Outcomes, static_cast<int>(Scheduler->Waiting()) + 1);
+    emit FileStarted(Total, done, remaining);
 }
 
-void TConversionRun::FileDone() {
-    const TFileResult& result = Driver.LastResult();
-    const TAudioFileDescriptor& file = Driver.CurrentDescriptor();
+void TConversionRun::FileDone(int lane, const TFileResult& result) {
+    const TAudioFileDescriptor& file = Scheduler->LaneFile(lane);
     switch (result.outcome) {
     case TFileOutcome::Failed:
         ++Outcomes.Failed;
@@ -120,12 +120,14 @@ void TConversionRun::FileDone() {
         Converted.AddConvertedFile(file, result.outputPath);
         break;
     }
-    Status.StepOverall();
+    Status.StepOverall(lane);
     emit FileFinished();
-    Driver.ProcessNext();
 }
 
 void TConversionRun::AllDone() {
+    // The counts as they end, as a last start without a file.
+    Status.ShowFileStart(-1, {}, Total, Outcomes, 0);
+    emit FileStarted(Total, Total, 0);
     Finish(false);
 }
 
@@ -169,7 +171,7 @@ void TConversionRun::CloseStatusWindow() {
 
 void TConversionRun::AbortForExit() {
     if (Active) {
-        Driver.Abort();
+        Scheduler->Abort();
         Active = false;
     }
     ConvertingMarker.reset();

@@ -1,5 +1,6 @@
-// The wizard's side of a conversion run: "Convert My Audio Files" queues every row with the
-// driver and shows the status window; the driver's events move the window's labels and bars,
+// The wizard's side of a conversion run: "Convert My Audio Files" queues every row with a
+// scheduler of as many lanes as the wizard converts files at once, and shows the status
+// window; the lanes' events move the window's labels and bars,
 // count each file by its outcome and list it in the converted-files window, and end the run,
 // with a desktop notification when the user is not looking. The driver decides whether a
 // source may go; it goes to the trash. "Stop" ends the run after removing the output being
@@ -12,7 +13,9 @@
 
 #include <memory>
 
-class TQuillmereAudioConverter;
+class TConversionScheduler;
+struct TAudioFileDescriptor;
+struct TFileResult;
 
 namespace qm {
 
@@ -24,9 +27,8 @@ class TQulMerMainUI;
 class TConversionRun : public QObject {
     Q_OBJECT
 public:
-    TConversionRun(TQuillmereAudioConverter& driver, TQulMerMainUI& wizard,
-                   TConversionStatusForm& status, TQuillmereConvertedAudioFileListUI& converted,
-                   QObject* parent = nullptr);
+    TConversionRun(TQulMerMainUI& wizard, TConversionStatusForm& status,
+                   TQuillmereConvertedAudioFileListUI& converted, QObject* parent = nullptr);
     ~TConversionRun() override;
 
     bool Running() const { return Active; }
@@ -59,13 +61,13 @@ signals:
 
 private:
     void InstallHandlers();
-    void FileStart(int total, int done, int remaining);
-    void FileDone();
+    void FileStart(int lane, const TAudioFileDescriptor& file);
+    void FileDone(int lane, const TFileResult& result);
     void AllDone();
     void Finish(bool stopped);
     bool WizardActive() const;
 
-    TQuillmereAudioConverter& Driver;
+    std::unique_ptr<TConversionScheduler> Scheduler; // the run's lanes, made for each run
     TQulMerMainUI& Wizard;
     TConversionStatusForm& Status;
     TQuillmereConvertedAudioFileListUI& Converted;

@@ -59,6 +59,7 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     progbarPerFile = SmoothBar("progbarPerFile", grpbxStatus);
     status->addWidget(progbarPerFile, 2, 0, 1, 2);
     status->setColumnStretch(1, 1);
+    Lanes.push_back({lblCurrentFile, progbarPerFile, {}, 0});
 
     grpbxOverallStatus = new QGroupBox(ToQString(texts::OverallStatus), this);
     grpbxOverallStatus->setObjectName("grpbxOverallStatus");
@@ -142,7 +143,26 @@ void TConversionStatusForm::SetShortened(QLabel* label, const QString& text) {
     label->setText(ToQString(ShortenText(ToStdString(text), limit, measure)));
 }
 
-void TConversionStatusForm::PrepareRun(const QString& target, int total) {
+void TConversionStatusForm::MakeLaneRows(int lanes) {
+    auto* grid = static_cast<QGridLayout*>(grpbxStatus->layout());
+    for (int lane = int(Lanes.size()); lane < lanes; ++lane) {
+        const QByteArray name = "lblLaneFile" + QByteArray::number(lane + 1);
+        const QByteArray bar = "progbarLane" + QByteArray::number(lane + 1);
+        TLane row{ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0};
+        const int at = grid->rowCount();
+        grid->addWidget(row.Name, at, 0, 1, 2);
+        grid->addWidget(row.Bar, at + 1, 0, 1, 2);
+        Lanes.push_back(row);
+    }
+    for (size_t lane = 1; lane < Lanes.size(); ++lane) {
+        Lanes[lane].Name->setVisible(int(lane) < lanes);
+        Lanes[lane].Bar->setVisible(int(lane) < lanes);
+    }
+    RunLanes = lanes;
+}
+
+void TConversionStatusForm::PrepareRun(const QString& target, int total, int lanes) {
+    MakeLaneRows(std::max(lanes, 1));
     grpbxStatus->setTitle('"' + target + '"' + ToQString(texts::StatusGroupSuffix));
     setWindowTitle(ToQString(texts::StatusRunningCaption));
     btnClose->setEnabled(false);
@@ -150,7 +170,12 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total) {
     btnStop->setEnabled(true);
     lblRunState->clear();
     lblRunState->setVisible(false);
-    progbarPerFile->setValue(0);
+    for (auto& lane : Lanes) {
+        lane.Bar->setValue(0);
+        lane.Fraction = 0;
+        lane.Clock.start();
+        if (lane.Name != lblCurrentFile) lane.Name->clear();
+    }
     progbarOverall->setRange(0, std::max(total, 1));
     progbarOverall->setValue(0);
     for (auto* count : {lblFilesWarned, lblFilesSkipped, lblFilesFailed})
@@ -158,47 +183,61 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total) {
     TotalFiles = total;
     DoneFiles = 0;
     RunClock.start();
-    FileClock.start();
-    ShowBars(0);
+    ShowBars();
     Complete = false;
 }
 
-void TConversionStatusForm::ShowFileStart(const TAudioFileDescriptor& file, int total,
+void TConversionStatusForm::ShowFileStart(int lane, const TAudioFileDescriptor& file, int total,
                                           const TRunCounts& counts, int remaining) {
-    FullName = ToQString(file.SourceName);
-    FullFolder = ToQString(ConversionRules::OutputFolder(file));
-    SetShortened(lblCurrentFile, FullName);
-    SetShortened(lblFolder, FullFolder);
+    if (lane >= 0 && lane < int(Lanes.size())) {
+        if (lane == 0) {
+            FullName = ToQString(file.SourceName);
+            SetShortened(lblCurrentFile, FullName);
+        } else {
+            SetShortened(Lanes[size_t(lane)].Name, ToQString(file.SourceName));
+        }
+        FullFolder = ToQString(ConversionRules::OutputFolder(file));
+        SetShortened(lblFolder, FullFolder);
+    }
     lblFilesCompleted->setText(QString::number(counts.Converted) + ToQString(texts::OutOf) +
                                QString::number(total));
-    // The file being converted is not waiting.
+    // The files being converted are not waiting.
     lblFilesWaiting->setText(QString::number(remaining > 0 ? remaining - 1 : 0));
     lblFilesWarned->setText(QString::number(counts.Warned));
     lblFilesSkipped->setText(QString::number(counts.Skipped));
     lblFilesFailed->setText(QString::number(counts.Failed));
-    if (Complete || remaining == 0) return;
-    FileClock.start();
-    ShowBars(0);
+    if (Complete || lane < 0 || lane >= int(Lanes.size())) return;
+    Lanes[size_t(lane)].Clock.start();
+    Lanes[size_t(lane)].Fraction = 0;
+    Lanes[size_t(lane)].Bar->setValue(0);
+    ShowBars();
 }
 
-void TConversionStatusForm::ShowFileProgress(int percent) {
+void TConversionStatusForm::ShowFileProgress(int lane, int percent) {
     // -1: the source's size is not known; the bar keeps what it shows.
-    if (percent < 0) return;
-    progbarPerFile->setValue(std::min(percent, 100));
-    ShowBars(std::min(percent, 100) / 100.0);
+    if (percent < 0 || lane < 0 || lane >= int(Lanes.size())) return;
+    Lanes[size_t(lane)].Bar->setValue(std::min(percent, 100));
+    Lanes[size_t(lane)].Fraction = std::min(percent, 100) / 100.0;
+    ShowBars();
 }
 
-void TConversionStatusForm::ShowBars(double fileFraction) {
-    progbarPerFile->setFormat(ToQString(BarText(fileFraction, FileClock.elapsed())));
-    // By files, as the bar fills; the file being converted counts by its share done.
-    const double overall = (DoneFiles + fileFraction) / double(std::max(TotalFiles, 1));
+void TConversionStatusForm::ShowBars() {
+    double running = 0;
+    for (int lane = 0; lane < RunLanes && lane < int(Lanes.size()); ++lane) {
+        const TLane& row = Lanes[size_t(lane)];
+        row.Bar->setFormat(ToQString(BarText(row.Fraction, row.Clock.elapsed())));
+        running += row.Fraction;
+    }
+    // By files, as the bars fill; the files being converted count by their share done.
+    const double overall = (DoneFiles + running) / double(std::max(TotalFiles, 1));
     progbarOverall->setFormat(ToQString(BarText(std::min(overall, 1.0), RunClock.elapsed())));
 }
 
-void TConversionStatusForm::StepOverall() {
+void TConversionStatusForm::StepOverall(int lane) {
     progbarOverall->setValue(std::min(progbarOverall->value() + 1, progbarOverall->maximum()));
     ++DoneFiles;
-    ShowBars(0);
+    if (lane >= 0 && lane < int(Lanes.size())) Lanes[size_t(lane)].Fraction = 0;
+    ShowBars();
 }
 
 void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {
@@ -209,14 +248,11 @@ void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {
     setWindowTitle(ToQString(stopped ? texts::StatusStoppedCaption : texts::StatusCompleteCaption));
     lblRunState->setText(summary);
     lblRunState->setVisible(true);
-    if (!stopped) {
-        progbarPerFile->setFormat(QStringLiteral("100%"));
-        progbarOverall->setFormat(QStringLiteral("100%"));
-    } else {
-        // Where the run stood, without a time left that will never come.
-        progbarPerFile->setFormat(QStringLiteral("%p%"));
-        progbarOverall->setFormat(QStringLiteral("%p%"));
-    }
+    // Complete: every bar full; stopped: where the run stood, without a time left that will
+    // never come.
+    for (auto& lane : Lanes)
+        lane.Bar->setFormat(stopped ? QStringLiteral("%p%") : QStringLiteral("100%"));
+    progbarOverall->setFormat(stopped ? QStringLiteral("%p%") : QStringLiteral("100%"));
 }
 
 void TConversionStatusForm::SetViewFilesEnabled(bool enabled) {

@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
+#include <vector>
+
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -27,13 +29,15 @@ public:
 
     explicit TConversionStatusForm(QWidget* parent = nullptr);
 
-    // A new run of `total` files to the target with the list text `target`.
-    void PrepareRun(const QString& target, int total);
-    void ShowFileStart(const TAudioFileDescriptor& file, int total, const TRunCounts& counts,
-                       int remaining);
-    void ShowFileProgress(int percent);
-    // A file is done: the overall bar moves on by it.
-    void StepOverall();
+    // A new run of `total` files to the target with the list text `target`, `lanes` of them
+    // converted at once (each running file has its own row and bar).
+    void PrepareRun(const QString& target, int total, int lanes = 1);
+    // A file starts in a lane; lane -1 only shows the counts (the run's end).
+    void ShowFileStart(int lane, const TAudioFileDescriptor& file, int total,
+                       const TRunCounts& counts, int remaining);
+    void ShowFileProgress(int lane, int percent);
+    // A lane's file is done: the overall bar moves on by it.
+    void StepOverall(int lane = 0);
     // The run ended (`stopped` by the user or complete); `summary` says what was done.
     void ShowEnd(const QString& summary, bool stopped);
     bool RunComplete() const { return Complete; }
@@ -64,7 +68,17 @@ private:
     void CentreOver(const QWidget* owner);
     QLabel* ValueLabel(const char* name, int tag);
     void SetShortened(QLabel* label, const QString& text);
-    void ShowBars(double fileFraction);
+    void ShowBars();
+    // The rows of the lanes after the first, made as a run needs them.
+    void MakeLaneRows(int lanes);
+
+    struct TLane {
+        QLabel* Name = nullptr;
+        QProgressBar* Bar = nullptr;
+        QElapsedTimer Clock;
+        double Fraction = 0;
+    };
+    std::vector<TLane> Lanes;
 
     QGroupBox* grpbxStatus = nullptr;
     QLabel* lblCurrentFile = nullptr;
@@ -89,9 +103,9 @@ private:
 
     // For the percentages and the times left.
     int TotalFiles = 0;
+    int RunLanes = 1;
     int DoneFiles = 0;
     QElapsedTimer RunClock;
-    QElapsedTimer FileClock;
 };
 
 } // namespace qm

@@ -78,8 +78,7 @@ int main(int argc, char* argv[]) {
 
     qm::TMainThreadBridge bridge;
     qm::TQuitOnSignals quitOnSignals;
-    TQuillmereAudioConverter driver;
-    qm::TQuillmereApplication quillmere(driver, handOverList);
+    qm::TQuillmereApplication quillmere(handOverList);
     qm::TInstanceServer server(
         [&quillmere](const QByteArray& message, const qm::TInstanceServer::TReply& reply) {
             quillmere.Answer(message, reply);

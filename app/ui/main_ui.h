@@ -16,6 +16,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -51,6 +52,8 @@ public:
     void SetCloseGuard(std::function<bool()> guard) { CloseGuard = std::move(guard); }
     // Where the converted-files window goes: this window's left + 20, top + 45.
     QPoint ConvertedFilesWindowPosition() const;
+    // Files a run converts side by side (step 3; one per processor core until changed).
+    int FilesAtOnce() const;
     void SetConvertedFilesAvailable(bool available);
 
     enum class TAddOrigin { aoDialog, aoDrop, aoHandOver };
@@ -173,6 +176,7 @@ private:
     QCheckBox* chkbxVerify = nullptr;
     QCheckBox* chkbxKeepTree = nullptr;
     QComboBox* cmbxExisting = nullptr;
+    QSpinBox* spnFilesAtOnce = nullptr;
     bool VerifyBeforeDelete = true;
     bool VerifyAlone = false;
 

@@ -14,7 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace qm {
 
@@ -113,6 +117,13 @@ QWidget* TQulMerMainUI::BuildStep3() {
     cmbxExisting->addItems({ToQString(texts::ExistingKeepBoth), ToQString(texts::ExistingSkip),
                             ToQString(texts::ExistingReplace)});
     existing->addWidget(cmbxExisting);
+    existing->addSpacing(16);
+    existing->addWidget(NewLabel(texts::FilesAtOnce, placement));
+    spnFilesAtOnce = new QSpinBox(placement);
+    spnFilesAtOnce->setObjectName("spnFilesAtOnce");
+    spnFilesAtOnce->setRange(1, 64);
+    spnFilesAtOnce->setValue(std::clamp(QThread::idealThreadCount(), 1, 64));
+    existing->addWidget(spnFilesAtOnce);
     existing->addStretch();
     grid->addLayout(existing, 6, 0, 1, 3);
     ShowVerifyChoice();

@@ -30,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolTip>
@@ -352,6 +353,10 @@ void TQulMerMainUI::chkbxDeleteClick() {
         descriptor->KeepTree = chkbxKeepTree->isEnabled() && chkbxKeepTree->isChecked();
         descriptor->Existing = kExisting[existing];
     }
+}
+
+int TQulMerMainUI::FilesAtOnce() const {
+    return spnFilesAtOnce->value();
 }
 
 void TQulMerMainUI::ShowVerifyChoice() {

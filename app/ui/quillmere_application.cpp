@@ -96,13 +96,13 @@ void AddProgramDataFolder(const QString& executableFolder) {
     qputenv("XDG_DATA_DIRS", (folders + ':' + own).toLocal8Bit());
 }
 
-TQuillmereApplication::TQuillmereApplication(TQuillmereAudioConverter& driver, QString handOverList)
-    : Driver(driver), HandOverList(std::move(handOverList)) {
+TQuillmereApplication::TQuillmereApplication(QString handOverList)
+    : HandOverList(std::move(handOverList)) {
     // The wizard makes its selected-files and about windows itself.
     Wizard = std::make_unique<TQulMerMainUI>();
     ConvertedFiles = new TQuillmereConvertedAudioFileListUI(Wizard.get());
     Status = new TConversionStatusForm(Wizard.get());
-    ConversionRun = new TConversionRun(Driver, *Wizard, *Status, *ConvertedFiles, this);
+    ConversionRun = new TConversionRun(*Wizard, *Status, *ConvertedFiles, this);
 
     connect(Wizard.get(), &TQulMerMainUI::ConvertRequested, ConversionRun,
             &TConversionRun::btnConvertClick);

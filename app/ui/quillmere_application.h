@@ -10,8 +10,6 @@
 
 #include <memory>
 
-class TQuillmereAudioConverter;
-
 namespace qm {
 
 class TConversionRun;
@@ -51,7 +49,7 @@ void AddProgramDataFolder(const QString& executableFolder);
 class TQuillmereApplication : public QObject {
     Q_OBJECT
 public:
-    TQuillmereApplication(TQuillmereAudioConverter& driver, QString handOverList);
+    explicit TQuillmereApplication(QString handOverList);
     ~TQuillmereApplication() override;
 
     TQulMerMainUI& MainWindow() const { return *Wizard; }
@@ -69,7 +67,6 @@ public:
     void Answer(const QByteArray& message, const TInstanceServer::TReply& reply);
 
 private:
-    TQuillmereAudioConverter& Driver;
     QString HandOverList;
     std::unique_ptr<TQulMerMainUI> Wizard;
     TQuillmereConvertedAudioFileListUI* ConvertedFiles = nullptr;

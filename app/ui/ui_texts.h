@@ -86,6 +86,7 @@ inline constexpr std::string_view ExistingCaption = "When an output already exis
 inline constexpr std::string_view ExistingKeepBoth = "Keep both";
 inline constexpr std::string_view ExistingSkip = "Skip the file";
 inline constexpr std::string_view ExistingReplace = "Replace it";
+inline constexpr std::string_view FilesAtOnce = "Files converted at once :";
 inline constexpr std::string_view BrowseTitle =
     "Select a folder to place your converted audio files in:";
 inline constexpr std::string_view LevelLo = "- ( Lo )";

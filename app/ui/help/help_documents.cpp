@@ -67,7 +67,10 @@ const std::array<THelpPage, 4> Pages{{
      "<p><b>When an output already exists</b>: <b>Keep both</b> gives the new file a name such "
      "as <i>Quillmere_1_song.flac</i>; <b>Skip the file</b> leaves it as it is, reported as "
      "already converted; <b>Replace it</b> puts the new file in its place once it is complete "
-     "(an original audio file of the list is never replaced).</p>"},
+     "(an original audio file of the list is never replaced).</p>"
+     "<p><b>Files converted at once</b> (one per processor core unless you change it) converts "
+     "that many files side by side; the status window shows each with its own bar. 1 converts "
+     "them one after another.</p>"},
     {"Step 4 - Convert your audio files",
      "<p>Check your choices, then click <b>Convert My Audio Files</b>. A window shows the file "
      "being converted, where it goes, and how far the whole list has come. It can be closed "

@@ -543,4 +543,58 @@ TEST_F(RunTest, AHandOverAfterARunClosesItsWindows) {
 }
 
 } // namespace
+
+// Two files at once: each running file has its row and bar, every file ends in the list once.
+TEST_F(RunTest, FilesConvertedSideBySideEndOnceEach) {
+    FilesAtOnce = 2;
+    std::vector<std::string> shorts;
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"}) {
+        shorts.push_back(Folder / name);
+        MakeWav(shorts.back(), 0.3);
+    }
+    ASSERT_NO_FATAL_FAILURE(Choose(shorts, WavRow, Folder.Folder("out")));
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    EXPECT_EQ(ConvertedFiles().RowCount(), 4);
+    EXPECT_EQ(Run().Counts().Converted, 4);
+    EXPECT_TRUE(Status().findChild<QProgressBar*>("progbarLane2")->isVisibleTo(&Status()));
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav"})
+        EXPECT_TRUE(fs::exists(Folder / (std::string("out/") + name))) << name;
+}
+
+TEST_F(RunTest, StopWhileFilesRunSideBySideRemovesEveryPartial) {
+    FilesAtOnce = 2;
+    const std::vector<std::string> longs = {Folder / "long1.wav", Folder / "long2.wav",
+                                            Folder / "e.wav"};
+    MakeWav(longs[0], 120);
+    MakeWav(longs[1], 120);
+    MakeWav(longs[2], 0.3);
+    const std::string out = Folder.Folder("out");
+    ASSERT_NO_FATAL_FAILURE(Choose(longs, WavPackRow, out, /*deleteSources=*/true));
+    bool stopPressed = false, watching = false;
+    // The second lane's row is made when the run starts; pressed once both bars moved, while
+    // both files are being written.
+    AtFileStart = [&](int) {
+        if (watching) return;
+        watching = true;
+        auto* first = Status().findChild<QProgressBar*>("progbarPerFile");
+        auto* second = Status().findChild<QProgressBar*>("progbarLane2");
+        ASSERT_NE(second, nullptr);
+        const auto stopOnceBothMoved = [&stopPressed, first, second, this] {
+            if (stopPressed || first->value() <= 0 || second->value() <= 0) return;
+            stopPressed = true;
+            QTimer::singleShot(0, &Status(), [this] { StatusButton("btnStop")->click(); });
+        };
+        for (auto* bar : {first, second})
+            QObject::connect(bar, &QProgressBar::valueChanged, &Status(), stopOnceBothMoved);
+    };
+    AtCompletion = [&] { EXPECT_TRUE(Run().WasStopped()); };
+    ASSERT_NO_FATAL_FAILURE(Convert());
+    ASSERT_TRUE(stopPressed);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 0)
+        << "no output and no partial";
+    for (const auto& source : longs)
+        EXPECT_TRUE(fs::exists(source)) << source;
+    EXPECT_EQ(ConvertedFiles().RowCount(), 0);
+}
+
 } // namespace qm::test

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -99,8 +100,7 @@ protected:
     void SetUp() override {
         IsolatedHomeTest::SetUp();
         Bridge = std::make_unique<TMainThreadBridge>();
-        Driver = std::make_unique<TQuillmereAudioConverter>();
-        Quillmere = std::make_unique<TQuillmereApplication>(*Driver, PrepareHandOverList());
+        Quillmere = std::make_unique<TQuillmereApplication>(PrepareHandOverList());
         Quillmere->Show();
         QApplication::setActiveWindow(&Wizard());
         RunPending();
@@ -120,7 +120,6 @@ protected:
 
     void TearDown() override {
         Quillmere.reset();
-        Driver.reset();
         Bridge.reset();
         Home.reset();
     }
@@ -165,6 +164,10 @@ protected:
         ASSERT_EQ(Wizard().ActivePage(), before + 1);
     }
 
+    // Files a run converts at once: one, unless a test asks for more, so that events come in a
+    // known order.
+    int FilesAtOnce = 1;
+
     // From step 1 to step 4 with the files, the target, the output folder ("" beside the
     // sources) and the delete box.
     void Choose(const std::vector<std::string>& files, int targetRow, const std::string& folder,
@@ -178,6 +181,7 @@ protected:
             Find<QLineEdit>("edbxLocation")->setText(QString::fromStdString(folder));
         }
         if (deleteSources) Find<QCheckBox>("chkbxDelete")->click();
+        Find<QSpinBox>("spnFilesAtOnce")->setValue(FilesAtOnce);
         ASSERT_NO_FATAL_FAILURE(Next());
     }
 
@@ -197,7 +201,6 @@ protected:
     }
 
     std::unique_ptr<TMainThreadBridge> Bridge;
-    std::unique_ptr<TQuillmereAudioConverter> Driver;
     std::unique_ptr<TQuillmereApplication> Quillmere;
     TShellRecorder Shell;
     TempFolder Folder;
