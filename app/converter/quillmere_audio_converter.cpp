@@ -260,6 +260,7 @@ void TQuillmereAudioConverter::StartNextFile() {
     verifyError_.clear();
     sink_->SetInputDigest(file.Verify ? &fed_.digest : nullptr);
     verifyShare_ = file.Verify ? VerifyShare(file.TargetFormat) : 0;
+    readingBack_ = false;
     sink_->SetOnSyncDone(
         file.Verify
             ? TOutputDoneEvent([this, target = file.TargetFormat, self = std::weak_ptr(self_)](
@@ -323,6 +324,8 @@ void TQuillmereAudioConverter::FinishWithoutRun(TFileOutcome outcome, const std:
 void TQuillmereAudioConverter::OnSinkProgress() {
     if (!onFileProgress_ || !sink_) return;
     // Reading the output back takes the last part of the file's bar.
+    // Once reading back began, a late event of the conversion would move the bar back.
+    if (readingBack_) return;
     const int percent = sink_->Progress();
     onFileProgress_(percent < 0 ? percent : percent * (100 - verifyShare_) / 100);
 }
@@ -475,6 +478,7 @@ void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId tar
         if (::truncate(partialPath_.c_str(), ::off_t(std::atoll(cut))) != 0) return;
     if (const char* flip = std::getenv("QM_TEST_FLIP_OUTPUT_BYTE"))
         if (!FlipByte(partialPath_, std::atoll(flip))) return;
+    readingBack_ = true;
     const int share = verifyShare_;
     int shown = -1;
     const auto progress = [&](double fraction) {

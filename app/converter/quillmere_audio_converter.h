@@ -124,6 +124,7 @@ private:
     TVerifiedPcm fed_;
     bool verifyRan_ = false;
     int verifyShare_ = 0; // the percentage of the file's bar that reading back takes
+    std::atomic<bool> readingBack_{false}; // set on the worker before its first read-back event
     std::string verifyError_;
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;

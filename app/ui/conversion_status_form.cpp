@@ -59,7 +59,7 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     progbarPerFile = SmoothBar("progbarPerFile", grpbxStatus);
     status->addWidget(progbarPerFile, 2, 0, 1, 2);
     status->setColumnStretch(1, 1);
-    Lanes.push_back({lblCurrentFile, progbarPerFile, {}, 0});
+    Lanes.push_back({lblCurrentFile, progbarPerFile, {}, 0, 0});
 
     grpbxOverallStatus = new QGroupBox(ToQString(texts::OverallStatus), this);
     grpbxOverallStatus->setObjectName("grpbxOverallStatus");
@@ -117,6 +117,11 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     grpbxStatus->setMinimumWidth(MinimumWidth - layout->contentsMargins().left() -
                                  layout->contentsMargins().right());
 
+    BarTimer.setInterval(BarRefreshMilliseconds);
+    BarTimer.setSingleShot(true);
+    connect(&BarTimer, &QTimer::timeout, this, [this] {
+        if (!Complete) ShowBars();
+    });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnViewFiles, &QPushButton::clicked, this, &TConversionStatusForm::ViewFilesRequested);
     connect(btnStop, &QPushButton::clicked, this, &TConversionStatusForm::StopRequested);
@@ -148,7 +153,7 @@ void TConversionStatusForm::MakeLaneRows(int lanes) {
     for (int lane = int(Lanes.size()); lane < lanes; ++lane) {
         const QByteArray name = "lblLaneFile" + QByteArray::number(lane + 1);
         const QByteArray bar = "progbarLane" + QByteArray::number(lane + 1);
-        TLane row{ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0};
+        TLane row{ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0, 0};
         const int at = grid->rowCount();
         grid->addWidget(row.Name, at, 0, 1, 2);
         grid->addWidget(row.Bar, at + 1, 0, 1, 2);
@@ -173,6 +178,7 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total, int lan
     for (auto& lane : Lanes) {
         lane.Bar->setValue(0);
         lane.Fraction = 0;
+        lane.Percent = 0;
         lane.Clock.start();
         if (lane.Name != lblCurrentFile) lane.Name->clear();
     }
@@ -209,23 +215,25 @@ void TConversionStatusForm::ShowFileStart(int lane, const TAudioFileDescriptor& 
     if (Complete || lane < 0 || lane >= int(Lanes.size())) return;
     Lanes[size_t(lane)].Clock.start();
     Lanes[size_t(lane)].Fraction = 0;
-    Lanes[size_t(lane)].Bar->setValue(0);
+    Lanes[size_t(lane)].Percent = 0;
     ShowBars();
 }
 
 void TConversionStatusForm::ShowFileProgress(int lane, int percent) {
     // -1: the source's size is not known; the bar keeps what it shows.
     if (percent < 0 || lane < 0 || lane >= int(Lanes.size())) return;
-    Lanes[size_t(lane)].Bar->setValue(std::min(percent, 100));
+    Lanes[size_t(lane)].Percent = std::min(percent, 100);
     Lanes[size_t(lane)].Fraction = std::min(percent, 100) / 100.0;
-    ShowBars();
+    // Painted a few times a second, not at every percent: files side by side send many.
+    if (!BarTimer.isActive()) BarTimer.start();
 }
 
 void TConversionStatusForm::ShowBars() {
     double running = 0;
     for (int lane = 0; lane < RunLanes && lane < int(Lanes.size()); ++lane) {
         const TLane& row = Lanes[size_t(lane)];
-        row.Bar->setFormat(ToQString(BarText(row.Fraction, row.Clock.elapsed())));
+        row.Bar->setValue(row.Percent);
+        row.Bar->setFormat(ToQString(BarText(row.Percent / 100.0, row.Clock.elapsed())));
         running += row.Fraction;
     }
     // By files, as the bars fill; the files being converted count by their share done.
@@ -241,6 +249,8 @@ void TConversionStatusForm::StepOverall(int lane) {
 }
 
 void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {
+    BarTimer.stop();
+    ShowBars();
     Complete = true;
     btnStop->setEnabled(false);
     btnClose->setEnabled(true);

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <vector>
 
@@ -26,6 +27,7 @@ public:
     // The width the file and folder labels have; longer texts are shortened to it.
     static constexpr int ValueLabelWidth = 300;
     static constexpr int HintMilliseconds = 3000;
+    static constexpr int BarRefreshMilliseconds = 100;
 
     explicit TConversionStatusForm(QWidget* parent = nullptr);
 
@@ -76,7 +78,8 @@ private:
         QLabel* Name = nullptr;
         QProgressBar* Bar = nullptr;
         QElapsedTimer Clock;
-        double Fraction = 0;
+        double Fraction = 0; // of the file running in the lane; 0 once it is done
+        int Percent = 0;     // what the bar shows: a done file's stays until the next starts
     };
     std::vector<TLane> Lanes;
 
@@ -106,6 +109,7 @@ private:
     int RunLanes = 1;
     int DoneFiles = 0;
     QElapsedTimer RunClock;
+    QTimer BarTimer; // paints the bars after progress, at most every BarRefreshMilliseconds
 };
 
 } // namespace qm
