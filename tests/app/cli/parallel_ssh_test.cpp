@@ -105,7 +105,8 @@ TEST(CliParallelSsh, TreeConvertsOnAnSshHostAndComesBack) {
         fs::create_directories(fs::path(dir / names[i]).parent_path());
         MakeWav(dir / names[i], 0.3 + 0.1 * static_cast<double>(i));
     }
-    // HOME in the folder: parallel's own files stay there, its citation notice with them.
+    // HOME in the folder: parallel's own files stay there, its citation notice with them. The
+    // host works in a folder named here rather than "...", so the login's home stays untouched.
     // RSYNC_OLD_ARGS: parallel quotes returned names for the host's shell, which rsync 3.2.4 and
     // later no longer passes through.
     const std::string remote = dir / "remote";
