@@ -60,11 +60,12 @@ private:
     pid_t pid_ = -1;
 };
 
-// Tries `ssh ... true` until it logs in, sshd has quit or 30 s have passed.
+// Tries `ssh ... true` (each try at most 20 s) until it logs in, sshd has quit or 30 s have passed.
 bool LoggedIn(SshServer& server, const std::string& ssh) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (server.Running() && std::chrono::steady_clock::now() < end) {
-        if (RunCommand(ssh + " 127.0.0.1 true 2>/dev/null").status == 0) return true;
+        if (RunCommand("timeout 20 " + ssh + " 127.0.0.1 true 2>/dev/null").status == 0)
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
