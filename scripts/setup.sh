@@ -18,6 +18,9 @@ if [ "${1:-}" = "--tests" ]; then
     xvfb xauth
     dbus # dbus-run-session: the notification test's private session bus
     python3 # the CLI test that parses its JSON lines
+    # the CLI spread over SSH hosts by GNU parallel; the test starts an sshd of its own on a free
+    # port (the package also enables the system's sshd service on port 22)
+    openssh-server openssh-client rsync parallel
     # reference tools the tests judge our files with
     sox libsox-fmt-all ffmpeg flac vorbis-tools wavpack lame mpg123 faad hyperfine bc
     clang-14 libclang-rt-14-dev # the fuzz targets of ./fuzz.sh
