@@ -3,23 +3,11 @@
 // signed, wider samples little-endian unless marked big-endian, floats as their raw bits).
 #pragma once
 
+#include "support/md5.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
-
-// MD5 (RFC 1321).
-class TMd5 {
-public:
-    TMd5();
-    void Update(std::span<const uint8_t> bytes);
-    std::array<uint8_t, 16> Final();
-
-private:
-    void Block(const uint8_t* block);
-    std::array<uint32_t, 4> state_;
-    std::array<uint8_t, 64> buffer_{};
-    uint64_t length_ = 0;
-};
 
 class TWavpackAudioMd5 {
 public:
@@ -30,7 +18,7 @@ public:
     std::array<uint8_t, 16> Final() { return md5_.Final(); }
 
 private:
-    TMd5 md5_;
+    support::TMd5 md5_;
     int width_;
     bool bigEndian_;
     bool signedBytes_;

@@ -1,6 +1,8 @@
 // The two checksums of the format: the zlib CRC-32 of each frame's PCM and the MD5 of the file.
 #pragma once
 
+#include "support/md5.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -18,17 +20,6 @@ private:
 };
 
 // MD5 (RFC 1321).
-class Md5 {
-public:
-    Md5();
-    void Update(std::span<const std::uint8_t> bytes);
-    std::array<std::uint8_t, 16> Final();
-
-private:
-    void Block(const std::uint8_t* block);
-    std::array<std::uint32_t, 4> state_;
-    std::array<std::uint8_t, 64> buffer_{};
-    std::uint64_t length_ = 0;
-};
+using Md5 = support::TMd5;
 
 } // namespace macdll
