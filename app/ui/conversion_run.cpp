@@ -144,7 +144,8 @@ void TConversionRun::Finish(bool stopped) {
     Active = false;
     Stopped = stopped;
     const QString summary =
-        ToQString(RunSummary(Outcomes, stopped, stopped ? Total - Outcomes.Done() : 0));
+        ToQString(RunSummary(Outcomes, stopped, stopped ? Total - Outcomes.Done() : 0,
+                             std::min(Scheduler->LaneCount(), Total - Outcomes.Done())));
     Status.ShowEnd(summary, stopped);
     Wizard.SetConvertedFilesAvailable(true);
     if (!stopped) {

@@ -34,13 +34,16 @@ std::string OutcomeText(const TRunCounts& counts) {
     return text.empty() ? "no file converted" : text;
 }
 
-std::string RunSummary(const TRunCounts& counts, bool stopped, int unconverted) {
+std::string RunSummary(const TRunCounts& counts, bool stopped, int unconverted, int interrupted) {
     if (!stopped)
         return std::string(texts::StatusCompleteCaption) + ": " + OutcomeText(counts) + ".";
     std::string text = std::string(texts::RunStopped) + ": " + OutcomeText(counts) + ".";
     if (unconverted > 0)
-        text += " The output of the file being converted was removed; " + Files(unconverted) +
-                (unconverted == 1 ? " was" : " were") + " not converted.";
+        text += (interrupted > 1 ? " The outputs of the " + std::to_string(interrupted) +
+                                       " files being converted were removed; "
+                                 : std::string(" The output of the file being converted was "
+                                               "removed; ")) +
+                Files(unconverted) + (unconverted == 1 ? " was" : " were") + " not converted.";
     return text;
 }
 

@@ -21,7 +21,9 @@ std::string OutcomeText(const TRunCounts& counts);
 
 // The line the status window ends with: the run complete, or stopped with `unconverted` files
 // (the one being converted among them) left as they were.
-std::string RunSummary(const TRunCounts& counts, bool stopped, int unconverted);
+// `interrupted` files were being converted side by side when it stopped.
+std::string RunSummary(const TRunCounts& counts, bool stopped, int unconverted,
+                       int interrupted = 1);
 
 // Seconds left when `fraction` of the work took `elapsedMilliseconds`; none while too little
 // is done or too little time has passed for an estimate worth showing.

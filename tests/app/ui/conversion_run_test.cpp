@@ -565,8 +565,9 @@ TEST_F(RunTest, StopWhileFilesRunSideBySideRemovesEveryPartial) {
     FilesAtOnce = 2;
     const std::vector<std::string> longs = {Folder / "long1.wav", Folder / "long2.wav",
                                             Folder / "e.wav"};
-    MakeWav(longs[0], 120);
-    MakeWav(longs[1], 120);
+    // Long enough that both still run at the bars' first refresh.
+    MakeWav(longs[0], 240);
+    MakeWav(longs[1], 240);
     MakeWav(longs[2], 0.3);
     const std::string out = Folder.Folder("out");
     ASSERT_NO_FATAL_FAILURE(Choose(longs, WavPackRow, out, /*deleteSources=*/true));
@@ -587,7 +588,12 @@ TEST_F(RunTest, StopWhileFilesRunSideBySideRemovesEveryPartial) {
         for (auto* bar : {first, second})
             QObject::connect(bar, &QProgressBar::valueChanged, &Status(), stopOnceBothMoved);
     };
-    AtCompletion = [&] { EXPECT_TRUE(Run().WasStopped()); };
+    AtCompletion = [&] {
+        EXPECT_TRUE(Run().WasStopped());
+        EXPECT_EQ(Text<QLabel>("lblRunState"),
+                  "The conversion was stopped: no file converted. The outputs of the 2 files "
+                  "being converted were removed; 3 files were not converted.");
+    };
     ASSERT_NO_FATAL_FAILURE(Convert());
     ASSERT_TRUE(stopPressed);
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 0)
