@@ -256,6 +256,13 @@ int64_t TWVIn::FirstBlockIndex(TStream& stream, int64_t start) {
         if (version < 0x402 || version > 0x410 || size < kHeader - 8 || size > (1u << 24) ||
             blockSamples == 0)
             continue;
-        return int64_t(le32(at + 16)) | int64_t(head[at + 10]) << 32;
+        // Silence stands only for blocks that were passed over, and never for more than the
+        // stream says it holds: a first block whose own index runs past the stated total is
+        // damage of its own, which the library reports, not a lost start of gigabytes.
+        const int64_t index = int64_t(le32(at + 16)) | int64_t(head[at + 10]) << 32;
+        const uint32_t totalLow = le32(at + 12);
+        const int64_t total = int64_t(totalLow) | int64_t(head[at + 11]) << 32;
+        if (at == 0 || (totalLow != 0xFFFFFFFFu && index >= total)) return 0;
+        return index;
     }
 }

@@ -6,6 +6,7 @@
 #include "codecs/wavpack/wavpack_library.h"
 #include "pipeline/au_exception.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -201,6 +202,16 @@ TEST(WvIn, AWrongTotalInTheFirstBlockStillDeliversAllTheAudio) {
     const Decoded decoded = DecodeWithTWVIn(source);
     EXPECT_EQ(decoded.error.rfind("WavPack file is damaged (", 0), 0u) << decoded.error;
     EXPECT_TRUE(source.Corrupt());
+
+    // A first block whose own index runs past the stated total: no silence standing for a lost
+    // start of the size of that index (gigabytes written before the file failed).
+    bytes = good;
+    std::fill_n(bytes.begin() + 16, 4, uint8_t(0xFF));
+    const std::string absurd = dir / "absurd.wv";
+    WriteFileBytes(absurd, bytes);
+    TWVIn absurdSource;
+    absurdSource.SetFileName(absurd);
+    EXPECT_LE(absurdSource.GetTotalSamples(), int64_t(pcm.size() / 4));
 }
 
 TEST(WvIn, FloatSamplesArriveAs32BitIntegersClippedAtFullScale) {
