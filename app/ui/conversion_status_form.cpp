@@ -153,7 +153,8 @@ void TConversionStatusForm::MakeLaneRows(int lanes) {
     for (int lane = int(Lanes.size()); lane < lanes; ++lane) {
         const QByteArray name = "lblLaneFile" + QByteArray::number(lane + 1);
         const QByteArray bar = "progbarLane" + QByteArray::number(lane + 1);
-        TLane row{ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0, 0};
+        TLane row{
+            ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0, 0};
         const int at = grid->rowCount();
         grid->addWidget(row.Name, at, 0, 1, 2);
         grid->addWidget(row.Bar, at + 1, 0, 1, 2);
