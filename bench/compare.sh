@@ -3,17 +3,10 @@
 # command-line tool of each target at the same settings, several runs each, and prints the
 # median time of each and their ratio. Run after a build: bench/compare.sh [runs]
 set -euo pipefail
-here="$(cd "$(dirname "$0")/.." && pwd)"
-cli="$here/build/bin/quillmere-cli"
+. "$(dirname "$0")/common.sh"
 runs="${1:-5}"
-[ -x "$cli" ] || { echo "build first (./test.sh or ./run.sh)"; exit 1; }
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
 src="$work/source.wav"
 sox -n -r 44100 -c 2 -b 16 "$src" synth 600 pinknoise vol 0.5 2>/dev/null
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc; }
 
 # row NAME SOURCE CLI-FORMAT CLI-LEVEL OUTPUT-EXT REFERENCE-COMMAND...
 # (the reference writes $work/ref.EXT; ours writes $work/out/<source name>.EXT)

@@ -3,12 +3,8 @@
 # sampled each second beside the number of outputs written. It stays flat as files finish.
 # Run after a build: bench/many_files.sh [files]
 set -euo pipefail
-here="$(cd "$(dirname "$0")/.." && pwd)"
-cli="$here/build/bin/quillmere-cli"
+. "$(dirname "$0")/common.sh"
 count="${1:-100000}"
-[ -x "$cli" ] || { echo "build first (./test.sh or ./run.sh)"; exit 1; }
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/src"
 sox -n -r 8000 -c 1 -b 16 "$work/t.wav" synth 0.01 sine 300 2>/dev/null
 for i in $(seq 1 "$count"); do cp "$work/t.wav" "$work/src/$i.wav"; done

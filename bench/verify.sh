@@ -3,17 +3,10 @@
 # 44.1 kHz WAV, converted with --no-verify and with --verify, several runs each; prints the
 # median of each and the difference. Run after a build: bench/verify.sh [runs]
 set -euo pipefail
-here="$(cd "$(dirname "$0")/.." && pwd)"
-cli="$here/build/bin/quillmere-cli"
+. "$(dirname "$0")/common.sh"
 runs="${1:-5}"
-[ -x "$cli" ] || { echo "build first (./test.sh or ./run.sh)"; exit 1; }
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
 src="$work/source.wav"
 sox -n -r 44100 -c 2 -b 16 "$src" synth 120 pinknoise vol 0.5 2>/dev/null
-
-median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc; }
 
 echo "median of $runs runs, 2-minute stereo 44.1 kHz 16-bit source, level 5"
 printf '%-6s %10s %10s %10s %8s\n' target plain verified added share
