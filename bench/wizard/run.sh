@@ -21,8 +21,8 @@ seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N);
 
 echo "$count files of $length s, $cores cores"
 printf '%-6s %12s %12s %12s %12s %10s %10s\n' target "wizard x$cores" "cli -j$cores" "wizard x1" "cli -j1" "wiz/cli" "wiz/x1"
-for spec in mp3:2 flac:0; do
-  fmt="${spec%%:*}" row="${spec##*:}"
+for pair in mp3:2 flac:0; do
+  fmt="${pair%%:*}" row="${pair##*:}"
   rm -rf "$work/out"; mkdir -p "$work/out"
   wn=$("$bench" "$row" "$cores" "$work/out" "$work"/src/*.wav)
   rm -rf "$work/out"; mkdir -p "$work/out"
