@@ -95,18 +95,6 @@ TEST(CliScripts, ResultsStayApartFromProgressAndStatusesTellCasesApart) {
     EXPECT_EQ(RunCli("--delete-source=yes --to flac a.wav").status, 2);
     const auto none = RunCli("--to flac");
     EXPECT_EQ(none.status, 3) << none.output;
-    // A folder stands for the audio of its tree; the rest is counted on one line.
-    fs::create_directories(dir / "tree/x");
-    MakeWav(dir / "tree/x/deep.wav");
-    MakeWav(dir / "tree/top.wav");
-    WriteFileBytes(dir / "tree/x/cover.jpg", {1, 2, 3});
-    const auto tree = RunCli("--to wav --out " + Quote(dir / "flat") + " " + Quote(dir / "tree"));
-    EXPECT_EQ(tree.status, 0) << tree.output;
-    EXPECT_TRUE(fs::exists(dir / "flat/deep.wav") && fs::exists(dir / "flat/top.wav"));
-    EXPECT_TRUE(Contains(tree.output, "1 file in the folders given left out")) << tree.output;
-    EXPECT_TRUE(Contains(tree.output, "2 converted, 0 skipped, 0 failed")) << tree.output;
-    fs::create_directories(dir / "empty");
-    EXPECT_EQ(RunCli("--to flac " + Quote(dir / "empty")).status, 3);
     const auto nothingFound = RunCli("--to flac " + Quote(dir / "missing.txt"));
     EXPECT_EQ(nothingFound.status, 3) << nothingFound.output;
     EXPECT_TRUE(Contains(nothingFound.output, "0 converted, 1 skipped, 0 failed"));

@@ -37,10 +37,13 @@ TEST(CliTrees, KeptTreesAndReRunsLeaveExactlyTheExpectedFiles) {
     for (const char* file : {"root/A/x/song.wav", "root/B/x/song.wav", "root/B/x/deeper/song.wav"})
         MakeWav(dir / file, 0.2);
     MakeWav(dir / "root/top.wav", 0.3);
+    WriteFileBytes(dir / "root/A/cover.jpg", {1, 2, 3});
     const std::string root = Quote(dir / "root");
 
+    // A folder stands for the audio of its tree; the rest is counted on one line.
     const auto flat = RunCli("--to wav --out " + Quote(dir / "flat") + " " + root);
     EXPECT_EQ(flat.status, 0) << flat.output;
+    EXPECT_TRUE(Contains(flat.output, "1 file in the folders given left out")) << flat.output;
     EXPECT_EQ(Names(Files(dir / "flat")),
               (std::vector<std::string>{"Quillmere_1_song.wav", "Quillmere_2_song.wav", "song.wav",
                                         "top.wav"}));

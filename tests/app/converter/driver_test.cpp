@@ -2,7 +2,6 @@
 // run with another target, tags carried across.
 #include "../../support/pcm_source.h"
 #include "../../support/tools.h"
-#include "app/converter/conversion_scheduler.h"
 #include "app/converter/output_verification.h"
 #include "app/converter/quillmere_audio_converter.h"
 #include "app/util/path_utils.h"
@@ -19,7 +18,6 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -459,48 +457,6 @@ TEST(Driver, OutputsOnFatTakeNamesItAcceptsCaselessly) {
     EXPECT_EQ(run.results[1].outputPath, out / "Quillmere_1_Song.flac") << run.results[1].message;
     EXPECT_EQ(qm::NameForFileSystem("name. . ", qm::TFileSystemKind::Fat), "name");
     EXPECT_EQ(qm::NameForFileSystem("a:b", qm::TFileSystemKind::Posix), "a:b");
-}
-
-// Side by side: every file ends once, in one of the lanes, and the run ends after the last; a
-// run without files ends too, after Start returned; Abort leaves no partial output and no event.
-TEST(Scheduler, EveryFileEndsOnceAcrossTheLanes) {
-    TempDir dir, out;
-    TConversionScheduler scheduler(2);
-    std::map<std::string, int> ended;
-    std::set<int> lanesUsed;
-    bool allDone = false;
-    scheduler.SetOnFileDone([&](int lane, const TFileResult& r) {
-        ++ended[r.descriptor.SourceName];
-        lanesUsed.insert(lane);
-        EXPECT_EQ(r.outcome, TFileOutcome::Converted) << r.message;
-    });
-    scheduler.SetOnAllDone([&] { allDone = true; });
-    for (int i = 0; i < 5; ++i) {
-        const std::string name = "s" + std::to_string(i) + ".wav";
-        Sine(dir / name);
-        scheduler.AddFile(Describe(dir / name, qm::TTargetId::Flac, ".flac", out.Path()));
-    }
-    scheduler.Start();
-    ASSERT_TRUE(MainThread::RunUntil([&] { return allDone; }, 60s));
-    EXPECT_EQ(ended.size(), 5u);
-    for (const auto& [name, count] : ended)
-        EXPECT_EQ(count, 1) << name;
-    EXPECT_EQ(lanesUsed, (std::set<int>{0, 1}));
-
-    allDone = false;
-    scheduler.Start();
-    EXPECT_FALSE(allDone);
-    ASSERT_TRUE(MainThread::RunUntil([&] { return allDone; }, 10s));
-
-    Sine(dir / "long.wav", "repeat 40");
-    scheduler.AddFile(Describe(dir / "long.wav", qm::TTargetId::Flac, ".flac", out.Path()));
-    allDone = false;
-    scheduler.Start();
-    scheduler.Abort();
-    MainThread::RunUntil([] { return false; }, 200ms);
-    EXPECT_FALSE(allDone);
-    EXPECT_EQ(ended.count("long.wav"), 0u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(out.Path()), fs::directory_iterator()), 5);
 }
 
 // Outputs are written under a hidden name and appear under their own only when complete: a
