@@ -3,6 +3,7 @@
 #include "pipeline/au_output.h"
 #include "pipeline/main_thread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <unordered_map>
 
@@ -93,6 +94,14 @@ void TEventHandler::Queue::RemoveEvents(uint64_t senderSerial, uint64_t upToRun)
     });
 }
 
+bool TEventHandler::Queue::Superseded(const Event& event) const {
+    if (event.kind != static_cast<uint8_t>(TAuOutput::EventKind::Progress)) return false;
+    return std::any_of(events.begin(), events.end(), [&](const Event& later) {
+        return later.kind == event.kind && later.senderSerial == event.senderSerial &&
+               later.runId == event.runId;
+    });
+}
+
 void TEventHandler::Body(const std::shared_ptr<Queue>& queue) {
     for (;;) {
         Event event;
@@ -104,6 +113,9 @@ void TEventHandler::Body(const std::shared_ptr<Queue>& queue) {
             if (queue->events.empty()) continue;
             event = std::move(queue->events.front());
             queue->events.pop_front();
+            // Progress handlers read the sink's progress as it is when they run, so a progress
+            // event with a later one of the same run behind it would only repeat that one.
+            if (queue->Superseded(event)) continue;
         }
         MainThread::CallSync([&] {
             deliveringFor = queue.get();

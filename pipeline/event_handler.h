@@ -50,6 +50,8 @@ private:
         std::atomic<bool> exited{false};
 
         void RemoveEvents(uint64_t senderSerial, uint64_t upToRun);
+        // Whether a later event makes this one redundant; called with the lock held.
+        bool Superseded(const Event& event) const;
     };
 
     static void Body(const std::shared_ptr<Queue>& queue);

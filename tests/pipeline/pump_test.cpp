@@ -69,6 +69,23 @@ TEST(Pump, CopiesEverySampleAndReportsProgressOnMainThread) {
     EXPECT_EQ(sink.finishes, 1);
 }
 
+// Progress queued while the main thread is busy collapses to the latest: the handler reads the
+// sink's progress as it runs, so the bar still ends full, without a round trip per percent.
+TEST(Pump, ProgressQueuedBehindABusyMainThreadCollapsesToTheLatest) {
+    MemorySource source(44100, 100);
+    MemorySink sink;
+    Recorder r;
+    r.Run(sink, source);
+    while (sink.Busy())
+        std::this_thread::yield();
+    ASSERT_TRUE(WaitDone(r));
+    EXPECT_EQ(sink.Frames().size(), 44100u);
+    // At most the one already handed to the main thread before it was free, and the latest.
+    ASSERT_FALSE(r.progress.empty());
+    EXPECT_LE(r.progress.size(), 2u);
+    EXPECT_EQ(r.progress.back(), 100);
+}
+
 TEST(Pump, SizeZeroGivesProgressZeroAndMinusOneGivesMinusOne) {
     for (const int size : {0, -1}) {
         MemorySource source(20000);
