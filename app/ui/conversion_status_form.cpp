@@ -217,7 +217,7 @@ void TConversionStatusForm::ShowFileStart(int lane, const TAudioFileDescriptor& 
     Lanes[size_t(lane)].Clock.start();
     Lanes[size_t(lane)].Fraction = 0;
     Lanes[size_t(lane)].Percent = 0;
-    ShowBars();
+    ScheduleBars();
 }
 
 void TConversionStatusForm::ShowFileProgress(int lane, int percent) {
@@ -225,7 +225,12 @@ void TConversionStatusForm::ShowFileProgress(int lane, int percent) {
     if (percent < 0 || lane < 0 || lane >= int(Lanes.size())) return;
     Lanes[size_t(lane)].Percent = std::min(percent, 100);
     Lanes[size_t(lane)].Fraction = std::min(percent, 100) / 100.0;
-    // Painted a few times a second, not at every percent: files side by side send many.
+    ScheduleBars();
+}
+
+void TConversionStatusForm::ScheduleBars() {
+    // Painted a few times a second, not at every event: a progress bar repaints at once when its
+    // value moves, and files side by side send many events.
     if (!BarTimer.isActive()) BarTimer.start();
 }
 
@@ -237,16 +242,16 @@ void TConversionStatusForm::ShowBars() {
         row.Bar->setFormat(ToQString(BarText(row.Percent / 100.0, row.Clock.elapsed())));
         running += row.Fraction;
     }
+    progbarOverall->setValue(std::min(DoneFiles, progbarOverall->maximum()));
     // By files, as the bars fill; the files being converted count by their share done.
     const double overall = (DoneFiles + running) / double(std::max(TotalFiles, 1));
     progbarOverall->setFormat(ToQString(BarText(std::min(overall, 1.0), RunClock.elapsed())));
 }
 
 void TConversionStatusForm::StepOverall(int lane) {
-    progbarOverall->setValue(std::min(progbarOverall->value() + 1, progbarOverall->maximum()));
     ++DoneFiles;
     if (lane >= 0 && lane < int(Lanes.size())) Lanes[size_t(lane)].Fraction = 0;
-    ShowBars();
+    ScheduleBars();
 }
 
 void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {

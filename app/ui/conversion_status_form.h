@@ -71,6 +71,7 @@ private:
     QLabel* ValueLabel(const char* name, int tag);
     void SetShortened(QLabel* label, const QString& text);
     void ShowBars();
+    void ScheduleBars();
     // The rows of the lanes after the first, made as a run needs them.
     void MakeLaneRows(int lanes);
 
