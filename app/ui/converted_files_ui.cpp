@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace qm {
 namespace {
 
@@ -234,23 +236,19 @@ void TQuillmereConvertedAudioFileListUI::Append(TConvertedFileItem* row) {
     row->ShowReasonLine();
     lstvwConvertedAudioFileList->setEnabled(true);
     btnClearList->setEnabled(true);
-    lstvwConvertedAudioFileList->scrollToItem(row);
+    ShowNewest(row);
+}
+
+void TQuillmereConvertedAudioFileListUI::ShowNewest(TConvertedFileItem* row) {
+    NewestRow = row;
+    // Laying out a hidden list for every file would cost a run of many files dearly.
+    if (isVisible()) lstvwConvertedAudioFileList->scrollToItem(row);
 }
 
 bool TQuillmereConvertedAudioFileListUI::AddConvertedFile(const TAudioFileDescriptor& file,
                                                           const std::string& outputPath,
                                                           const std::string& warning) {
-    const QString name = ToQString(file.OutputName);
-    for (int i = 0; i < RowCount(); ++i) {
-        const TConvertedFileItem* row = Row(i);
-        if (!row->HasOutput() || row->text(clName).compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        // Only the first row of that name is looked at.
-        if (JoinPath(ToStdString(row->text(clFolder)), ToStdString(row->text(clName))) ==
-            outputPath)
-            return false;
-        break;
-    }
+    if (!ListedOutputs.insert(outputPath).second) return false;
     auto copy = std::make_unique<TAudioFileDescriptor>(file);
     copy->OutputPath = outputPath;
     const auto size = FileSizeOf(outputPath);
@@ -278,21 +276,23 @@ bool TQuillmereConvertedAudioFileListUI::AddWithoutOutput(TConvertedFileItem::TK
     copy->OutputPath = kind == TConvertedFileItem::TKind::Skipped ? file.SourcePath : "";
     copy->FileSize = kind == TConvertedFileItem::TKind::Skipped ? file.FileSize : -1;
     auto* row = new TConvertedFileItem(kind, std::move(copy), reason);
-    for (int i = 0; i < RowCount(); ++i) {
-        TConvertedFileItem* listed = Row(i);
-        if (listed->HasOutput() || listed->Descriptor().SourcePath != file.SourcePath) continue;
-        // The file is listed already: its row, in its place, tells the latest reason.
-        const bool chosen = RememberedRow == listed;
-        if (chosen) RememberedRow = nullptr;
-        delete listed;
-        lstvwConvertedAudioFileList->insertTopLevelItem(i, row);
-        row->ShowReasonLine();
-        if (chosen) lstvwConvertedAudioFileList->setCurrentItem(row);
-        lstvwConvertedAudioFileList->scrollToItem(row);
-        return false;
+    TConvertedFileItem*& slot = RowsWithoutOutput[file.SourcePath];
+    TConvertedFileItem* listed = std::exchange(slot, row);
+    if (listed == nullptr) {
+        Append(row);
+        return true;
     }
-    Append(row);
-    return true;
+    // The file is listed already: its row, in its place, tells the latest reason.
+    const int at = lstvwConvertedAudioFileList->indexOfTopLevelItem(listed);
+    const bool chosen = RememberedRow == listed;
+    if (chosen) RememberedRow = nullptr;
+    if (NewestRow == listed) NewestRow = nullptr;
+    delete listed;
+    lstvwConvertedAudioFileList->insertTopLevelItem(at, row);
+    row->ShowReasonLine();
+    if (chosen) lstvwConvertedAudioFileList->setCurrentItem(row);
+    ShowNewest(row);
+    return false;
 }
 
 void TQuillmereConvertedAudioFileListUI::ShowModalAt(QPoint position) {
@@ -302,6 +302,7 @@ void TQuillmereConvertedAudioFileListUI::ShowModalAt(QPoint position) {
 
 void TQuillmereConvertedAudioFileListUI::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    if (NewestRow) lstvwConvertedAudioFileList->scrollToItem(NewestRow);
     lstvwConvertedAudioFileList->setEnabled(true);
     btnClearList->setEnabled(true);
     emit Shown();
@@ -333,6 +334,9 @@ void TQuillmereConvertedAudioFileListUI::btnGotoFileClick() {
 
 void TQuillmereConvertedAudioFileListUI::btnClearListClick() {
     RememberedRow = nullptr;
+    NewestRow = nullptr;
+    ListedOutputs.clear();
+    RowsWithoutOutput.clear();
     lstvwConvertedAudioFileList->clear();
     lstvwConvertedAudioFileList->setEnabled(false);
     btnGotoFile->setEnabled(false);

@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 class QLabel;
 class QPushButton;
@@ -95,6 +97,7 @@ private:
     void ColumnClick(int column);
     void KeepMinimumWidths(int column, int oldWidth, int newWidth);
     void Append(TConvertedFileItem* row);
+    void ShowNewest(TConvertedFileItem* row);
     bool AddWithoutOutput(TConvertedFileItem::TKind kind, const TAudioFileDescriptor& file,
                           const std::string& reason);
 
@@ -106,6 +109,11 @@ private:
     QPushButton* btnClose = nullptr;
     // The last selected row: a click on empty space selects it again.
     TConvertedFileItem* RememberedRow = nullptr;
+    // Looked up at every file that ends, so a run of many thousands stays linear.
+    std::unordered_set<std::string> ListedOutputs;
+    std::unordered_map<std::string, TConvertedFileItem*> RowsWithoutOutput;
+    // The newest row, brought into view when the hidden window is shown.
+    TConvertedFileItem* NewestRow = nullptr;
 };
 
 } // namespace qm

@@ -71,7 +71,7 @@ TEST_F(ConvertedFilesTest, AnOutputListedAlreadyGetsNoSecondRow) {
     EXPECT_FALSE(ConvertedFiles().AddConvertedFile(again, Folder / "out/song.mp3"));
     // The same name in another folder is another file.
     Finish("elsewhere", "song.mp3", 100);
-    // The name is compared ignoring case, the path exactly: the first row named so decides.
+    // The output's path decides, exactly: a name in another case is another file.
     again.OutputName = "SONG.mp3";
     EXPECT_TRUE(ConvertedFiles().AddConvertedFile(again, Folder / "out/SONG.mp3"));
     EXPECT_EQ(ConvertedFiles().RowCount(), 3);
