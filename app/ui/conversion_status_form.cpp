@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace qm {
 namespace {
 
@@ -59,7 +61,7 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     progbarPerFile = SmoothBar("progbarPerFile", grpbxStatus);
     status->addWidget(progbarPerFile, 2, 0, 1, 2);
     status->setColumnStretch(1, 1);
-    Lanes.push_back({lblCurrentFile, progbarPerFile, {}, 0, 0});
+    Lanes.push_back({lblCurrentFile, progbarPerFile, {}, 0, 0, {}});
 
     grpbxOverallStatus = new QGroupBox(ToQString(texts::OverallStatus), this);
     grpbxOverallStatus->setObjectName("grpbxOverallStatus");
@@ -120,6 +122,7 @@ TConversionStatusForm::TConversionStatusForm(QWidget* parent)
     BarTimer.setInterval(BarRefreshMilliseconds);
     BarTimer.setSingleShot(true);
     connect(&BarTimer, &QTimer::timeout, this, [this] {
+        ShowTexts();
         if (!Complete) ShowBars();
     });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
@@ -154,7 +157,7 @@ void TConversionStatusForm::MakeLaneRows(int lanes) {
         const QByteArray name = "lblLaneFile" + QByteArray::number(lane + 1);
         const QByteArray bar = "progbarLane" + QByteArray::number(lane + 1);
         TLane row{
-            ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0, 0};
+            ValueLabel(name.constData(), 0), SmoothBar(bar.constData(), grpbxStatus), {}, 0, 0, {}};
         const int at = grid->rowCount();
         grid->addWidget(row.Name, at, 0, 1, 2);
         grid->addWidget(row.Bar, at + 1, 0, 1, 2);
@@ -181,8 +184,11 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total, int lan
         lane.Fraction = 0;
         lane.Percent = 0;
         lane.Clock.start();
+        lane.StartedName = QString();
         if (lane.Name != lblCurrentFile) lane.Name->clear();
     }
+    StartedFolder = QString();
+    CountsStale = false;
     progbarOverall->setRange(0, std::max(total, 1));
     progbarOverall->setValue(0);
     for (auto* count : {lblFilesWarned, lblFilesSkipped, lblFilesFailed})
@@ -196,28 +202,49 @@ void TConversionStatusForm::PrepareRun(const QString& target, int total, int lan
 
 void TConversionStatusForm::ShowFileStart(int lane, const TAudioFileDescriptor& file, int total,
                                           const TRunCounts& counts, int remaining) {
-    if (lane >= 0 && lane < int(Lanes.size())) {
-        if (lane == 0) {
-            FullName = ToQString(file.SourceName);
-            SetShortened(lblCurrentFile, FullName);
-        } else {
-            SetShortened(Lanes[size_t(lane)].Name, ToQString(file.SourceName));
-        }
-        FullFolder = ToQString(ConversionRules::OutputFolder(file));
+    const bool inLane = lane >= 0 && lane < int(Lanes.size());
+    if (inLane) {
+        Lanes[size_t(lane)].StartedName = ToQString(file.SourceName);
+        StartedFolder = ToQString(ConversionRules::OutputFolder(file));
+    }
+    StartedTotal = total;
+    StartedCounts = counts;
+    StartedRemaining = remaining;
+    CountsStale = true;
+    if (!Complete && inLane) {
+        Lanes[size_t(lane)].Clock.start();
+        Lanes[size_t(lane)].Fraction = 0;
+        Lanes[size_t(lane)].Percent = 0;
+    }
+    // One file at a time: its texts at once. Files side by side start many times a second, so
+    // their texts are shown with the bars.
+    if (RunLanes > 1) {
+        ScheduleBars();
+        return;
+    }
+    ShowTexts();
+    if (!Complete && inLane) ScheduleBars();
+}
+
+void TConversionStatusForm::ShowTexts() {
+    for (auto& row : Lanes) {
+        if (row.StartedName.isNull()) continue;
+        if (row.Name == lblCurrentFile) FullName = row.StartedName;
+        SetShortened(row.Name, std::exchange(row.StartedName, QString()));
+    }
+    if (!StartedFolder.isNull()) {
+        FullFolder = std::exchange(StartedFolder, QString());
         SetShortened(lblFolder, FullFolder);
     }
+    if (!std::exchange(CountsStale, false)) return;
+    const TRunCounts& counts = StartedCounts;
     lblFilesCompleted->setText(QString::number(counts.Converted) + ToQString(texts::OutOf) +
-                               QString::number(total));
+                               QString::number(StartedTotal));
     // The files being converted are not waiting.
-    lblFilesWaiting->setText(QString::number(remaining > 0 ? remaining - 1 : 0));
+    lblFilesWaiting->setText(QString::number(StartedRemaining > 0 ? StartedRemaining - 1 : 0));
     lblFilesWarned->setText(QString::number(counts.Warned));
     lblFilesSkipped->setText(QString::number(counts.Skipped));
     lblFilesFailed->setText(QString::number(counts.Failed));
-    if (Complete || lane < 0 || lane >= int(Lanes.size())) return;
-    Lanes[size_t(lane)].Clock.start();
-    Lanes[size_t(lane)].Fraction = 0;
-    Lanes[size_t(lane)].Percent = 0;
-    ScheduleBars();
 }
 
 void TConversionStatusForm::ShowFileProgress(int lane, int percent) {
@@ -256,6 +283,7 @@ void TConversionStatusForm::StepOverall(int lane) {
 
 void TConversionStatusForm::ShowEnd(const QString& summary, bool stopped) {
     BarTimer.stop();
+    ShowTexts();
     ShowBars();
     Complete = true;
     btnStop->setEnabled(false);

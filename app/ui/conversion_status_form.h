@@ -72,6 +72,8 @@ private:
     void SetShortened(QLabel* label, const QString& text);
     void ShowBars();
     void ScheduleBars();
+    // The texts of the latest file starts.
+    void ShowTexts();
     // The rows of the lanes after the first, made as a run needs them.
     void MakeLaneRows(int lanes);
 
@@ -81,6 +83,7 @@ private:
         QElapsedTimer Clock;
         double Fraction = 0; // of the file running in the lane; 0 once it is done
         int Percent = 0;     // what the bar shows: a done file's stays until the next starts
+        QString StartedName; // shown with the next texts unless null
     };
     std::vector<TLane> Lanes;
 
@@ -102,6 +105,12 @@ private:
 
     QString FullName;
     QString FullFolder;
+    // Texts of file starts not shown yet.
+    QString StartedFolder;
+    TRunCounts StartedCounts;
+    int StartedTotal = 0;
+    int StartedRemaining = 0;
+    bool CountsStale = false;
     bool Complete = true;
     bool ClosingForHandOver = false;
 
