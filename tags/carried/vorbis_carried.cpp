@@ -1,0 +1,104 @@
+#include "tags/carried/vorbis_carried.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace tags {
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// Other taggers' spellings of carried names.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kAliases = {{
+    {"TOTALTRACKS", carried::TrackTotal},
+    {"TOTALDISCS", carried::DiscTotal},
+    {"ALBUM ARTIST", carried::AlbumArtist},
+    {"ALBUM_ARTIST", carried::AlbumArtist},
+    {"UNSYNCEDLYRICS", carried::Lyrics},
+    {"PUBLISHER", carried::Label},
+    {"ORGANIZATION", carried::Label},
+    {"YEAR", carried::Date},
+}};
+
+std::string_view CarriedNameOf(std::string_view name) {
+    for (const std::string_view known : CarriedNames())
+        if (SameName(known, name)) return known;
+    for (const auto& [alias, known] : kAliases)
+        if (SameName(alias, name)) return known;
+    return {};
+}
+
+void TakePicture(std::string_view name, std::string_view value, TCarriedTags& carried) {
+    std::vector<std::uint8_t> bytes;
+    if (!Base64Decode(value, bytes)) return;
+    TPicture picture;
+    if (SameName(name, "COVERART")) {
+        picture.Data = std::move(bytes);
+    } else if (!ParsePictureBlock(bytes, picture)) {
+        return;
+    }
+    carried.AddPicture(std::move(picture));
+}
+
+} // namespace
+
+void CarryVorbisComments(std::span<const std::string> comments, TCarriedTags& carried) {
+    carried.Family = TTagFamily::Vorbis;
+    for (const std::string& comment : comments) {
+        const auto equals = comment.find('=');
+        if (equals == std::string::npos || equals == 0) continue;
+        const std::string_view name = std::string_view(comment).substr(0, equals);
+        const std::string_view value = std::string_view(comment).substr(equals + 1);
+        if (SameName(name, "METADATA_BLOCK_PICTURE") || SameName(name, "COVERART")) {
+            TakePicture(name, value, carried);
+            continue;
+        }
+        if (SameName(name, "COVERARTMIME")) continue;
+        const std::string_view known = CarriedNameOf(name);
+        if (known == carried::TrackNumber || known == carried::DiscNumber) {
+            const bool track = known == carried::TrackNumber;
+            carried.AddNumberAndTotal(known, track ? carried::TrackTotal : carried::DiscTotal,
+                                      value);
+        } else if (known == carried::Date && !SameName(name, known)) {
+            if (!carried.Has(carried::Date)) carried.Add(known, value);
+        } else if (!known.empty()) {
+            carried.Add(known, value);
+        } else if (!value.empty()) {
+            carried.Own.emplace_back(std::string(name), std::string(value));
+        }
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> VorbisFieldsOf(const TCarriedTags& carried) {
+    std::vector<std::pair<std::string, std::string>> fields = carried.Fields();
+    if (carried.Family == TTagFamily::Vorbis)
+        fields.insert(fields.end(), carried.Own.begin(), carried.Own.end());
+    return fields;
+}
+
+std::vector<std::pair<std::string, std::string>>
+MergedVorbisFields(std::span<const std::pair<std::string, std::string>> own,
+                   const TCarriedTags& carried) {
+    const auto fields = VorbisFieldsOf(carried);
+    std::vector<std::pair<std::string, std::string>> merged;
+    for (const auto& field : own) {
+        const bool replaced = std::any_of(fields.begin(), fields.end(), [&](const auto& f) {
+            return SameName(f.first, field.first);
+        });
+        if (!replaced) merged.push_back(field);
+    }
+    merged.insert(merged.end(), fields.begin(), fields.end());
+    return merged;
+}
+
+std::string PictureCommentValue(const TPicture& picture) {
+    return Base64Encode(BuildPictureBlock(picture));
+}
+
+} // namespace tags
