@@ -4,6 +4,7 @@
 
 #include "pipeline/au_output.h"
 #include "pipeline/au_stream.h"
+#include "tags/carried/carried_tags.h"
 
 #include <atomic>
 #include <memory>
@@ -44,8 +45,14 @@ public:
     bool OutputCreated() const { return outputCreated_; }
     // Why closing the file of the last run failed; "" when it closed cleanly.
     std::string CloseError() const;
+    // What the output carries of its source's tags beside the sink's own tag objects; a sink
+    // writes what its format can hold.
+    const tags::TCarriedTags& CarriedTags() const { return carried_; }
+    void SetCarriedTags(const tags::TCarriedTags& carried) { carried_ = carried; }
 
 protected:
+    tags::TCarriedTags carried_;
+
     // For PrepareOutput: the supplied stream, or the file created (foRewrite) or opened for
     // appending (foAppend, positioned at its end by the caller). Appending to a file that is
     // not there creates it like a new output; Appending() tells which happened.

@@ -5,6 +5,7 @@
 #include "pipeline/au_file_in.h"
 #include "pipeline/au_file_out.h"
 #include "tags/apev2/apev2_tags.h"
+#include "tags/carried/carried_tags.h"
 #include "tags/common_tags.h"
 #include "tags/id3v1/id3v1_tags.h"
 #include "tags/id3v2/id3v2_tags.h"
@@ -15,12 +16,15 @@ public:
     TId3v2Tags& Id3v2Tags() { return id3v2Tags_; }
     TAPEv2Tags& APEv2Tags() { return apev2Tags_; }
     TCommonTags& CommonTags() { return commonTags_; }
+    // Every field and picture of the file's tags, for the output of a conversion.
+    const tags::TCarriedTags& CarriedTags() const { return carried_; }
 
 protected:
     TId3v1Tags id3v1Tags_;
     TId3v2Tags id3v2Tags_;
     TAPEv2Tags apev2Tags_;
     TCommonTags commonTags_;
+    tags::TCarriedTags carried_;
 };
 
 class TAuTaggedFileOut : public TAuFileOut {

@@ -298,8 +298,9 @@ void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow&
         fed_.rate = sourceRate_;
         // Every sink holds its tags before it writes its header.
         auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source);
-        row.applyTags(dynamic_cast<TAuFileOut&>(sink),
-                      copyTags && tagged ? &tagged->CommonTags() : nullptr);
+        auto& fileSink = dynamic_cast<TAuFileOut&>(sink);
+        row.applyTags(fileSink, copyTags && tagged ? &tagged->CommonTags() : nullptr);
+        fileSink.SetCarriedTags(copyTags && tagged ? tagged->CarriedTags() : tags::TCarriedTags{});
     } catch (...) {
         sourceRefused_ = true;
         throw;

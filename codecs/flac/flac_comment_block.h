@@ -3,9 +3,17 @@
 // length) and the comment list with the vendor string "VENDOR=Hacked".
 #pragma once
 
+#include "tags/carried/carried_tags.h"
 #include "tags/vorbis/vorbis_tags.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 std::vector<uint8_t> FlacCommentMetadataBlock(const TVorbisTags& tags, bool lastBlock);
+std::vector<uint8_t> FlacCommentMetadataBlock(const std::vector<std::string>& comments,
+                                              bool lastBlock);
+// The comment block with the carried fields merged in, then a PICTURE block per carried
+// picture; the last of them takes the flag.
+std::vector<uint8_t> FlacTagMetadataBlocks(const TVorbisTags& tags,
+                                           const tags::TCarriedTags& carried, bool lastBlock);

@@ -4,6 +4,7 @@
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
 #include "pipeline/stream_bridge.h"
+#include "tags/carried/vorbis_carried.h"
 #include "tags/vorbis/vorbis_comments.h"
 
 #include <algorithm>
@@ -115,6 +116,8 @@ public:
                 self.TakeStreamInfo(metadata->data.stream_info);
             else if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT)
                 self.TakeComments(metadata->data.vorbis_comment);
+            else if (metadata->type == FLAC__METADATA_TYPE_PICTURE)
+                self.TakePicture(metadata->data.picture);
         } catch (...) {
         }
         self.endOfMetadata_ = metadata->is_last;
@@ -162,6 +165,21 @@ void TFLACIn::TakeComments(const FLAC__StreamMetadata_VorbisComment& block) {
             comments.emplace_back(reinterpret_cast<const char*>(entry.entry), entry.length);
     }
     tags::ReadFlacComments(comments, vorbisTags_);
+    tags::CarryVorbisComments(comments, carried_);
+}
+
+void TFLACIn::TakePicture(const FLAC__StreamMetadata_Picture& block) {
+    tags::TPicture picture;
+    picture.Type = uint32_t(block.type);
+    if (block.mime_type != nullptr) picture.Mime = block.mime_type;
+    if (block.description != nullptr)
+        picture.Description = reinterpret_cast<const char*>(block.description);
+    picture.Width = block.width;
+    picture.Height = block.height;
+    picture.Depth = block.depth;
+    picture.Colours = block.colors;
+    if (block.data != nullptr) picture.Data.assign(block.data, block.data + block.data_length);
+    carried_.AddPicture(std::move(picture));
 }
 
 void TFLACIn::RequireLibrary() {
@@ -210,6 +228,7 @@ void TFLACIn::OpenDecoder() {
             &Callbacks::Error, this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
         throw EAuException("Failed to set up the FLAC decoder.");
     vorbisTags_.Clear();
+    carried_.Clear();
     while (!endOfMetadata_ && fileValid_) {
         if (!flac.FLAC__stream_decoder_process_single(decoder_.Get())) {
             fileValid_ = false;

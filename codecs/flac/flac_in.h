@@ -40,6 +40,7 @@ private:
     void OpenDecoder();
     void TakeStreamInfo(const FLAC__StreamMetadata_StreamInfo& info);
     void TakeComments(const FLAC__StreamMetadata_VorbisComment& block);
+    void TakePicture(const FLAC__StreamMetadata_Picture& block);
     // Decodes the next frame into the decode buffer; false at the end of the stream.
     bool DecodeNextBlock();
 

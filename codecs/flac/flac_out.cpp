@@ -28,7 +28,7 @@ public:
                 (buffer[0] & 0x7F) == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
                 self.commentBlockReplaced_ = true;
                 return self.stream_->WriteAll(
-                    FlacCommentMetadataBlock(self.tags_, (buffer[0] & 0x80) != 0));
+                    FlacTagMetadataBlocks(self.tags_, self.carried_, (buffer[0] & 0x80) != 0));
             }
             return self.stream_->WriteAll(std::span<const uint8_t>(buffer, bytes));
         });

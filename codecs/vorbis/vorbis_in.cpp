@@ -5,6 +5,7 @@
 #include "codecs/vorbis/vorbis_libraries.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/stream_bridge.h"
+#include "tags/carried/vorbis_carried.h"
 #include "tags/vorbis/vorbis_comments.h"
 
 #include <algorithm>
@@ -162,6 +163,8 @@ void TVorbisIn::OpenFormat(TStream&) {
                 comments.emplace_back(header->user_comments[i], size_t(header->comment_lengths[i]));
     }
     tags::ReadOggComments(comments, vorbisTags_);
+    carried_.Clear();
+    tags::CarryVorbisComments(comments, carried_);
     commonTags_.Clear();
     tags::VorbisToCommon(vorbisTags_, commonTags_);
 

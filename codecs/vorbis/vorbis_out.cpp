@@ -4,6 +4,7 @@
 #include "codecs/vorbis/vorbis_libraries.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "tags/carried/vorbis_carried.h"
 #include "tags/vorbis/vorbis_comments.h"
 
 #include <array>
@@ -137,8 +138,12 @@ void TVorbisOut::SetUpEncoder() {
     }
     api.vorbis.vorbis_comment_init(&e.comment);
     e.commentReady = true;
-    for (const auto& [name, value] : tags::OggComments(comments_))
+    for (const auto& [name, value] :
+         tags::MergedVorbisFields(tags::OggComments(comments_), carried_))
         api.vorbis.vorbis_comment_add_tag(&e.comment, name.c_str(), value.c_str());
+    for (const tags::TPicture& picture : carried_.Pictures())
+        api.vorbis.vorbis_comment_add_tag(&e.comment, "METADATA_BLOCK_PICTURE",
+                                          tags::PictureCommentValue(picture).c_str());
     if (api.vorbis.vorbis_analysis_init(&e.dsp, &e.info) != 0)
         throw EAuException("Vorbis codec setup with the requested quality failed.");
     e.dspReady = true;
