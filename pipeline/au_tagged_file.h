@@ -20,6 +20,9 @@ public:
     const tags::TCarriedTags& CarriedTags() const { return carried_; }
 
 protected:
+    // The carried set from the file's APEv2 tag: read through `fd`, or from FileName when -1.
+    void CarryApeTag(int fd);
+
     TId3v1Tags id3v1Tags_;
     TId3v2Tags id3v2Tags_;
     TAPEv2Tags apev2Tags_;

@@ -49,6 +49,8 @@ protected:
         size_ = format.frames < 0 ? -1 : format.frames * frameBytes_;
         fileValid_ = format.usable;
         ReadTags(*decoder_);
+        const auto* file = dynamic_cast<const THandleStream*>(&stream);
+        CarryApeTag(file ? file->Handle() : -1);
     }
 
     void CloseFormat() override {

@@ -31,6 +31,7 @@ void TMACIn::OpenFile() {
     }
     if (file != nullptr) {
         ReadMacTags(file->Handle(), apev2Tags_, commonTags_);
+        CarryApeTag(file->Handle());
         decompressor_.emplace(api, file->Handle());
     } else {
         decompressor_.emplace(api, fileName_);

@@ -3,9 +3,15 @@
 #include "codecs/ape/ape_error.h"
 #include "codecs/ape/mac_library.h"
 #include "pipeline/au_exception.h"
+#include "support/unique_fd.h"
+#include "tags/carried/apev2_carried.h"
+#include "tags/file_io.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
 
 TMACOut::~TMACOut() {
     Shutdown();
@@ -70,6 +76,7 @@ std::string TMACOut::CompleteFile() {
     if (const int result = compressor_->Finish(); result != 0)
         return "APECompress.Finish Error: " + ApeErrorText(result);
     compressor_.reset();
+    if (!carried_.Empty()) return AppendCarriedTag();
     if (apev2Tags_.Empty()) return {};
     const MacApi& api = MacLibrary().Require();
     const std::string artist = apev2Tags_.Artist(), album = apev2Tags_.Album(),
@@ -81,6 +88,20 @@ std::string TMACOut::CompleteFile() {
                               comment.c_str(), genre.c_str(), year.c_str(), track.c_str(), 1, 0);
         result != 0)
         return "TagFileSimple Error: " + ApeErrorText(result);
+    return {};
+}
+
+std::string TMACOut::AppendCarriedTag() {
+    std::vector<tags::ApeItem> own;
+    for (int i = 0; i < apev2Tags_.FieldCount(); ++i) {
+        const std::string name = apev2Tags_.FieldName(i);
+        if (apev2Tags_.GetField(name).IsText()) own.push_back({name, apev2Tags_.AsString(name), 0});
+    }
+    const std::vector<uint8_t> tag = tags::BuildApeTag(tags::MergedApeItems(own, carried_));
+    const support::UniqueFd file(::open(fileName_.c_str(), O_WRONLY | O_CLOEXEC));
+    const std::optional<int64_t> end = file.Valid() ? tags::FileSize(file.Get()) : std::nullopt;
+    if (!end || !tags::WriteAt(file.Get(), *end, tag))
+        return "The tag could not be written (" + std::string(std::strerror(errno)) + ")";
     return {};
 }
 

@@ -33,6 +33,8 @@ private:
     void Compress(size_t bytes);
     // Finishes the file and tags it; returns the failure text, empty on success.
     std::string CompleteFile();
+    // Every carried field and picture in an APEv2 tag at the end of the finished file.
+    std::string AppendCarriedTag();
 
     static constexpr size_t kTransferBufferSize = 65536;
     std::array<uint8_t, kTransferBufferSize> transfer_{};

@@ -21,6 +21,7 @@ void TTTAIn::RequireLibrary() {
 void TTTAIn::OpenFile() {
     file_ = OpenDescriptor();
     ReadTags(file_.Get());
+    CarryApeTag(file_.Get());
     decoder_ = std::make_unique<TTTADecoder>(file_.Get());
     seekable_ = false;
     position_ = 0;

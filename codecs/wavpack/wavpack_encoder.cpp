@@ -119,6 +119,12 @@ void TWavpackEncoder::AppendTagItem(const std::string& name, std::string_view ut
                                         static_cast<int>(utf8Value.size()));
 }
 
+bool TWavpackEncoder::AppendBinaryTagItem(const std::string& name, std::string_view value) {
+    const auto append = Api().WavpackAppendBinaryTagItem;
+    return append != nullptr &&
+           append(context_, name.c_str(), value.data(), static_cast<int>(value.size())) != 0;
+}
+
 bool TWavpackEncoder::WriteTag() {
     return Checked(Api().WavpackWriteTag)(context_) != 0;
 }

@@ -43,6 +43,8 @@ public:
     bool UpdateNumSamples(
         const std::function<std::vector<uint8_t>(int64_t frames)>& rebuildWrapper = {});
     void AppendTagItem(const std::string& name, std::string_view utf8Value);
+    // False when the library cannot store binary items or refuses this one.
+    bool AppendBinaryTagItem(const std::string& name, std::string_view value);
     bool WriteTag();
     std::string ErrorMessage() const;
 

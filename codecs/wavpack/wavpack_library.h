@@ -50,7 +50,9 @@ public:
     X(WavpackGetMD5Sum, Optional)                                                                  \
     X(WavpackStoreMD5Sum, Optional)                                                                \
     X(WavpackGetQualifyMode, Optional)                                                             \
-    X(WavpackGetFloatNormExp, Optional)
+    X(WavpackGetFloatNormExp, Optional)                                                            \
+    /* Cover art in the APEv2 tag. */                                                              \
+    X(WavpackAppendBinaryTagItem, Optional)
 
 QM_LIBRARY_API(WavpackApi, QM_WAVPACK_ENTRY_POINTS);
 

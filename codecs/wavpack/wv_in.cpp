@@ -58,6 +58,8 @@ void TWVIn::OpenFormat(TStream& stream) {
     // writer could not go back to fix it) does not end the audio.
     decoderFindsEnd_ = true;
     ReadTags(mode, stream);
+    const auto* file = dynamic_cast<const THandleStream*>(&stream);
+    CarryApeTag(file ? file->Handle() : -1);
     StartAudioSum();
 }
 

@@ -4,6 +4,7 @@
 #include "codecs/wavpack/wavpack_library.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "tags/carried/apev2_carried.h"
 
 #include <cstdio>
 #include <cstring>
@@ -143,15 +144,19 @@ std::string TWVOut::CompleteFile() {
     }
     if (!encoder_->UpdateNumSamples(rebuild))
         return "Wavpack file write failed (error: \"the sample count could not be rewritten\")";
-    if (apev2Tags_.Empty()) return {};
-    bool anyItem = false;
+    if (apev2Tags_.Empty() && carried_.Empty()) return {};
+    std::vector<tags::ApeItem> own;
     for (int i = 0; i < apev2Tags_.FieldCount(); ++i) {
         const std::string name = apev2Tags_.FieldName(i);
-        if (!apev2Tags_.GetField(name).IsText()) continue;
-        const std::string value = apev2Tags_.AsString(name);
-        // An empty item carries nothing; the library would only drop it.
-        if (value.empty()) continue;
-        encoder_->AppendTagItem(name, value);
+        if (apev2Tags_.GetField(name).IsText()) own.push_back({name, apev2Tags_.AsString(name), 0});
+    }
+    bool anyItem = false;
+    // An empty item carries nothing; the library would only drop it.
+    for (const tags::ApeItem& item : tags::MergedApeItems(own, carried_)) {
+        if (item.IsText())
+            encoder_->AppendTagItem(item.key, item.value);
+        else if (!encoder_->AppendBinaryTagItem(item.key, item.value))
+            continue;
         anyItem = true;
     }
     if (anyItem && !encoder_->WriteTag()) return EncoderFailure("tag write");

@@ -2,7 +2,9 @@
 
 #include "tags/apev2/apev2_reader.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 #include <string>
 
 namespace tags {
@@ -148,6 +150,11 @@ void CarryApeItems(std::span<const ApeItem> items, std::uint32_t version, TCarri
     }
 }
 
+void CarryApeTag(int fd, TCarriedTags& carried) {
+    if (const std::optional<ApeTag> tag = ReadApeTag(fd))
+        CarryApeItems(tag->items, tag->version, carried);
+}
+
 std::vector<ApeItem> ApeItemsOf(const TCarriedTags& carried) {
     std::vector<ApeItem> items;
     const auto add = [&](std::string_view key, const std::vector<std::string>& values) {
@@ -185,6 +192,20 @@ std::vector<ApeItem> ApeItemsOf(const TCarriedTags& carried) {
                          std::move(value), kBinaryFlag});
     }
     return items;
+}
+
+std::vector<ApeItem> MergedApeItems(std::span<const ApeItem> own, const TCarriedTags& carried) {
+    std::vector<ApeItem> items = ApeItemsOf(carried);
+    std::vector<ApeItem> merged;
+    for (const ApeItem& item : own) {
+        const bool replaced = std::any_of(items.begin(), items.end(), [&](const ApeItem& c) {
+            return ApeKeysEqual(c.key, item.key);
+        });
+        if (!replaced && !item.value.empty()) merged.push_back(item);
+    }
+    merged.insert(merged.end(), std::make_move_iterator(items.begin()),
+                  std::make_move_iterator(items.end()));
+    return merged;
 }
 
 } // namespace tags

@@ -15,8 +15,14 @@ namespace tags {
 // binary "Cover Art (…)" items become pictures; a damaged one is dropped.
 void CarryApeItems(std::span<const ApeItem> items, std::uint32_t version, TCarriedTags& carried);
 
+// The APEv2 (or APEv1) tag at the end of an open file, if it has one.
+void CarryApeTag(int fd, TCarriedTags& carried);
+
 // The items an APEv2 tag of the carried set holds: text items, then one binary item per
 // picture type (a second picture of one type has no key of its own and is left out).
 std::vector<ApeItem> ApeItemsOf(const TCarriedTags& carried);
+
+// A sink's own items whose keys the carried items lack, then the carried items.
+std::vector<ApeItem> MergedApeItems(std::span<const ApeItem> own, const TCarriedTags& carried);
 
 } // namespace tags

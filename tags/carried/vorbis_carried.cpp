@@ -87,13 +87,27 @@ MergedVorbisFields(std::span<const std::pair<std::string, std::string>> own,
                    const TCarriedTags& carried) {
     const auto fields = VorbisFieldsOf(carried);
     std::vector<std::pair<std::string, std::string>> merged;
-    for (const auto& field : own) {
-        const bool replaced = std::any_of(fields.begin(), fields.end(), [&](const auto& f) {
-            return SameName(f.first, field.first);
-        });
-        if (!replaced) merged.push_back(field);
+    std::vector<std::string> replaced;
+    const auto isReplaced = [&](std::string_view name) {
+        return std::any_of(replaced.begin(), replaced.end(),
+                           [&](const std::string& r) { return SameName(r, name); });
+    };
+    // The object's comments keep their place and spelling; the carried values take them.
+    for (const auto& [name, value] : own) {
+        if (isReplaced(name)) continue;
+        bool carriedHasIt = false;
+        for (const auto& field : fields)
+            if (SameName(field.first, name)) {
+                merged.emplace_back(name, field.second);
+                carriedHasIt = true;
+            }
+        if (carriedHasIt)
+            replaced.push_back(name);
+        else
+            merged.emplace_back(name, value);
     }
-    merged.insert(merged.end(), fields.begin(), fields.end());
+    for (const auto& field : fields)
+        if (!isReplaced(field.first)) merged.push_back(field);
     return merged;
 }
 
