@@ -163,8 +163,11 @@ ParseResult ParseOld(std::span<const std::uint8_t> head, std::uint64_t available
     at += info.headerDataBytes;
     if (std::uint64_t(entries) * 4 > available)
         return Invalid("the seek table is longer than the file");
-    if (Missing(head, at + std::uint64_t(entries) * 4, available, result)) return result;
-    info.firstFrame = info.junkBytes + at + std::uint64_t(entries) * 4;
+    const std::uint64_t tableEnd = at + std::uint64_t(entries) * 4;
+    const std::uint32_t starts = info.version < kFirstVersionWithoutStarts ? info.totalFrames : 0;
+    if (Missing(head, tableEnd + starts, available, result)) return result;
+    info.frameStarts.assign(d + tableEnd, d + tableEnd + starts);
+    info.firstFrame = info.junkBytes + tableEnd + starts;
     return ReadSeekTable(d + at, entries, info);
 }
 
@@ -211,6 +214,15 @@ FrameExtent LocateFrame(const ApeFileInfo& info, std::uint32_t frame, std::uint6
     const std::uint64_t start = info.frameOffsets[frame];
     extent.skip = std::uint32_t((start - info.firstFrame) % 4);
     extent.offset = start - extent.skip;
+    bool sharesLastWord = false;
+    if (!info.frameStarts.empty()) {
+        const std::uint32_t startBits =
+            (8 * extent.skip + info.frameStarts[frame]) * (info.version == 3800 ? 1 : 8);
+        extent.skip = startBits / 8;
+        extent.skipBits = startBits % 8;
+        // The frame's last bits lie in the next one's first word.
+        sharesLastWord = frame + 1 < info.totalFrames && info.frameStarts[frame + 1] != 0;
+    }
     std::uint64_t end;
     if (frame + 1 < info.totalFrames) {
         end = std::max(info.frameOffsets[frame + 1], start);
@@ -218,7 +230,7 @@ FrameExtent LocateFrame(const ApeFileInfo& info, std::uint32_t frame, std::uint6
         end = fileSize >= start + info.terminatingDataBytes ? fileSize - info.terminatingDataBytes
                                                             : fileSize;
     }
-    end = extent.offset + (end - extent.offset + 3) / 4 * 4;
+    end = extent.offset + (end - extent.offset + 3) / 4 * 4 + (sharesLastWord ? 4 : 0);
     // A damaged seek table must not make us read gigabytes: no frame is larger than its
     // worst-case coding.
     const std::uint64_t largest =
@@ -233,6 +245,13 @@ void SwapWords(std::span<std::uint8_t> bytes) {
         std::swap(bytes[i], bytes[i + 3]);
         std::swap(bytes[i + 1], bytes[i + 2]);
     }
+}
+
+void DropLeadingBits(std::span<std::uint8_t> bytes, std::uint32_t bits) {
+    if (bits == 0 || bytes.empty()) return;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        bytes[i] = std::uint8_t(bytes[i] << bits | bytes[i + 1] >> (8 - bits));
+    bytes.back() = std::uint8_t(bytes.back() << bits);
 }
 
 std::array<std::uint8_t, kDescriptorBytes> BuildDescriptor(const DescriptorFields& fields) {

@@ -1,5 +1,5 @@
 // The file header of Monkey's Audio: the descriptor + header of versions 3980 and later, the old
-// header of 3810-3979, the seek table, and where each frame's bytes lie. The parser works on the
+// header of 3800-3979, the seek table, and where each frame's bytes lie. The parser works on the
 // file's leading bytes, so it can be tested and fuzzed without files.
 #pragma once
 
@@ -16,7 +16,9 @@ namespace macdll {
 inline constexpr std::uint32_t kDescriptorBytes = 52;
 inline constexpr std::uint32_t kHeaderBytes = 24;
 inline constexpr int kNewestVersion = 3990;
-inline constexpr int kOldestVersion = 3810;
+inline constexpr int kOldestVersion = 3800;
+// Before this version a table after the seek table places each frame inside its entry's bytes.
+inline constexpr int kFirstVersionWithoutStarts = 3810;
 inline constexpr std::uint16_t kFlagCreateWavHeader = 0x20;
 
 struct ApeFileInfo {
@@ -33,6 +35,9 @@ struct ApeFileInfo {
     std::uint64_t firstFrame = 0; // absolute file offset of frame 0
     // Absolute file offsets of the frames (totalFrames entries), non-decreasing.
     std::vector<std::uint64_t> frameOffsets;
+    // Versions before 3810: each frame's start, past its seek entry's word, counted in bits (3800)
+    // or bytes (3801-3809) on top of the entry's bytes into that word (totalFrames entries).
+    std::vector<std::uint8_t> frameStarts;
     // Versions 3980 and later: the descriptor's MD5 (none when all zero) and what it covers
     // besides the stored WAV data and frames: the 24-byte header and the whole seek table.
     bool hasMd5 = false;
@@ -70,16 +75,21 @@ ParseResult ParseApeHeader(std::span<const std::uint8_t> head, std::uint64_t jun
 ParseResult ParseApeFile(std::span<const std::uint8_t> file, ApeFileInfo& info);
 
 // The range [offset, offset + size) of frame `frame`'s stored words, and how many leading logical
-// bytes of them belong to the previous frame. The size is clipped to the file.
+// bytes, and then bits, of them lie before the frame. The size is clipped to the file.
 struct FrameExtent {
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
     std::uint32_t skip = 0;
+    std::uint32_t skipBits = 0; // 0-7
 };
 FrameExtent LocateFrame(const ApeFileInfo& info, std::uint32_t frame, std::uint64_t fileSize);
 
 // Reverses every group of four bytes: stored words ↔ the logical frame stream.
 void SwapWords(std::span<std::uint8_t> bytes);
+
+// Shifts the bits of bytes `bits` (0-7) places towards the start, most significant bit first;
+// zeros come in at the end.
+void DropLeadingBits(std::span<std::uint8_t> bytes, std::uint32_t bits);
 
 // The 52-byte descriptor and 24-byte header of a version 3990 file.
 struct DescriptorFields {

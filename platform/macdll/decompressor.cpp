@@ -66,6 +66,7 @@ int Decompressor::LoadFrame(std::uint32_t frame) {
     stored_.assign((extent.size + 3) / 4 * 4, 0);
     if (!file_.ReadAt(extent.offset, std::span(stored_).first(extent.size))) return ERROR_IO_READ;
     SwapWords(stored_);
+    DropLeadingBits(std::span(stored_).subspan(extent.skip), extent.skipBits);
     const int error =
         decoder_.Decode(std::span(stored_).subspan(extent.skip), info_.BlocksInFrame(frame), pcm_);
     if (error == ERROR_SUCCESS) loadedFrame_ = frame;

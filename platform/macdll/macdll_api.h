@@ -128,8 +128,8 @@ QM_MACDLL_API int c_APECompress_Kill(APE_COMPRESS_HANDLE handle);
 // ---- Decompression ----
 // Opens a file by its wide name (UTF-32 wchar_t on Linux). Returns 0 on failure with *error set:
 // 1002 unreadable or not a Monkey's Audio file, 1013 a Monkey's Audio file this library cannot
-// decode (versions before 3810, more than two channels, 32-bit or float audio). The reason in
-// words, e.g. "unsupported Monkey's Audio version 3800", is then available from
+// decode (versions before 3800, more than two channels, 32-bit or float audio). The reason in
+// words, e.g. "unsupported Monkey's Audio version 3799", is then available from
 // c_APEDecompress_GetLastErrorText on the same thread.
 QM_MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const wchar_t* fileName, int* error);
 // The same on a file the caller has open (read with positioned reads on a duplicate of fd,

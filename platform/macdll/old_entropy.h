@@ -34,6 +34,7 @@ public:
     explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
     void Put(std::uint32_t value, int count); // count <= 32
     void Unary(std::uint32_t zeros);          // zeros, then a 1
+    std::size_t BitCount() const { return out_.size() * 8 - std::size_t(8 - used_); }
     // Pads to a whole byte with zeros.
     void Flush();
 

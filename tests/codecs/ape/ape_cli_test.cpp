@@ -135,16 +135,16 @@ TEST(ApeCliSamples, InfoShowsTheTagsOfRealFilesAndRefusesOldVersions) {
     EXPECT_EQ(v394.status, 0) << v394.output;
     for (const char* line : {"channels: 2\n", "total samples: 337180\n"})
         EXPECT_NE(v394.output.find(line), std::string::npos) << line << v394.output;
-    // The same file marked as version 3800, which we do not read.
+    // The same file marked as version 3799, which we do not read.
     std::vector<uint8_t> bytes = ReadFileBytes(folder + "/atldotnet__v394.ape");
-    bytes[4] = 3800 & 0xFF;
-    bytes[5] = 3800 >> 8;
+    bytes[4] = 3799 & 0xFF;
+    bytes[5] = 3799 >> 8;
     TempDir dir;
-    WriteFileBytes(dir / "v380.ape", bytes);
-    const auto old = RunCli("--info " + Quote(dir / "v380.ape"));
+    WriteFileBytes(dir / "v3799.ape", bytes);
+    const auto old = RunCli("--info " + Quote(dir / "v3799.ape"));
     EXPECT_EQ(old.status, 1);
     EXPECT_NE(old.output.find("error: MACDll error: unsupported file type: unsupported Monkey's "
-                              "Audio version 3800"),
+                              "Audio version 3799"),
               std::string::npos)
         << old.output;
 }

@@ -1,4 +1,4 @@
-// Versions 3810-3929, which no encoder here writes: files made by the test writer from the
+// Versions 3800-3929, which no encoder here writes: files made by the test writer from the
 // library's own pieces must decode bit-exactly in FFmpeg (the judge of the layout), and then in
 // our decoder; damaged copies end in an error after the right audio, or give all of it.
 #include "tests/platform/macdll/old_version_writer.h"
@@ -49,7 +49,44 @@ Pcm LoudNoise() {
     return pcm;
 }
 
-TEST(MacDllOldVersions, Versions3810To3929DecodeAsFfmpegDecodesThem) {
+// The file through FFmpeg must give the source audio, and then through our decoder.
+void ExpectDecodesAsFfmpeg(const std::string& path, const Pcm& pcm, int level, int version) {
+    SCOPED_TRACE("level " + std::to_string(level) + ", " + std::to_string(pcm.bits) + "-bit, " +
+                 std::to_string(pcm.channels) + " channels, version " + std::to_string(version));
+    WriteFileBytes(path, WriteOldFile(pcm, level, version));
+    const CommandResult judged = FfmpegDecode(path, pcm.bits);
+    ASSERT_EQ(judged.status, 0);
+    ASSERT_TRUE(Bytes(judged.output) == pcm.bytes) << "FFmpeg does not agree";
+    Decoder decoder(path);
+    ASSERT_NE(decoder.Handle(), 0);
+    EXPECT_EQ(decoder.Info(APE_INFO_FILE_VERSION), version);
+    std::vector<std::uint8_t> decoded;
+    EXPECT_EQ(decoder.ReadAll(decoded, 4000), 0);
+    EXPECT_TRUE(decoded == pcm.bytes) << decoded.size() << " bytes";
+}
+
+// Flips a bit in each of ten copies of file, and cuts the last one short: reading ends with a
+// known code, and the cut copy fails in its last frame.
+void ExpectDamageEndsInAnError(const std::string& path, const std::vector<std::uint8_t>& file,
+                               std::uint32_t& state) {
+    for (int i = 0; i < 10; ++i) {
+        state = state * 1664525u + 1013904223u;
+        std::vector<std::uint8_t> damaged = file;
+        damaged[48 + state % (file.size() - 48)] ^= std::uint8_t(1u << (state >> 29));
+        if (i == 9) damaged.resize(file.size() - 3000);
+        WriteFileBytes(path, damaged);
+        Decoder decoder(path);
+        ASSERT_NE(decoder.Handle(), 0);
+        std::vector<std::uint8_t> decoded;
+        const int result = decoder.ReadAll(decoded, 1 << 16);
+        EXPECT_TRUE(result == 0 || IsDecodeError(result)) << result;
+        if (i == 9) {
+            EXPECT_TRUE(IsDecodeError(result)) << "cut copy: " << result;
+        }
+    }
+}
+
+TEST(MacDllOldVersions, Versions3800To3929DecodeAsFfmpegDecodesThem) {
     if (!HaveTool("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
     TempDir dir;
     const std::string path = dir / "old.ape";
@@ -60,22 +97,13 @@ TEST(MacDllOldVersions, Versions3810To3929DecodeAsFfmpegDecodesThem) {
     for (const int level : {1000, 2000, 3000, 4000}) {
         for (const Pcm& pcm : signals) {
             const int version = &pcm == &signals[4] ? 3900 : versions[checked * 7 % 12];
-            SCOPED_TRACE("level " + std::to_string(level) + ", " + std::to_string(pcm.bits) +
-                         "-bit, " + std::to_string(pcm.channels) + " channels, version " +
-                         std::to_string(version));
-            const std::vector<std::uint8_t> file = WriteOldFile(pcm, level, version);
-            WriteFileBytes(path, file);
-            const CommandResult judged = FfmpegDecode(path, pcm.bits);
-            ASSERT_EQ(judged.status, 0);
-            ASSERT_TRUE(Bytes(judged.output) == pcm.bytes) << "FFmpeg does not agree";
-            Decoder decoder(path);
-            ASSERT_NE(decoder.Handle(), 0);
-            EXPECT_EQ(decoder.Info(APE_INFO_FILE_VERSION), version);
-            std::vector<std::uint8_t> decoded;
-            EXPECT_EQ(decoder.ReadAll(decoded, 4000), 0);
-            EXPECT_TRUE(decoded == pcm.bytes) << decoded.size() << " bytes";
+            ExpectDecodesAsFfmpeg(path, pcm, level, version);
             ++checked;
         }
+        // Before 3810 frames start inside their seek entries' words: on any bit in 3800, on
+        // any byte in 3801-3809.
+        for (int i = 0; i < 4; ++i)
+            ExpectDecodesAsFfmpeg(path, signals[i], level, (level / 1000 + i) % 2 ? 3805 : 3800);
     }
     EXPECT_EQ(checked, 20);
 
@@ -102,23 +130,10 @@ TEST(MacDllOldVersions, Versions3810To3929DecodeAsFfmpegDecodesThem) {
     }
     EXPECT_GE(failed, 8);
 
-    // Before 3900 no checksum is checked: damage may go unnoticed, but reading always ends
-    // with a known code, and a cut copy fails in its last frame.
-    const std::vector<std::uint8_t> bitLevel = WriteOldFile(signals[0], 3000, 3890);
-    for (int i = 0; i < 10; ++i) {
-        state = state * 1664525u + 1013904223u;
-        std::vector<std::uint8_t> damaged = bitLevel;
-        damaged[48 + state % (bitLevel.size() - 48)] ^= std::uint8_t(1u << (state >> 29));
-        if (i == 9) damaged.resize(bitLevel.size() - 3000);
-        WriteFileBytes(path, damaged);
-        Decoder decoder(path);
-        ASSERT_NE(decoder.Handle(), 0);
-        std::vector<std::uint8_t> decoded;
-        const int result = decoder.ReadAll(decoded, 1 << 16);
-        EXPECT_TRUE(result == 0 || IsDecodeError(result)) << result;
-        if (i == 9) {
-            EXPECT_TRUE(IsDecodeError(result)) << "cut copy: " << result;
-        }
+    // Before 3900 no checksum is checked: damage may go unnoticed.
+    for (const int version : {3890, 3800, 3805}) {
+        SCOPED_TRACE("damaged, version " + std::to_string(version));
+        ExpectDamageEndsInAnError(path, WriteOldFile(signals[0], 3000, version), state);
     }
 }
 

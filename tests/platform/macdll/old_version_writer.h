@@ -1,6 +1,7 @@
-// Writes Monkey's Audio files of versions 3810-3929 (old 32-byte header, the 3800-family
-// predictor, a stereo frame's two streams one after the other, range or bit-level coded) from
-// the library's own pieces, so that FFmpeg can judge them and our reading of them.
+// Writes Monkey's Audio files of versions 3800-3929 (old 32-byte header, the 3800-family
+// predictor, a stereo frame's two streams one after the other, range or bit-level coded; before
+// 3810 with a table placing each frame inside its seek entry's word) from the
+// library's own pieces, so that FFmpeg can judge them and our reading of them.
 #pragma once
 
 #include "platform/macdll/ape_header.h"
@@ -35,9 +36,10 @@ inline void PutOldStream(const std::vector<std::int32_t>& signal, int level, int
     coder.Flush();
 }
 
-// Before 3900: the streams' bits one after the other, the frame padded to a byte.
-inline void PutBitStreams(const std::vector<std::vector<std::int32_t>>& signals, int level,
-                          int version, std::vector<std::uint8_t>& out) {
+// Before 3900: the streams' bits one after the other, the frame padded to a byte. Returns the
+// length in bits of out.
+inline std::size_t PutBitStreams(const std::vector<std::vector<std::int32_t>>& signals, int level,
+                                 int version, std::vector<std::uint8_t>& out) {
     macdll::BitWriter writer(out);
     for (const auto& signal : signals) {
         const std::vector<std::int32_t> residuals = OldResiduals(signal, level, version);
@@ -49,15 +51,18 @@ inline void PutBitStreams(const std::vector<std::vector<std::int32_t>>& signals,
         for (const std::int32_t r : residuals)
             values.Encode(writer, r);
     }
+    const std::size_t bits = writer.BitCount();
     writer.Flush();
+    return bits;
 }
 
 inline std::size_t OldBlocksPerFrame(int level, int version) {
     return version >= 3900 || level >= 4000 ? 73728 : 9216;
 }
 
+// One frame's logical bytes; `bits` is set to its length in bits.
 inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std::size_t blocks,
-                                          int level, int version) {
+                                          int level, int version, std::size_t& bits) {
     const macdll::AudioFormat format{std::uint32_t(pcm.rate), pcm.bits, pcm.channels};
     const auto bytes =
         std::span(pcm.bytes).subspan(first * pcm.BlockAlign(), blocks * pcm.BlockAlign());
@@ -89,11 +94,11 @@ inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std
         mid[i] = c0[i] + side[i] / 2;
     }
     if (version < 3900) {
-        if (pcm.channels == 1)
-            PutBitStreams({c0}, level, version, out);
-        else
-            PutBitStreams({mid, side}, level, version, out);
-    } else if ((codes & 3) == 3 || (pcm.channels == 1 && codes != 0)) {
+        bits = pcm.channels == 1 ? PutBitStreams({c0}, level, version, out)
+                                 : PutBitStreams({mid, side}, level, version, out);
+        return out;
+    }
+    if ((codes & 3) == 3 || (pcm.channels == 1 && codes != 0)) {
         PutOldStream({}, level, version, out);
     } else if (pcm.channels == 1 || (codes & 4)) {
         PutOldStream(c0, level, version, out);
@@ -103,20 +108,43 @@ inline std::vector<std::uint8_t> OldFrame(const Pcm& pcm, std::size_t first, std
         out.resize(out.size() - 2);
         PutOldStream(side, level, version, out);
     }
+    bits = out.size() * 8;
     return out;
+}
+
+// Appends the first `bits` bits of bytes.
+inline void AppendBits(macdll::BitWriter& writer, const std::vector<std::uint8_t>& bytes,
+                       std::size_t bits) {
+    for (std::size_t i = 0; i < bits / 8; ++i)
+        writer.Put(bytes[i], 8);
+    if (bits % 8 != 0) writer.Put(bytes[bits / 8] >> (8 - bits % 8), int(bits % 8));
 }
 
 inline std::vector<std::uint8_t> WriteOldFile(const Pcm& pcm, int level, int version) {
     const std::size_t perFrame = OldBlocksPerFrame(level, version);
     const std::size_t frames = (pcm.Blocks() + perFrame - 1) / perFrame;
+    // Before 3810 a table gives each frame's start inside its seek entry's bytes: in 3800 the
+    // frames follow each other bit by bit, the seek entry giving the byte and the table the bit;
+    // in 3801-3809 they start on bytes, the seek entry giving the word and the table the byte.
+    const bool startTable = version < 3810;
     std::vector<std::uint8_t> stream;
+    macdll::BitWriter writer(stream);
     std::vector<std::uint32_t> offsets;
+    std::vector<std::uint8_t> starts;
     for (std::size_t f = 0; f < frames; ++f) {
-        offsets.push_back(std::uint32_t(stream.size()));
+        const std::size_t at = writer.BitCount();
+        if (version == 3800 || !startTable) {
+            offsets.push_back(std::uint32_t(at / 8));
+            starts.push_back(std::uint8_t(at % 8));
+        } else {
+            offsets.push_back(std::uint32_t(at / 32 * 4));
+            starts.push_back(std::uint8_t(at / 8 % 4));
+        }
         const std::size_t first = f * perFrame;
+        std::size_t bits = 0;
         const auto frame =
-            OldFrame(pcm, first, std::min(perFrame, pcm.Blocks() - first), level, version);
-        stream.insert(stream.end(), frame.begin(), frame.end());
+            OldFrame(pcm, first, std::min(perFrame, pcm.Blocks() - first), level, version, bits);
+        AppendBits(writer, frame, version == 3800 ? bits : frame.size() * 8);
     }
     stream.resize(stream.size() / 4 * 4 + 4, 0);
     macdll::SwapWords(stream);
@@ -137,9 +165,10 @@ inline std::vector<std::uint8_t> WriteOldFile(const Pcm& pcm, int level, int ver
     put(0, 4); // nor trailer
     put(std::uint32_t(frames), 4);
     put(std::uint32_t(pcm.Blocks() - (frames - 1) * perFrame), 4);
-    const std::uint32_t firstFrame = std::uint32_t(32 + 4 * frames);
+    const std::uint32_t firstFrame = std::uint32_t(32 + 4 * frames + (startTable ? frames : 0));
     for (const std::uint32_t offset : offsets)
         put(firstFrame + offset, 4);
+    if (startTable) file.insert(file.end(), starts.begin(), starts.end());
     file.insert(file.end(), stream.begin(), stream.end());
     return file;
 }
