@@ -1,0 +1,139 @@
+"""The tags every conversion carries, judged by mutagen.
+
+make-flac PATH   gives a FLAC file every carried field (non-Latin and 1,000-character values
+                 among them), a field of its own and two pictures (a PNG front cover, a JPEG
+                 back cover).
+check PATH       reads a converted file with mutagen in its own family's names and prints one
+                 line per field or picture that differs from the source's; exit status 1 then.
+"""
+import base64
+import struct
+import sys
+import zlib
+
+import mutagen
+import mutagen.apev2
+import mutagen.flac
+
+
+def png(width, height):
+    rows = b''.join(b'\x00' + bytes((x * 7 + y) % 256 for x in range(width * 3))
+                    for y in range(height))
+
+    def chunk(kind, data):
+        crc = zlib.crc32(kind + data) & 0xffffffff
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', crc)
+
+    header = struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(rows)) +
+            chunk(b'IEND', b''))
+
+
+# A baseline JPEG header stating 48 x 32, enough for every reader here.
+JPEG = (b'\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00'
+        b'\xff\xc0\x00\x11\x08\x00\x20\x00\x30\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xff\xd9')
+PICTURES = [(3, 'image/png', 'front', png(40, 30)), (4, 'image/jpeg', 'back', JPEG)]
+
+FIELDS = {
+    'TITLE': ['Björk – 東京 (Live)'], 'ARTIST': ['Ünal', 'Второй'], 'ALBUM': ['Ålbum'],
+    'ALBUMARTIST': ['Various Artists'], 'GENRE': ['Electronic'], 'DATE': ['2001-05-03'],
+    'TRACKNUMBER': ['3'], 'TRACKTOTAL': ['12'], 'DISCNUMBER': ['1'], 'DISCTOTAL': ['2'],
+    'COMPOSER': ['Komponist'], 'COMMENT': ['long ' + 'ß' * 995], 'LYRICS': ['la la\nlu'],
+    'COPYRIGHT': ['℗ 2001 Label'], 'LABEL': ['Label Records'], 'ISRC': ['GBAYE0100001'],
+    'BPM': ['128'], 'COMPILATION': ['1'],
+    'MUSICBRAINZ_TRACKID': ['8d3d5a3c-0000-4000-8000-000000000001'],
+    'MUSICBRAINZ_ALBUMID': ['8d3d5a3c-0000-4000-8000-000000000002'],
+    'MUSICBRAINZ_ARTISTID': ['8d3d5a3c-0000-4000-8000-000000000003'],
+    'MUSICBRAINZ_ALBUMARTISTID': ['8d3d5a3c-0000-4000-8000-000000000004'],
+    'MUSICBRAINZ_RELEASEGROUPID': ['8d3d5a3c-0000-4000-8000-000000000005'],
+    'REPLAYGAIN_TRACK_GAIN': ['-6.50 dB'], 'REPLAYGAIN_TRACK_PEAK': ['0.988831'],
+    'REPLAYGAIN_ALBUM_GAIN': ['-7.25 dB'], 'REPLAYGAIN_ALBUM_PEAK': ['0.999969'],
+}
+OWN = {'MOOD': ['calm']}
+
+APE_KEYS = {
+    'title': 'TITLE', 'artist': 'ARTIST', 'album': 'ALBUM', 'album artist': 'ALBUMARTIST',
+    'genre': 'GENRE', 'year': 'DATE', 'composer': 'COMPOSER', 'comment': 'COMMENT',
+    'lyrics': 'LYRICS', 'copyright': 'COPYRIGHT', 'label': 'LABEL', 'isrc': 'ISRC',
+    'bpm': 'BPM', 'compilation': 'COMPILATION',
+}
+APE_COVERS = {'cover art (front)': 3, 'cover art (back)': 4}
+
+
+def make_flac(path):
+    audio = mutagen.flac.FLAC(path)
+    for name, values in {**FIELDS, **OWN}.items():
+        audio[name] = values
+    for kind, mime, description, data in PICTURES:
+        picture = mutagen.flac.Picture()
+        picture.type, picture.mime, picture.desc, picture.data = kind, mime, description, data
+        audio.add_picture(picture)
+    audio.save()
+
+
+def split_number(fields, value, number, total):
+    parts = value.split('/')
+    fields[number] = [parts[0]]
+    if len(parts) > 1:
+        fields[total] = [parts[1]]
+
+
+def read_vorbis(audio):
+    fields = {k.upper(): list(v) for k, v in audio.tags.items()
+              if k.upper() != 'METADATA_BLOCK_PICTURE'}
+    if isinstance(audio, mutagen.flac.FLAC):
+        pictures = audio.pictures
+    else:
+        pictures = [mutagen.flac.Picture(base64.b64decode(v))
+                    for v in audio.tags.get('METADATA_BLOCK_PICTURE', [])]
+    return fields, [(p.type, p.mime, p.data) for p in pictures]
+
+
+def read_ape(audio):
+    fields, pictures = {}, []
+    for key, value in audio.tags.items():
+        lower = key.lower()
+        if lower in APE_COVERS:
+            pictures.append((APE_COVERS[lower], None, value.value.split(b'\x00', 1)[1]))
+        elif lower == 'track':
+            split_number(fields, str(value), 'TRACKNUMBER', 'TRACKTOTAL')
+        elif lower == 'disc':
+            split_number(fields, str(value), 'DISCNUMBER', 'DISCTOTAL')
+        else:
+            fields[APE_KEYS.get(lower, key.upper())] = list(value)
+    return fields, pictures
+
+
+def read(path):
+    audio = mutagen.File(path)
+    if audio is None or audio.tags is None:
+        return {}, []
+    if isinstance(audio.tags, mutagen.apev2.APEv2):
+        return read_ape(audio)
+    return read_vorbis(audio)
+
+
+def check(path):
+    fields, pictures = read(path)
+    wanted = {**FIELDS, **OWN}
+    faults = []
+    for name, values in wanted.items():
+        # A field of the source's own family goes only to a target of that family.
+        if name in OWN and not (path.endswith('.flac') or path.endswith('.ogg')):
+            continue
+        if fields.get(name) != values:
+            faults.append(f'{name}: {fields.get(name)!r:.80} instead of {values!r:.80}')
+    expected = sorted((kind, data) for kind, _, _, data in PICTURES)
+    if sorted((kind, data) for kind, _, data in pictures) != expected:
+        faults.append('pictures: ' + repr([(k, m, len(d)) for k, m, d in pictures]))
+    if pictures and pictures[0][0] != 3:
+        faults.append('the front cover is not the first picture')
+    print('\n'.join(faults))
+    return 1 if faults else 0
+
+
+if __name__ == '__main__':
+    if sys.argv[1] == 'make-flac':
+        make_flac(sys.argv[2])
+        sys.exit(0)
+    sys.exit(check(sys.argv[2]))

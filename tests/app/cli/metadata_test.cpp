@@ -1,0 +1,34 @@
+// Every tag and picture of a source reaches each tagged target, as mutagen reads it back.
+#include "tests/support/tools.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Script() {
+    const char* source = std::getenv("QM_SOURCE_DIR");
+    return std::string(source ? source : ".") + "/tests/app/cli/carried_tags.py";
+}
+
+} // namespace
+
+TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
+    for (const char* tool : {"sox", "flac", "/usr/bin/python3"})
+        if (!HaveTool(tool)) GTEST_SKIP() << "needs " << tool;
+    if (RunCommand("/usr/bin/python3 -c 'import mutagen'").status != 0)
+        GTEST_SKIP() << "needs python3-mutagen";
+    TempDir dir;
+    const std::string source = dir / "tagged.flac";
+    Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "tagged.wav") + " synth 1 sine 440");
+    Tool("flac -s " + Quote(dir / "tagged.wav") + " -o " + Quote(source));
+    Tool("/usr/bin/python3 " + Quote(Script()) + " make-flac " + Quote(source));
+    for (const char* target : {"flac", "ogg", "ape", "wv"}) {
+        const std::string out = dir / target;
+        const auto run = RunCli("--to " + std::string(target) + " --out " + Quote(out) + " " +
+                                Quote(source));
+        ASSERT_EQ(run.status, 0) << run.output;
+        const auto judged = RunCommand("/usr/bin/python3 " + Quote(Script()) + " check " +
+                                       Quote(out + "/tagged." + target) + " 2>&1");
+        EXPECT_EQ(judged.status, 0) << target << ":\n" << judged.output;
+    }
+}
