@@ -214,7 +214,7 @@ std::span<const uint8_t> TWMAOut::WriterPcm(size_t bytes) {
 }
 
 void TWMAOut::WriteAttributes() {
-    auto set = [&](const char16_t* name, const std::string& value) {
+    const auto set = [&](const char16_t* name, const std::string& value) {
         if (value.empty()) return;
         std::u16string text = tags::Utf8ToUtf16(value);
         // The length is a 16-bit byte count.
@@ -239,6 +239,43 @@ void TWMAOut::WriteAttributes() {
     set(u"WM/TrackNumber", track);
     set(u"Title", id3v2Tags_.Title());
     set(u"Copyright", id3v2Tags_.Comment());
+    WriteCarriedAttributes(set);
+}
+
+void TWMAOut::WriteCarriedAttributes(
+    const std::function<void(const char16_t*, const std::string&)>& set) {
+    using namespace tags::carried;
+    // The names other taggers give these fields in ASF files; the six above come first.
+    static constexpr std::pair<std::string_view, const char16_t*> kNames[] = {
+        {Artist, u"Author"},
+        {AlbumArtist, u"WM/AlbumArtist"},
+        {TrackTotal, u"TrackTotal"},
+        {Composer, u"WM/Composer"},
+        {Comment, u"Description"},
+        {Lyrics, u"WM/Lyrics"},
+        {Copyright, u"Copyright"},
+        {Label, u"WM/Publisher"},
+        {Isrc, u"WM/ISRC"},
+        {Bpm, u"WM/BeatsPerMinute"},
+        {Compilation, u"WM/IsCompilation"},
+        {MbTrackId, u"MusicBrainz/Track Id"},
+        {MbAlbumId, u"MusicBrainz/Album Id"},
+        {MbArtistId, u"MusicBrainz/Artist Id"},
+        {MbAlbumArtistId, u"MusicBrainz/Album Artist Id"},
+        {MbReleaseGroupId, u"MusicBrainz/Release Group Id"},
+        {TrackGain, u"REPLAYGAIN_TRACK_GAIN"},
+        {TrackPeak, u"REPLAYGAIN_TRACK_PEAK"},
+        {AlbumGain, u"REPLAYGAIN_ALBUM_GAIN"},
+        {AlbumPeak, u"REPLAYGAIN_ALBUM_PEAK"},
+    };
+    for (const auto& [name, attribute] : kNames) {
+        // One attribute per name here: several values share it.
+        std::string joined;
+        for (const std::string& value : carried_.Values(name))
+            joined += (joined.empty() ? "" : "; ") + value;
+        set(attribute, joined);
+    }
+    set(u"WM/PartOfSet", carried_.NumberWithTotal(DiscNumber, DiscTotal));
 }
 
 bool TWMAOut::OutputBlock(bool abort) {

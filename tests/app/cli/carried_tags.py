@@ -13,6 +13,7 @@ import zlib
 
 import mutagen
 import mutagen.apev2
+import mutagen.asf
 import mutagen.flac
 
 
@@ -56,6 +57,17 @@ APE_KEYS = {
     'genre': 'GENRE', 'year': 'DATE', 'composer': 'COMPOSER', 'comment': 'COMMENT',
     'lyrics': 'LYRICS', 'copyright': 'COPYRIGHT', 'label': 'LABEL', 'isrc': 'ISRC',
     'bpm': 'BPM', 'compilation': 'COMPILATION',
+}
+ASF_NAMES = {
+    'title': 'TITLE', 'author': 'ARTIST', 'wm/albumtitle': 'ALBUM', 'wm/albumartist': 'ALBUMARTIST',
+    'wm/genre': 'GENRE', 'wm/year': 'DATE', 'wm/tracknumber': 'TRACKNUMBER',
+    'tracktotal': 'TRACKTOTAL', 'wm/composer': 'COMPOSER', 'description': 'COMMENT',
+    'wm/lyrics': 'LYRICS', 'copyright': 'COPYRIGHT', 'wm/publisher': 'LABEL', 'wm/isrc': 'ISRC',
+    'wm/beatsperminute': 'BPM', 'wm/iscompilation': 'COMPILATION',
+    'musicbrainz/track id': 'MUSICBRAINZ_TRACKID', 'musicbrainz/album id': 'MUSICBRAINZ_ALBUMID',
+    'musicbrainz/artist id': 'MUSICBRAINZ_ARTISTID',
+    'musicbrainz/album artist id': 'MUSICBRAINZ_ALBUMARTISTID',
+    'musicbrainz/release group id': 'MUSICBRAINZ_RELEASEGROUPID',
 }
 APE_COVERS = {'cover art (front)': 3, 'cover art (back)': 4}
 
@@ -104,12 +116,27 @@ def read_ape(audio):
     return fields, pictures
 
 
+def read_asf(audio):
+    fields = {}
+    for key, values in audio.tags.items():
+        lower = key.lower()
+        if lower == 'wm/partofset':
+            split_number(fields, str(values[0]), 'DISCNUMBER', 'DISCTOTAL')
+        elif lower in ASF_NAMES or lower.startswith('replaygain_'):
+            # One attribute per name: several values share it.
+            fields[ASF_NAMES.get(lower, key.upper())] = ['; '.join(str(v) for v in values)]
+    pictures = [(3, None, None)] if 'WM/Picture' in audio.tags else []
+    return fields, pictures
+
+
 def read(path):
     audio = mutagen.File(path)
     if audio is None or audio.tags is None:
         return {}, []
     if isinstance(audio.tags, mutagen.apev2.APEv2):
         return read_ape(audio)
+    if isinstance(audio.tags, mutagen.asf.ASFTags):
+        return read_asf(audio)
     return read_vorbis(audio)
 
 
@@ -121,9 +148,14 @@ def check(path):
         # A field of the source's own family goes only to a target of that family.
         if name in OWN and not (path.endswith('.flac') or path.endswith('.ogg')):
             continue
+        if path.endswith('.wma'):
+            values = ['; '.join(values)]
         if fields.get(name) != values:
             faults.append(f'{name}: {fields.get(name)!r:.80} instead of {values!r:.80}')
     expected = sorted((kind, data) for kind, _, _, data in PICTURES)
+    # Windows Media outputs carry no pictures yet.
+    if path.endswith('.wma'):
+        expected = []
     if sorted((kind, data) for kind, _, data in pictures) != expected:
         faults.append('pictures: ' + repr([(k, m, len(d)) for k, m, d in pictures]))
     if pictures and pictures[0][0] != 3:

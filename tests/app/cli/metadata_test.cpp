@@ -22,7 +22,7 @@ TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
     Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "tagged.wav") + " synth 1 sine 440");
     Tool("flac -s " + Quote(dir / "tagged.wav") + " -o " + Quote(source));
     Tool("/usr/bin/python3 " + Quote(Script()) + " make-flac " + Quote(source));
-    for (const char* target : {"flac", "ogg", "ape", "wv"}) {
+    for (const char* target : {"flac", "ogg", "ape", "wv", "wma"}) {
         const std::string out = dir / target;
         const auto run = RunCli("--to " + std::string(target) + " --out " + Quote(out) + " " +
                                 Quote(source));
