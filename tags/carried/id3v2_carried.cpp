@@ -8,7 +8,6 @@
 #include "tags/text_encoding.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 namespace tags {
@@ -39,11 +38,7 @@ std::string_view LongId(std::string_view id) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+    return id3names::SameText(text.substr(0, std::min(text.size(), prefix.size())), prefix);
 }
 
 // An ID3v1 genre reference ("17", "RX", "CR") by name.
@@ -199,8 +194,8 @@ void TId3v2Carrier::Picture(std::span<const std::uint8_t> body, bool shortForm) 
         const auto format = reader.Rest();
         if (format.size() < 3) return;
         const std::string_view name(reinterpret_cast<const char*>(format.data()), 3);
-        if (StartsWithNoCase(name, "PNG")) picture.Mime = "image/png";
-        if (StartsWithNoCase(name, "JPG")) picture.Mime = "image/jpeg";
+        if (id3names::SameText(name, "PNG")) picture.Mime = "image/png";
+        if (id3names::SameText(name, "JPG")) picture.Mime = "image/jpeg";
         reader.Skip(3);
     } else {
         TTextReader mime(0, reader.Rest());
