@@ -130,6 +130,33 @@ for f in "$m"/*.mp3; do
 done
 put id3v1 "$m"/*.id3v1 "$m"/v1.mp3
 put id3v2 "$m"/v2*.mp3
+# Tags written by mutagen: 2.4, 2.3, 2.3 unsynchronised, with UTF-16 text and pictures; and a
+# version 2.2 tag built here.
+quiet /usr/bin/python3 -c '
+import sys, mutagen.id3 as m
+from mutagen.id3._util import unsynch
+d = sys.argv[1]
+t = m.ID3()
+for f in [m.TIT2(encoding=1, text="T\u00eftle"), m.TPE1(encoding=3, text=["A", "B"]),
+          m.TCON(encoding=0, text="(17)Rock"), m.TDRC(encoding=3, text="2001-02-03"),
+          m.TRCK(encoding=0, text="3/9"), m.COMM(encoding=1, lang="eng", desc="", text="C"),
+          m.USLT(encoding=2, lang="eng", desc="", text="L"), m.TSO2(encoding=3, text="S"),
+          m.TXXX(encoding=1, desc="MusicBrainz Album Id", text="id"),
+          m.UFID(owner="http://musicbrainz.org", data=b"track"),
+          m.APIC(encoding=1, mime="image/png", type=3, desc="d",
+                 data=b"\x89PNG\r\n\x1a\n\xff\x00\xff\xe0" * 4)]:
+    t.add(f)
+t.save(d + "/m24.id3", v2_version=4, padding=lambda info: 0)
+t.save(d + "/m23.id3", v2_version=3, padding=lambda info: 0)
+raw = open(d + "/m23.id3", "rb").read()
+body = unsynch.encode(raw[10:])
+n = len(body)
+open(d + "/m23u.id3", "wb").write(raw[:5] + bytes([raw[5] | 0x80]) +
+    bytes([n >> 21 & 127, n >> 14 & 127, n >> 7 & 127, n & 127]) + body)
+frames = b"TT2\0\0\x06\0Title" + b"TCO\0\0\x05\0(17)" + b"PIC\0\0\x0a\0PNG\x03\0\x89PNG"
+open(d + "/m22.id3", "wb").write(b"ID3\x02\0\0\0\0\0" + bytes([len(frames)]) + frames)
+' "$m"
+put id3v2 "$m"/*.id3
 put_samples id3v1 tta
 put_samples id3v2 tta
 

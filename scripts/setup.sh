@@ -18,6 +18,7 @@ if [ "${1:-}" = "--tests" ]; then
     xvfb xauth
     dbus # dbus-run-session: the notification test's private session bus
     python3 # the CLI test that parses its JSON lines
+    python3-mutagen # judges the ID3v2 tags of the carried set, and writes fuzz seeds
     # the CLI spread over SSH hosts by GNU parallel; the test starts an sshd of its own on a free
     # port (the package also enables the system's sshd service on port 22)
     openssh-server openssh-client rsync parallel
