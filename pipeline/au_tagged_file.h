@@ -22,6 +22,8 @@ public:
 protected:
     // The carried set from the file's APEv2 tag: read through `fd`, or from FileName when -1.
     void CarryApeTag(int fd);
+    // Adds what an ID3v2 tag at the start of the file has and the carried set lacks.
+    void CarryId3v2Tag(int fd);
 
     TId3v1Tags id3v1Tags_;
     TId3v2Tags id3v2Tags_;

@@ -300,7 +300,12 @@ void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow&
         auto* tagged = dynamic_cast<TAuTaggedFileIn*>(source);
         auto& fileSink = dynamic_cast<TAuFileOut&>(sink);
         row.applyTags(fileSink, copyTags && tagged ? &tagged->CommonTags() : nullptr);
-        fileSink.SetCarriedTags(copyTags && tagged ? tagged->CarriedTags() : tags::TCarriedTags{});
+        tags::TCarriedTags carried;
+        if (copyTags && tagged) {
+            carried = tagged->CarriedTags();
+            tags::AddMissingCommon(carried, tagged->CommonTags());
+        }
+        fileSink.SetCarriedTags(carried);
     } catch (...) {
         sourceRefused_ = true;
         throw;

@@ -4,6 +4,7 @@
 #include "codecs/mp3/mp3_id3v1.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "tags/carried/id3v2_carried.h"
 #include "tags/id3v2/id3v2_frames.h"
 
 #include <string>
@@ -29,6 +30,15 @@ std::vector<uint8_t> Id3v2Block(const TId3v2Tags& tags) {
     const auto header = tags::ParseId3v2Header(*tag);
     if (!header || tags::ParseId3v2Frames(*tag, *header).empty()) return {};
     return std::move(*tag);
+}
+
+// Frames that describe the source file rather than the audio stay with it.
+std::vector<uint8_t> CarriedId3v2Block(tags::TCarriedTags carried) {
+    std::erase_if(carried.Own, [](const auto& field) {
+        return field.first == "TLEN" || field.first == "TSSE" || field.first == "TENC" ||
+               field.first == "TFLT";
+    });
+    return tags::BuildId3v24(carried);
 }
 
 } // namespace
@@ -110,7 +120,8 @@ bool TMP3Out::OutputBlock(bool abort) {
 void TMP3Out::BeginAudio() {
     if (audioBegun_) return;
     audioBegun_ = true;
-    if (const std::vector<uint8_t> tag = Id3v2Block(id3v2Tags_);
+    if (const std::vector<uint8_t> tag =
+            carried_.Empty() ? Id3v2Block(id3v2Tags_) : CarriedId3v2Block(carried_);
         !tag.empty() && !stream_->WriteAll(tag))
         ThrowWriteError();
     audioStart_ = stream_->Position();

@@ -43,6 +43,8 @@ void TMpgIn::OpenFormat(TStream& stream) {
         scannedFrames = ReadMpg123Descriptor(api, file->Handle(), tags);
     else if (!fileName_.empty())
         scannedFrames = ReadMpg123File(api, fileName_, tags);
+    carried_.Clear();
+    CarryId3v2Tag(!streamAssigned_ && file != nullptr ? file->Handle() : -1);
 
     try {
         streamSize_ = stream.Size();

@@ -21,7 +21,9 @@ void TTTAIn::RequireLibrary() {
 void TTTAIn::OpenFile() {
     file_ = OpenDescriptor();
     ReadTags(file_.Get());
+    // Both tags where a file has them; the APEv2 tag's values win.
     CarryApeTag(file_.Get());
+    CarryId3v2Tag(file_.Get());
     decoder_ = std::make_unique<TTTADecoder>(file_.Get());
     seekable_ = false;
     position_ = 0;

@@ -1,5 +1,7 @@
 #include "tags/carried/carried_tags.h"
 
+#include "tags/common_tags.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -136,6 +138,31 @@ void TCarriedTags::AddPicture(TPicture picture) {
                        std::none_of(pictures_.begin(), pictures_.end(),
                                     [](const TPicture& p) { return p.Type == kFrontCover; });
     pictures_.insert(front ? pictures_.begin() : pictures_.end(), std::move(picture));
+}
+
+void TCarriedTags::AddMissing(const TCarriedTags& other) {
+    std::vector<std::string> had;
+    for (const auto& field : fields_)
+        had.push_back(field.first);
+    for (const auto& [name, value] : other.fields_)
+        if (std::none_of(had.begin(), had.end(), [&](const std::string& h) { return h == name; }))
+            fields_.emplace_back(name, value);
+    if (Family == TTagFamily::None) Family = other.Family;
+    if (Family == other.Family) Own.insert(Own.end(), other.Own.begin(), other.Own.end());
+    if (pictures_.empty()) pictures_ = other.pictures_;
+    refused_ += other.refused_;
+}
+
+void AddMissingCommon(TCarriedTags& carried, const TCommonTags& common) {
+    TCarriedTags fallback;
+    fallback.Add(carried::Title, common.Title());
+    fallback.Add(carried::Artist, common.Artist());
+    fallback.Add(carried::Album, common.Album());
+    fallback.Add(carried::Genre, common.Genre());
+    fallback.Add(carried::Date, common.Year());
+    fallback.AddNumberAndTotal(carried::TrackNumber, carried::TrackTotal, common.Track());
+    fallback.Family = carried.Family;
+    carried.AddMissing(fallback);
 }
 
 void TCarriedTags::Clear() {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+class TCommonTags;
+
 namespace tags {
 
 // The carried names. A value of TRACKNUMBER or DISCNUMBER is the number alone; the totals have
@@ -104,6 +106,10 @@ public:
     int Refused() const { return refused_; }
     void DropPictures() { pictures_.clear(); }
 
+    // What `other` has and this set lacks: fields of names it lacks, the family's own fields
+    // when the families match, and pictures when it has none (a second tag of a file).
+    void AddMissing(const TCarriedTags& other);
+
     bool Empty() const { return fields_.empty() && Own.empty() && pictures_.empty(); }
     void Clear();
 
@@ -112,6 +118,10 @@ private:
     std::vector<TPicture> pictures_;
     int refused_ = 0;
 };
+
+// The common fields (title, artist, album, genre, year, track) a set lacks, from `common`: a
+// source's other tags (ID3v1 among them) where its carried set has none.
+void AddMissingCommon(TCarriedTags& carried, const TCommonTags& common);
 
 // The MIME type the bytes say (PNG, JPEG, GIF, BMP, WebP), or "" when they say none.
 std::string_view SniffPictureMime(std::span<const std::uint8_t> bytes);

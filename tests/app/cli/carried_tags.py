@@ -3,8 +3,11 @@
 make-flac PATH   gives a FLAC file every carried field (non-Latin and 1,000-character values
                  among them), a field of its own and two pictures (a PNG front cover, a JPEG
                  back cover).
-check PATH       reads a converted file with mutagen in its own family's names and prints one
+save-id3v23 PATH saves an MP3's tag again as ID3v2.3.
+check PATH [v23|other] reads a converted file with mutagen in its own family's names and prints one
                  line per field or picture that differs from the source's; exit status 1 then.
+                 v23: it came through an ID3v2.3 tag; other: through another tag family, so
+                 the source's own fields are not expected.
 """
 import base64
 import struct
@@ -15,6 +18,7 @@ import mutagen
 import mutagen.apev2
 import mutagen.asf
 import mutagen.flac
+import mutagen.id3
 
 
 def png(width, height):
@@ -68,6 +72,16 @@ ASF_NAMES = {
     'musicbrainz/artist id': 'MUSICBRAINZ_ARTISTID',
     'musicbrainz/album artist id': 'MUSICBRAINZ_ALBUMARTISTID',
     'musicbrainz/release group id': 'MUSICBRAINZ_RELEASEGROUPID',
+}
+ID3_FRAMES = {
+    'TIT2': 'TITLE', 'TPE1': 'ARTIST', 'TALB': 'ALBUM', 'TPE2': 'ALBUMARTIST', 'TCON': 'GENRE',
+    'TDRC': 'DATE', 'TCOM': 'COMPOSER', 'TCOP': 'COPYRIGHT', 'TPUB': 'LABEL', 'TSRC': 'ISRC',
+    'TBPM': 'BPM', 'TCMP': 'COMPILATION', 'COMM': 'COMMENT', 'USLT': 'LYRICS',
+}
+ID3_USER_TEXTS = {
+    'musicbrainz album id': 'MUSICBRAINZ_ALBUMID', 'musicbrainz artist id': 'MUSICBRAINZ_ARTISTID',
+    'musicbrainz album artist id': 'MUSICBRAINZ_ALBUMARTISTID',
+    'musicbrainz release group id': 'MUSICBRAINZ_RELEASEGROUPID',
 }
 APE_COVERS = {'cover art (front)': 3, 'cover art (back)': 4}
 
@@ -129,6 +143,27 @@ def read_asf(audio):
     return fields, pictures
 
 
+def read_id3(audio):
+    fields, pictures = {}, []
+    for frame in audio.tags.values():
+        kind = frame.FrameID
+        if kind in ('TRCK', 'TPOS'):
+            numbers = ('TRACKNUMBER', 'TRACKTOTAL') if kind == 'TRCK' else ('DISCNUMBER', 'DISCTOTAL')
+            split_number(fields, str(frame.text[0]), *numbers)
+        elif kind in ('COMM', 'USLT'):
+            fields[ID3_FRAMES[kind]] = [frame.text if kind == 'USLT' else frame.text[0]]
+        elif kind in ID3_FRAMES:
+            fields[ID3_FRAMES[kind]] = [str(text) for text in frame.text]
+        elif kind == 'TXXX':
+            name = frame.desc.lower()
+            fields[ID3_USER_TEXTS.get(name, frame.desc.upper())] = [str(t) for t in frame.text]
+        elif kind == 'UFID' and frame.owner == 'http://musicbrainz.org':
+            fields['MUSICBRAINZ_TRACKID'] = [frame.data.decode()]
+        elif kind == 'APIC':
+            pictures.append((int(frame.type), frame.mime, frame.data))
+    return fields, pictures
+
+
 def read(path):
     audio = mutagen.File(path)
     if audio is None or audio.tags is None:
@@ -137,16 +172,27 @@ def read(path):
         return read_ape(audio)
     if isinstance(audio.tags, mutagen.asf.ASFTags):
         return read_asf(audio)
+    if isinstance(audio.tags, mutagen.id3.ID3):
+        return read_id3(audio)
     return read_vorbis(audio)
 
 
-def check(path):
+def save_id3v23(path):
+    tags = mutagen.id3.ID3(path)
+    tags.save(path, v2_version=3)
+
+
+def check(path, through_id3v23=False, through_other=False):
     fields, pictures = read(path)
     wanted = {**FIELDS, **OWN}
+    if through_id3v23:
+        # Version 2.3 has no list of values: taggers join them with "/".
+        wanted['ARTIST'] = ['/'.join(FIELDS['ARTIST'])]
     faults = []
     for name, values in wanted.items():
         # A field of the source's own family goes only to a target of that family.
-        if name in OWN and not (path.endswith('.flac') or path.endswith('.ogg')):
+        same_family = path.endswith('.flac') or path.endswith('.ogg')
+        if name in OWN and (through_id3v23 or through_other or not same_family):
             continue
         if path.endswith('.wma'):
             values = ['; '.join(values)]
@@ -168,4 +214,7 @@ if __name__ == '__main__':
     if sys.argv[1] == 'make-flac':
         make_flac(sys.argv[2])
         sys.exit(0)
-    sys.exit(check(sys.argv[2]))
+    if sys.argv[1] == 'save-id3v23':
+        save_id3v23(sys.argv[2])
+        sys.exit(0)
+    sys.exit(check(sys.argv[2], 'v23' in sys.argv[3:], 'other' in sys.argv[3:]))

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
 namespace {
 
 std::string Script() {
@@ -22,13 +26,28 @@ TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
     Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(dir / "tagged.wav") + " synth 1 sine 440");
     Tool("flac -s " + Quote(dir / "tagged.wav") + " -o " + Quote(source));
     Tool("/usr/bin/python3 " + Quote(Script()) + " make-flac " + Quote(source));
-    for (const char* target : {"flac", "ogg", "ape", "wv", "wma"}) {
+    for (const char* target : {"flac", "ogg", "mp3", "ape", "wv", "wma"}) {
         const std::string out = dir / target;
-        const auto run = RunCli("--to " + std::string(target) + " --out " + Quote(out) + " " +
-                                Quote(source));
+        const auto run =
+            RunCli("--to " + std::string(target) + " --out " + Quote(out) + " " + Quote(source));
         ASSERT_EQ(run.status, 0) << run.output;
         const auto judged = RunCommand("/usr/bin/python3 " + Quote(Script()) + " check " +
                                        Quote(out + "/tagged." + target) + " 2>&1");
         EXPECT_EQ(judged.status, 0) << target << ":\n" << judged.output;
+    }
+    // Back into FLAC from the tagged outputs: ID3v2.4, the same tag as version 2.3 (unsynchronised
+    // text frames in UTF-16), and APEv2.
+    const std::string mp3v23 = dir / "v23.mp3";
+    fs::copy_file(dir / "mp3/tagged.mp3", mp3v23);
+    Tool("/usr/bin/python3 " + Quote(Script()) + " save-id3v23 " + Quote(mp3v23));
+    for (const std::string from : {dir / "mp3/tagged.mp3", mp3v23, dir / "ape/tagged.ape"}) {
+        const std::string out = dir / ("back-" + fs::path(from).parent_path().filename().string());
+        const auto run = RunCli("--to flac --out " + Quote(out) + " " + Quote(from));
+        ASSERT_EQ(run.status, 0) << run.output;
+        const std::string flac = out + "/" + fs::path(from).stem().string() + ".flac";
+        const auto judged =
+            RunCommand("/usr/bin/python3 " + Quote(Script()) + " check " + Quote(flac) +
+                       (from == mp3v23 ? " v23" : " other") + " 2>&1");
+        EXPECT_EQ(judged.status, 0) << from << ":\n" << judged.output;
     }
 }
