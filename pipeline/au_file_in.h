@@ -5,6 +5,7 @@
 
 #include "pipeline/au_input.h"
 #include "pipeline/au_stream.h"
+#include "tags/carried/carried_tags.h"
 
 #include <atomic>
 #include <memory>
@@ -109,8 +110,13 @@ public:
     // Opens the source and tells whether its contents are audio of its kind.
     bool FileValid();
     bool Seek(int64_t sampleNum);
+    // Every field and picture of the file's tags, for the output of a conversion; sources
+    // fill it when they open.
+    const tags::TCarriedTags& CarriedTags() const { return carried_; }
 
 protected:
+    tags::TCarriedTags carried_;
+
     // Opens the source unless it is open: resets the descriptor, then RequireLibrary and OpenFile.
     // A failure releases the format and the stream and is rethrown unchanged; the next call tries
     // again. An opening that finds no audio of its kind (fileValid_ false) stays open. Virtual

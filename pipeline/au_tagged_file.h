@@ -16,8 +16,6 @@ public:
     TId3v2Tags& Id3v2Tags() { return id3v2Tags_; }
     TAPEv2Tags& APEv2Tags() { return apev2Tags_; }
     TCommonTags& CommonTags() { return commonTags_; }
-    // Every field and picture of the file's tags, for the output of a conversion.
-    const tags::TCarriedTags& CarriedTags() const { return carried_; }
 
 protected:
     // The carried set from the file's APEv2 tag: read through `fd`, or from FileName when -1.
@@ -29,7 +27,6 @@ protected:
     TId3v2Tags id3v2Tags_;
     TAPEv2Tags apev2Tags_;
     TCommonTags commonTags_;
-    tags::TCarriedTags carried_;
 };
 
 class TAuTaggedFileOut : public TAuFileOut {

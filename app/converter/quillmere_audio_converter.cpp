@@ -301,10 +301,8 @@ void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow&
         auto& fileSink = dynamic_cast<TAuFileOut&>(sink);
         row.applyTags(fileSink, copyTags && tagged ? &tagged->CommonTags() : nullptr);
         tags::TCarriedTags carried;
-        if (copyTags && tagged) {
-            carried = tagged->CarriedTags();
-            tags::AddMissingCommon(carried, tagged->CommonTags());
-        }
+        if (copyTags) carried = source->CarriedTags();
+        if (copyTags && tagged) tags::AddMissingCommon(carried, tagged->CommonTags());
         fileSink.SetCarriedTags(carried);
     } catch (...) {
         sourceRefused_ = true;
