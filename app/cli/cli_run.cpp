@@ -1,6 +1,7 @@
 #include "app/cli/cli_run.h"
 
 #include "app/cli/cli_results.h"
+#include "app/cli/cli_tag_lines.h"
 
 #include "app/catalogue/format_catalogue.h"
 #include "app/converter/component_tables.h"
@@ -235,6 +236,7 @@ int RunInfo(const TCliOptions& options, std::ostream& out) {
                 out << "year: " << tags.Year() << "\n";
                 out << "track: " << tags.Track() << "\n";
             }
+            PrintCarriedTags(source->CarriedTags(), out);
         } catch (const std::exception& e) {
             out << "error: " << e.what() << "\n";
             status = 1;

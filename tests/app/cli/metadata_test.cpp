@@ -35,6 +35,18 @@ TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
                                        Quote(out + "/tagged." + target) + " 2>&1");
         EXPECT_EQ(judged.status, 0) << target << ":\n" << judged.output;
     }
+    // --info lists every field and each picture; --no-tags carries none of them.
+    const auto info = RunCli("--info " + Quote(dir / "mp3/tagged.mp3"));
+    EXPECT_TRUE(Contains(info.output, "tag ALBUMARTIST: Various Artists\n")) << info.output;
+    EXPECT_TRUE(Contains(info.output, "picture 1: front cover, image/png, ")) << info.output;
+    EXPECT_TRUE(Contains(info.output, ", 40 x 30, \"front\"\npicture 2: back cover, image/jpeg"))
+        << info.output;
+    ASSERT_EQ(
+        RunCli("--no-tags --to mp3 --out " + Quote(dir / "bare") + " " + Quote(source)).status, 0);
+    const auto bare = RunCli("--info " + Quote(dir / "bare/tagged.mp3"));
+    EXPECT_FALSE(Contains(bare.output, "picture")) << bare.output;
+    EXPECT_FALSE(Contains(bare.output, "tag ")) << bare.output;
+
     // Back into FLAC from the tagged outputs: ID3v2.4, the same tag as version 2.3 (unsynchronised
     // text frames in UTF-16), and APEv2.
     const std::string mp3v23 = dir / "v23.mp3";
