@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class TAuStreamedInput : public TAuInput {
 public:
@@ -113,6 +114,8 @@ public:
     // Every field and picture of the file's tags, for the output of a conversion; sources
     // fill it when they open.
     const tags::TCarriedTags& CarriedTags() const { return carried_; }
+    // The same, moved out for a conversion's output: pictures may be large.
+    tags::TCarriedTags TakeCarriedTags() { return std::move(carried_); }
 
 protected:
     tags::TCarriedTags carried_;

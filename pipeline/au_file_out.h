@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 enum TFileOutputMode : uint8_t { foRewrite = 0, foAppend = 1 };
 
@@ -48,7 +49,7 @@ public:
     // What the output carries of its source's tags beside the sink's own tag objects; a sink
     // writes what its format can hold.
     const tags::TCarriedTags& CarriedTags() const { return carried_; }
-    void SetCarriedTags(const tags::TCarriedTags& carried) { carried_ = carried; }
+    void SetCarriedTags(tags::TCarriedTags carried) { carried_ = std::move(carried); }
 
 protected:
     tags::TCarriedTags carried_;

@@ -301,9 +301,9 @@ void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow&
         auto& fileSink = dynamic_cast<TAuFileOut&>(sink);
         row.applyTags(fileSink, copyTags && tagged ? &tagged->CommonTags() : nullptr);
         tags::TCarriedTags carried;
-        if (copyTags) carried = source->CarriedTags();
+        if (copyTags) carried = source->TakeCarriedTags();
         if (copyTags && tagged) tags::AddMissingCommon(carried, tagged->CommonTags());
-        fileSink.SetCarriedTags(carried);
+        fileSink.SetCarriedTags(std::move(carried));
     } catch (...) {
         sourceRefused_ = true;
         throw;

@@ -97,7 +97,11 @@ std::string TMACOut::AppendCarriedTag() {
         const std::string name = apev2Tags_.FieldName(i);
         if (apev2Tags_.GetField(name).IsText()) own.push_back({name, apev2Tags_.AsString(name), 0});
     }
-    const std::vector<uint8_t> tag = tags::BuildApeTag(tags::MergedApeItems(own, carried_));
+    std::vector<tags::ApeItem> items = tags::MergedApeItems(own, carried_);
+    // The items hold the pictures now.
+    carried_.DropPictures();
+    const std::vector<uint8_t> tag = tags::BuildApeTag(items);
+    items.clear();
     const support::UniqueFd file(::open(fileName_.c_str(), O_WRONLY | O_CLOEXEC));
     const std::optional<int64_t> end = file.Valid() ? tags::FileSize(file.Get()) : std::nullopt;
     if (!end || !tags::WriteAt(file.Get(), *end, tag))

@@ -33,7 +33,7 @@ std::vector<uint8_t> Id3v2Block(const TId3v2Tags& tags) {
 }
 
 // Frames that describe the source file rather than the audio stay with it.
-std::vector<uint8_t> CarriedId3v2Block(tags::TCarriedTags carried) {
+std::vector<uint8_t> CarriedId3v2Block(tags::TCarriedTags& carried) {
     std::erase_if(carried.Own, [](const auto& field) {
         return field.first == "TLEN" || field.first == "TSSE" || field.first == "TENC" ||
                field.first == "TFLT";

@@ -144,6 +144,8 @@ void TVorbisOut::SetUpEncoder() {
     for (const tags::TPicture& picture : carried_.Pictures())
         api.vorbis.vorbis_comment_add_tag(&e.comment, "METADATA_BLOCK_PICTURE",
                                           tags::PictureCommentValue(picture).c_str());
+    // The comment holds the pictures now.
+    carried_.DropPictures();
     if (api.vorbis.vorbis_analysis_init(&e.dsp, &e.info) != 0)
         throw EAuException("Vorbis codec setup with the requested quality failed.");
     e.dspReady = true;
@@ -159,6 +161,9 @@ void TVorbisOut::SetUpEncoder() {
     // The headers get pages of their own, so the audio starts on a fresh page.
     while (api.ogg.ogg_stream_flush(&e.stream, &e.page) != 0)
         WritePage(*stream_, e.page);
+    // Written: a cover in the comment need not stay in memory through the encoding.
+    api.vorbis.vorbis_comment_clear(&e.comment);
+    e.commentReady = false;
 }
 
 int TVorbisOut::ConfigureRate(int rate, bool managed) {

@@ -152,11 +152,15 @@ std::string TWVOut::CompleteFile() {
     }
     bool anyItem = false;
     // An empty item carries nothing; the library would only drop it.
-    for (const tags::ApeItem& item : tags::MergedApeItems(own, carried_)) {
+    std::vector<tags::ApeItem> items = tags::MergedApeItems(own, carried_);
+    // The items hold the pictures now, and each is the library's once appended.
+    carried_.DropPictures();
+    for (tags::ApeItem& item : items) {
         if (item.IsText())
             encoder_->AppendTagItem(item.key, item.value);
         else if (!encoder_->AppendBinaryTagItem(item.key, item.value))
             continue;
+        item.value = std::string();
         anyItem = true;
     }
     if (anyItem && !encoder_->WriteTag()) return EncoderFailure("tag write");

@@ -108,20 +108,22 @@ std::vector<std::string_view> ApeTextValues(const ApeItem& item) {
 }
 
 std::vector<uint8_t> BuildApeTag(std::span<const ApeItem> items) {
-    std::vector<uint8_t> body;
-    for (const ApeItem& item : items) {
-        PutLe32(body, uint32_t(item.value.size()));
-        PutLe32(body, item.flags);
-        body.insert(body.end(), item.key.begin(), item.key.end());
-        body.push_back(0);
-        body.insert(body.end(), item.value.begin(), item.value.end());
-    }
-    const uint32_t size = uint32_t(body.size() + kApeFooterSize);
+    // Sized first and built in place: an item may hold a cover of megabytes.
+    size_t bodySize = 0;
+    for (const ApeItem& item : items)
+        bodySize += 8 + item.key.size() + 1 + item.value.size();
+    const uint32_t size = uint32_t(bodySize + kApeFooterSize);
     const uint32_t count = uint32_t(items.size());
     std::vector<uint8_t> tag;
-    tag.reserve(body.size() + 2 * kApeFooterSize);
+    tag.reserve(bodySize + 2 * kApeFooterSize);
     PutFooter(tag, size, count, kApeHasHeader | kApeIsHeader);
-    tag.insert(tag.end(), body.begin(), body.end());
+    for (const ApeItem& item : items) {
+        PutLe32(tag, uint32_t(item.value.size()));
+        PutLe32(tag, item.flags);
+        tag.insert(tag.end(), item.key.begin(), item.key.end());
+        tag.push_back(0);
+        tag.insert(tag.end(), item.value.begin(), item.value.end());
+    }
     PutFooter(tag, size, count, kApeHasHeader);
     return tag;
 }

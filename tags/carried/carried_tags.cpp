@@ -144,9 +144,10 @@ void TCarriedTags::AddMissing(const TCarriedTags& other) {
     std::vector<std::string> had;
     for (const auto& field : fields_)
         had.push_back(field.first);
-    for (const auto& [name, value] : other.fields_)
-        if (std::none_of(had.begin(), had.end(), [&](const std::string& h) { return h == name; }))
-            fields_.emplace_back(name, value);
+    for (const Field& field : other.fields_)
+        if (std::none_of(had.begin(), had.end(),
+                         [&](const std::string& h) { return h == field.first; }))
+            fields_.push_back(field);
     if (Family == TTagFamily::None) Family = other.Family;
     if (Family == other.Family) Own.insert(Own.end(), other.Own.begin(), other.Own.end());
     if (pictures_.empty()) pictures_ = other.pictures_;
@@ -259,14 +260,18 @@ bool ParsePictureBlock(std::span<const std::uint8_t> b, TPicture& p) {
     return true;
 }
 
-std::string Base64Encode(std::span<const std::uint8_t> bytes) {
+std::string Base64Encode(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> more) {
+    const std::size_t total = bytes.size() + more.size();
+    const auto at = [&](std::size_t i) {
+        return i < bytes.size() ? bytes[i] : more[i - bytes.size()];
+    };
     std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-        std::uint32_t v = std::uint32_t(bytes[i]) << 16;
-        if (n > 1) v |= std::uint32_t(bytes[i + 1]) << 8;
-        if (n > 2) v |= bytes[i + 2];
+    out.reserve((total + 2) / 3 * 4);
+    for (std::size_t i = 0; i < total; i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, total - i);
+        std::uint32_t v = std::uint32_t(at(i)) << 16;
+        if (n > 1) v |= std::uint32_t(at(i + 1)) << 8;
+        if (n > 2) v |= at(i + 2);
         for (std::size_t k = 0; k < 4; ++k)
             out.push_back(k <= n ? kAlphabet[(v >> (18 - 6 * k)) & 63] : '=');
     }

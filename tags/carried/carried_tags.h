@@ -134,7 +134,9 @@ bool PictureSize(std::span<const std::uint8_t> bytes, std::uint32_t& width, std:
 std::vector<std::uint8_t> BuildPictureBlock(const TPicture& picture);
 bool ParsePictureBlock(std::span<const std::uint8_t> bytes, TPicture& picture);
 
-std::string Base64Encode(std::span<const std::uint8_t> bytes);
+// The encoding of `bytes` followed by `more`.
+std::string Base64Encode(std::span<const std::uint8_t> bytes,
+                         std::span<const std::uint8_t> more = {});
 // False on a character outside the alphabet; padding and line breaks are allowed.
 bool Base64Decode(std::string_view text, std::vector<std::uint8_t>& bytes);
 

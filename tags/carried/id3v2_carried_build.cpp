@@ -6,6 +6,7 @@
 #include "tags/id3v2/id3v2_frames.h"
 
 #include <algorithm>
+#include <span>
 #include <string_view>
 
 namespace tags {
@@ -29,26 +30,33 @@ std::string Joined(const std::vector<std::string>& values) {
 // Frames gathered into a tag whose sizes all fit synchsafe integers.
 class TTagBuilder {
 public:
-    // False, with nothing added, when the frame would not fit.
-    bool Frame(std::string_view id, std::string_view body);
+    // False, with nothing added, when the frame would not fit. A picture's data follows
+    // `body` in the frame.
+    bool Frame(std::string_view id, std::string_view body, std::span<const std::uint8_t> data = {});
     void Text(std::string_view id, const std::vector<std::string>& values);
     void UserText(std::string_view description, const std::vector<std::string>& values);
     std::vector<std::uint8_t> Finish();
 
 private:
-    std::vector<std::uint8_t> frames_;
+    // The tag header's place, then the frames: a cover is copied once, into the tag itself.
+    std::vector<std::uint8_t> frames_ = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
 };
 
-bool TTagBuilder::Frame(std::string_view id, std::string_view body) {
-    if (body.size() > kMaxSynchsafe ||
-        frames_.size() + kFrameHeaderSize + body.size() + kLongestPadding > kMaxSynchsafe)
+bool TTagBuilder::Frame(std::string_view id, std::string_view body,
+                        std::span<const std::uint8_t> data) {
+    const std::size_t length = body.size() + data.size();
+    if (length > kMaxSynchsafe ||
+        frames_.size() + kFrameHeaderSize + length + kLongestPadding > kMaxSynchsafe)
         return false;
+    const std::size_t needed = frames_.size() + kFrameHeaderSize + length + kLongestPadding;
+    if (frames_.capacity() < needed) frames_.reserve(std::max(needed, frames_.capacity() * 2));
     frames_.insert(frames_.end(), id.begin(), id.end());
-    const auto size = EncodeSynchsafe(std::uint32_t(body.size()));
+    const auto size = EncodeSynchsafe(std::uint32_t(length));
     frames_.insert(frames_.end(), size.begin(), size.end());
     frames_.push_back(0);
     frames_.push_back(0);
     frames_.insert(frames_.end(), body.begin(), body.end());
+    frames_.insert(frames_.end(), data.begin(), data.end());
     return true;
 }
 
@@ -67,9 +75,8 @@ void TTagBuilder::UserText(std::string_view description, const std::vector<std::
 }
 
 std::vector<std::uint8_t> TTagBuilder::Finish() {
-    if (frames_.empty()) return {};
-    std::vector<std::uint8_t> tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
-    tag.insert(tag.end(), frames_.begin(), frames_.end());
+    if (frames_.size() == kId3v2HeaderSize) return {};
+    std::vector<std::uint8_t> tag = std::move(frames_);
     // Always some padding: 16 bytes rather than none when the frames end on a boundary.
     tag.resize(tag.size() + 16 - tag.size() % 16, 0);
     const auto size = EncodeSynchsafe(std::uint32_t(tag.size() - kId3v2HeaderSize));
@@ -86,6 +93,7 @@ std::string LanguageText(std::string_view text) {
     return body;
 }
 
+// The fields before a picture's data.
 std::string PictureBody(const TPicture& picture) {
     std::string body(1, char(kId3v2Utf8));
     body += picture.Mime;
@@ -93,7 +101,6 @@ std::string PictureBody(const TPicture& picture) {
     body += char(picture.Type <= 0xFF ? picture.Type : kPictureOther);
     body += picture.Description;
     body += '\0';
-    body.append(picture.Data.begin(), picture.Data.end());
     return body;
 }
 
@@ -161,7 +168,7 @@ std::vector<std::uint8_t> BuildId3v24(const TCarriedTags& carried) {
     if (carried.Family == TTagFamily::Id3v2) OwnFrames(carried, builder);
     // A picture that would take the tag past its largest size is left out.
     for (const TPicture& picture : carried.Pictures())
-        builder.Frame("APIC", PictureBody(picture));
+        builder.Frame("APIC", PictureBody(picture), picture.Data);
     return builder.Finish();
 }
 

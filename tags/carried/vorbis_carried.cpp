@@ -112,7 +112,14 @@ MergedVorbisFields(std::span<const std::pair<std::string, std::string>> own,
 }
 
 std::string PictureCommentValue(const TPicture& picture) {
-    return Base64Encode(BuildPictureBlock(picture));
+    // The block's fields, then its data, encoded without a copy of the data.
+    TPicture fields = picture;
+    fields.Data.clear();
+    std::vector<std::uint8_t> head = BuildPictureBlock(fields);
+    const std::uint32_t size = std::uint32_t(picture.Data.size());
+    for (int at = 4; at > 0; --at)
+        head[head.size() - std::size_t(at)] = std::uint8_t(size >> (8 * (at - 1)));
+    return Base64Encode(head, picture.Data);
 }
 
 } // namespace tags
