@@ -152,8 +152,8 @@ void TWaveOut::PrepareAppend(TStream& stream, TAuInput& input) {
     if (header.hasData && header.formatTag == WaveFormatTag::kPcm) type = wtPCM;
     if (header.hasData && header.formatTag == WaveFormatTag::kImaAdpcm) type = wtDVIADPCM;
     if (type == wtUnsupported) FailPrepare(kCannotAppend);
-    // Audio appended behind other chunks would be read as part of them: whole chunks after the
-    // data chunk (its tags) are moved behind the new audio, anything else is refused. The data
+    // Audio appended behind other chunks would be read as part of them: tag chunks after the
+    // data chunk are moved behind the new audio, anything else is refused. The data
     // chunk must hold whole frames or blocks.
     const uint64_t dataEnd = header.dataOffset + header.dataLength;
     const uint64_t chunksStart = dataEnd + header.dataLength % 2;
@@ -197,9 +197,15 @@ bool TWaveOut::KeepTrailingChunks(ByteSource& bytes, uint64_t from) {
     const uint64_t size = bytes.Size();
     if (size - from > kLargestTrailing) return false;
     for (uint64_t at = from; at < size;) {
-        std::array<uint8_t, 8> head{};
-        if (bytes.ReadAt(at, head) != head.size()) return false;
+        // Only tags are kept: a LIST chunk of type "INFO" or an ID3v2 chunk, each whole.
+        std::array<uint8_t, 12> head{};
+        const size_t got = bytes.ReadAt(at, head);
+        if (got < 8) return false;
         const uint64_t chunk = WaveBytes::Read32(head, 4);
+        const bool info = got == head.size() && chunk >= 4 &&
+                          WaveBytes::CodeMatches(head, 0, "LIST") &&
+                          WaveBytes::CodeMatches(head, 8, "INFO");
+        if (!info && !WaveBytes::CodeMatches(head, 0, "id3 ")) return false;
         // The last chunk may lack its pad byte.
         if (chunk > size - at - 8) return false;
         at = std::min(size, at + 8 + chunk + chunk % 2);
