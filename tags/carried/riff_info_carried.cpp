@@ -101,7 +101,10 @@ void CarryRiffInfo(std::span<const std::uint8_t> info, TCarriedTags& carried) {
         if (size > info.size() - at - 8) return;
         const std::string text = TextOf(info.subspan(at + 8, size));
         at += 8 + std::size_t(size);
-        at += std::min<std::size_t>(size % 2, info.size() - at);
+        // An odd size is followed by a pad byte, which some writers leave out.
+        const bool unpadded =
+            info.size() - at >= 4 && IsInfoId({reinterpret_cast<const char*>(info.data() + at), 4});
+        if (size % 2 && !unpadded) at += std::min<std::size_t>(1, info.size() - at);
         const std::string_view name = CarriedNameOf(id);
         if (name == carried::Artist) {
             for (std::size_t from = 0; from <= text.size();) {
