@@ -267,9 +267,17 @@ void TWaveOut::FixHeader(TStream& stream) {
     if (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) != int64_t(dataEnd) ||
         !stream.Truncate())
         throw EAuException(kWriteError);
+    // Tags that do not fit go again, so that the sizes can still be fixed; the run then fails.
     const std::vector<uint8_t> tail = TrailingChunks(audio);
-    if (!tail.empty()) WriteAt(stream, dataEnd, tail);
-    const uint64_t end = dataEnd + tail.size();
+    const bool tailWritten =
+        tail.empty() ||
+        (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) == int64_t(dataEnd) &&
+         stream.WriteAll(tail));
+    if (!tailWritten &&
+        (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) != int64_t(dataEnd) ||
+         !stream.Truncate()))
+        throw EAuException(kWriteError);
+    const uint64_t end = tailWritten ? dataEnd + tail.size() : dataEnd;
     Write32At(stream, layout_.dataSizeOffset, audio);
     if (layout_.type == wtDVIADPCM) {
         const uint64_t existingBlocks = layout_.existingBytes / layout_.blockSize;
@@ -280,15 +288,17 @@ void TWaveOut::FixHeader(TStream& stream) {
                       std::min<uint64_t>(framesWritten_, newBlocks * layout_.framesPerBlock));
     }
     Write32At(stream, layout_.base + WaveHeaderWriter::kRiffSizeOffset, end - layout_.base - 8);
-    if (end - layout_.base - 8 <= 0xFFFFFFFFu) return;
-    const uint64_t frames =
-        layout_.type == wtDVIADPCM
-            ? layout_.existingFrames + framesWritten_
-            : audio / std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
-    const WaveHeaderWriter::HeaderPlaces places{layout_.base, layout_.dataSizeOffset,
-                                                layout_.ds64Place};
-    if (WaveHeaderWriter::MakeRf64(stream, places, end, audio, frames) == 0)
-        throw EAuException(kWriteError);
+    if (end - layout_.base - 8 > 0xFFFFFFFFu) {
+        const uint64_t frames =
+            layout_.type == wtDVIADPCM
+                ? layout_.existingFrames + framesWritten_
+                : audio / std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
+        const WaveHeaderWriter::HeaderPlaces places{layout_.base, layout_.dataSizeOffset,
+                                                    layout_.ds64Place};
+        if (WaveHeaderWriter::MakeRf64(stream, places, end, audio, frames) == 0)
+            throw EAuException(kWriteError);
+    }
+    if (!tailWritten) throw EAuException(kWriteError);
 }
 
 void TWaveOut::FinishOutput() {

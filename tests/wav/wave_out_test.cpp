@@ -282,6 +282,15 @@ TEST_F(WaveOutTest, TagsFollowTheAudioAndStayBehindItWhenAppending) {
                   .output,
               "TAG:title=T\u00EFtle\nTAG:artist=A; B\nTAG:track=7\n");
 
+    // Tags the disk has no room for fail the run but leave the audio and sizes consistent.
+    PcmSource c(first, 2, 16, 44100);
+    DiskFullStream disk(44 + first.size() + 10);
+    TWaveOut full;
+    full.SetCarriedTags(carried);
+    full.SetStream(&disk);
+    EXPECT_EQ(RunSink(full, c).error, "Error writing wave file");
+    EXPECT_EQ(disk.Bytes(), plainBytes);
+
     sink.SetFileMode(foAppend);
     sink.SetCarriedTags({});
     ASSERT_EQ(Write(sink, b, "tagged.wav").error, "");
