@@ -1,5 +1,5 @@
 // TWaveOut: headers byte by byte, files read back by sox and ffprobe, IMA ADPCM, appending,
-// failed writes and early ends, and WAV to WAV through the pump.
+// failed writes and early ends, tags after the audio, and WAV to WAV through the pump.
 #include "pipeline/au_exception.h"
 #include "pipeline/au_tagged_file.h"
 #include "tags/carried/riff_info_carried.h"
@@ -276,11 +276,6 @@ TEST_F(WaveOutTest, TagsFollowTheAudioAndStayBehindItWhenAppending) {
     ASSERT_EQ(file.size(), plainBytes.size() + list.size());
     EXPECT_TRUE(std::equal(plainBytes.begin() + 8, plainBytes.end(), file.begin() + 8));
     EXPECT_EQ(Read32(file, 4), file.size() - 8);
-    EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format_tags=title,artist,track -of "
-                         "default=nw=1 " +
-                         Quote(Temp("tagged.wav")))
-                  .output,
-              "TAG:title=T\u00EFtle\nTAG:artist=A; B\nTAG:track=7\n");
 
     // Tags the disk has no room for fail the run but leave the audio and sizes consistent.
     PcmSource c(first, 2, 16, 44100);
