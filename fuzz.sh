@@ -62,8 +62,8 @@ offset_of() { # file perl-regex: byte offset of the first match
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
 
-# WAVE: every sample layout the reader takes, extensible and RF64 headers, an INFO list, and
-# MPEG audio, A-law, µ-law and GSM 6.10 in WAVE.
+# WAVE: every sample layout the reader takes, extensible and RF64 headers, INFO lists before and
+# after the audio, an ID3v2 chunk, and MPEG audio, A-law, µ-law and GSM 6.10 in WAVE.
 w="$work/wav"
 mkdir -p "$w"
 tone "$w/u8.wav" 8000 1 -b 8 -e unsigned-integer
@@ -85,6 +85,22 @@ ff 8000 -c:a libmp3lame -b:a 16k "$w/mp3.wav"
 tone "$w/alaw.wav" 8000 2 -e a-law
 tone "$w/ulaw.wav" 8000 1 -e u-law
 tone "$w/gsm.wav" 8000 1 -e gsm-full-rate
+# An INFO list after the audio (as TWaveOut writes it) and an 'id3 ' chunk added by mutagen.
+quiet /usr/bin/python3 -c '
+import struct, sys, mutagen.id3 as m, mutagen.wave
+source, target = sys.argv[1:]
+data = open(source, "rb").read()
+info = b"INFO"
+for code, text in ((b"INAM", b"Title\0"), (b"IART", b"A; B\0"), (b"ICMT", b"\x93q\x94\0")):
+    info += code + struct.pack("<I", len(text)) + text + b"\0" * (len(text) % 2)
+data += b"LIST" + struct.pack("<I", len(info)) + info
+open(target, "wb").write(data[:4] + struct.pack("<I", len(data) - 8) + data[8:])
+audio = mutagen.wave.WAVE(target)
+audio.add_tags()
+audio.tags.add(m.TIT2(encoding=3, text="id3 title"))
+audio.tags.add(m.APIC(encoding=3, mime="image/png", type=3, data=b"\x89PNG\r\n\x1a\n" * 4))
+audio.save()
+' "$w/s16.wav" "$w/tags.wav"
 put wave_header "$w"/*.wav
 put wave_in "$w"/*.wav
 

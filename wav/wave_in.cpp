@@ -7,6 +7,7 @@
 #include "wav/wave_bytes.h"
 #include "wav/wave_converter.h"
 #include "wav/wave_float.h"
+#include "wav/wave_tags.h"
 
 #include <algorithm>
 #include <string>
@@ -48,6 +49,7 @@ void TWaveIn::OpenFormat(TStream& stream) {
     wavType_ = wtUnsupported;
     StreamByteSource bytes(stream);
     header_ = ReadWaveHeader(bytes);
+    carried_ = ReadWaveTags(bytes, header_);
     if (const uint16_t tag = UnsupportedFormatTag(header_); tag != 0) RefuseFormatTag(tag);
     ApplyHeader(stream);
 }

@@ -4,7 +4,8 @@
 // they are read. An unrecognised or damaged header makes an invalid source that delivers
 // nothing; a format tag nothing here can convert is refused with EAuException "WAV files with
 // format tag N are not supported"; a 'data' chunk cut short makes a damaged source, which
-// delivers what the file holds and reports Damaged().
+// delivers what the file holds and reports Damaged(). A 'LIST' chunk of type "INFO" and an
+// 'id3 ' chunk fill the carried tags, the INFO fields first.
 #pragma once
 
 #include "pipeline/au_file_in.h"

@@ -2,6 +2,7 @@
 
 #include "pipeline/au_exception.h"
 #include "pipeline/pcm_convert.h"
+#include "tags/carried/riff_info_carried.h"
 #include "wav/byte_source.h"
 #include "wav/ima_adpcm.h"
 #include "wav/wave_bytes.h"
@@ -14,6 +15,8 @@
 namespace {
 
 constexpr uint32_t kPcmBlockBytes = 16384;
+// Chunks after the audio of an appended file are kept in memory up to this size.
+constexpr uint64_t kLargestTrailing = uint64_t(1) << 24;
 constexpr const char* kWriteError = "Error writing wave file";
 constexpr const char* kCannotAppend = "Cannot append data to this .wav file.";
 constexpr const char* kDifferentFormat = "Cannot append data in different audio format.";
@@ -149,10 +152,13 @@ void TWaveOut::PrepareAppend(TStream& stream, TAuInput& input) {
     if (header.hasData && header.formatTag == WaveFormatTag::kPcm) type = wtPCM;
     if (header.hasData && header.formatTag == WaveFormatTag::kImaAdpcm) type = wtDVIADPCM;
     if (type == wtUnsupported) FailPrepare(kCannotAppend);
-    // Audio appended behind other chunks would be read as part of them: the data chunk must
-    // end the file (but for its pad byte), and hold whole frames or blocks.
+    // Audio appended behind other chunks would be read as part of them: tag chunks after the
+    // data chunk are moved behind the new audio, anything else is refused. The data
+    // chunk must hold whole frames or blocks.
     const uint64_t dataEnd = header.dataOffset + header.dataLength;
-    if (bytes.Size() > dataEnd + header.dataLength % 2) FailPrepare(kCannotAppend);
+    const uint64_t chunksStart = dataEnd + header.dataLength % 2;
+    if (bytes.Size() > chunksStart && !KeepTrailingChunks(bytes, chunksStart))
+        FailPrepare(kCannotAppend);
     layout_.type = type;
     layout_.base = header.riffOffset;
     layout_.headerLength = header.dataOffset - header.riffOffset;
@@ -183,6 +189,38 @@ void TWaveOut::PrepareAppend(TStream& stream, TAuInput& input) {
     // Appending overwrites the pad byte an odd-sized data chunk may end with.
     if (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) != int64_t(dataEnd))
         FailPrepare(kCannotAppend);
+    // The kept chunks go back behind the audio when the output is finished.
+    if (!layout_.trailing.empty() && !stream.Truncate()) FailPrepare(kWriteError);
+}
+
+bool TWaveOut::KeepTrailingChunks(ByteSource& bytes, uint64_t from) {
+    const uint64_t size = bytes.Size();
+    if (size - from > kLargestTrailing) return false;
+    for (uint64_t at = from; at < size;) {
+        // Only tags are kept: a LIST chunk of type "INFO" or an ID3v2 chunk, each whole.
+        std::array<uint8_t, 12> head{};
+        const size_t got = bytes.ReadAt(at, head);
+        if (got < 8) return false;
+        const uint64_t chunk = WaveBytes::Read32(head, 4);
+        const bool info = got == head.size() && chunk >= 4 &&
+                          WaveBytes::CodeMatches(head, 0, "LIST") &&
+                          WaveBytes::CodeMatches(head, 8, "INFO");
+        if (!info && !WaveBytes::CodeMatches(head, 0, "id3 ")) return false;
+        // The last chunk may lack its pad byte.
+        if (chunk > size - at - 8) return false;
+        at = std::min(size, at + 8 + chunk + chunk % 2);
+    }
+    layout_.trailing.resize(size_t(size - from));
+    if (bytes.ReadAt(from, layout_.trailing) != layout_.trailing.size()) return false;
+    if (layout_.trailing.size() % 2) layout_.trailing.push_back(0);
+    return true;
+}
+
+std::vector<uint8_t> TWaveOut::TrailingChunks(uint64_t audio) const {
+    // A data size that readers take as "to the end of the file" must end it.
+    if (audio <= 0xFFFFFFFFu && WaveBytes::IsStreamingPlaceholder(uint32_t(audio))) return {};
+    if (!layout_.trailing.empty()) return layout_.trailing;
+    return tags::BuildRiffInfoList(carried_);
 }
 
 bool TWaveOut::OutputBlock(bool abort) {
@@ -224,10 +262,22 @@ void TWaveOut::FixHeader(TStream& stream) {
         audio -= audio % layout_.blockSize;
     else
         audio -= audio % std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
-    const uint64_t end = dataStart + audio + audio % 2;
+    const uint64_t dataEnd = dataStart + audio + audio % 2;
     if (audio % 2) WriteAt(stream, dataStart + audio, std::array<uint8_t, 1>{0});
-    if (stream.Seek(int64_t(end), TStream::Origin::Begin) != int64_t(end) || !stream.Truncate())
+    if (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) != int64_t(dataEnd) ||
+        !stream.Truncate())
         throw EAuException(kWriteError);
+    // Tags that do not fit go again, so that the sizes can still be fixed; the run then fails.
+    const std::vector<uint8_t> tail = TrailingChunks(audio);
+    const bool tailWritten =
+        tail.empty() ||
+        (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) == int64_t(dataEnd) &&
+         stream.WriteAll(tail));
+    if (!tailWritten &&
+        (stream.Seek(int64_t(dataEnd), TStream::Origin::Begin) != int64_t(dataEnd) ||
+         !stream.Truncate()))
+        throw EAuException(kWriteError);
+    const uint64_t end = tailWritten ? dataEnd + tail.size() : dataEnd;
     Write32At(stream, layout_.dataSizeOffset, audio);
     if (layout_.type == wtDVIADPCM) {
         const uint64_t existingBlocks = layout_.existingBytes / layout_.blockSize;
@@ -238,15 +288,17 @@ void TWaveOut::FixHeader(TStream& stream) {
                       std::min<uint64_t>(framesWritten_, newBlocks * layout_.framesPerBlock));
     }
     Write32At(stream, layout_.base + WaveHeaderWriter::kRiffSizeOffset, end - layout_.base - 8);
-    if (end - layout_.base - 8 <= 0xFFFFFFFFu) return;
-    const uint64_t frames =
-        layout_.type == wtDVIADPCM
-            ? layout_.existingFrames + framesWritten_
-            : audio / std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
-    const WaveHeaderWriter::HeaderPlaces places{layout_.base, layout_.dataSizeOffset,
-                                                layout_.ds64Place};
-    if (WaveHeaderWriter::MakeRf64(stream, places, end, audio, frames) == 0)
-        throw EAuException(kWriteError);
+    if (end - layout_.base - 8 > 0xFFFFFFFFu) {
+        const uint64_t frames =
+            layout_.type == wtDVIADPCM
+                ? layout_.existingFrames + framesWritten_
+                : audio / std::max<uint64_t>(1, uint64_t(layout_.channels) * (layout_.bits / 8));
+        const WaveHeaderWriter::HeaderPlaces places{layout_.base, layout_.dataSizeOffset,
+                                                    layout_.ds64Place};
+        if (WaveHeaderWriter::MakeRf64(stream, places, end, audio, frames) == 0)
+            throw EAuException(kWriteError);
+    }
+    if (!tailWritten) throw EAuException(kWriteError);
 }
 
 void TWaveOut::FinishOutput() {

@@ -2,10 +2,12 @@
 // 68-byte extensible header (for more than two channels or more than 16 bits when
 // CreateNonMsHeaders is off), or IMA ADPCM with the 60-byte header; it can append to an
 // existing PCM or IMA ADPCM file. The header is always fixed from the audio really written; a
-// file that passed 4 GiB becomes RF64.
+// file that passed 4 GiB becomes RF64. The carried tags follow the 'data' chunk in a 'LIST'
+// chunk of type "INFO"; an appended file keeps the chunks it had after its audio instead.
 #pragma once
 
 #include "pipeline/au_file_out.h"
+#include "wav/byte_source.h"
 #include "wav/wave_header.h"
 
 #include <array>
@@ -52,11 +54,15 @@ private:
         bool ds64Place = false;     // a JUNK chunk after "WAVE" holds the place of 'ds64'
         uint64_t existingBytes = 0; // audio already in an appended file
         uint64_t existingFrames = 0;
+        std::vector<uint8_t> trailing; // chunks that followed the audio of an appended file
     };
 
     void PrepareAppend(TStream& stream, TAuInput& input);
     void CheckAdpcmInput();
     void WriteNewHeader(TStream& stream, TAuInput& input);
+    bool KeepTrailingChunks(ByteSource& bytes, uint64_t from);
+    // What follows the 'data' chunk of `audio` bytes.
+    std::vector<uint8_t> TrailingChunks(uint64_t audio) const;
     void FixHeader(TStream& stream);
     [[noreturn]] void FailPrepare(const char* message);
     void Write(std::span<const uint8_t> bytes);

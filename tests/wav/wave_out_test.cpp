@@ -1,7 +1,8 @@
 // TWaveOut: headers byte by byte, files read back by sox and ffprobe, IMA ADPCM, appending,
-// failed writes and early ends, and WAV to WAV through the pump.
+// failed writes and early ends, tags after the audio, and WAV to WAV through the pump.
 #include "pipeline/au_exception.h"
 #include "pipeline/au_tagged_file.h"
+#include "tags/carried/riff_info_carried.h"
 #include "tests/support/pcm_source.h"
 #include "tests/support/run_sink.h"
 #include "tests/wav/wav_test_support.h"
@@ -255,6 +256,47 @@ TEST_F(WaveOutTest, AppendingRefusesOtherFormatsAndLeavesTheFileAlone) {
     const auto rf64Before = ReadFileBytes(Temp("rf64.wav"));
     EXPECT_EQ(Write(sink, anything, "rf64.wav").error, "Cannot append data to this .wav file.");
     EXPECT_EQ(ReadFileBytes(Temp("rf64.wav")), rf64Before);
+}
+
+TEST_F(WaveOutTest, TagsFollowTheAudioAndStayBehindItWhenAppending) {
+    const auto first = Noise(4 * 1000, 1), second = Noise(4 * 777, 2);
+    PcmSource plain(first, 2, 16, 44100), a(first, 2, 16, 44100), b(second, 2, 16, 44100);
+    TWaveOut sink;
+    ASSERT_EQ(Write(sink, plain, "plain.wav").error, "");
+    tags::TCarriedTags carried;
+    for (const auto& [name, value] :
+         {std::pair{"TITLE", "T\u00EFtle"}, {"ARTIST", "A"}, {"ARTIST", "B"}, {"TRACKNUMBER", "7"}})
+        carried.Add(name, value);
+    sink.SetCarriedTags(carried);
+    ASSERT_EQ(Write(sink, a, "tagged.wav").error, "");
+    const auto list = tags::BuildRiffInfoList(carried);
+    const auto plainBytes = ReadFileBytes(Temp("plain.wav"));
+    auto file = ReadFileBytes(Temp("tagged.wav"));
+    // The header and the audio stay where they are without tags; the RIFF size counts the list.
+    ASSERT_EQ(file.size(), plainBytes.size() + list.size());
+    EXPECT_TRUE(std::equal(plainBytes.begin() + 8, plainBytes.end(), file.begin() + 8));
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+
+    // Tags the disk has no room for fail the run but leave the audio and sizes consistent.
+    PcmSource c(first, 2, 16, 44100);
+    DiskFullStream disk(44 + first.size() + 10);
+    TWaveOut full;
+    full.SetCarriedTags(carried);
+    full.SetStream(&disk);
+    EXPECT_EQ(RunSink(full, c).error, "Error writing wave file");
+    EXPECT_EQ(disk.Bytes(), plainBytes);
+
+    sink.SetFileMode(foAppend);
+    sink.SetCarriedTags({});
+    ASSERT_EQ(Write(sink, b, "tagged.wav").error, "");
+    file = ReadFileBytes(Temp("tagged.wav"));
+    ASSERT_EQ(file.size(), 44 + first.size() + second.size() + list.size());
+    EXPECT_TRUE(std::equal(list.begin(), list.end(), file.end() - ptrdiff_t(list.size())));
+    EXPECT_EQ(Read32(file, 40), first.size() + second.size());
+    EXPECT_EQ(Read32(file, 4), file.size() - 8);
+    auto both = first;
+    both.insert(both.end(), second.begin(), second.end());
+    EXPECT_EQ(SoxRaw16(Temp("tagged.wav"), Temp("back.raw")), both);
 }
 
 namespace {

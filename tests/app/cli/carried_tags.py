@@ -4,6 +4,7 @@ make-flac PATH   gives a FLAC file every carried field (non-Latin and 1,000-char
                  among them), a field of its own and two pictures (a PNG front cover, a JPEG
                  back cover).
 save-id3v23 PATH saves an MP3's tag again as ID3v2.3.
+add-id3-chunk PATH gives a WAV file an 'id3 ' chunk with a title, a composer and a front cover.
 check PATH [v23|other] reads a converted file with mutagen in its own family's names and prints one
                  line per field or picture that differs from the source's; exit status 1 then.
                  v23: it came through an ID3v2.3 tag; other: through another tag family, so
@@ -19,6 +20,7 @@ import mutagen.apev2
 import mutagen.asf
 import mutagen.flac
 import mutagen.id3
+import mutagen.wave
 
 
 def png(width, height):
@@ -182,6 +184,16 @@ def save_id3v23(path):
     tags.save(path, v2_version=3)
 
 
+def add_id3_chunk(path):
+    audio = mutagen.wave.WAVE(path)
+    audio.add_tags()
+    audio.tags.add(mutagen.id3.TIT2(encoding=3, text='id3 title'))
+    audio.tags.add(mutagen.id3.TCOM(encoding=3, text='Id3 Komponist'))
+    kind, mime, description, data = PICTURES[0]
+    audio.tags.add(mutagen.id3.APIC(encoding=3, mime=mime, type=kind, desc=description, data=data))
+    audio.save()
+
+
 def check(path, through_id3v23=False, through_other=False):
     fields, pictures = read(path)
     wanted = {**FIELDS, **OWN}
@@ -213,6 +225,9 @@ def check(path, through_id3v23=False, through_other=False):
 if __name__ == '__main__':
     if sys.argv[1] == 'make-flac':
         make_flac(sys.argv[2])
+        sys.exit(0)
+    if sys.argv[1] == 'add-id3-chunk':
+        add_id3_chunk(sys.argv[2])
         sys.exit(0)
     if sys.argv[1] == 'save-id3v23':
         save_id3v23(sys.argv[2])

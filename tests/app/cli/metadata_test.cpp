@@ -63,3 +63,60 @@ TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
         EXPECT_EQ(judged.status, 0) << from << ":\n" << judged.output;
     }
 }
+
+TEST(CliMetadata, WavOutputsCarryListInfoAndWavSourcesCarryItWithTheirId3Chunk) {
+    for (const char* tool : {"sox", "flac", "metaflac", "ffmpeg", "ffprobe", "/usr/bin/python3"})
+        if (!HaveTool(tool)) GTEST_SKIP() << "needs " << tool;
+    if (RunCommand("/usr/bin/python3 -c 'import mutagen'").status != 0)
+        GTEST_SKIP() << "needs python3-mutagen";
+    TempDir dir;
+    const std::string plain = dir / "tagged.wav", source = dir / "tagged.flac";
+    Tool("sox -n -r 44100 -c 2 -b 16 " + Quote(plain) + " synth 1 sine 440");
+    Tool("flac -s " + Quote(plain) + " -o " + Quote(source));
+    Tool("/usr/bin/python3 " + Quote(Script()) + " make-flac " + Quote(source));
+    for (const std::string& from : {source, plain})
+        ASSERT_EQ(RunCli("--to wav --out " + Quote(dir / fs::path(from).extension().string()) +
+                         " " + Quote(from))
+                      .status,
+                  0);
+    const std::string wav = dir / ".flac/tagged.wav";
+    std::string comment = "long ";
+    for (int i = 0; i < 995; ++i)
+        comment += "ß";
+    EXPECT_EQ(
+        RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 " + Quote(wav))
+            .output,
+        "TAG:title=Björk – 東京 (Live)\nTAG:artist=Ünal; Второй\nTAG:album=Ålbum\n"
+        "TAG:genre=Electronic\nTAG:date=2001-05-03\nTAG:track=3\nTAG:comment=" +
+            comment + "\nTAG:copyright=℗ 2001 Label\nTAG:IMUS=Komponist\n");
+    // Header and audio are those of the same conversion without tags.
+    const auto tagged = ReadFileBytes(wav), untagged = ReadFileBytes(dir / ".wav/tagged.wav");
+    ASSERT_GT(tagged.size(), untagged.size());
+    EXPECT_TRUE(std::equal(untagged.begin() + 8, untagged.end(), tagged.begin() + 8));
+
+    // Back to FLAC from that WAV, and from one FFmpeg tagged with an ID3v2 chunk added: the
+    // INFO title wins over the ID3v2 one, which gives the composer and the cover.
+    Tool("sox " + Quote(plain) + " -t raw " + Quote(dir / "plain.raw"));
+    const std::string ffmpegWav = dir / "ffmpeg.wav";
+    Tool("ffmpeg -nostdin -v error -i " + Quote(plain) +
+         " -metadata title='Info title' -metadata artist=Info -metadata track=5 " +
+         Quote(ffmpegWav));
+    Tool("/usr/bin/python3 " + Quote(Script()) + " add-id3-chunk " + Quote(ffmpegWav));
+    const std::pair<std::string, std::string> cases[] = {
+        {wav, "TITLE=Björk – 東京 (Live)\nARTIST=Ünal\nARTIST=Второй\nALBUM=Ålbum\n"
+              "GENRE=Electronic\nDATE=2001-05-03\nTRACKNUMBER=3\nCOMMENT=" +
+                  comment + "\nCOPYRIGHT=℗ 2001 Label\nCOMPOSER=Komponist\n"},
+        {ffmpegWav, "ARTIST=Info\nTITLE=Info title\nTRACKNUMBER=5\nCOMPOSER=Id3 Komponist\n"}};
+    for (const auto& [from, wanted] : cases) {
+        const std::string out = dir / ("back-" + fs::path(from).stem().string());
+        ASSERT_EQ(RunCli("--to flac --out " + Quote(out) + " " + Quote(from)).status, 0);
+        const std::string flac = out + "/" + fs::path(from).stem().string() + ".flac";
+        const auto tags = RunCommand("metaflac --export-tags-to=- " + Quote(flac)).output;
+        EXPECT_EQ(tags, wanted);
+        const auto pictures = RunCommand("metaflac --list --block-type=PICTURE " + Quote(flac));
+        EXPECT_EQ(pictures.output.find("type: 3 (Cover (front))") != std::string::npos,
+                  from == ffmpegWav);
+        Tool("sox " + Quote(flac) + " -t raw " + Quote(out + ".raw"));
+        EXPECT_EQ(ReadFileBytes(out + ".raw"), ReadFileBytes(dir / "plain.raw"));
+    }
+}
