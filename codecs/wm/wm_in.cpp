@@ -1,6 +1,7 @@
 #include "codecs/wm/wm_in.h"
 
 #include "codecs/wm/wm_attributes.h"
+#include "codecs/wm/wm_carried.h"
 #include "codecs/wm/wm_library.h"
 #include "codecs/wm/wm_media_type.h"
 #include "pipeline/au_exception.h"
@@ -199,6 +200,7 @@ void TWMIn::ReadTags() {
     commonTags_.SetGenre(genre);
     commonTags_.SetTrack(track);
     commonTags_.SetYear(year);
+    CarryWMAttributes(header, carried_);
 }
 
 void TWMIn::CloseFormat() {

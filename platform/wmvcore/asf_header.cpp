@@ -113,8 +113,11 @@ std::optional<AsfAttribute> Attribute(std::u16string name, WORD stream, uint16_t
 
 void Add(AsfHeader& header, std::optional<AsfAttribute> attribute) {
     if (!attribute || attribute->name.empty()) return;
-    // The first of two attributes of one name and stream wins.
-    if (header.Find(attribute->name, attribute->stream) != nullptr) return;
+    // The first of two attributes of one name and stream wins; binary ones (several pictures)
+    // are all listed, Find answering the first.
+    if (attribute->type != WMT_TYPE_BINARY &&
+        header.Find(attribute->name, attribute->stream) != nullptr)
+        return;
     header.attributes.push_back(std::move(*attribute));
 }
 
@@ -264,6 +267,18 @@ HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8
         std::memcpy(value, bytes.data(), bytes.size());
     }
     *length = WORD(bytes.size());
+    return S_OK;
+}
+
+HRESULT HandOverName(std::u16string_view attributeName, WCHAR* name, WORD* nameLength) {
+    const size_t needed = attributeName.size() + 1;
+    if (needed > 0xFFFF) return E_INVALIDARG;
+    if (name != nullptr) {
+        if (*nameLength < needed) return E_INVALIDARG;
+        std::copy(attributeName.begin(), attributeName.end(), name);
+        name[attributeName.size()] = 0;
+    }
+    *nameLength = WORD(needed);
     return S_OK;
 }
 

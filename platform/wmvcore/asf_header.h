@@ -48,4 +48,8 @@ std::u16string TextOf(std::span<const uint8_t> utf16);
 HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
                           WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length);
 
+// Answers the name of GetAttributeByIndex: with name null the characters it needs with its zero;
+// else the name and its zero, or E_INVALIDARG when nameLength is too small.
+HRESULT HandOverName(std::u16string_view attributeName, WCHAR* name, WORD* nameLength);
+
 } // namespace wmvcore

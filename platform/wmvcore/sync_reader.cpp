@@ -223,6 +223,37 @@ SyncReader::Output* SyncReader::ByStreamNumber(WORD number) {
     return nullptr;
 }
 
+HRESULT SyncReader::GetAttributeCount(WORD stream, WORD* count) noexcept {
+    if (count == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (!header_) return NS_E_INVALID_REQUEST;
+    const auto n = std::count_if(header_->attributes.begin(), header_->attributes.end(),
+                                 [&](const AsfAttribute& a) { return a.stream == stream; });
+    *count = WORD(std::min<ptrdiff_t>(n, 0xFFFF));
+    return S_OK;
+}
+
+HRESULT SyncReader::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                        WMT_ATTR_DATATYPE* type, BYTE* value,
+                                        WORD* length) noexcept {
+    if (stream == nullptr || nameLength == nullptr || type == nullptr || length == nullptr)
+        return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (!header_) return NS_E_INVALID_REQUEST;
+    WORD seen = 0;
+    for (const AsfAttribute& a : header_->attributes) {
+        if (a.stream != *stream || seen++ != index) continue;
+        // The name and the value are answered together: both, or neither when one lacks room.
+        WORD nameRoom = *nameLength;
+        if (const HRESULT hr = HandOverName(a.name, nullptr, &nameRoom); Failed(hr)) return hr;
+        if (name != nullptr && *nameLength < nameRoom) return E_INVALIDARG;
+        if (value != nullptr && *length < a.value.size()) return E_INVALIDARG;
+        HandOverName(a.name, name, nameLength);
+        return HandOverAttribute(a.type, a.value, type, value, length);
+    }
+    return E_INVALIDARG;
+}
+
 HRESULT SyncReader::GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
                                        BYTE* value, WORD* length) noexcept {
     if (stream == nullptr || name == nullptr || type == nullptr || length == nullptr)

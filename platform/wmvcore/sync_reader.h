@@ -34,6 +34,10 @@ public:
                             IWMOutputMediaProps** props) noexcept override;
     HRESULT GetStreamNumberForOutput(DWORD output, WORD* stream) noexcept override;
     HRESULT OpenStream(IStream* stream) noexcept override;
+    HRESULT GetAttributeCount(WORD stream, WORD* count) noexcept override;
+    HRESULT GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                WMT_ATTR_DATATYPE* type, BYTE* value,
+                                WORD* length) noexcept override;
     HRESULT GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
                                BYTE* value, WORD* length) noexcept override;
     HRESULT SetAttribute(WORD stream, const WCHAR* name, WMT_ATTR_DATATYPE type, const BYTE* value,
