@@ -156,10 +156,13 @@ void CarryWMAttributes(IWMHeaderInfo& header, tags::TCarriedTags& carried) {
     carried.Family = tags::TTagFamily::Asf;
     const std::vector<Attribute> attributes = FileAttributes(header);
     const auto take = [&](const WMCarriedAttribute& entry) {
-        const std::string text = TextOf(attributes, entry.attribute).value_or(std::string());
-        // A compilation flag that is not set carries nothing.
-        if (entry.name == Compilation && (text == "0" || text.empty())) return;
-        carried.Add(entry.name, text);
+        for (const Attribute& a : attributes) {
+            if (a.name != entry.attribute) continue;
+            const std::string text = WMAttributeText(a.type, a.value);
+            // A compilation flag that is not set carries nothing.
+            if (entry.name == Compilation && text == "0") continue;
+            carried.Add(entry.name, text);
+        }
     };
     for (const WMCarriedAttribute& entry : kCommonAttributes)
         take(entry);

@@ -111,14 +111,20 @@ std::optional<AsfAttribute> Attribute(std::u16string name, WORD stream, uint16_t
     return a;
 }
 
-void Add(AsfHeader& header, std::optional<AsfAttribute> attribute) {
+// The first of two attributes of one name and stream is the one Find answers; a repeat of it is
+// dropped, other values (two artists, two pictures) are listed after it. The content description
+// holds the first value of its five attributes (taggers put the others in the extended one), so
+// with `first` it goes before values of its name read earlier.
+void Add(AsfHeader& header, std::optional<AsfAttribute> attribute, bool first = false) {
     if (!attribute || attribute->name.empty()) return;
-    // The first of two attributes of one name and stream wins; binary ones (several pictures)
-    // are all listed, Find answering the first.
-    if (attribute->type != WMT_TYPE_BINARY &&
-        header.Find(attribute->name, attribute->stream) != nullptr)
-        return;
-    header.attributes.push_back(std::move(*attribute));
+    auto& list = header.attributes;
+    auto place = list.end();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->stream != attribute->stream || it->name != attribute->name) continue;
+        if (it->type == attribute->type && it->value == attribute->value) return;
+        if (first && place == list.end()) place = it;
+    }
+    list.insert(place, std::move(*attribute));
 }
 
 void FileProperties(Bytes body, AsfHeader& header) {
@@ -144,7 +150,7 @@ void ContentDescription(Bytes body, AsfHeader& header) {
     for (int i = 0; i < 5 && body.ok(); ++i) {
         const auto text = body.Take(lengths[i]);
         if (!body.ok()) return;
-        if (lengths[i] > 0) Add(header, Attribute(kNames[i], 0, 0, text));
+        if (lengths[i] > 0) Add(header, Attribute(kNames[i], 0, 0, text), true);
     }
 }
 
