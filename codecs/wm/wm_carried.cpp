@@ -79,23 +79,39 @@ struct Attribute {
     std::vector<uint8_t> value;
 };
 
-// The file-level attributes the header lists; one it cannot hand over is skipped.
+// The file-level attributes the header lists, through the 32-bit lengths of IWMHeaderInfo3 where
+// the runtime has them (pictures past 64 KiB); one it cannot hand over is skipped.
 std::vector<Attribute> FileAttributes(IWMHeaderInfo& header) {
     std::vector<Attribute> attributes;
+    void* raw = nullptr;
+    const ComPtr<IWMHeaderInfo3> wide =
+        Succeeded(header.QueryInterface(IWMHeaderInfo3::kIid, &raw))
+            ? ComPtr<IWMHeaderInfo3>::Attach(static_cast<IWMHeaderInfo3*>(raw))
+            : ComPtr<IWMHeaderInfo3>();
+    // Two calls per attribute: the lengths, then the name and the value.
+    const auto get = [&](WORD index, WCHAR* name, WORD* nameLength, Attribute& a,
+                         DWORD* length) -> HRESULT {
+        if (wide)
+            return wide->GetAttributeByIndexEx(0, index, name, nameLength, &a.type, nullptr,
+                                               name ? a.value.data() : nullptr, length);
+        WORD stream = 0, shortLength = WORD(std::min<DWORD>(*length, 0xFFFF));
+        const HRESULT hr =
+            header.GetAttributeByIndex(index, &stream, name, nameLength, &a.type,
+                                       name ? a.value.data() : nullptr, &shortLength);
+        *length = shortLength;
+        return hr;
+    };
     WORD count = 0;
-    if (Failed(header.GetAttributeCount(0, &count))) return attributes;
+    if (Failed(wide ? wide->GetAttributeCountEx(0, &count) : header.GetAttributeCount(0, &count)))
+        return attributes;
     for (WORD index = 0; index < count; ++index) {
-        WORD stream = 0, nameLength = 0, length = 0;
         Attribute a;
-        if (Failed(header.GetAttributeByIndex(index, &stream, nullptr, &nameLength, &a.type,
-                                              nullptr, &length)) ||
-            nameLength == 0)
-            continue;
+        WORD nameLength = 0;
+        DWORD length = 0;
+        if (Failed(get(index, nullptr, &nameLength, a, &length)) || nameLength == 0) continue;
         std::u16string name(nameLength, u'\0');
         a.value.resize(length);
-        if (Failed(header.GetAttributeByIndex(index, &stream, name.data(), &nameLength, &a.type,
-                                              a.value.data(), &length)))
-            continue;
+        if (Failed(get(index, name.data(), &nameLength, a, &length))) continue;
         a.value.resize(std::min<size_t>(a.value.size(), length));
         a.name.assign(name.c_str());
         attributes.push_back(std::move(a));

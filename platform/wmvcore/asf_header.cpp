@@ -179,8 +179,7 @@ void MetadataRecords(Bytes body, AsfHeader& header) {
         const std::u16string name = TextOf(body.Take(nameLength));
         const auto data = body.Take(dataLength);
         if (!body.ok()) return;
-        // Values GetAttributeByName cannot hand over in its 16-bit length are left out.
-        if (data.size() <= 0xFFFF) Add(header, Attribute(name, stream, type, data));
+        Add(header, Attribute(name, stream, type, data));
     }
 }
 
@@ -220,7 +219,7 @@ void Objects(Bytes objects, AsfHeader& header, bool extension) {
 
 const AsfAttribute* AsfHeader::Find(std::u16string_view name, WORD stream) const {
     for (const AsfAttribute& a : attributes)
-        if (a.stream == stream && a.name == name) return &a;
+        if (a.stream == stream && a.name == name && a.value.size() <= kLargestShortValue) return &a;
     return nullptr;
 }
 
@@ -273,6 +272,18 @@ HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8
         std::memcpy(value, bytes.data(), bytes.size());
     }
     *length = WORD(bytes.size());
+    return S_OK;
+}
+
+HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
+                          WMT_ATTR_DATATYPE* type, BYTE* value, DWORD* length) {
+    *type = attributeType;
+    if (bytes.size() > UINT32_MAX) return E_INVALIDARG;
+    if (value != nullptr) {
+        if (*length < bytes.size()) return E_INVALIDARG;
+        std::memcpy(value, bytes.data(), bytes.size());
+    }
+    *length = DWORD(bytes.size());
     return S_OK;
 }
 

@@ -284,6 +284,20 @@ protected:
     ~IWMHeaderInfo() = default;
 };
 
+// Attributes with 32-bit value lengths (pictures past 64 KiB, which the calls above leave out).
+struct IWMHeaderInfo3 : IWMHeaderInfo {
+    static constexpr GUID kIid = {
+        0x15CC68E3, 0x27CC, 0x4ECD, {0xB2, 0x22, 0x3F, 0x5D, 0x02, 0xD8, 0x0B, 0xD5}};
+    virtual HRESULT GetAttributeCountEx(WORD stream, WORD* count) noexcept = 0;
+    // As GetAttributeByIndex, every attribute of the stream listed; language receives 0.
+    virtual HRESULT GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* name, WORD* nameLength,
+                                          WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
+                                          DWORD* length) noexcept = 0;
+
+protected:
+    ~IWMHeaderInfo3() = default;
+};
+
 struct IWMSyncReader : IUnknown {
     static constexpr GUID kIid = {
         0x9397F121, 0x7705, 0x4DC9, {0xB0, 0x49, 0x98, 0xB6, 0x98, 0x18, 0x84, 0x14}};

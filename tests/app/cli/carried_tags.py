@@ -10,7 +10,8 @@ check PATH [v23|other] reads a converted file with mutagen in its own family's n
                  line per field or picture that differs from the source's; exit status 1 then.
                  v23: it came through an ID3v2.3 tag; other: through another tag family, so
                  the source's own fields are not expected; m4a: the pictures came through MP4
-                 covers, which have no picture type beyond the first one being the front.
+                 covers, which have no picture type beyond the first one being the front; wma:
+                 from make-wma's pictures, the back cover past 64 KiB.
 """
 import base64
 import struct
@@ -117,6 +118,8 @@ MP4_FREEFORM = {
 }
 # An MP4 cover has no picture type: the first is the front cover, the others "other".
 MP4_PICTURES = [(3, PICTURES[0][3]), (0, PICTURES[1][3])]
+# A WM/Picture past 64 KiB goes to the metadata library object, with a 32-bit length.
+WM_PICTURES = [PICTURES[0], PICTURES[1][:3] + (JPEG + bytes(70000),)]
 
 
 def make_m4a(path):
@@ -155,7 +158,7 @@ def make_wma(path):
     audio['WM/PartOfSet'] = ['1/2']
     audio['WM/IsCompilation'] = [mutagen.asf.ASFBoolAttribute(True)]
     audio['WM/Mood'] = ['calm']
-    audio['WM/Picture'] = [mutagen.asf.ASFByteArrayAttribute(wm_picture(*p)) for p in PICTURES]
+    audio['WM/Picture'] = [mutagen.asf.ASFByteArrayAttribute(wm_picture(*p)) for p in WM_PICTURES]
     audio.save()
 
 
@@ -244,7 +247,7 @@ def save_id3v23(path):
     tags.save(path, v2_version=3)
 
 
-def check(path, through_id3v23=False, through_other=False, from_m4a=False):
+def check(path, through_id3v23=False, through_other=False, source=None):
     fields, pictures = read(path)
     wanted = {**FIELDS, **OWN}
     if through_id3v23:
@@ -264,8 +267,10 @@ def check(path, through_id3v23=False, through_other=False, from_m4a=False):
     # Windows Media outputs carry no pictures yet.
     if path.endswith('.wma'):
         expected = []
-    if from_m4a:
+    if source == 'm4a':
         expected = sorted(MP4_PICTURES)
+    if source == 'wma':
+        expected = sorted((kind, data) for kind, _, _, data in WM_PICTURES)
     if sorted((kind, data) for kind, _, data in pictures) != expected:
         faults.append('pictures: ' + repr([(k, m, len(d)) for k, m, d in pictures]))
     if pictures and pictures[0][0] != 3:
@@ -284,5 +289,6 @@ if __name__ == '__main__':
     if sys.argv[1] == 'save-id3v23':
         save_id3v23(sys.argv[2])
         sys.exit(0)
+    sources = [s for s in sys.argv[3:] if s in ('m4a', 'wma')]
     sys.exit(check(sys.argv[2], 'v23' in sys.argv[3:], 'other' in sys.argv[3:],
-                   'm4a' in sys.argv[3:]))
+                   sources[0] if sources else None))
