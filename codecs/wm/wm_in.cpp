@@ -177,6 +177,7 @@ void TWMIn::ChooseFormat(DWORD output, int requested, uint32_t& bestBits) {
 void TWMIn::ReadTags() {
     id3v2Tags_.Clear();
     commonTags_.Clear();
+    carried_.Clear();
     if (!headerInfo_) return;
     IWMHeaderInfo& header = *headerInfo_;
     auto text = [&](std::u16string_view name) {
