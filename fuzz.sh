@@ -269,13 +269,21 @@ mkdir -p "$x"
 ff 8000 -c:a aac -b:a 16k -metadata title="Tïtle" -metadata artist=Artist -metadata track=2/5 \
     "$x/aac.m4a"
 ff 8000 -c:a alac -metadata album=Album -movflags +faststart "$x/alac.m4a"
+# Every carried item and two covers, as mutagen writes them.
+cp "$x/aac.m4a" "$x/items.m4a" &&
+    quiet /usr/bin/python3 tests/app/cli/carried_tags.py make-m4a "$x/items.m4a"
 put mp4_movie "$x"/*.m4a
+put mp4_items "$x"/*.m4a
+put_samples mp4_items m4a
 put_samples mp4_movie m4a
 w="$work/asf"
 mkdir -p "$w"
 ff 8000 -c:a wmav2 -b:a 32k -metadata title="Tïtle" -metadata artist=Artist -metadata track=3 \
     "$w/wmav2.wma"
 ff 8000 -c:a wmav1 -b:a 32k "$w/wmav1.wma"
+# Every carried attribute, two artists and two WM/Picture values, as mutagen writes them.
+cp "$w/wmav2.wma" "$w/attributes.wma" &&
+    quiet /usr/bin/python3 tests/app/cli/carried_tags.py make-wma "$w/attributes.wma"
 put asf_header "$w"/*.wma
 put_samples asf_header wma
 rm -rf "$work"

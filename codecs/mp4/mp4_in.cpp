@@ -2,6 +2,7 @@
 
 #include "pipeline/au_exception.h"
 #include "pipeline/stream_bridge.h"
+#include "tags/carried/mp4_carried.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -167,6 +168,28 @@ void TMP4In::ReadTags() {
     commonTags_.SetYear(text(mp4ff_->mp4ff_meta_get_date));
     commonTags_.SetGenre(text(mp4ff_->mp4ff_meta_get_genre));
     commonTags_.SetTrack(text(mp4ff_->mp4ff_meta_get_track));
+    CarryTags();
+}
+
+void TMP4In::CarryTags() {
+    carried_.Clear();
+    // The container reader positions the stream itself before each read; it is left where
+    // it was all the same.
+    const int64_t position = StreamBridge::Tell(stream_);
+    const auto read = [this](uint64_t offset, std::span<uint8_t> dest) -> size_t {
+        if (offset > uint64_t(INT64_MAX) ||
+            StreamBridge::Seek(stream_, int64_t(offset), SEEK_SET) != int64_t(offset))
+            return 0;
+        size_t done = 0;
+        while (done < dest.size()) {
+            const int64_t got = StreamBridge::Read(stream_, dest.data() + done, dest.size() - done);
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        return done;
+    };
+    tags::CarryMp4File(read, carried_);
+    if (position >= 0) StreamBridge::Seek(stream_, position, SEEK_SET);
 }
 
 void TMP4In::StartAt(int64_t frame) {

@@ -1,7 +1,7 @@
 // TMP4In: decodes the audio track of an MP4 file (".m4a", ".mp4") to PCM: AAC through FAAD2,
 // Apple Lossless through the container reader, both libraries loaded at run time. The length is
 // exact: the encoder's priming and padding are cut where the edit list (or iTunes' gapless
-// record) says. Fills the common tags from the iTunes metadata.
+// record) says. Fills the common tags and the carried set from the iTunes metadata.
 #pragma once
 
 #include "codecs/loader/owned_handle.h"
@@ -30,6 +30,8 @@ private:
     // The frames of decoder output to skip and to deliver.
     void SetPlayWindow();
     void ReadTags();
+    // Every field and picture of the iTunes metadata into carried_.
+    void CarryTags();
     // Positions decoding at a frame of the delivered stream.
     void StartAt(int64_t frame);
     // Decodes the next sample into block_.

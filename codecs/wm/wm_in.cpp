@@ -1,6 +1,7 @@
 #include "codecs/wm/wm_in.h"
 
 #include "codecs/wm/wm_attributes.h"
+#include "codecs/wm/wm_carried.h"
 #include "codecs/wm/wm_library.h"
 #include "codecs/wm/wm_media_type.h"
 #include "pipeline/au_exception.h"
@@ -176,6 +177,7 @@ void TWMIn::ChooseFormat(DWORD output, int requested, uint32_t& bestBits) {
 void TWMIn::ReadTags() {
     id3v2Tags_.Clear();
     commonTags_.Clear();
+    carried_.Clear();
     if (!headerInfo_) return;
     IWMHeaderInfo& header = *headerInfo_;
     auto text = [&](std::u16string_view name) {
@@ -199,6 +201,7 @@ void TWMIn::ReadTags() {
     commonTags_.SetGenre(genre);
     commonTags_.SetTrack(track);
     commonTags_.SetYear(year);
+    CarryWMAttributes(header, carried_);
 }
 
 void TWMIn::CloseFormat() {

@@ -1,6 +1,7 @@
 #include "codecs/wm/wm_out.h"
 
 #include "codecs/wm/wm_attributes.h"
+#include "codecs/wm/wm_carried.h"
 #include "codecs/wm/wm_library.h"
 #include "codecs/wm/wm_media_type.h"
 #include "pipeline/au_exception.h"
@@ -246,29 +247,7 @@ void TWMAOut::WriteCarriedAttributes(
     const std::function<void(const char16_t*, const std::string&)>& set) {
     using namespace tags::carried;
     // The names other taggers give these fields in ASF files; the six above come first.
-    static constexpr std::pair<std::string_view, const char16_t*> kNames[] = {
-        {Artist, u"Author"},
-        {AlbumArtist, u"WM/AlbumArtist"},
-        {TrackTotal, u"TrackTotal"},
-        {Composer, u"WM/Composer"},
-        {Comment, u"Description"},
-        {Lyrics, u"WM/Lyrics"},
-        {Copyright, u"Copyright"},
-        {Label, u"WM/Publisher"},
-        {Isrc, u"WM/ISRC"},
-        {Bpm, u"WM/BeatsPerMinute"},
-        {Compilation, u"WM/IsCompilation"},
-        {MbTrackId, u"MusicBrainz/Track Id"},
-        {MbAlbumId, u"MusicBrainz/Album Id"},
-        {MbArtistId, u"MusicBrainz/Artist Id"},
-        {MbAlbumArtistId, u"MusicBrainz/Album Artist Id"},
-        {MbReleaseGroupId, u"MusicBrainz/Release Group Id"},
-        {TrackGain, u"REPLAYGAIN_TRACK_GAIN"},
-        {TrackPeak, u"REPLAYGAIN_TRACK_PEAK"},
-        {AlbumGain, u"REPLAYGAIN_ALBUM_GAIN"},
-        {AlbumPeak, u"REPLAYGAIN_ALBUM_PEAK"},
-    };
-    for (const auto& [name, attribute] : kNames) {
+    for (const auto& [name, attribute] : WMCarriedAttributes()) {
         // One attribute per name here: several values share it.
         std::string joined;
         for (const std::string& value : carried_.Values(name))

@@ -111,11 +111,20 @@ std::optional<AsfAttribute> Attribute(std::u16string name, WORD stream, uint16_t
     return a;
 }
 
-void Add(AsfHeader& header, std::optional<AsfAttribute> attribute) {
+// The first of two attributes of one name and stream is the one Find answers; a repeat of it is
+// dropped, other values (two artists, two pictures) are listed after it. The content description
+// holds the first value of its five attributes (taggers put the others in the extended one), so
+// with `first` it goes before values of its name read earlier.
+void Add(AsfHeader& header, std::optional<AsfAttribute> attribute, bool first = false) {
     if (!attribute || attribute->name.empty()) return;
-    // The first of two attributes of one name and stream wins.
-    if (header.Find(attribute->name, attribute->stream) != nullptr) return;
-    header.attributes.push_back(std::move(*attribute));
+    auto& list = header.attributes;
+    auto place = list.end();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->stream != attribute->stream || it->name != attribute->name) continue;
+        if (it->type == attribute->type && it->value == attribute->value) return;
+        if (first && place == list.end()) place = it;
+    }
+    list.insert(place, std::move(*attribute));
 }
 
 void FileProperties(Bytes body, AsfHeader& header) {
@@ -141,7 +150,7 @@ void ContentDescription(Bytes body, AsfHeader& header) {
     for (int i = 0; i < 5 && body.ok(); ++i) {
         const auto text = body.Take(lengths[i]);
         if (!body.ok()) return;
-        if (lengths[i] > 0) Add(header, Attribute(kNames[i], 0, 0, text));
+        if (lengths[i] > 0) Add(header, Attribute(kNames[i], 0, 0, text), true);
     }
 }
 
@@ -170,8 +179,7 @@ void MetadataRecords(Bytes body, AsfHeader& header) {
         const std::u16string name = TextOf(body.Take(nameLength));
         const auto data = body.Take(dataLength);
         if (!body.ok()) return;
-        // Values GetAttributeByName cannot hand over in its 16-bit length are left out.
-        if (data.size() <= 0xFFFF) Add(header, Attribute(name, stream, type, data));
+        Add(header, Attribute(name, stream, type, data));
     }
 }
 
@@ -211,7 +219,7 @@ void Objects(Bytes objects, AsfHeader& header, bool extension) {
 
 const AsfAttribute* AsfHeader::Find(std::u16string_view name, WORD stream) const {
     for (const AsfAttribute& a : attributes)
-        if (a.stream == stream && a.name == name) return &a;
+        if (a.stream == stream && a.name == name && a.value.size() <= kLargestShortValue) return &a;
     return nullptr;
 }
 
@@ -264,6 +272,30 @@ HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8
         std::memcpy(value, bytes.data(), bytes.size());
     }
     *length = WORD(bytes.size());
+    return S_OK;
+}
+
+HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
+                          WMT_ATTR_DATATYPE* type, BYTE* value, DWORD* length) {
+    *type = attributeType;
+    if (bytes.size() > UINT32_MAX) return E_INVALIDARG;
+    if (value != nullptr) {
+        if (*length < bytes.size()) return E_INVALIDARG;
+        std::memcpy(value, bytes.data(), bytes.size());
+    }
+    *length = DWORD(bytes.size());
+    return S_OK;
+}
+
+HRESULT HandOverName(std::u16string_view attributeName, WCHAR* name, WORD* nameLength) {
+    const size_t needed = attributeName.size() + 1;
+    if (needed > 0xFFFF) return E_INVALIDARG;
+    if (name != nullptr) {
+        if (*nameLength < needed) return E_INVALIDARG;
+        std::copy(attributeName.begin(), attributeName.end(), name);
+        name[attributeName.size()] = 0;
+    }
+    *nameLength = WORD(needed);
     return S_OK;
 }
 

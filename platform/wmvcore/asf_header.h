@@ -27,7 +27,7 @@ struct AsfHeader {
     bool encrypted = false;
     std::vector<AsfAttribute> attributes;
 
-    // nullptr when absent (stream 0 is the file).
+    // nullptr when absent (stream 0 is the file); a value past 16-bit lengths is not found.
     const AsfAttribute* Find(std::u16string_view name, WORD stream = 0) const;
 };
 
@@ -47,5 +47,14 @@ std::u16string TextOf(std::span<const uint8_t> utf16);
 // it needs; else its bytes, or E_INVALIDARG (length untouched) when length is too small.
 HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
                           WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length);
+// The same with a 32-bit length.
+HRESULT HandOverAttribute(WMT_ATTR_DATATYPE attributeType, std::span<const uint8_t> bytes,
+                          WMT_ATTR_DATATYPE* type, BYTE* value, DWORD* length);
+// Values GetAttributeByName and GetAttributeByIndex hand over in their 16-bit lengths.
+inline constexpr size_t kLargestShortValue = 0xFFFF;
+
+// Answers the name of GetAttributeByIndex: with name null the characters it needs with its zero;
+// else the name and its zero, or E_INVALIDARG when nameLength is too small.
+HRESULT HandOverName(std::u16string_view attributeName, WCHAR* name, WORD* nameLength);
 
 } // namespace wmvcore

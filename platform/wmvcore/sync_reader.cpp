@@ -223,6 +223,83 @@ SyncReader::Output* SyncReader::ByStreamNumber(WORD number) {
     return nullptr;
 }
 
+// The index-th attribute of a stream, among those of 16-bit lengths unless `all`.
+const AsfAttribute* SyncReader::AttributeAt(WORD stream, WORD index, bool all) const {
+    WORD seen = 0;
+    for (const AsfAttribute& a : header_->attributes)
+        if (a.stream == stream && (all || a.value.size() <= kLargestShortValue) && seen++ == index)
+            return &a;
+    return nullptr;
+}
+
+WORD SyncReader::AttributeCount(WORD stream, bool all) const {
+    size_t n = 0;
+    for (const AsfAttribute& a : header_->attributes)
+        if (a.stream == stream && (all || a.value.size() <= kLargestShortValue)) ++n;
+    return WORD(std::min<size_t>(n, 0xFFFF));
+}
+
+HRESULT SyncReader::GetAttributeCount(WORD stream, WORD* count) noexcept {
+    if (count == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (!header_) return NS_E_INVALID_REQUEST;
+    *count = AttributeCount(stream, false);
+    return S_OK;
+}
+
+HRESULT SyncReader::GetAttributeCountEx(WORD stream, WORD* count) noexcept {
+    if (count == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (!header_) return NS_E_INVALID_REQUEST;
+    *count = AttributeCount(stream, true);
+    return S_OK;
+}
+
+namespace {
+
+// The name and the value of an attribute together: both, or neither when one lacks room.
+template <class Length>
+HRESULT HandOverNamed(const AsfAttribute& a, WCHAR* name, WORD* nameLength, WMT_ATTR_DATATYPE* type,
+                      BYTE* value, Length* length) {
+    WORD nameRoom = *nameLength;
+    if (const HRESULT hr = HandOverName(a.name, nullptr, &nameRoom); Failed(hr)) return hr;
+    if (name != nullptr && *nameLength < nameRoom) return E_INVALIDARG;
+    if (value != nullptr && *length < a.value.size()) return E_INVALIDARG;
+    HandOverName(a.name, name, nameLength);
+    return HandOverAttribute(a.type, a.value, type, value, length);
+}
+
+} // namespace
+
+HRESULT SyncReader::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                        WMT_ATTR_DATATYPE* type, BYTE* value,
+                                        WORD* length) noexcept {
+    if (stream == nullptr || nameLength == nullptr || type == nullptr || length == nullptr)
+        return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (!header_) return NS_E_INVALID_REQUEST;
+    const AsfAttribute* a = AttributeAt(*stream, index, false);
+    return a == nullptr ? E_INVALIDARG : HandOverNamed(*a, name, nameLength, type, value, length);
+}
+
+HRESULT SyncReader::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* name, WORD* nameLength,
+                                          WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
+                                          DWORD* length) noexcept {
+    if (nameLength == nullptr || type == nullptr || length == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (!header_) return NS_E_INVALID_REQUEST;
+    const AsfAttribute* a = AttributeAt(stream, index, true);
+    if (a == nullptr) return E_INVALIDARG;
+    if (language != nullptr) *language = 0;
+    return HandOverNamed(*a, name, nameLength, type, value, length);
+}
+
+bool SyncReader::FindMore(const GUID& iid, void** object) {
+    if (!(iid == IWMHeaderInfo::kIid)) return false;
+    *object = static_cast<IWMHeaderInfo*>(static_cast<IWMHeaderInfo3*>(this));
+    return true;
+}
+
 HRESULT SyncReader::GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
                                        BYTE* value, WORD* length) noexcept {
     if (stream == nullptr || name == nullptr || type == nullptr || length == nullptr)

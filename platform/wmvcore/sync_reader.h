@@ -17,7 +17,7 @@
 
 namespace wmvcore {
 
-class SyncReader final : public ComObject<SyncReader, IWMSyncReader, IWMHeaderInfo> {
+class SyncReader final : public ComObject<SyncReader, IWMSyncReader, IWMHeaderInfo3> {
 public:
     HRESULT Close() noexcept override;
     HRESULT SetRange(QWORD start, int64_t duration) noexcept override;
@@ -34,12 +34,25 @@ public:
                             IWMOutputMediaProps** props) noexcept override;
     HRESULT GetStreamNumberForOutput(DWORD output, WORD* stream) noexcept override;
     HRESULT OpenStream(IStream* stream) noexcept override;
+    HRESULT GetAttributeCount(WORD stream, WORD* count) noexcept override;
+    HRESULT GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                WMT_ATTR_DATATYPE* type, BYTE* value,
+                                WORD* length) noexcept override;
+    HRESULT GetAttributeCountEx(WORD stream, WORD* count) noexcept override;
+    HRESULT GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* name, WORD* nameLength,
+                                  WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
+                                  DWORD* length) noexcept override;
     HRESULT GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
                                BYTE* value, WORD* length) noexcept override;
     HRESULT SetAttribute(WORD stream, const WCHAR* name, WMT_ATTR_DATATYPE type, const BYTE* value,
                          WORD length) noexcept override;
 
+protected:
+    bool FindMore(const GUID& iid, void** object) override;
+
 private:
+    const AsfAttribute* AttributeAt(WORD stream, WORD index, bool all) const;
+    WORD AttributeCount(WORD stream, bool all) const;
     struct Output {
         int streamIndex = -1;
         WORD streamNumber = 0;

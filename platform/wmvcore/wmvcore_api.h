@@ -265,6 +265,14 @@ protected:
 struct IWMHeaderInfo : IUnknown {
     static constexpr GUID kIid = {
         0x96406BDA, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
+    // The attributes of a stream (0: of the file).
+    virtual HRESULT GetAttributeCount(WORD stream, WORD* count) noexcept = 0;
+    // The index-th attribute of *stream. With name null, nameLength receives the characters of
+    // the name with its zero; with value null, length receives the bytes of the value; else
+    // they are copied, or E_INVALIDARG when the room is too small.
+    virtual HRESULT GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                        WMT_ATTR_DATATYPE* type, BYTE* value,
+                                        WORD* length) noexcept = 0;
     // With value null, length receives the bytes of the value; else up to length bytes are
     // copied. A missing attribute answers ASF_E_NOTFOUND.
     virtual HRESULT GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
@@ -274,6 +282,20 @@ struct IWMHeaderInfo : IUnknown {
 
 protected:
     ~IWMHeaderInfo() = default;
+};
+
+// Attributes with 32-bit value lengths (pictures past 64 KiB, which the calls above leave out).
+struct IWMHeaderInfo3 : IWMHeaderInfo {
+    static constexpr GUID kIid = {
+        0x15CC68E3, 0x27CC, 0x4ECD, {0xB2, 0x22, 0x3F, 0x5D, 0x02, 0xD8, 0x0B, 0xD5}};
+    virtual HRESULT GetAttributeCountEx(WORD stream, WORD* count) noexcept = 0;
+    // As GetAttributeByIndex, every attribute of the stream listed; language receives 0.
+    virtual HRESULT GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* name, WORD* nameLength,
+                                          WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
+                                          DWORD* length) noexcept = 0;
+
+protected:
+    ~IWMHeaderInfo3() = default;
 };
 
 struct IWMSyncReader : IUnknown {

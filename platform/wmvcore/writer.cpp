@@ -113,6 +113,28 @@ HRESULT Writer::AddSink(IWMWriterSink* sink) noexcept {
     return S_OK;
 }
 
+HRESULT Writer::GetAttributeCount(WORD stream, WORD* count) noexcept {
+    if (count == nullptr) return E_POINTER;
+    std::lock_guard guard(lock_);
+    *count = stream == 0 ? WORD(std::min<size_t>(attributes_.size(), 0xFFFF)) : 0;
+    return S_OK;
+}
+
+HRESULT Writer::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                    WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length) noexcept {
+    if (stream == nullptr || nameLength == nullptr || type == nullptr || length == nullptr)
+        return E_POINTER;
+    std::lock_guard guard(lock_);
+    if (*stream != 0 || index >= attributes_.size()) return E_INVALIDARG;
+    const Attribute& a = attributes_[index];
+    WORD nameRoom = *nameLength;
+    if (const HRESULT hr = HandOverName(a.name, nullptr, &nameRoom); Failed(hr)) return hr;
+    if (name != nullptr && *nameLength < nameRoom) return E_INVALIDARG;
+    if (value != nullptr && *length < a.value.size()) return E_INVALIDARG;
+    HandOverName(a.name, name, nameLength);
+    return HandOverAttribute(a.type, a.value, type, value, length);
+}
+
 HRESULT Writer::GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
                                    BYTE* value, WORD* length) noexcept {
     if (stream == nullptr || name == nullptr || type == nullptr || length == nullptr)

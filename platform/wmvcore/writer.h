@@ -28,6 +28,10 @@ public:
     HRESULT AllocateSample(DWORD size, INSSBuffer** sample) noexcept override;
     HRESULT WriteSample(DWORD input, QWORD time, DWORD flags, INSSBuffer* sample) noexcept override;
     HRESULT AddSink(IWMWriterSink* sink) noexcept override;
+    HRESULT GetAttributeCount(WORD stream, WORD* count) noexcept override;
+    HRESULT GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                WMT_ATTR_DATATYPE* type, BYTE* value,
+                                WORD* length) noexcept override;
     HRESULT GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,
                                BYTE* value, WORD* length) noexcept override;
     HRESULT SetAttribute(WORD stream, const WCHAR* name, WMT_ATTR_DATATYPE type, const BYTE* value,

@@ -3,12 +3,16 @@
 make-flac PATH   gives a FLAC file every carried field (non-Latin and 1,000-character values
                  among them), a field of its own and two pictures (a PNG front cover, a JPEG
                  back cover).
+make-m4a PATH    gives an M4A file the same fields as iTunes items and the two pictures as covers.
+make-wma PATH    gives a WMA file the same fields as ASF attributes and the pictures as WM/Picture.
 save-id3v23 PATH saves an MP3's tag again as ID3v2.3.
 add-id3-chunk PATH gives a WAV file an 'id3 ' chunk with a title, a composer and a front cover.
 check PATH [v23|other] reads a converted file with mutagen in its own family's names and prints one
                  line per field or picture that differs from the source's; exit status 1 then.
                  v23: it came through an ID3v2.3 tag; other: through another tag family, so
-                 the source's own fields are not expected.
+                 the source's own fields are not expected; m4a: the pictures came through MP4
+                 covers, which have no picture type beyond the first one being the front; wma:
+                 from make-wma's pictures, the back cover past 64 KiB.
 """
 import base64
 import struct
@@ -20,6 +24,7 @@ import mutagen.apev2
 import mutagen.asf
 import mutagen.flac
 import mutagen.id3
+import mutagen.mp4
 import mutagen.wave
 
 
@@ -96,6 +101,66 @@ def make_flac(path):
         picture = mutagen.flac.Picture()
         picture.type, picture.mime, picture.desc, picture.data = kind, mime, description, data
         audio.add_picture(picture)
+    audio.save()
+
+
+MP4_ATOMS = {
+    '\xa9nam': 'TITLE', '\xa9ART': 'ARTIST', '\xa9alb': 'ALBUM', 'aART': 'ALBUMARTIST',
+    '\xa9gen': 'GENRE', '\xa9day': 'DATE', '\xa9wrt': 'COMPOSER', '\xa9cmt': 'COMMENT',
+    '\xa9lyr': 'LYRICS', 'cprt': 'COPYRIGHT',
+}
+MP4_FREEFORM = {
+    'MusicBrainz Track Id': 'MUSICBRAINZ_TRACKID', 'MusicBrainz Album Id': 'MUSICBRAINZ_ALBUMID',
+    'MusicBrainz Artist Id': 'MUSICBRAINZ_ARTISTID',
+    'MusicBrainz Album Artist Id': 'MUSICBRAINZ_ALBUMARTISTID',
+    'MusicBrainz Release Group Id': 'MUSICBRAINZ_RELEASEGROUPID', 'ISRC': 'ISRC',
+    'LABEL': 'LABEL', 'replaygain_track_gain': 'REPLAYGAIN_TRACK_GAIN',
+    'REPLAYGAIN_TRACK_PEAK': 'REPLAYGAIN_TRACK_PEAK', 'replaygain_album_gain': 'REPLAYGAIN_ALBUM_GAIN',
+    'replaygain_album_peak': 'REPLAYGAIN_ALBUM_PEAK',
+}
+# An MP4 cover has no picture type: the first is the front cover, the others "other".
+MP4_PICTURES = [(3, PICTURES[0][3]), (0, PICTURES[1][3])]
+# A WM/Picture past 64 KiB goes to the metadata library object, with a 32-bit length.
+WM_PICTURES = [PICTURES[0], PICTURES[1][:3] + (JPEG + bytes(70000),)]
+
+
+def make_m4a(path):
+    audio = mutagen.mp4.MP4(path)
+    for atom, name in MP4_ATOMS.items():
+        audio[atom] = FIELDS[name]
+    for item, name in MP4_FREEFORM.items():
+        audio['----:com.apple.iTunes:' + item] = [v.encode() for v in FIELDS[name]]
+    audio['----:org.example:MOOD'] = [b'calm']
+    audio['trkn'] = [(3, 12)]
+    audio['disk'] = [(1, 2)]
+    audio['tmpo'] = [128]
+    audio['cpil'] = True
+    audio['covr'] = [mutagen.mp4.MP4Cover(PICTURES[0][3], mutagen.mp4.MP4Cover.FORMAT_PNG),
+                     mutagen.mp4.MP4Cover(PICTURES[1][3], mutagen.mp4.MP4Cover.FORMAT_JPEG)]
+    audio.save()
+
+
+def wm_picture(kind, mime, description, data):
+    text = lambda t: t.encode('utf-16-le') + b'\0\0'
+    return struct.pack('<BI', kind, len(data)) + text(mime) + text(description) + data
+
+
+def make_wma(path):
+    audio = mutagen.asf.ASF(path)
+    names = {name: key for key, name in ASF_NAMES.items()}
+    for key in ['Title', 'Author', 'WM/AlbumTitle', 'WM/AlbumArtist', 'WM/Genre', 'WM/Year',
+                'WM/TrackNumber', 'TrackTotal', 'WM/Composer', 'Description', 'WM/Lyrics',
+                'Copyright', 'WM/Publisher', 'WM/ISRC', 'WM/BeatsPerMinute',
+                'MusicBrainz/Track Id', 'MusicBrainz/Album Id', 'MusicBrainz/Artist Id',
+                'MusicBrainz/Album Artist Id', 'MusicBrainz/Release Group Id']:
+        audio[key] = FIELDS[ASF_NAMES[key.lower()]]
+    for name in ['REPLAYGAIN_TRACK_GAIN', 'REPLAYGAIN_TRACK_PEAK', 'REPLAYGAIN_ALBUM_GAIN',
+                 'REPLAYGAIN_ALBUM_PEAK']:
+        audio[name] = FIELDS[name]
+    audio['WM/PartOfSet'] = ['1/2']
+    audio['WM/IsCompilation'] = [mutagen.asf.ASFBoolAttribute(True)]
+    audio['WM/Mood'] = ['calm']
+    audio['WM/Picture'] = [mutagen.asf.ASFByteArrayAttribute(wm_picture(*p)) for p in WM_PICTURES]
     audio.save()
 
 
@@ -194,7 +259,7 @@ def add_id3_chunk(path):
     audio.save()
 
 
-def check(path, through_id3v23=False, through_other=False):
+def check(path, through_id3v23=False, through_other=False, source=None):
     fields, pictures = read(path)
     wanted = {**FIELDS, **OWN}
     if through_id3v23:
@@ -214,6 +279,10 @@ def check(path, through_id3v23=False, through_other=False):
     # Windows Media outputs carry no pictures yet.
     if path.endswith('.wma'):
         expected = []
+    if source == 'm4a':
+        expected = sorted(MP4_PICTURES)
+    if source == 'wma':
+        expected = sorted((kind, data) for kind, _, _, data in WM_PICTURES)
     if sorted((kind, data) for kind, _, data in pictures) != expected:
         faults.append('pictures: ' + repr([(k, m, len(d)) for k, m, d in pictures]))
     if pictures and pictures[0][0] != 3:
@@ -229,7 +298,12 @@ if __name__ == '__main__':
     if sys.argv[1] == 'add-id3-chunk':
         add_id3_chunk(sys.argv[2])
         sys.exit(0)
+    if sys.argv[1] in ('make-m4a', 'make-wma'):
+        (make_m4a if sys.argv[1] == 'make-m4a' else make_wma)(sys.argv[2])
+        sys.exit(0)
     if sys.argv[1] == 'save-id3v23':
         save_id3v23(sys.argv[2])
         sys.exit(0)
-    sys.exit(check(sys.argv[2], 'v23' in sys.argv[3:], 'other' in sys.argv[3:]))
+    sources = [s for s in sys.argv[3:] if s in ('m4a', 'wma')]
+    sys.exit(check(sys.argv[2], 'v23' in sys.argv[3:], 'other' in sys.argv[3:],
+                   sources[0] if sources else None))

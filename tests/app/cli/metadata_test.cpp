@@ -62,6 +62,20 @@ TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
                        (from == mp3v23 ? " v23" : " other") + " 2>&1");
         EXPECT_EQ(judged.status, 0) << from << ":\n" << judged.output;
     }
+    // From an M4A (iTunes items, covers) and a WMA (ASF attributes, WM/Picture) into FLAC.
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "needs ffmpeg";
+    for (const std::string kind : {"m4a", "wma"}) {
+        const std::string from = dir / ("tagged." + kind);
+        Tool("ffmpeg -nostdin -loglevel error -f lavfi -i sine=f=440:d=1 -c:a " +
+             std::string(kind == "m4a" ? "aac " : "wmav2 ") + Quote(from));
+        Tool("/usr/bin/python3 " + Quote(Script()) + " make-" + kind + " " + Quote(from));
+        const std::string out = dir / ("from-" + kind);
+        const auto run = RunCli("--to flac --out " + Quote(out) + " " + Quote(from));
+        ASSERT_EQ(run.status, 0) << run.output;
+        const auto judged = RunCommand("/usr/bin/python3 " + Quote(Script()) + " check " +
+                                       Quote(out + "/tagged.flac") + " other " + kind + " 2>&1");
+        EXPECT_EQ(judged.status, 0) << kind << ":\n" << judged.output;
+    }
 }
 
 TEST(CliMetadata, WavOutputsCarryListInfoAndWavSourcesCarryItWithTheirId3Chunk) {

@@ -1,8 +1,10 @@
 // The Windows Media sink's format choice over the runtime's real ladder and over odd lists, the
 // attribute texts and track numbers, and which status notifications count as failures.
 #include "codecs/wm/wm_attributes.h"
+#include "codecs/wm/wm_carried.h"
 #include "codecs/wm/wm_error_callback.h"
 #include "codecs/wm/wm_format_search.h"
+#include "tags/text_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -135,4 +137,32 @@ TEST(WMErrorCallback, OnlyFailuresRaiseTheStateAndEveryCallSucceeds) {
     EXPECT_FALSE(weak.expired());
     callback.Reset();
     EXPECT_TRUE(weak.expired());
+}
+
+TEST(WMPicture, WholeCutAndDamagedValues) {
+    // Type, 32-bit length, MIME and description in UTF-16LE with their zeros, data.
+    std::vector<uint8_t> value = {4, 3, 0, 0, 0};
+    for (const char* text : {"image/png", "bäck"}) {
+        for (const char16_t c : tags::Utf8ToUtf16(text))
+            value.insert(value.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+        value.insert(value.end(), {0, 0});
+    }
+    value.insert(value.end(), {0x89, 'P', 'N'});
+    const auto picture = ParseWMPicture(value);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->Type, 4u);
+    EXPECT_EQ(picture->Mime, "image/png");
+    EXPECT_EQ(picture->Description, "bäck");
+    EXPECT_EQ(picture->Data, (std::vector<uint8_t>{0x89, 'P', 'N'}));
+    // Cut anywhere, the data no longer fits its length.
+    for (size_t cut = 0; cut < value.size(); ++cut)
+        EXPECT_FALSE(ParseWMPicture(std::span(value).first(cut))) << cut;
+    // A length past the end, up to 4 GiB, and texts without their zeros.
+    for (const uint8_t top : {uint8_t(0x01), uint8_t(0x80), uint8_t(0xFF)}) {
+        auto damaged = value;
+        damaged[4] = top;
+        EXPECT_FALSE(ParseWMPicture(damaged));
+    }
+    std::vector<uint8_t> unterminated = {3, 0, 0, 0, 0, 'a', 0, 'b', 0};
+    EXPECT_FALSE(ParseWMPicture(unterminated));
 }
