@@ -1,7 +1,9 @@
 // APEv2 of the tag model: the footer search in a file's last bytes, the items and their text
-// values, the tag built from items, and the file layer that joins them.
+// values, the tag built from items, the carried set taken from and put back into items, and the
+// file layer that joins them.
 #include "fuzz/fuzz_support.h"
 #include "tags/apev2/apev2_reader.h"
+#include "tags/carried/apev2_carried.h"
 
 #include <cstdlib>
 
@@ -16,6 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Read as far as it goes, a tag rebuilt from what was read must read back the same.
     const std::vector<tags::ApeItem> read =
         tags::ParseApeItemsUntilBroken(input.rest, input.choice);
+    // Carried and written again: every picture taken must be written back.
+    tags::TCarriedTags carried;
+    tags::CarryApeItems(read, input.choice % 2 ? 2000 : 1000, carried);
+    const auto items = tags::ApeItemsOf(carried);
+    for (const auto& picture : carried.Pictures())
+        if (picture.Data.empty()) std::abort();
+    tags::BuildApeTag(items);
     const std::vector<uint8_t> rebuilt = tags::BuildApeTag(read);
     const std::span<const uint8_t> body =
         std::span(rebuilt).subspan(tags::kApeFooterSize, rebuilt.size() - 2 * tags::kApeFooterSize);
