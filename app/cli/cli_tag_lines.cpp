@@ -59,5 +59,5 @@ void PrintCarriedTags(const tags::TCarriedTags& carried, std::ostream& out) {
         out << "\n";
     }
     if (carried.Refused() > 0)
-        out << "pictures not carried: " << carried.Refused() << " (empty, or larger than 16 MiB)\n";
+        out << "pictures not carried: " << carried.Refused() << " (larger than 16 MiB)\n";
 }

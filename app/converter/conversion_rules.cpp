@@ -101,6 +101,11 @@ std::string LongerMessage(int64_t deliveredFrames, int64_t statedFrames, int sam
            TimeOfStated(deliveredFrames, statedFrames, sampleRate);
 }
 
+std::string PicturesLeftMessage(int count) {
+    return count == 1 ? "1 picture larger than 16 MiB was not carried"
+                      : std::to_string(count) + " pictures larger than 16 MiB were not carried";
+}
+
 std::string ConcealedMessage(int64_t concealedFrames, int sampleRate) {
     const int64_t tenths =
         sampleRate > 0 ? (concealedFrames * 10 + sampleRate / 2) / sampleRate : 0;

@@ -39,6 +39,8 @@ std::string EndsEarlyMessage(int64_t deliveredFrames, int64_t statedFrames, int 
 // Why a source whose damaged frames were replaced by silence is only converted with a warning:
 // "0.2 s of damaged audio replaced by silence" (tenths of a second, rounded).
 std::string ConcealedMessage(int64_t concealedFrames, int sampleRate);
+// The warning for pictures of a source too large for any tag block.
+std::string PicturesLeftMessage(int count);
 // Why a source that holds more audio than its header states is only converted with a warning:
 // "the source is longer than its header states: 3:40 of 3:30".
 std::string LongerMessage(int64_t deliveredFrames, int64_t statedFrames, int sampleRate);

@@ -247,6 +247,7 @@ void TQuillmereAudioConverter::StartNextFile() {
     sink_->SetExclusiveCreate(true);
     sinkRow->applyLevel(*sink_, file.Level);
     sourceRefused_ = false;
+    picturesLeft_ = 0;
     sourceRate_ = 0;
     sourceFrames_ = 0;
     sink_->SetOnRunStart(
@@ -303,6 +304,7 @@ void TQuillmereAudioConverter::OpenSourceForRun(TAuOutput& sink, const TSinkRow&
         tags::TCarriedTags carried;
         if (copyTags) carried = source->TakeCarriedTags();
         if (copyTags && tagged) tags::AddMissingCommon(carried, tagged->CommonTags());
+        picturesLeft_ = carried.Refused();
         fileSink.SetCarriedTags(std::move(carried));
     } catch (...) {
         sourceRefused_ = true;
@@ -500,6 +502,11 @@ void TQuillmereAudioConverter::VerifyOnWorker(TAuOutput& sink, qm::TTargetId tar
 
 void TQuillmereAudioConverter::OnSinkDone() {
     auto [outcome, why] = JudgeRun();
+    // The audio is whole, but the output lacks what the source shows in a player.
+    if (picturesLeft_ > 0 && outcome != TFileOutcome::Failed) {
+        why += (why.empty() ? "" : "; ") + ConversionRules::PicturesLeftMessage(picturesLeft_);
+        outcome = TFileOutcome::ConvertedWithWarning;
+    }
     // An output that does not read back as written never takes its name.
     if (outcome != TFileOutcome::Failed && lastResult_.descriptor.Verify) {
         if (!verifyRan_) {

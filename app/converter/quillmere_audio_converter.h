@@ -129,6 +129,7 @@ private:
     int totalCount_ = 0, doneCount_ = 0, remainingCount_ = 0;
     bool componentsReleased_ = false;
     bool copyTags_ = true;
+    int picturesLeft_ = 0; // pictures of the source too large to carry
     bool strict_ = false;
     // Lets a posted call notice that the driver is gone.
     std::shared_ptr<TQuillmereAudioConverter*> self_;

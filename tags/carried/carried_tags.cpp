@@ -127,7 +127,9 @@ std::string TCarriedTags::NumberWithTotal(std::string_view numberName,
 }
 
 void TCarriedTags::AddPicture(TPicture picture) {
-    if (picture.Data.empty() || picture.Data.size() > kLargestPicture) {
+    // An empty picture is a damaged item; a larger one than a block holds is said.
+    if (picture.Data.empty()) return;
+    if (picture.Data.size() > kLargestPicture) {
         ++refused_;
         return;
     }

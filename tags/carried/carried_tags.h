@@ -99,8 +99,8 @@ public:
     TTagFamily Family = TTagFamily::None;
     std::vector<Field> Own;
 
-    // Adds a picture unless it is empty or too large (then `Refused` counts it); the front
-    // cover goes first.
+    // Adds a picture unless it is empty (a damaged item) or too large (then `Refused` counts
+    // it); the front cover goes first.
     void AddPicture(TPicture picture);
     const std::vector<TPicture>& Pictures() const { return pictures_; }
     int Refused() const { return refused_; }

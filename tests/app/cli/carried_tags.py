@@ -6,6 +6,7 @@ make-flac PATH   gives a FLAC file every carried field (non-Latin and 1,000-char
 make-m4a PATH    gives an M4A file the same fields as iTunes items and the two pictures as covers.
 make-wma PATH    gives a WMA file the same fields as ASF attributes and the pictures as WM/Picture.
 save-id3v23 PATH saves an MP3's tag again as ID3v2.3.
+add-huge-picture PATH adds a 17 MiB picture to an MP3's tag.
 add-id3-chunk PATH gives a WAV file an 'id3 ' chunk with a title, a composer and a front cover.
 check PATH [v23|other] reads a converted file with mutagen in its own family's names and prints one
                  line per field or picture that differs from the source's; exit status 1 then.
@@ -259,6 +260,13 @@ def add_id3_chunk(path):
     audio.save()
 
 
+def add_huge_picture(path):
+    tags = mutagen.id3.ID3(path)
+    data = JPEG + bytes(17 * 1024 * 1024)
+    tags.add(mutagen.id3.APIC(encoding=3, mime='image/jpeg', type=0, desc='huge', data=data))
+    tags.save()
+
+
 def check(path, through_id3v23=False, through_other=False, source=None):
     fields, pictures = read(path)
     wanted = {**FIELDS, **OWN}
@@ -300,6 +308,9 @@ if __name__ == '__main__':
         sys.exit(0)
     if sys.argv[1] in ('make-m4a', 'make-wma'):
         (make_m4a if sys.argv[1] == 'make-m4a' else make_wma)(sys.argv[2])
+        sys.exit(0)
+    if sys.argv[1] == 'add-huge-picture':
+        add_huge_picture(sys.argv[2])
         sys.exit(0)
     if sys.argv[1] == 'save-id3v23':
         save_id3v23(sys.argv[2])

@@ -47,6 +47,20 @@ TEST(CliMetadata, EveryFieldAndPictureOfAFlacReachesEachTaggedTarget) {
     EXPECT_FALSE(Contains(bare.output, "picture")) << bare.output;
     EXPECT_FALSE(Contains(bare.output, "tag ")) << bare.output;
 
+    // A picture too large for any tag block is left out with a warning; the rest is carried.
+    const std::string huge = dir / "huge.mp3";
+    fs::copy_file(dir / "mp3/tagged.mp3", huge);
+    Tool("/usr/bin/python3 " + Quote(Script()) + " add-huge-picture " + Quote(huge));
+    const auto left = RunCli("--to flac --out " + Quote(dir / "huge") + " " + Quote(huge));
+    EXPECT_EQ(left.status, 0) << left.output;
+    EXPECT_TRUE(Contains(left.output, "WARNING ") &&
+                Contains(left.output, "(1 picture larger than 16 MiB was not carried)"))
+        << left.output;
+    EXPECT_EQ(RunCommand("/usr/bin/python3 " + Quote(Script()) + " check " +
+                         Quote(dir / "huge/huge.flac") + " other")
+                  .status,
+              0);
+
     // Back into FLAC from the tagged outputs: ID3v2.4, the same tag as version 2.3 (unsynchronised
     // text frames in UTF-16), and APEv2.
     const std::string mp3v23 = dir / "v23.mp3";
