@@ -46,8 +46,8 @@ private:
     // The block's PCM at the rate the writer was given (the same block unless resampling).
     std::span<const uint8_t> WriterPcm(size_t bytes);
     void WriteAttributes();
-    void WriteCarriedAttributes(
-        const std::function<void(const char16_t*, const std::string&)>& set);
+    void
+    WriteCarriedAttributes(const std::function<void(const char16_t*, const std::string&)>& set);
     void ReleaseWriter();
 
     std::atomic<uint32_t> desiredBitrate_{0};
