@@ -57,4 +57,17 @@ inline constexpr size_t kLargestShortValue = 0xFFFF;
 // else the name and its zero, or E_INVALIDARG when nameLength is too small.
 HRESULT HandOverName(std::u16string_view attributeName, WCHAR* name, WORD* nameLength);
 
+// Answers GetAttributeByIndex: the name and the value together, or neither when one lacks room.
+template <class Length>
+HRESULT HandOverNamed(std::u16string_view attributeName, WMT_ATTR_DATATYPE attributeType,
+                      std::span<const uint8_t> bytes, WCHAR* name, WORD* nameLength,
+                      WMT_ATTR_DATATYPE* type, BYTE* value, Length* length) {
+    WORD nameRoom = *nameLength;
+    if (const HRESULT hr = HandOverName(attributeName, nullptr, &nameRoom); Failed(hr)) return hr;
+    if (name != nullptr && *nameLength < nameRoom) return E_INVALIDARG;
+    if (value != nullptr && *length < bytes.size()) return E_INVALIDARG;
+    HandOverName(attributeName, name, nameLength);
+    return HandOverAttribute(attributeType, bytes, type, value, length);
+}
+
 } // namespace wmvcore

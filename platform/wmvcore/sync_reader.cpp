@@ -255,22 +255,6 @@ HRESULT SyncReader::GetAttributeCountEx(WORD stream, WORD* count) noexcept {
     return S_OK;
 }
 
-namespace {
-
-// The name and the value of an attribute together: both, or neither when one lacks room.
-template <class Length>
-HRESULT HandOverNamed(const AsfAttribute& a, WCHAR* name, WORD* nameLength, WMT_ATTR_DATATYPE* type,
-                      BYTE* value, Length* length) {
-    WORD nameRoom = *nameLength;
-    if (const HRESULT hr = HandOverName(a.name, nullptr, &nameRoom); Failed(hr)) return hr;
-    if (name != nullptr && *nameLength < nameRoom) return E_INVALIDARG;
-    if (value != nullptr && *length < a.value.size()) return E_INVALIDARG;
-    HandOverName(a.name, name, nameLength);
-    return HandOverAttribute(a.type, a.value, type, value, length);
-}
-
-} // namespace
-
 HRESULT SyncReader::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
                                         WMT_ATTR_DATATYPE* type, BYTE* value,
                                         WORD* length) noexcept {
@@ -279,7 +263,9 @@ HRESULT SyncReader::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, W
     std::lock_guard guard(lock_);
     if (!header_) return NS_E_INVALID_REQUEST;
     const AsfAttribute* a = AttributeAt(*stream, index, false);
-    return a == nullptr ? E_INVALIDARG : HandOverNamed(*a, name, nameLength, type, value, length);
+    return a == nullptr
+               ? E_INVALIDARG
+               : HandOverNamed(a->name, a->type, a->value, name, nameLength, type, value, length);
 }
 
 HRESULT SyncReader::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* name, WORD* nameLength,
@@ -291,7 +277,7 @@ HRESULT SyncReader::GetAttributeByIndexEx(WORD stream, WORD index, WCHAR* name, 
     const AsfAttribute* a = AttributeAt(stream, index, true);
     if (a == nullptr) return E_INVALIDARG;
     if (language != nullptr) *language = 0;
-    return HandOverNamed(*a, name, nameLength, type, value, length);
+    return HandOverNamed(a->name, a->type, a->value, name, nameLength, type, value, length);
 }
 
 bool SyncReader::FindMore(const GUID& iid, void** object) {

@@ -127,12 +127,7 @@ HRESULT Writer::GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD*
     std::lock_guard guard(lock_);
     if (*stream != 0 || index >= attributes_.size()) return E_INVALIDARG;
     const Attribute& a = attributes_[index];
-    WORD nameRoom = *nameLength;
-    if (const HRESULT hr = HandOverName(a.name, nullptr, &nameRoom); Failed(hr)) return hr;
-    if (name != nullptr && *nameLength < nameRoom) return E_INVALIDARG;
-    if (value != nullptr && *length < a.value.size()) return E_INVALIDARG;
-    HandOverName(a.name, name, nameLength);
-    return HandOverAttribute(a.type, a.value, type, value, length);
+    return HandOverNamed(a.name, a.type, a.value, name, nameLength, type, value, length);
 }
 
 HRESULT Writer::GetAttributeByName(WORD* stream, const WCHAR* name, WMT_ATTR_DATATYPE* type,

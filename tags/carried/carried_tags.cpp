@@ -16,13 +16,6 @@ std::string Upper(std::string_view name) {
     return upper;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 std::uint32_t Be32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
@@ -67,13 +60,20 @@ constexpr std::string_view kAlphabet =
 
 } // namespace
 
+bool SameTagName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
 std::span<const std::string_view> CarriedNames() {
     return kNames;
 }
 
 bool IsCarriedName(std::string_view name) {
     return std::any_of(kNames.begin(), kNames.end(),
-                       [&](std::string_view known) { return SameName(known, name); });
+                       [&](std::string_view known) { return SameTagName(known, name); });
 }
 
 void TCarriedTags::Add(std::string_view name, std::string_view value) {
@@ -87,19 +87,19 @@ void TCarriedTags::Set(std::string_view name, std::string_view value) {
 }
 
 void TCarriedTags::Remove(std::string_view name) {
-    std::erase_if(fields_, [&](const Field& f) { return SameName(f.first, name); });
+    std::erase_if(fields_, [&](const Field& f) { return SameTagName(f.first, name); });
 }
 
 std::vector<std::string> TCarriedTags::Values(std::string_view name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : fields_)
-        if (SameName(key, name)) values.push_back(value);
+        if (SameTagName(key, name)) values.push_back(value);
     return values;
 }
 
 std::string TCarriedTags::First(std::string_view name) const {
     for (const auto& [key, value] : fields_)
-        if (SameName(key, name)) return value;
+        if (SameTagName(key, name)) return value;
     return {};
 }
 

@@ -46,6 +46,9 @@ inline constexpr std::string_view AlbumGain = "REPLAYGAIN_ALBUM_GAIN";
 inline constexpr std::string_view AlbumPeak = "REPLAYGAIN_ALBUM_PEAK";
 } // namespace carried
 
+// Tag names compare without regard to ASCII case.
+bool SameTagName(std::string_view a, std::string_view b);
+
 // Every carried name, in the order writers put them.
 std::span<const std::string_view> CarriedNames();
 bool IsCarriedName(std::string_view name);

@@ -7,13 +7,6 @@
 namespace tags {
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 // Other taggers' spellings of carried names.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kAliases = {{
     {"TOTALTRACKS", carried::TrackTotal},
@@ -28,9 +21,9 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 8> kAliases 
 
 std::string_view CarriedNameOf(std::string_view name) {
     for (const std::string_view known : CarriedNames())
-        if (SameName(known, name)) return known;
+        if (SameTagName(known, name)) return known;
     for (const auto& [alias, known] : kAliases)
-        if (SameName(alias, name)) return known;
+        if (SameTagName(alias, name)) return known;
     return {};
 }
 
@@ -38,7 +31,7 @@ void TakePicture(std::string_view name, std::string_view value, TCarriedTags& ca
     std::vector<std::uint8_t> bytes;
     if (!Base64Decode(value, bytes)) return;
     TPicture picture;
-    if (SameName(name, "COVERART")) {
+    if (SameTagName(name, "COVERART")) {
         picture.Data = std::move(bytes);
     } else if (!ParsePictureBlock(bytes, picture)) {
         return;
@@ -55,17 +48,17 @@ void CarryVorbisComments(std::span<const std::string> comments, TCarriedTags& ca
         if (equals == std::string::npos || equals == 0) continue;
         const std::string_view name = std::string_view(comment).substr(0, equals);
         const std::string_view value = std::string_view(comment).substr(equals + 1);
-        if (SameName(name, "METADATA_BLOCK_PICTURE") || SameName(name, "COVERART")) {
+        if (SameTagName(name, "METADATA_BLOCK_PICTURE") || SameTagName(name, "COVERART")) {
             TakePicture(name, value, carried);
             continue;
         }
-        if (SameName(name, "COVERARTMIME")) continue;
+        if (SameTagName(name, "COVERARTMIME")) continue;
         const std::string_view known = CarriedNameOf(name);
         if (known == carried::TrackNumber || known == carried::DiscNumber) {
             const bool track = known == carried::TrackNumber;
             carried.AddNumberAndTotal(known, track ? carried::TrackTotal : carried::DiscTotal,
                                       value);
-        } else if (known == carried::Date && !SameName(name, known)) {
+        } else if (known == carried::Date && !SameTagName(name, known)) {
             if (!carried.Has(carried::Date)) carried.Add(known, value);
         } else if (!known.empty()) {
             carried.Add(known, value);
@@ -90,14 +83,14 @@ MergedVorbisFields(std::span<const std::pair<std::string, std::string>> own,
     std::vector<std::string> replaced;
     const auto isReplaced = [&](std::string_view name) {
         return std::any_of(replaced.begin(), replaced.end(),
-                           [&](const std::string& r) { return SameName(r, name); });
+                           [&](const std::string& r) { return SameTagName(r, name); });
     };
     // The object's comments keep their place and spelling; the carried values take them.
     for (const auto& [name, value] : own) {
         if (isReplaced(name)) continue;
         bool carriedHasIt = false;
         for (const auto& field : fields)
-            if (SameName(field.first, name)) {
+            if (SameTagName(field.first, name)) {
                 merged.emplace_back(name, field.second);
                 carriedHasIt = true;
             }
