@@ -106,8 +106,14 @@ MergedVorbisFields(std::span<const std::pair<std::string, std::string>> own,
 
 std::string PictureCommentValue(const TPicture& picture) {
     // The block's fields, then its data, encoded without a copy of the data.
-    TPicture fields = picture;
-    fields.Data.clear();
+    TPicture fields;
+    fields.Type = picture.Type;
+    fields.Mime = picture.Mime;
+    fields.Description = picture.Description;
+    fields.Width = picture.Width;
+    fields.Height = picture.Height;
+    fields.Depth = picture.Depth;
+    fields.Colours = picture.Colours;
     std::vector<std::uint8_t> head = BuildPictureBlock(fields);
     const std::uint32_t size = std::uint32_t(picture.Data.size());
     for (int at = 4; at > 0; --at)
